@@ -1,0 +1,41 @@
+// The command line: help switches, the input and report names, and the section selection.
+#pragma once
+
+#include <string>
+
+namespace symdeck {
+
+// One skip flag per kind of section the driver dispatches; a set flag leaves every section
+// of that kind out of the report. The header and the directory are always reported.
+struct SectionSelection {
+    bool skipNmtp = false;
+    bool skipSttb = false;
+    bool skipSymd = false;
+    bool skipTytb = false;
+    bool skipHsht = false;
+    bool skipFpod = false;
+    bool skipSrcp = false;
+    bool skipGtyp = false;
+};
+
+enum class Outcome { ShowHelp, BadFirstArgument, Convert };
+
+struct CommandLine {
+    Outcome outcome = Outcome::ShowHelp;
+    // Both names exactly as typed; only the matching of switches, flags and the ".nms" and
+    // ".txt" markers ignores case.
+    std::string inputName;
+    std::string outputName;
+    SectionSelection selection;
+};
+
+// argv[0] is the program's own name and is not looked at.
+CommandLine parseCommandLine(int argc, const char* const* argv);
+
+// The title line printed ahead of the help text and of every failure message.
+inline constexpr const char* kTitleLine = "\n  NMS symbol database to text converter.\n\n";
+
+// Appends the help text to `console`.
+void printHelp(std::string& console);
+
+}  // namespace symdeck

@@ -1,0 +1,140 @@
+#include "app/run.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <memory>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/command_line.h"
+#include "app/driver.h"
+
+namespace symdeck {
+
+namespace {
+
+int fail(std::string& console, const std::string& message) {
+    console += kTitleLine;
+    console += message;
+    return 1;
+}
+
+// An owned file descriptor, closed on every path.
+struct Fd {
+    int fd = -1;
+    Fd() = default;
+    explicit Fd(int f) : fd(f) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() { reset(); }
+    // Closes the descriptor; false when close() reports an error.
+    bool reset() {
+        if (fd < 0) return true;
+        const int r = ::close(fd);
+        fd = -1;
+        return r == 0;
+    }
+};
+
+enum class ReadStatus { Ok, CannotOpen, NoMemory, ReadFailed };
+
+struct Input {
+    std::unique_ptr<unsigned char[]> bytes;
+    uint64_t size = 0;
+};
+
+ReadStatus readWhole(const std::string& name, Input& input) {
+    Fd file(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.fd < 0) return ReadStatus::CannotOpen;
+    struct stat info {};
+    // Only a regular file is a database; a directory or a device cannot be opened as one.
+    if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return ReadStatus::CannotOpen;
+    const auto size = static_cast<uint64_t>(info.st_size);
+    input.bytes.reset(new (std::nothrow) unsigned char[size == 0 ? 1 : size]);
+    if (!input.bytes) return ReadStatus::NoMemory;
+    uint64_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(file.fd, input.bytes.get() + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return ReadStatus::ReadFailed;  // an error, or the file shrank
+        done += static_cast<uint64_t>(n);
+    }
+    input.size = size;
+    return ReadStatus::Ok;
+}
+
+bool writeAll(void* context, const char* data, size_t size) {
+    const int fd = *static_cast<int*>(context);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Creates a new, empty file beside `reportName` with the permissions a plain create gives.
+// Returns its descriptor and sets `tempName`, or returns -1.
+int createTemporary(const std::string& reportName, std::string& tempName) {
+    const size_t slash = reportName.rfind('/');
+    const std::string dir = slash == std::string::npos ? "" : reportName.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? reportName : reportName.substr(slash + 1);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tempName = dir + "." + base + "." + std::to_string(::getpid()) + "-" +
+                   std::to_string(attempt) + ".tmp";
+        const int fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) return fd;
+        if (errno != EEXIST) break;
+    }
+    tempName.clear();
+    return -1;
+}
+
+}  // namespace
+
+int runConversion(int argc, const char* const* argv, std::string& console) {
+    const CommandLine line = parseCommandLine(argc, argv);
+    if (line.outcome == Outcome::ShowHelp) {
+        printHelp(console);
+        return 0;
+    }
+    if (line.outcome == Outcome::BadFirstArgument)
+        return fail(console, "  The first argument is not correct.\n");
+
+    Input input;
+    switch (readWhole(line.inputName, input)) {
+        case ReadStatus::Ok: break;
+        case ReadStatus::CannotOpen:
+            return fail(console, "  Can't open nms file (" + line.inputName + ").\n");
+        case ReadStatus::NoMemory: return fail(console, "  Failed to allocate memory.\n");
+        case ReadStatus::ReadFailed: return fail(console, "  Failed to read nms file.\n");
+    }
+
+    int outFd = -1;
+    std::unique_ptr<ReportWriter> out;
+    try {
+        out = std::make_unique<ReportWriter>(ReportSink{&writeAll, &outFd});
+    } catch (const std::bad_alloc&) {
+        return fail(console, "  Failed to allocate memory.\n");
+    }
+
+    std::string tempName;
+    Fd temp(createTemporary(line.outputName, tempName));
+    if (temp.fd < 0) return fail(console, "  Failed crating text file.\n");
+    outFd = temp.fd;
+
+    renderImage(NmsImage{input.bytes.get(), input.size}, line.selection, *out);
+    const bool written = out->flush();
+    const bool closed = temp.reset();
+    if (!written || !closed || ::rename(tempName.c_str(), line.outputName.c_str()) != 0) {
+        ::unlink(tempName.c_str());
+        return fail(console, "  Failed to save text file.\n");
+    }
+    return 0;
+}
+
+}  // namespace symdeck

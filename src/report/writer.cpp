@@ -1,0 +1,90 @@
+#include "report/writer.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace symdeck {
+
+namespace {
+
+bool appendToString(void* context, const char* data, size_t size) {
+    static_cast<std::string*>(context)->append(data, size);
+    return true;
+}
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+}  // namespace
+
+ReportSink stringSink(std::string& text) { return ReportSink{&appendToString, &text}; }
+
+ReportWriter::ReportWriter(ReportSink sink, size_t blockSize)
+    : sink_(sink),
+      block_(new char[std::max(blockSize, kMaxReserve * 2)]),
+      begin_(block_.get()),
+      cur_(begin_),
+      end_(begin_ + std::max(blockSize, kMaxReserve * 2)) {}
+
+bool ReportWriter::flush() {
+    const size_t used = static_cast<size_t>(cur_ - begin_);
+    if (used != 0 && ok_) ok_ = sink_.write(sink_.context, begin_, used);
+    flushed_ += used;
+    cur_ = begin_;
+    return ok_;
+}
+
+void ReportWriter::makeRoom() { flush(); }
+
+void ReportWriter::textSlow(std::string_view s) {
+    while (!s.empty()) {
+        if (cur_ == end_) flush();
+        const size_t n = std::min(s.size(), static_cast<size_t>(end_ - cur_));
+        std::memcpy(cur_, s.data(), n);
+        cur_ += n;
+        s.remove_prefix(n);
+    }
+}
+
+void ReportWriter::dec(uint32_t value) {
+    char* p = reserve(12);
+    cur_ = std::to_chars(p, p + 12, static_cast<int32_t>(value)).ptr;
+}
+
+void ReportWriter::hex(uint64_t value) {
+    char digits[16];
+    int n = 0;
+    do {
+        digits[15 - n++] = kHexDigits[value & 0xF];
+        value >>= 4;
+    } while (value != 0);
+    char* p = reserve(16);
+    std::memcpy(p, digits + 16 - n, static_cast<size_t>(n));
+    cur_ = p + n;
+}
+
+void ReportWriter::hex06(uint64_t value) {
+    char* p = reserve(2 + 16);
+    p[0] = '0';
+    p[1] = 'x';
+    cur_ = p + 2;
+    if (value < 0x100000) {
+        for (int i = 5; i >= 0; --i) {
+            cur_[i] = kHexDigits[value & 0xF];
+            value >>= 4;
+        }
+        cur_ += 6;
+    } else {
+        hex(value);
+    }
+}
+
+void ReportWriter::decHexBytes(uint32_t value) {
+    dec(value);
+    char* p = reserve(3);
+    std::memcpy(p, "(0x", 3);
+    cur_ = p + 3;
+    hex(value);
+    text(") bytes");
+}
+
+}  // namespace symdeck

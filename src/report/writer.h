@@ -1,0 +1,105 @@
+// The report writer: appends text into a fixed block and hands every full block to a sink.
+//
+// This is the converter's hot path. Text is copied with memcpy, integers are formatted by
+// small routines (no printf, no iostreams), and nothing allocates after construction, so
+// memory stays at one block whatever the report's size. The writer counts every byte it has
+// taken, which is what the report size limit is compared with.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace symdeck {
+
+// Where filled blocks go. `write` returns false when the bytes could not be stored; the
+// writer then drops everything after that and reports the failure through ok().
+struct ReportSink {
+    bool (*write)(void* context, const char* data, size_t size) = nullptr;
+    void* context = nullptr;
+};
+
+// A sink that appends to a std::string (tests, the fuzzer, the benchmark).
+ReportSink stringSink(std::string& text);
+
+class ReportWriter {
+public:
+    static constexpr size_t kDefaultBlock = size_t{1} << 20;
+    // The most that one reserve() may ask for; every fixed line of the report is shorter.
+    static constexpr size_t kMaxReserve = 256;
+
+    explicit ReportWriter(ReportSink sink, size_t blockSize = kDefaultBlock);
+    ReportWriter(const ReportWriter&) = delete;
+    ReportWriter& operator=(const ReportWriter&) = delete;
+
+    // Bytes of report taken so far, flushed or not.
+    uint64_t length() const { return flushed_ + static_cast<uint64_t>(cur_ - begin_); }
+    // False once the sink has refused a block.
+    bool ok() const { return ok_; }
+    // Hands the buffered text to the sink. Returns ok().
+    bool flush();
+
+    // Room for `n` (<= kMaxReserve) bytes at the end; the caller fills them and calls commit().
+    char* reserve(size_t n) {
+        if (static_cast<size_t>(end_ - cur_) < n) makeRoom();
+        return cur_;
+    }
+    void commit(char* newEnd) { cur_ = newEnd; }
+
+    // Any text, of any length.
+    void text(std::string_view s) {
+        if (s.size() <= static_cast<size_t>(end_ - cur_)) {
+            std::memcpy(cur_, s.data(), s.size());
+            cur_ += s.size();
+        } else {
+            textSlow(s);
+        }
+    }
+    void ch(char c) { *reserve(1) = c; ++cur_; }
+    void newline() { ch('\n'); }
+
+    // The start of a field line: `indent` spaces, `type` in a 13-character column and
+    // `name` in a 17-character column (names are at most 16 characters long).
+    void field(unsigned indent, std::string_view type, std::string_view name) {
+        char* p = reserve(64);
+        std::memset(p, ' ', 48);
+        std::memcpy(p + indent, type.data(), type.size());
+        std::memcpy(p + indent + 13, name.data(), name.size());
+        cur_ = p + indent + 30;
+    }
+
+    // "%d" of a 32-bit value: the signed view, so 0xFFFFFFFF prints -1.
+    void dec(uint32_t value);
+    // "%X": upper-case hexadecimal without leading zeros (64-bit, so offsets past 4 GiB
+    // print in full).
+    void hex(uint64_t value);
+    // "0x%X".
+    void hex0x(uint64_t value) {
+        char* p = reserve(2);
+        p[0] = '0';
+        p[1] = 'x';
+        cur_ = p + 2;
+        hex(value);
+    }
+    // "0x%06X": at least six digits, zero-padded.
+    void hex06(uint64_t value);
+    // "%d(0x%X) bytes".
+    void decHexBytes(uint32_t value);
+
+private:
+    void makeRoom();
+    void textSlow(std::string_view s);
+
+    ReportSink sink_;
+    std::unique_ptr<char[]> block_;
+    char* begin_;
+    char* cur_;
+    char* end_;
+    uint64_t flushed_ = 0;
+    bool ok_ = true;
+};
+
+}  // namespace symdeck
