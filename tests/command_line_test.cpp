@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "app/command_line.h"
+
+namespace symdeck {
+namespace {
+
+CommandLine parse(std::vector<const char*> args) {
+    args.insert(args.begin(), "symdeck");
+    return parseCommandLine(static_cast<int>(args.size()), args.data());
+}
+
+TEST(CommandLine, HelpWinsWhereverItStands) {
+    const std::vector<std::vector<const char*>> helps = {
+        {},
+        {"-h"},
+        {"/H"},
+        {"file.nms", "-?"},
+        {"FILE.NMS", "/H"},
+        {"x.nms", "out.txt", "-symd", "/?"},
+        {"--help"},
+        {"x.nms", "--HELP"},
+        {"bad", "-h"},
+    };
+    for (const auto& args : helps) EXPECT_EQ(parse(args).outcome, Outcome::ShowHelp) << args.size();
+    // Near misses are no help switches: first they fail the ".nms" test, later they are
+    // passed over.
+    EXPECT_EQ(parse({"-hx"}).outcome, Outcome::BadFirstArgument);
+    EXPECT_EQ(parse({"-help"}).outcome, Outcome::BadFirstArgument);
+    EXPECT_EQ(parse({"x.nms", "-help"}).outcome, Outcome::Convert);
+    EXPECT_EQ(parse({"x.nms", "-h "}).outcome, Outcome::Convert);
+}
+
+TEST(CommandLine, NamesKeepTheirCase) {
+    const struct {
+        std::vector<const char*> args;
+        const char* input;
+        const char* output;
+    } cases[] = {
+        {{"App.NMS"}, "App.NMS", "App.txt"},
+        {{"dir/X.Nms.bak"}, "dir/X.Nms.bak", "dir/X.txt"},
+        {{"a.nms/b.nms"}, "a.nms/b.nms", "a.txt"},
+        {{"c:\\dbg\\x.nms.bak"}, "c:\\dbg\\x.nms.bak", "c:\\dbg\\x.txt"},
+        {{"x.nms", "Report.TXT"}, "x.nms", "Report.TXT"},
+        {{"x.nms", "report.log"}, "x.nms", "x.txt"},
+        {{"x.nms", "-symd"}, "x.nms", "x.txt"},
+        {{"x.nms", "a.txt.b"}, "x.nms", "a.txt.b"},
+        {{"x.nms", "y.nms", "z.txt"}, "x.nms", "x.txt"},
+        {{".nms"}, ".nms", ".txt"},
+    };
+    for (const auto& c : cases) {
+        const CommandLine line = parse(c.args);
+        EXPECT_EQ(line.outcome, Outcome::Convert) << c.input;
+        EXPECT_EQ(line.inputName, c.input);
+        EXPECT_EQ(line.outputName, c.output) << c.input;
+    }
+    const std::string longName = std::string(1000, 'D') + ".nms";
+    EXPECT_EQ(parse({longName.c_str()}).outputName, std::string(1000, 'D') + ".txt");
+}
+
+TEST(CommandLine, FirstArgumentWithoutTheMarker) {
+    for (const char* first : {"x.nm", "x.txt", "nms", "x.n ms", ""})
+        EXPECT_EQ(parse({first}).outcome, Outcome::BadFirstArgument) << first;
+    // The first argument is never a flag.
+    EXPECT_EQ(parse({"-symd"}).outcome, Outcome::BadFirstArgument);
+}
+
+// The skip flags as a string in the order NMTP STTB SYMD TYTB HSHT FPOD SRCP GTYP.
+std::string skips(const SectionSelection& s) {
+    std::string r;
+    for (bool b : {s.skipNmtp, s.skipSttb, s.skipSymd, s.skipTytb, s.skipHsht, s.skipFpod,
+                   s.skipSrcp, s.skipGtyp})
+        r += b ? 'S' : '.';
+    return r;
+}
+
+TEST(CommandLine, SectionFlagDecisionTable) {
+    const struct {
+        std::vector<const char*> args;
+        const char* skip;  // NMTP STTB SYMD TYTB HSHT FPOD SRCP GTYP
+    } cases[] = {
+        {{"x.nms"}, "........"},
+        {{"x.nms", "-symd"}, "..S....."},
+        {{"x.nms", "-SYMD"}, "..S....."},
+        {{"x.nms", "-nmtp", "-sttb", "-symd", "-tytb", "-hsht", "-fpod", "-srcp", "-gtyp"}, "SSSSSSSS"},
+        {{"x.nms", "out.txt", "-symd", "+symd"}, "SS.SSSSS"},
+        {{"x.nms", "+sttb", "+symd"}, "S..SSSSS"},
+        {{"x.nms", "+symd", "+sttb"}, "S..SSSSS"},
+        {{"x.nms", "+nm32"}, "SSSSSSSS"},
+        {{"x.nms", "+nm32", "+hsht"}, "SSSS.SSS"},
+        {{"x.nms", "+hsht", "+nm32"}, "SSSS.SSS"},
+        {{"x.nms", "+NMTP"}, ".SSSSSSS"},
+        {{"x.nms", "+nmtp2"}, "........"},
+        {{"x.nms", "-fpod", "-fpod"}, ".....S.."},
+        {{"x.nms", "+gtyp", "-gtyp"}, "SSSSSSS."},
+        {{"x.nms", "-nm32"}, "........"},
+        // The second argument is a flag too, even where it could be a name.
+        {{"x.nms", "-srcp"}, "......S."},
+        {{"x.nms", "+srcp", "report.txt"}, "SSSSSS.S"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(skips(parse(c.args).selection), c.skip) << c.args.back();
+}
+
+TEST(CommandLine, HelpText) {
+    std::string text;
+    printHelp(text);
+    EXPECT_EQ(text.substr(0, 43), "\n  NMS symbol database to text converter.\n\n");
+    EXPECT_NE(text.find("\n  COMMAND: symdeck nmsFileName.nms [textFileName.txt] [-sectionName] "
+                        "[+sectionName]\n  nmsFileName.nms - Name of full path to an nms file.\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("                           -GTYP -> exclude GTYP section\n"
+                        "     +sectionName - This flag is optional.\n"),
+              std::string::npos);
+    const std::string end = "                    Note: Flags can be set in any order and case.\n\n";
+    EXPECT_EQ(text.substr(text.size() - end.size()), end);
+    size_t lines = 0;
+    for (char c : text) lines += c == '\n';
+    EXPECT_EQ(lines, 31u);
+}
+
+}  // namespace
+}  // namespace symdeck

@@ -1,0 +1,157 @@
+// The conversion run against real files, each test in a directory of its own under the
+// system's temporary directory.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <vector>
+
+#include "app/driver.h"
+#include "app/run.h"
+#include "nmsbuild/sample.h"
+#include "test_support.h"
+
+namespace symdeck::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kTitle = "\n  NMS symbol database to text converter.\n\n";
+
+class RunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "symdeck-run-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+    void writeFile(const std::string& name, const std::vector<uint8_t>& bytes) const {
+        std::ofstream f(path(name), std::ios::binary);
+        f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    std::string readFile(const std::string& name) const {
+        std::ifstream f(path(name), std::ios::binary);
+        return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+    }
+    // Runs with the arguments; names not starting with '-', '+' or '/' are taken inside the
+    // test's directory.
+    int run(std::vector<std::string> args) {
+        std::vector<const char*> argv = {"symdeck"};
+        for (auto& a : args) {
+            if (!a.empty() && a[0] != '-' && a[0] != '+' && a[0] != '/') a = path(a);
+            argv.push_back(a.c_str());
+        }
+        console_.clear();
+        return runConversion(static_cast<int>(argv.size()), argv.data(), console_);
+    }
+    // Everything in the directory, so a test can see that nothing was left behind.
+    std::vector<std::string> listing() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path dir_;
+    std::string console_;
+};
+
+std::string reportOf(const std::vector<uint8_t>& bytes) {
+    return renderToString(NmsImage{bytes.data(), bytes.size()});
+}
+
+TEST_F(RunTest, ConvertsUnderTheDerivedNameKeepingItsCase) {
+    const auto bytes = nmsbuild::sampleDatabase();
+    writeFile("App.NMS", bytes);
+    EXPECT_EQ(run({"App.NMS"}), 0);
+    EXPECT_EQ(console_, "");
+    EXPECT_EQ(readFile("App.txt"), reportOf(bytes));
+    EXPECT_EQ(listing(), (std::vector<std::string>{"App.NMS", "App.txt"}));
+    EXPECT_EQ(readFile("App.txt").find('\r'), std::string::npos);
+}
+
+TEST_F(RunTest, ExplicitReportNameAndPermissions) {
+    const auto bytes = nmsbuild::sampleDatabase();
+    writeFile("x.nms", bytes);
+    const mode_t old = ::umask(022);
+    EXPECT_EQ(run({"x.nms", "Report.TXT", "+nm32"}), 0);
+    ::umask(old);
+    EXPECT_EQ(readFile("Report.TXT"), renderToString(NmsImage{bytes.data(), bytes.size()},
+                                                      SectionSelection{true, true, true, true, true, true, true, true}));
+    struct stat info {};
+    ASSERT_EQ(::stat(path("Report.TXT").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u);
+}
+
+TEST_F(RunTest, ExistingReportIsReplaced) {
+    const auto bytes = nmsbuild::sampleDatabase();
+    writeFile("x.nms", bytes);
+    writeFile("x.txt", std::vector<uint8_t>(100000, 'o'));
+    EXPECT_EQ(run({"x.nms"}), 0);
+    EXPECT_EQ(readFile("x.txt"), reportOf(bytes));
+}
+
+TEST_F(RunTest, DamagedDatabasesStillWriteTheirReportWithStatusZero) {
+    writeFile("empty.nms", {});
+    EXPECT_EQ(run({"empty.nms"}), 0);
+    EXPECT_EQ(readFile("empty.txt"), kBanner + "ERROR in NM32_HEADER -> the data at offset 0x0 runs "
+                                               "past the end of the file (size 0x0).\n");
+    writeFile("bad.nms", {'M', 'Z', 0x90, 0});
+    EXPECT_EQ(run({"bad.nms"}), 0);
+    EXPECT_EQ(readFile("bad.txt"), kBanner + "ERROR in NM32_HEADER -> the signature was not correct.\n");
+    EXPECT_EQ(console_, "");
+}
+
+TEST_F(RunTest, ReportMayReplaceItsOwnInput) {
+    const auto bytes = nmsbuild::sampleDatabase();
+    writeFile("self.nms", bytes);
+    EXPECT_EQ(run({"self.nms", "self.nms.txt"}), 0);
+    EXPECT_EQ(readFile("self.nms.txt"), reportOf(bytes));
+    writeFile("in.nms.txt", bytes);
+    EXPECT_EQ(run({"in.nms.txt", "in.nms.txt"}), 0);
+    EXPECT_EQ(readFile("in.nms.txt"), reportOf(bytes));
+}
+
+TEST_F(RunTest, HelpAndBadArguments) {
+    std::string help;
+    printHelp(help);
+    EXPECT_EQ(run({}), 0);
+    EXPECT_EQ(console_, help);
+    EXPECT_EQ(run({"x.nms", "-H"}), 0);
+    EXPECT_EQ(console_, help);
+    EXPECT_EQ(run({"x.nm"}), 1);
+    EXPECT_EQ(console_, kTitle + "  The first argument is not correct.\n");
+    EXPECT_TRUE(listing().empty());
+}
+
+TEST_F(RunTest, InputFailuresLeaveNoReport) {
+    EXPECT_EQ(run({"Missing.NMS"}), 1);
+    EXPECT_EQ(console_, kTitle + "  Can't open nms file (" + path("Missing.NMS") + ").\n");
+    // A directory is no database.
+    fs::create_directory(dir_ / "folder.nms");
+    EXPECT_EQ(run({"folder.nms"}), 1);
+    EXPECT_EQ(console_, kTitle + "  Can't open nms file (" + path("folder.nms") + ").\n");
+    EXPECT_EQ(listing(), (std::vector<std::string>{"folder.nms"}));
+}
+
+TEST_F(RunTest, OutputFailuresKeepAnExistingReportAndLeaveNoTemporaryFile) {
+    const auto bytes = nmsbuild::sampleDatabase();
+    writeFile("x.nms", bytes);
+    // The report's directory does not exist: nothing can be created there.
+    EXPECT_EQ(run({"x.nms", "nowhere/r.txt"}), 1);
+    EXPECT_EQ(console_, kTitle + "  Failed crating text file.\n");
+    // The report's name is a directory: the text is written, but cannot take that name.
+    fs::create_directory(dir_ / "taken.txt");
+    EXPECT_EQ(run({"x.nms", "taken.txt"}), 1);
+    EXPECT_EQ(console_, kTitle + "  Failed to save text file.\n");
+    EXPECT_TRUE(fs::is_directory(dir_ / "taken.txt"));
+    EXPECT_EQ(listing(), (std::vector<std::string>{"taken.txt", "x.nms"}));
+}
+
+}  // namespace
+}  // namespace symdeck::test
