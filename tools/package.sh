@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Builds symdeck in release form and makes its Debian package, in one command.
+#
+#   tools/package.sh [BUILD_DIR]
+#
+# BUILD_DIR defaults to build-deb in the source tree. It is a build of its own, without
+# tests or sanitizers, so that a developer's build directory and its options never end
+# up in the package. The .deb is left in BUILD_DIR and its path printed last.
+set -euo pipefail
+
+source_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build_dir="${1:-$source_dir/build-deb}"
+
+generator=()
+if command -v ninja >/dev/null 2>&1; then
+  generator=(-G Ninja)
+fi
+
+# The manual page must render without warnings before it is packaged.
+if command -v groff >/dev/null 2>&1; then
+  warnings="$(groff -man -Tutf8 -ww "$source_dir/man/symdeck.1" 2>&1 >/dev/null)"
+  if [[ -n "$warnings" ]]; then
+    printf '%s\n' "$warnings" >&2
+    echo "package.sh: man/symdeck.1 does not render cleanly" >&2
+    exit 1
+  fi
+fi
+
+cmake -S "$source_dir" -B "$build_dir" ${generator[@]+"${generator[@]}"} \
+  -DCMAKE_BUILD_TYPE=Release -DSYMDECK_TESTS=OFF -DSYMDECK_SANITIZE=OFF
+cmake --build "$build_dir" -j2 --target symdeck
+
+rm -f "$build_dir"/symdeck_*.deb
+(cd "$build_dir" && cpack -G DEB)
+
+deb="$(ls "$build_dir"/symdeck_*.deb)"
+dpkg-deb -c "$deb"
+echo "$deb"
