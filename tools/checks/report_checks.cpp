@@ -18,25 +18,35 @@ bool endsWith(std::string_view text, std::string_view end) {
     return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
 }
 
-// "UNKNOWN SubSection (value %d)" at the very end.
+constexpr std::string_view kUnknownKind = "UNKNOWN SubSection (value ";
+
+// Length of the "UNKNOWN SubSection (value %d)" text at the start of `text`, or 0.
+size_t unknownKindAt(std::string_view text) {
+    if (text.substr(0, kUnknownKind.size()) != kUnknownKind) return 0;
+    size_t i = kUnknownKind.size();
+    if (i < text.size() && text[i] == '-') ++i;
+    const size_t digits = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+    if (i == digits || i - digits > 10 || i >= text.size() || text[i] != ')') return 0;
+    return i + 1;
+}
+
+// The last line, without the unknown-kind texts that stand at its start: an unknown kind
+// writes no line feed, so whatever follows it continues its line.
+std::string_view lastLineBody(std::string_view text) {
+    const size_t from = text.size() >= 2 ? text.size() - 2 : 0;
+    const size_t previous = text.rfind('\n', from);
+    std::string_view last = previous == std::string_view::npos ? text : text.substr(previous + 1);
+    while (size_t n = unknownKindAt(last)) last.remove_prefix(n);
+    return last;
+}
+
 bool endsWithUnknownKind(std::string_view text) {
-    if (!endsWith(text, ")")) return false;
-    const size_t open = text.rfind("UNKNOWN SubSection (value ");
-    if (open == std::string_view::npos) return false;
-    std::string_view number = text.substr(open + 26, text.size() - 1 - (open + 26));
-    if (!number.empty() && number[0] == '-') number.remove_prefix(1);
-    if (number.empty() || number.size() > 10) return false;
-    for (char c : number)
-        if (c < '0' || c > '9') return false;
-    return true;
+    return endsWith(text, ")") && lastLineBody(text).empty();
 }
 
 bool endsWithErrorLine(std::string_view text) {
-    if (!endsWith(text, ".\n")) return false;
-    const size_t previous = text.rfind('\n', text.size() - 2);
-    const std::string_view last =
-        previous == std::string_view::npos ? text : text.substr(previous + 1);
-    return last.substr(0, 9) == "ERROR in ";
+    return endsWith(text, ".\n") && lastLineBody(text).substr(0, 9) == "ERROR in ";
 }
 
 }  // namespace

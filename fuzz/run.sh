@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer target with clang (ASan + UBSan) and fuzzes for the given number of
+# seconds, starting from the checked-in seed corpus and everything found before.
+#   fuzz/run.sh [SECONDS] [BUILD_DIR]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+build=${2:-build-fuzz}
+
+CXX=clang++ CC=clang cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DSYMDECK_FUZZ=ON >/dev/null
+cmake --build "$build" --target fuzz_report
+
+# New inputs go to a scratch corpus; the checked-in seeds and regressions are read only.
+work="$build/corpus"
+mkdir -p "$work" "$build/artifacts"
+"$build/fuzz_report" "$work" fuzz/corpus fuzz/regressions \
+  -dict=fuzz/symdeck.dict -max_total_time="$seconds" -timeout=5 -rss_limit_mb=512 \
+  -max_len=65536 -print_final_stats=1 -artifact_prefix="$build/artifacts/" 2>&1 | tee "$build/fuzz.log" | grep -E '^#|ERROR|stat::|Done' | tail -n 25
+status=${PIPESTATUS[0]}
+if [ "$status" -ne 0 ]; then
+  echo "fuzzing found a failure; the input is in $build/artifacts/ (copy it to fuzz/regressions/)" >&2
+  exit "$status"
+fi
