@@ -549,22 +549,5 @@ TEST(HashTables, Damaged) {
                                 boundsError("HSHT_HEADER", e + 20, e + 20));
 }
 
-// ---- The three sections among the others, in directory order ----
-
-TEST(TypeSections, SkippedByTheSelection) {
-    Database db;
-    db.entries.push_back({kSttb, stringTable({.names = kNames})});
-    db.entries.push_back({kNmtp, typeRecords({.records = {Label{}}})});
-    db.entries.push_back({kTytb, typeTables({})});
-    db.entries.push_back({kHsht, hashTables({})});
-    const std::string all = sectionsOf(db, {.skipSttb = true});
-    EXPECT_EQ(all.find("NMTP_HEADER"), 0u);
-    EXPECT_NE(all.find(kSep + "TYTB_HEADER"), std::string::npos);
-    EXPECT_NE(all.find(kSep + "HSHT_HEADER"), std::string::npos);
-    const std::string none =
-        sectionsOf(db, {.skipNmtp = true, .skipSttb = true, .skipTytb = true, .skipHsht = true});
-    EXPECT_EQ(none, "");
-}
-
 }  // namespace
 }  // namespace symdeck::test
