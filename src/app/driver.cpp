@@ -1,6 +1,7 @@
 #include "app/driver.h"
 
 #include "report/containers.h"
+#include "types/types.h"
 
 namespace symdeck {
 
@@ -17,9 +18,9 @@ struct SectionKind {
 constexpr SectionKind kKinds[8] = {
     {&renderGtyp, &SectionSelection::skipGtyp},
     {&renderStringTable, &SectionSelection::skipSttb},
-    {nullptr, &SectionSelection::skipNmtp},
-    {nullptr, &SectionSelection::skipTytb},
-    {nullptr, &SectionSelection::skipHsht},
+    {&renderTypeRecords, &SectionSelection::skipNmtp},
+    {&renderTypeTables, &SectionSelection::skipTytb},
+    {&renderHashTables, &SectionSelection::skipHsht},
     {nullptr, &SectionSelection::skipSymd},
     {&renderSrcp, &SectionSelection::skipSrcp},
     {&renderFpod, &SectionSelection::skipFpod},

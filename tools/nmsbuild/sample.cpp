@@ -1,5 +1,7 @@
 #include "nmsbuild/sample.h"
 
+#include "nmsbuild/types_build.h"
+
 namespace nmsbuild {
 
 Database sampleDescription() {
@@ -17,6 +19,29 @@ Database sampleDescription() {
     db.entries.push_back({kSttb, stringTable({.names = {"_TEXT", "_DATA", "main", "argc", "argv",
                                                          "count", "POINT", "x", "y", "app.c",
                                                          "util.c", "printf", "total"}})});
+    // Types: main(argc, argv) returning long, struct POINT {long x, y}, a union, an array,
+    // a label and one record of a kind the report does not decode.
+    db.entries.push_back({kNmtp, typeRecords({.records = {
+        Procedure{.argList = 0x1001, .rType = 0x0012, .call = 0, .argCount = 2},
+        ArgList{.types = {0x0012, 0x1002}},
+        Array{.elemType = 0x0110, .length = 8, .indexType = 0x0012, .nElements = 2},
+        Struct{.derivedType = 0x1007, .iName = 6, .nFields = 2, .length = 8},
+        Member{.indexType = 0x0012, .iName = 7, .access = 3, .offset = 0},
+        Member{.indexType = 0x0012, .iName = 8, .access = 1, .offset = 4},
+        Union{.iName = 5, .property = 0x10, .nFields = 2, .length = 4},
+        Derived{.types = {0x1003}},
+        Label{.mode = 4},
+        Procedure{.argList = 0x100A, .rType = 0x0003, .call = 7, .argCount = 1},
+        ArgList{.n1 = 1, .types = {0x0110}},
+        RawRecord{.lfIndex = 0x1203, .body = std::string(8, '\0')},
+    }})});
+    db.entries.push_back({kTytb, typeTables({.entries = {{.type = 0x1003, .iName = 6},
+                                                         {.type = 0x0012, .iName = 12},
+                                                         {.type = 0x1000, .iName = 2}}})});
+    db.entries.push_back({kHsht, hashTables({.tableOffsets = {0, 0x14},
+                                             .entries = {{.hashNumber = 0x2A, .iName = 6, .type = 0x1003},
+                                                         {.offPreviousTable = 0, .hashNumber = 0x17,
+                                                          .iName = 2, .type = 0x1000}}})});
     db.entries.push_back({kSrcp, srcp({.offSourceFiles = 0x14})});
     db.entries.push_back({kFpod, fpod({.n = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}})});
     return db;
