@@ -1,6 +1,7 @@
 #include "app/driver.h"
 
 #include "report/containers.h"
+#include "symbols/symbols.h"
 
 namespace symdeck {
 
@@ -20,7 +21,7 @@ constexpr SectionKind kKinds[8] = {
     {nullptr, &SectionSelection::skipNmtp},
     {nullptr, &SectionSelection::skipTytb},
     {nullptr, &SectionSelection::skipHsht},
-    {nullptr, &SectionSelection::skipSymd},
+    {&renderSymbolData, &SectionSelection::skipSymd},
     {&renderSrcp, &SectionSelection::skipSrcp},
     {&renderFpod, &SectionSelection::skipFpod},
 };
