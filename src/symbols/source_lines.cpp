@@ -18,7 +18,8 @@ namespace {
 std::optional<uint32_t> countLineRows(DumpContext& ctx, uint64_t sections, uint32_t nSourceSec) {
     uint32_t count = 0;
     for (uint32_t i = 0; i < nSourceSec; ++i) {
-        auto section = reach(ctx, kSymdHeader, sections + kSourceSectionSize * i, kSourceSectionSize);
+        auto section =
+            reach(ctx, kSymdHeader, sections + kSourceSectionSize * i, kSourceSectionSize);
         if (!section) return std::nullopt;
         count += section->u32(12);
     }

@@ -71,8 +71,7 @@ void typeLine(DumpContext& ctx, unsigned indent, uint32_t type) {
     out.text(")\n");
 }
 
-void writeRecordTitle(ReportWriter& out, unsigned indent, std::string_view title,
-                      uint64_t offset) {
+void writeRecordTitle(ReportWriter& out, unsigned indent, std::string_view title, uint64_t offset) {
     char* p = out.reserve(indent);
     std::memset(p, ' ', indent);
     out.commit(p + indent);
@@ -91,7 +90,8 @@ bool renderSymbolData(DumpContext& ctx, uint64_t sectionOffset) {
     out.text("  ULONG        SYMD             SYMD\n");
     bytesLine(out, 2, "sectionLength", header->u32(4));
     hexLine(out, 2, "ULONG", "offSData_header", header->u32(8));
-    for (int i = 0; i < 8; ++i) hexLine(out, 2, "ULONG", kUnnamed[i], header->u32(12 + 4 * i), i == 7);
+    for (int i = 0; i < 8; ++i)
+        hexLine(out, 2, "ULONG", kUnnamed[i], header->u32(12 + 4 * i), i == 7);
 
     // offSData_header counts from the image's first byte, not from the section.
     const uint64_t headerBase = header->u32(8);

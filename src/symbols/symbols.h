@@ -59,7 +59,6 @@ std::optional<Record> segmentRecord(DumpContext& ctx, uint64_t segmentBase);
 void typeLine(DumpContext& ctx, unsigned indent, uint32_t type);
 // A block title "<title> (offset: 0x%X)" and the column header of its fields, at
 // `indent` + 2.
-void writeRecordTitle(ReportWriter& out, unsigned indent, std::string_view title,
-                      uint64_t offset);
+void writeRecordTitle(ReportWriter& out, unsigned indent, std::string_view title, uint64_t offset);
 
 }  // namespace symdeck
