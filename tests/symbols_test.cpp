@@ -63,11 +63,13 @@ std::string boundsError(uint64_t offset, uint64_t size) {
 
 const std::string kTildes =
     "    ~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~\n";
+// The blank line that ends a segment's line table, whether or not it has rows.
+const std::string kBlank = "\n";
 const std::string kSourceFiles = "\n  Source Files Definitions:\n";
 
 // Segment 0's base, and the start of its areas, with no gap before the segment data.
 uint64_t segmentBase(const Rendered& r) { return r.start + 44 + 12; }
-uint64_t areas(const Rendered& r, int nSegments = 1) { return r.start + 56 + 54 * nSegments; }
+uint64_t areas(const Rendered& r) { return r.start + 56 + 54; }
 
 TEST(SymbolData, WholeSection) {
     const Rendered r = render({
@@ -350,7 +352,7 @@ TEST(SymbolData, LineTablesAndSourceSections) {
     {
         const Rendered r = render({.segments = {{.sourceSections = {section({}), section({})}}}});
         const uint64_t s = areas(r);
-        EXPECT_EQ(segmentBody(r.symd), std::string("\n") + sectionBlock(s, 0x77, "0") + sectionBlock(s + 20, 0x77, "0"));
+        EXPECT_EQ(segmentBody(r.symd), kBlank + sectionBlock(s, 0x77, "0") + sectionBlock(s + 20, 0x77, "0"));
     }
 
     // Rows of all sections form one table from offSCLineDef, whatever offSourceLines says.
@@ -361,7 +363,7 @@ TEST(SymbolData, LineTablesAndSourceSections) {
         EXPECT_EQ(segmentBody(r.symd),
                   heading + row(rows, "0x00001A         1") + row(rows + 8, "0x000020         2") +
                       row(rows + 16, "0x000030         3") + row(rows + 24, "0x000040         4") +
-                      row(rows + 32, "0x123456         -1") + std::string("\n") + sectionBlock(s, 0x77, "3") +
+                      row(rows + 32, "0x123456         -1") + "\n" + sectionBlock(s, 0x77, "3") +
                       sectionBlock(s + 20, 0x77, "2"));
     }
 
@@ -405,7 +407,7 @@ TEST(SymbolData, VlpTableTypes) {
     for (size_t i = 0; i < std::size(cases); ++i)
         expectedTail += vlpBlock(v + 16 * i, cases[i].line, "0x22(unsigned long)",
                                  "40(\"iName is out of range\")");
-    EXPECT_EQ(segmentBody(r.symd), std::string("\n") + expectedTail);
+    EXPECT_EQ(segmentBody(r.symd), kBlank + expectedTail);
 }
 
 TEST(SymbolData, VlpEntriesInArrayOrderWithRepeats) {
@@ -415,7 +417,7 @@ TEST(SymbolData, VlpEntriesInArrayOrderWithRepeats) {
                                              .vlpOffsets = std::vector<uint32_t>{32, 0, 32}}}});
     const uint64_t v = areas(r);
     EXPECT_EQ(segmentBody(r.symd),
-              std::string("\n") + vlpBlock(v + 32, "6(TT_GLOBALV)", "0x0(no Type)", "3(\"count\")") +
+              kBlank + vlpBlock(v + 32, "6(TT_GLOBALV)", "0x0(no Type)", "3(\"count\")") +
                   vlpBlock(v, "4(TT_LABEL)", "0x0(no Type)", "1(\"main\")") +
                   vlpBlock(v + 32, "6(TT_GLOBALV)", "0x0(no Type)", "3(\"count\")"));
 }
