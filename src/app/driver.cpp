@@ -2,6 +2,7 @@
 
 #include "report/containers.h"
 #include "types/types.h"
+#include "symbols/symbols.h"
 
 namespace symdeck {
 
@@ -21,7 +22,7 @@ constexpr SectionKind kKinds[8] = {
     {&renderTypeRecords, &SectionSelection::skipNmtp},
     {&renderTypeTables, &SectionSelection::skipTytb},
     {&renderHashTables, &SectionSelection::skipHsht},
-    {nullptr, &SectionSelection::skipSymd},
+    {&renderSymbolData, &SectionSelection::skipSymd},
     {&renderSrcp, &SectionSelection::skipSrcp},
     {&renderFpod, &SectionSelection::skipFpod},
 };

@@ -1,0 +1,18 @@
+// Large, sound databases shaped like the debugging information of a big module: many
+// segments, procedures with local and register variables, dense line tables, thousands of
+// type records of every kind, a large string table, type and hash tables. Deterministic
+// from the seed. Used by the benchmarks.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "nmsbuild/nmsbuild.h"
+
+namespace nmsbuild {
+
+// A database of roughly `targetBytes` bytes (within a few percent).
+Database largeDescription(uint64_t targetBytes, uint64_t seed);
+std::vector<uint8_t> largeDatabase(uint64_t targetBytes, uint64_t seed);
+
+}  // namespace nmsbuild
