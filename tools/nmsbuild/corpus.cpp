@@ -21,6 +21,8 @@ std::vector<std::pair<std::string, std::vector<uint8_t>>> corpusDatabases() {
                          build(one).bytes);
     }
 
+    out.emplace_back("sample-minor-version-1", build(sampleDescription(1)).bytes);
+
     Database empty;
     out.emplace_back("empty-directory", build(empty).bytes);
 

@@ -5,10 +5,10 @@
 
 namespace nmsbuild {
 
-Database sampleDescription() {
+Database sampleDescription(uint32_t verMinor) {
     Database db;
     db.header.verMajor = 1;
-    db.header.verMinor = 2;
+    db.header.verMinor = verMinor;
     db.header.creationTime = 0x5F3E2A10;
     db.header.creationNumber = 7;
     db.header.fileType = 2;
@@ -82,7 +82,8 @@ Database sampleDescription() {
                        {.tableType = 6, .type = 0x1002, .iName = 6, .offVLP = 4},
                        {.tableType = 9, .type = 0x0003, .iName = 11, .offVLP = 0x20}},
     };
-    db.entries.push_back({kSymd, symbolData({.segments = {text, data},
+    db.entries.push_back({kSymd, symbolData({.procedureSize = verMinor == 1 ? 28u : 32u,
+                                             .segments = {text, data},
                                              .sourceFiles = {{.iName = 9, .sourceLength = 1834},
                                                              {.iName = 10, .offSource = 0x72A,
                                                               .sourceLength = 602}}})});

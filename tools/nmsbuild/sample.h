@@ -9,7 +9,9 @@
 
 namespace nmsbuild {
 
-Database sampleDescription();
+// `verMinor` is the header's format minor version; 1 selects the 28-byte procedure
+// records of the SYMD section.
+Database sampleDescription(uint32_t verMinor = 2);
 std::vector<uint8_t> sampleDatabase();
 
 }  // namespace nmsbuild
