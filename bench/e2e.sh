@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# End-to-end measurement of the real program on generated databases, beside two references
+# measured in the same run: xxd of the same input (what a user would otherwise read) and cp
+# of the finished report to a new file (the cost of just writing those bytes).
+#   bench/e2e.sh [RUNS] [SIZES_MIB...]      e.g. bench/e2e.sh 5 1 4 16 64
+# Prints a Markdown table of medians. Needs a Release build in build/ (make all).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-5}
+shift || true
+sizes=("$@")
+[ ${#sizes[@]} -gt 0 ] || sizes=(1 4 16 64)
+bin=build
+[ -x "$bin/symdeck" ] && [ -x "$bin/make_large" ] || { echo "build first: make all" >&2; exit 1; }
+command -v xxd >/dev/null || { echo "xxd is needed (apt-get install xxd)" >&2; exit 1; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/symdeck-e2e.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+# Runs a command once; prints "seconds peak_rss_kib".
+measure() {
+  local start end rss
+  start=$(date +%s%N)
+  /usr/bin/time -f "%M" -o "$work/rss" "$@" >/dev/null
+  end=$(date +%s%N)
+  rss=$(tail -n 1 "$work/rss")
+  awk -v s="$start" -v e="$end" -v r="$rss" 'BEGIN { printf "%.6f %d\n", (e - s) / 1e9, r }'
+}
+
+median() { sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+echo "| input MiB | report MiB | symdeck s | report MB/s | peak RSS MiB | xxd s | cp s | symdeck/xxd | symdeck/cp | s per input MiB |"
+echo "|---|---|---|---|---|---|---|---|---|---|"
+for size in "${sizes[@]}"; do
+  db="$work/db$size.nms"
+  "$bin/make_large" "$db" "$size" 1
+  : > "$work/t.sym"; : > "$work/t.xxd"; : > "$work/t.cp"; : > "$work/rss.sym"
+  for _ in $(seq "$runs"); do
+    rm -f "$work/db$size.txt"
+    read -r t r < <(measure "$bin/symdeck" "$db" "$work/db$size.txt")
+    echo "$t" >> "$work/t.sym"; echo "$r" >> "$work/rss.sym"
+    rm -f "$work/dump.xxd"
+    read -r t _ < <(measure sh -c "xxd '$db' > '$work/dump.xxd'")
+    echo "$t" >> "$work/t.xxd"
+    rm -f "$work/copy.txt"
+    read -r t _ < <(measure cp "$work/db$size.txt" "$work/copy.txt")
+    echo "$t" >> "$work/t.cp"
+  done
+  in_bytes=$(stat -c %s "$db")
+  out_bytes=$(stat -c %s "$work/db$size.txt")
+  tsym=$(median < "$work/t.sym"); txxd=$(median < "$work/t.xxd"); tcp=$(median < "$work/t.cp")
+  rss=$(median < "$work/rss.sym")
+  awk -v i="$in_bytes" -v o="$out_bytes" -v s="$tsym" -v x="$txxd" -v c="$tcp" -v r="$rss" 'BEGIN {
+    printf "| %.1f | %.1f | %.3f | %.0f | %.1f | %.3f | %.3f | %.2f | %.2f | %.4f |\n",
+      i / 1048576, o / 1048576, s, o / s / 1e6, r / 1024, x, c, s / x, s / c, s / (i / 1048576) }'
+  rm -f "$db" "$work"/db*.txt "$work/dump.xxd" "$work/copy.txt"
+done

@@ -1,0 +1,29 @@
+// Writes a large, sound database for the benchmarks:
+//   make_large OUTPUT.nms MEBIBYTES [SEED]
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "nmsbuild/large.h"
+
+int main(int argc, char** argv) {
+    if (argc < 3 || argc > 4) {
+        std::fprintf(stderr, "usage: make_large OUTPUT.nms MEBIBYTES [SEED]\n");
+        return 2;
+    }
+    const double mebibytes = std::atof(argv[2]);
+    const unsigned long long seed = argc == 4 ? std::strtoull(argv[3], nullptr, 10) : 1;
+    if (mebibytes <= 0) {
+        std::fprintf(stderr, "make_large: the size must be positive\n");
+        return 2;
+    }
+    const auto bytes = nmsbuild::largeDatabase(static_cast<uint64_t>(mebibytes * 1048576.0), seed);
+    std::ofstream file(argv[1], std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    file.close();
+    if (!file) {
+        std::fprintf(stderr, "make_large: cannot write %s\n", argv[1]);
+        return 1;
+    }
+    return 0;
+}
