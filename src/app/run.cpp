@@ -1,11 +1,15 @@
 #include "app/run.h"
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <fcntl.h>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 #include "app/command_line.h"
@@ -65,8 +69,7 @@ ReadStatus readWhole(const std::string& name, Input& input) {
     return ReadStatus::Ok;
 }
 
-bool writeAll(void* context, const char* data, size_t size) {
-    const int fd = *static_cast<int*>(context);
+bool writeAll(int fd, const char* data, size_t size) {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);
         if (n < 0 && errno == EINTR) continue;
@@ -76,6 +79,109 @@ bool writeAll(void* context, const char* data, size_t size) {
     }
     return true;
 }
+
+// Writes the report's blocks to the file on a second thread, so that rendering the next
+// block overlaps writing this one (the writer fills two blocks in turn; at most one is in
+// flight). Ahead of the text it reserves the file's space in large steps, which the file
+// system fills much faster than space it must find write by write; the unused rest is cut
+// off when the report is complete.
+class FileWriter {
+public:
+    FileWriter() = default;
+    // Starts writing to `fd`; blocks handed over before this are not expected.
+    void start(int fd) {
+        fd_ = fd;
+        try {
+            thread_ = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
+            // No second thread: every block is written at once instead.
+        }
+    }
+    FileWriter(const FileWriter&) = delete;
+    FileWriter& operator=(const FileWriter&) = delete;
+    ~FileWriter() { finish(); }
+
+    static bool submit(void* self, const char* data, size_t size) {
+        return static_cast<FileWriter*>(self)->hand(data, size);
+    }
+
+    // Waits for the last block; false when any write failed.
+    bool finish() {
+        if (thread_.joinable()) {
+            {
+                std::unique_lock lock(mutex_);
+                idle_.wait(lock, [this] { return pending_ == nullptr; });
+                stop_ = true;
+            }
+            work_.notify_one();
+            thread_.join();
+        }
+        if (reserved_ > written_ && ::ftruncate(fd_, static_cast<off_t>(written_)) != 0)
+            failed_ = true;
+        reserved_ = written_;
+        return !failed_;
+    }
+
+private:
+    static constexpr uint64_t kReserveStep = uint64_t{64} << 20;
+
+    bool hand(const char* data, size_t size) {
+        if (!thread_.joinable()) {
+            store(data, size);
+            return !failed_;
+        }
+        std::unique_lock lock(mutex_);
+        idle_.wait(lock, [this] { return pending_ == nullptr; });
+        if (failed_) return false;
+        pending_ = data;
+        pendingSize_ = size;
+        lock.unlock();
+        work_.notify_one();
+        return true;
+    }
+
+    void run() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            work_.wait(lock, [this] { return pending_ != nullptr || stop_; });
+            if (pending_ == nullptr) return;
+            const char* data = pending_;
+            const size_t size = pendingSize_;
+            lock.unlock();
+            store(data, size);
+            lock.lock();
+            pending_ = nullptr;
+            idle_.notify_one();
+        }
+    }
+
+    void store(const char* data, size_t size) {
+        if (failed_) return;
+        if (reserving_ && written_ + size > reserved_) {
+            // A file system that cannot reserve space (or has none to reserve) is simply
+            // written to; the write itself then reports a real shortage.
+            if (::fallocate(fd_, 0, static_cast<off_t>(reserved_), static_cast<off_t>(kReserveStep)) == 0)
+                reserved_ += kReserveStep;
+            else
+                reserving_ = false;
+        }
+        if (!writeAll(fd_, data, size)) failed_ = true;
+        written_ += size;
+    }
+
+    int fd_ = -1;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable work_;
+    std::condition_variable idle_;
+    const char* pending_ = nullptr;  // the block in flight
+    size_t pendingSize_ = 0;
+    bool stop_ = false;
+    bool failed_ = false;            // written by whichever thread writes, read under the lock
+    bool reserving_ = true;
+    uint64_t written_ = 0;
+    uint64_t reserved_ = 0;
+};
 
 // Creates a new, empty file beside `reportName` with the permissions a plain create gives.
 // Returns its descriptor and sets `tempName`, or returns -1.
@@ -114,10 +220,10 @@ int runConversion(int argc, const char* const* argv, std::string& console) {
         case ReadStatus::ReadFailed: return fail(console, "  Failed to read nms file.\n");
     }
 
-    int outFd = -1;
+    FileWriter file;
     std::unique_ptr<ReportWriter> out;
     try {
-        out = std::make_unique<ReportWriter>(ReportSink{&writeAll, &outFd});
+        out = std::make_unique<ReportWriter>(ReportSink{&FileWriter::submit, &file});
     } catch (const std::bad_alloc&) {
         return fail(console, "  Failed to allocate memory.\n");
     }
@@ -125,10 +231,10 @@ int runConversion(int argc, const char* const* argv, std::string& console) {
     std::string tempName;
     Fd temp(createTemporary(line.outputName, tempName));
     if (temp.fd < 0) return fail(console, "  Failed crating text file.\n");
-    outFd = temp.fd;
+    file.start(temp.fd);
 
     renderImage(NmsImage{input.bytes.get(), input.size}, line.selection, *out);
-    const bool written = out->flush();
+    const bool written = out->flush() && file.finish();
     const bool closed = temp.reset();
     if (!written || !closed || ::rename(tempName.c_str(), line.outputName.c_str()) != 0) {
         ::unlink(tempName.c_str());

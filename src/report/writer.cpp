@@ -20,16 +20,22 @@ ReportSink stringSink(std::string& text) { return ReportSink{&appendToString, &t
 
 ReportWriter::ReportWriter(ReportSink sink, size_t blockSize)
     : sink_(sink),
-      block_(new char[std::max(blockSize, kMaxReserve * 2)]),
-      begin_(block_.get()),
+      blockSize_(std::max(blockSize, kMaxReserve * 2)),
+      blocks_(new char[2 * blockSize_]),
+      begin_(blocks_.get()),
       cur_(begin_),
-      end_(begin_ + std::max(blockSize, kMaxReserve * 2)) {}
+      end_(begin_ + blockSize_) {}
 
 bool ReportWriter::flush() {
     const size_t used = static_cast<size_t>(cur_ - begin_);
-    if (used != 0 && ok_) ok_ = sink_.write(sink_.context, begin_, used);
+    if (used == 0) return ok_;
+    if (ok_) ok_ = sink_.write(sink_.context, begin_, used);
     flushed_ += used;
+    // Go on in the other block: the sink may still be reading this one.
+    second_ = !second_;
+    begin_ = blocks_.get() + (second_ ? blockSize_ : 0);
     cur_ = begin_;
+    end_ = begin_ + blockSize_;
     return ok_;
 }
 

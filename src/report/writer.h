@@ -17,6 +17,10 @@ namespace symdeck {
 
 // Where filled blocks go. `write` returns false when the bytes could not be stored; the
 // writer then drops everything after that and reports the failure through ok().
+//
+// The writer fills two blocks in turn, so a sink may go on reading a block after write()
+// has returned (to write it out on another thread): the block stays untouched until the
+// sink's next write() call returns, or until the writer is destroyed.
 struct ReportSink {
     bool (*write)(void* context, const char* data, size_t size) = nullptr;
     void* context = nullptr;
@@ -94,7 +98,9 @@ private:
     void textSlow(std::string_view s);
 
     ReportSink sink_;
-    std::unique_ptr<char[]> block_;
+    size_t blockSize_;
+    std::unique_ptr<char[]> blocks_;  // two blocks of blockSize_ bytes, filled in turn
+    bool second_ = false;             // whether the block being filled is the second one
     char* begin_;
     char* cur_;
     char* end_;
