@@ -4,17 +4,6 @@
 
 namespace symdeck {
 
-std::optional<Record> recordAt(const NmsImage& image, uint64_t offset, uint64_t width) {
-    if (!fits(image, offset, width)) return std::nullopt;
-    return Record{image.data + offset, offset, width};
-}
-
-std::optional<uint32_t> readU32(const NmsImage& image, uint64_t offset) {
-    auto record = recordAt(image, offset, 4);
-    if (!record) return std::nullopt;
-    return record->u32(0);
-}
-
 std::string_view textAt(const NmsImage& image, uint64_t offset) {
     if (offset >= image.size) return {};
     const auto* start = reinterpret_cast<const char*>(image.data + offset);

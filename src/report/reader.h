@@ -50,10 +50,17 @@ struct Record {
 };
 
 // The structure of `width` bytes at `offset`, or nothing when it does not fit.
-std::optional<Record> recordAt(const NmsImage& image, uint64_t offset, uint64_t width);
+inline std::optional<Record> recordAt(const NmsImage& image, uint64_t offset, uint64_t width) {
+    if (!fits(image, offset, width)) return std::nullopt;
+    return Record{image.data + offset, offset, width};
+}
 
 // The ULONG at `offset`, or nothing when its four bytes do not fit.
-std::optional<uint32_t> readU32(const NmsImage& image, uint64_t offset);
+inline std::optional<uint32_t> readU32(const NmsImage& image, uint64_t offset) {
+    auto record = recordAt(image, offset, 4);
+    if (!record) return std::nullopt;
+    return record->u32(0);
+}
 
 // The NUL-terminated text at `offset`: the bytes up to the first NUL, or up to the image's
 // end when no NUL follows. Empty when `offset` is at or past the end.

@@ -32,12 +32,9 @@ void writeBoundsError(DumpContext& ctx, std::string_view header, uint64_t offset
 
 }  // namespace
 
-std::optional<Record> reach(DumpContext& ctx, std::string_view header, uint64_t offset,
-                            uint64_t width) {
-    if (!withinLimit(ctx, header)) return std::nullopt;
-    auto record = recordAt(ctx.image, offset, width);
-    if (!record) writeBoundsError(ctx, header, offset);
-    return record;
+std::optional<Record> reachFailed(DumpContext& ctx, std::string_view header, uint64_t offset) {
+    if (withinLimit(ctx, header)) writeBoundsError(ctx, header, offset);
+    return std::nullopt;
 }
 
 std::optional<Record> reachSigned(DumpContext& ctx, std::string_view header, uint64_t offset,

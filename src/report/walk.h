@@ -40,8 +40,15 @@ constexpr uint64_t reportLimit(uint64_t imageSize) { return 64 * imageSize + (ui
 // written: first the report's size against the limit, then the `width` bytes at `offset`
 // against the image. On failure the matching error line is written, naming `header` (the
 // header of the part of the file being walked), and nothing is returned: the walk ends.
-std::optional<Record> reach(DumpContext& ctx, std::string_view header, uint64_t offset,
-                            uint64_t width);
+// Lists run this once per element, so the common case is inline; the failure writes its
+// error line out of line.
+std::optional<Record> reachFailed(DumpContext& ctx, std::string_view header, uint64_t offset);
+inline std::optional<Record> reach(DumpContext& ctx, std::string_view header, uint64_t offset,
+                                   uint64_t width) {
+    if (ctx.out.length() < ctx.limit && fits(ctx.image, offset, width))
+        return Record{ctx.image.data + offset, offset, width};
+    return reachFailed(ctx, header, offset);
+}
 
 // The same for a structure that begins with a four-letter signature: the limit, then its
 // first four bytes, then the signature, then its whole fixed part.
