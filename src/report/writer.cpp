@@ -56,18 +56,6 @@ void ReportWriter::dec(uint32_t value) {
     cur_ = std::to_chars(p, p + 12, static_cast<int32_t>(value)).ptr;
 }
 
-void ReportWriter::hex(uint64_t value) {
-    char digits[16];
-    int n = 0;
-    do {
-        digits[15 - n++] = kHexDigits[value & 0xF];
-        value >>= 4;
-    } while (value != 0);
-    char* p = reserve(16);
-    std::memcpy(p, digits + 16 - n, static_cast<size_t>(n));
-    cur_ = p + n;
-}
-
 void ReportWriter::hex06(uint64_t value) {
     char* p = reserve(2 + 16);
     p[0] = '0';

@@ -6,6 +6,7 @@
 // taken, which is what the report size limit is compared with.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -78,8 +79,17 @@ public:
     // "%d" of a 32-bit value: the signed view, so 0xFFFFFFFF prints -1.
     void dec(uint32_t value);
     // "%X": upper-case hexadecimal without leading zeros (64-bit, so offsets past 4 GiB
-    // print in full).
-    void hex(uint64_t value);
+    // print in full). Digits are written straight into place, last first.
+    void hex(uint64_t value) {
+        static constexpr char kDigits[] = "0123456789ABCDEF";
+        const int n = value == 0 ? 1 : (std::bit_width(value) + 3) / 4;
+        char* p = reserve(16) + n;
+        cur_ = p;
+        do {
+            *--p = kDigits[value & 0xF];
+            value >>= 4;
+        } while (value != 0);
+    }
     // "0x%X".
     void hex0x(uint64_t value) {
         char* p = reserve(2);
