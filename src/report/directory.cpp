@@ -18,10 +18,7 @@ bool renderDirectory(DumpContext& ctx, uint64_t offset) {
     if (!header) return false;
     ReportWriter& out = ctx.out;
 
-    out.text("NMDR_HEADER (offset: 0x");
-    out.hex(offset);
-    out.text(")\n");
-    writeColumnHeader(out, 2);
+    writeRecordTitle(out, 0, "NMDR_HEADER", offset);
     out.text("  ULONG        NMDR             NMDR\n");
     const uint32_t nNMDE = header->u32(4);
     decLine(out, 2, "ULONG", "nNMDE", nNMDE);

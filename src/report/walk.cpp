@@ -1,5 +1,7 @@
 #include "report/walk.h"
 
+#include <cstring>
+
 namespace symdeck {
 
 namespace {
@@ -64,6 +66,17 @@ void writeColumnHeader(ReportWriter& out, unsigned indent) {
     std::memcpy(p + indent + 13, "name", 4);
     std::memcpy(p + indent + 30, "value\n", 6);
     out.commit(p + indent + 36);
+}
+
+void writeRecordTitle(ReportWriter& out, unsigned indent, std::string_view title, uint64_t offset) {
+    char* p = out.reserve(indent);
+    std::memset(p, ' ', indent);
+    out.commit(p + indent);
+    out.text(title);
+    out.text(" (offset: 0x");
+    out.hex(offset);
+    out.text(")\n");
+    writeColumnHeader(out, indent + 2);
 }
 
 void writeSectionTitle(ReportWriter& out, std::string_view title, uint64_t start,

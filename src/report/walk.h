@@ -59,6 +59,9 @@ std::optional<Record> reachSigned(DumpContext& ctx, std::string_view header, uin
 void writeSeparator(ReportWriter& out);
 // The "type name value" column header at `indent` spaces.
 void writeColumnHeader(ReportWriter& out, unsigned indent);
+// A block title "<title> (offset: 0x%X)" at `indent` spaces, and the column header of its
+// fields at `indent` + 2.
+void writeRecordTitle(ReportWriter& out, unsigned indent, std::string_view title, uint64_t offset);
 // "<title> (offset: 0x%X(start), 0x%X(end))" and its column header; `end` is the 32-bit sum
 // of the section's offset and its sectionLength. `tail` is what closes the title: "))", or
 // ") )" for the one title that has a blank before its last parenthesis.

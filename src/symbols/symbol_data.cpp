@@ -8,7 +8,6 @@
 //
 // SEGMENTDATA begins with a USHORT, so its ULONGs are unaligned; every field is read from
 // the bytes through Record.
-#include <cstring>
 
 #include "report/containers.h"
 #include "symbols/symbols.h"
@@ -61,16 +60,6 @@ std::optional<Record> segmentRecord(DumpContext& ctx, uint64_t segmentBase) {
     return segment;
 }
 
-void writeRecordTitle(ReportWriter& out, unsigned indent, std::string_view title, uint64_t offset) {
-    char* p = out.reserve(indent);
-    std::memset(p, ' ', indent);
-    out.commit(p + indent);
-    out.text(title);
-    out.text(" (offset: 0x");
-    out.hex(offset);
-    out.text(")\n");
-    writeColumnHeader(out, indent + 2);
-}
 
 bool renderSymbolData(DumpContext& ctx, uint64_t sectionOffset) {
     auto header = reachSigned(ctx, kSymdHeader, sectionOffset, "SYMD", kSymdHeaderSize);

@@ -55,8 +55,5 @@ bool renderSegmentVlpTables(DumpContext& ctx, uint64_t segmentBase);
 // the image before the segment renderers run; should it not, the bounds error line is
 // written and nothing is returned.
 std::optional<Record> segmentRecord(DumpContext& ctx, uint64_t segmentBase);
-// A block title "<title> (offset: 0x%X)" and the column header of its fields, at
-// `indent` + 2.
-void writeRecordTitle(ReportWriter& out, unsigned indent, std::string_view title, uint64_t offset);
 
 }  // namespace symdeck

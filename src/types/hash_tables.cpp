@@ -13,10 +13,7 @@ bool renderHashTables(DumpContext& ctx, uint64_t sectionOffset) {
     auto header = reachSigned(ctx, kHeader, sectionOffset, "HSHT", kHshtHeaderSize);
     if (!header) return false;
     ReportWriter& out = ctx.out;
-    out.text("HSHT_HEADER (offset: 0x");
-    out.hex(sectionOffset);
-    out.text(")\n");
-    writeColumnHeader(out, 2);
+    writeRecordTitle(out, 0, kHeader, sectionOffset);
     out.text("  ULONG        HSHT             HSHT\n");
     bytesLine(out, 2, "sectionLength", header->u32(4));
     const uint32_t sizeTableOffsets = header->u32(8);
@@ -45,10 +42,7 @@ bool renderHashTables(DumpContext& ctx, uint64_t sectionOffset) {
         const uint64_t offset = offTypeTables + kHashTableEntrySize * j;
         auto entry = reach(ctx, kHeader, offset, kHashTableEntrySize);
         if (!entry) return false;
-        out.text("  HSHT_TYPETABLE (offset: 0x");
-        out.hex(offset);
-        out.text(")\n");
-        writeColumnHeader(out, 4);
+        writeRecordTitle(out, 2, "HSHT_TYPETABLE", offset);
         hexLine(out, 4, "ULONG", "offPreviousTable", entry->u32(0));
         hexLine(out, 4, "ULONG", "hashNumber", entry->u32(4));
         nameLine(ctx, 4, entry->u32(8));

@@ -12,10 +12,7 @@ bool renderTypeTables(DumpContext& ctx, uint64_t sectionOffset) {
     auto header = reachSigned(ctx, kHeader, sectionOffset, "TYTB", kTytbHeaderSize);
     if (!header) return false;
     ReportWriter& out = ctx.out;
-    out.text("TYTB_HEADER (offset: 0x");
-    out.hex(sectionOffset);
-    out.text(")\n");
-    writeColumnHeader(out, 2);
+    writeRecordTitle(out, 0, kHeader, sectionOffset);
     out.text("  ULONG        TYTB             TYTB\n");
     bytesLine(out, 2, "sectionLength", header->u32(4));
     const uint32_t nTypeTables = header->u32(8);
@@ -28,10 +25,7 @@ bool renderTypeTables(DumpContext& ctx, uint64_t sectionOffset) {
         const uint64_t offset = offTypeTables + kTypeTableEntrySize * i;
         auto entry = reach(ctx, kHeader, offset, kTypeTableEntrySize);
         if (!entry) return false;
-        out.text("  TYPETABLE (offset: 0x");
-        out.hex(offset);
-        out.text(")\n");
-        writeColumnHeader(out, 4);
+        writeRecordTitle(out, 2, "TYPETABLE", offset);
         typeLine(out, 4, "type", entry->u32(0));
         nameLine(ctx, 4, entry->u32(4), true);
     }
