@@ -88,6 +88,14 @@ TEST_F(RunTest, ExplicitReportNameAndPermissions) {
     EXPECT_EQ(info.st_mode & 0777, 0644u);
 }
 
+TEST_F(RunTest, LongestReportNameThatTheFileSystemTakes) {
+    const auto bytes = nmsbuild::sampleDatabase();
+    const std::string name = std::string(251, 'r') + ".txt";  // 255 bytes, the usual maximum
+    writeFile("x.nms", bytes);
+    EXPECT_EQ(run({"x.nms", name}), 0);
+    EXPECT_EQ(readFile(name), reportOf(bytes));
+}
+
 TEST_F(RunTest, ExistingReportIsReplaced) {
     const auto bytes = nmsbuild::sampleDatabase();
     writeFile("x.nms", bytes);

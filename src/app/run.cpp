@@ -183,15 +183,14 @@ private:
     uint64_t reserved_ = 0;
 };
 
-// Creates a new, empty file beside `reportName` with the permissions a plain create gives.
-// Returns its descriptor and sets `tempName`, or returns -1.
+// Creates a new, empty file in the report's directory with the permissions a plain create
+// gives. Its name is short (a long report name must not make it too long) and begins with a
+// dot. Returns its descriptor and sets `tempName`, or returns -1.
 int createTemporary(const std::string& reportName, std::string& tempName) {
     const size_t slash = reportName.rfind('/');
     const std::string dir = slash == std::string::npos ? "" : reportName.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? reportName : reportName.substr(slash + 1);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        tempName = dir + "." + base + "." + std::to_string(::getpid()) + "-" +
-                   std::to_string(attempt) + ".tmp";
+        tempName = dir + ".symdeck-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
         const int fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) return fd;
         if (errno != EEXIST) break;
