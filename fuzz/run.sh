@@ -14,11 +14,17 @@ cmake --build "$build" --target fuzz_report
 # New inputs go to a scratch corpus; the checked-in seeds and regressions are read only.
 work="$build/corpus"
 mkdir -p "$work" "$build/artifacts"
+status=0
 "$build/fuzz_report" "$work" fuzz/corpus fuzz/regressions \
   -dict=fuzz/symdeck.dict -max_total_time="$seconds" -timeout=5 -rss_limit_mb=512 \
-  -max_len=65536 -print_final_stats=1 -artifact_prefix="$build/artifacts/" 2>&1 | tee "$build/fuzz.log" | grep -E '^#|ERROR|stat::|Done' | tail -n 25
-status=${PIPESTATUS[0]}
+  -max_len=65536 -print_final_stats=1 -artifact_prefix="$build/artifacts/" \
+  > "$build/fuzz.log" 2>&1 || status=$?
+grep -E '^#[0-9]+ +(INITED|DONE)|^Done|stat::|ERROR|SUMMARY' "$build/fuzz.log" | tail -n 12 || true
+grep -E '^#[0-9]+ ' "$build/fuzz.log" | tail -n 1 || true
 if [ "$status" -ne 0 ]; then
-  echo "fuzzing found a failure; the input is in $build/artifacts/ (copy it to fuzz/regressions/)" >&2
+  echo "fuzzing found a failure (status $status); the input is in $build/artifacts/" >&2
+  echo "keep it as a regression: copy it to fuzz/regressions/" >&2
+  tail -n 40 "$build/fuzz.log" >&2
   exit "$status"
 fi
+echo "fuzzing: no failure in $seconds seconds"
