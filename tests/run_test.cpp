@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <vector>
 
@@ -159,6 +161,27 @@ TEST_F(RunTest, OutputFailuresKeepAnExistingReportAndLeaveNoTemporaryFile) {
     EXPECT_EQ(console_, kTitle + "  Failed to save text file.\n");
     EXPECT_TRUE(fs::is_directory(dir_ / "taken.txt"));
     EXPECT_EQ(listing(), (std::vector<std::string>{"taken.txt", "x.nms"}));
+}
+
+TEST_F(RunTest, AWriteThatFailsPartWayLeavesTheOldReport) {
+    // A file-size limit below the report's size makes the writes fail part-way, as a full
+    // disk would.
+    const auto bytes = nmsbuild::sampleDatabase();
+    writeFile("x.nms", bytes);
+    writeFile("x.txt", {'o', 'l', 'd'});
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int status = run({"x.nms"});
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(console_, kTitle + "  Failed to save text file.\n");
+    EXPECT_EQ(readFile("x.txt"), "old");
+    EXPECT_EQ(listing(), (std::vector<std::string>{"x.nms", "x.txt"}));
 }
 
 }  // namespace
