@@ -14,6 +14,7 @@
 
 #include "app/command_line.h"
 #include "app/driver.h"
+#include "report/memory.h"
 
 namespace symdeck {
 
@@ -45,7 +46,7 @@ struct Fd {
 enum class ReadStatus { Ok, CannotOpen, NoMemory, ReadFailed };
 
 struct Input {
-    std::unique_ptr<unsigned char[]> bytes;
+    Block bytes;
     uint64_t size = 0;
 };
 
@@ -56,11 +57,11 @@ ReadStatus readWhole(const std::string& name, Input& input) {
     // Only a regular file is a database; a directory or a device cannot be opened as one.
     if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return ReadStatus::CannotOpen;
     const auto size = static_cast<uint64_t>(info.st_size);
-    input.bytes.reset(new (std::nothrow) unsigned char[size == 0 ? 1 : size]);
-    if (!input.bytes) return ReadStatus::NoMemory;
+    input.bytes = Block(size);
+    if (input.bytes.data() == nullptr) return ReadStatus::NoMemory;
     uint64_t done = 0;
     while (done < size) {
-        const ssize_t n = ::read(file.fd, input.bytes.get() + done, size - done);
+        const ssize_t n = ::read(file.fd, input.bytes.data() + done, size - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return ReadStatus::ReadFailed;  // an error, or the file shrank
         done += static_cast<uint64_t>(n);
@@ -232,7 +233,7 @@ int runConversion(int argc, const char* const* argv, std::string& console) {
     if (temp.fd < 0) return fail(console, "  Failed crating text file.\n");
     file.start(temp.fd);
 
-    renderImage(NmsImage{input.bytes.get(), input.size}, line.selection, *out);
+    renderImage(NmsImage{input.bytes.data(), input.size}, line.selection, *out);
     const bool written = out->flush() && file.finish();
     const bool closed = temp.reset();
     if (!written || !closed || ::rename(tempName.c_str(), line.outputName.c_str()) != 0) {

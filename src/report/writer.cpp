@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <new>
 
 namespace symdeck {
 
@@ -21,10 +22,12 @@ ReportSink stringSink(std::string& text) { return ReportSink{&appendToString, &t
 ReportWriter::ReportWriter(ReportSink sink, size_t blockSize)
     : sink_(sink),
       blockSize_(std::max(blockSize, kMaxReserve * 2)),
-      blocks_(new char[2 * blockSize_]),
-      begin_(blocks_.get()),
+      blocks_(2 * blockSize_),
+      begin_(reinterpret_cast<char*>(blocks_.data())),
       cur_(begin_),
-      end_(begin_ + blockSize_) {}
+      end_(begin_ + blockSize_) {
+    if (blocks_.data() == nullptr) throw std::bad_alloc();
+}
 
 bool ReportWriter::flush() {
     const size_t used = static_cast<size_t>(cur_ - begin_);
@@ -33,7 +36,7 @@ bool ReportWriter::flush() {
     flushed_ += used;
     // Go on in the other block: the sink may still be reading this one.
     second_ = !second_;
-    begin_ = blocks_.get() + (second_ ? blockSize_ : 0);
+    begin_ = reinterpret_cast<char*>(blocks_.data()) + (second_ ? blockSize_ : 0);
     cur_ = begin_;
     end_ = begin_ + blockSize_;
     return ok_;

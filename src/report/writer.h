@@ -10,9 +10,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <string_view>
+
+#include "report/memory.h"
 
 namespace symdeck {
 
@@ -36,6 +37,7 @@ public:
     // The most that one reserve() may ask for; every fixed line of the report is shorter.
     static constexpr size_t kMaxReserve = 256;
 
+    // Throws std::bad_alloc when its blocks cannot be had.
     explicit ReportWriter(ReportSink sink, size_t blockSize = kDefaultBlock);
     ReportWriter(const ReportWriter&) = delete;
     ReportWriter& operator=(const ReportWriter&) = delete;
@@ -109,7 +111,7 @@ private:
 
     ReportSink sink_;
     size_t blockSize_;
-    std::unique_ptr<char[]> blocks_;  // two blocks of blockSize_ bytes, filled in turn
+    Block blocks_;                    // two blocks of blockSize_ bytes, filled in turn
     bool second_ = false;             // whether the block being filled is the second one
     char* begin_;
     char* cur_;
