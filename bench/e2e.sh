@@ -17,9 +17,11 @@ command -v xxd >/dev/null || { echo "xxd is needed (apt-get install xxd)" >&2; e
 work=$(mktemp -d "${TMPDIR:-/tmp}/symdeck-e2e.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-# Runs a command once; prints "seconds peak_rss_kib".
+# Runs a command once; prints "seconds peak_rss_kib". The dirty pages of earlier runs are
+# written out first, so that no run pays for the one before it.
 measure() {
   local start end rss
+  sync
   start=$(date +%s%N)
   /usr/bin/time -f "%M" -o "$work/rss" "$@" >/dev/null
   end=$(date +%s%N)

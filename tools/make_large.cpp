@@ -1,23 +1,28 @@
 // Writes a large, sound database for the benchmarks:
-//   make_large OUTPUT.nms MEBIBYTES [SEED]
+//   make_large OUTPUT.nms MEBIBYTES [SEED] [random]
+// "random" makes every name reference fall anywhere in the string table (the worst case
+// for the caches) instead of where a real module's would.
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <string>
 
 #include "nmsbuild/large.h"
 
 int main(int argc, char** argv) {
-    if (argc < 3 || argc > 4) {
-        std::fprintf(stderr, "usage: make_large OUTPUT.nms MEBIBYTES [SEED]\n");
+    if (argc < 3 || argc > 5) {
+        std::fprintf(stderr, "usage: make_large OUTPUT.nms MEBIBYTES [SEED] [random]\n");
         return 2;
     }
     const double mebibytes = std::atof(argv[2]);
-    const unsigned long long seed = argc == 4 ? std::strtoull(argv[3], nullptr, 10) : 1;
+    const unsigned long long seed = argc >= 4 ? std::strtoull(argv[3], nullptr, 10) : 1;
+    const auto order = argc == 5 && std::string(argv[4]) == "random" ? nmsbuild::NameOrder::Random
+                                                                     : nmsbuild::NameOrder::Local;
     if (mebibytes <= 0) {
         std::fprintf(stderr, "make_large: the size must be positive\n");
         return 2;
     }
-    const auto bytes = nmsbuild::largeDatabase(static_cast<uint64_t>(mebibytes * 1048576.0), seed);
+    const auto bytes = nmsbuild::largeDatabase(static_cast<uint64_t>(mebibytes * 1048576.0), seed, order);
     std::ofstream file(argv[1], std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     file.close();

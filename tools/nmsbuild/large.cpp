@@ -24,6 +24,25 @@ constexpr uint32_t kPrimitives[] = {0x0003, 0x0010, 0x0011, 0x0012, 0x0020, 0x00
                                     0x0071, 0x0103, 0x0110, 0x0112, 0x0120, 0x0122, 0x0222,
                                     0x0074, 0x0040};
 
+// Name references. In a real module a few hundred common names (i, count, this, ...) are
+// used all over, and every other name is used close to where it entered the string table,
+// since names are added in the order the records that use them are made. With `random`
+// every reference falls anywhere in the table instead: the worst case for the caches.
+struct Names {
+    uint32_t count;
+    bool random;
+    uint32_t cursor = 0;
+
+    uint32_t pick(Random& rng) {
+        if (random) return rng.below(count);
+        const uint32_t common = std::min<uint32_t>(count, 512);
+        if (rng.below(2) == 0) return rng.below(common);
+        cursor = cursor + 1 < count ? cursor + 1 : 0;
+        const uint32_t near = cursor + rng.below(64);
+        return near < count ? near : rng.below(count);
+    }
+};
+
 std::string identifier(Random& rng, uint32_t i) {
     static constexpr const char* kStems[] = {"Buffer", "count", "Window", "handle", "Parse",
                                              "index", "Stream", "flags", "Render", "offset",
@@ -41,7 +60,7 @@ uint32_t typeIndex(Random& rng, uint32_t nRecords) {
     return 0x1000 + rng.below(nRecords);
 }
 
-TypeRecord typeRecord(Random& rng, uint32_t nRecords, uint32_t nNames) {
+TypeRecord typeRecord(Random& rng, uint32_t nRecords, Names& names) {
     switch (rng.below(10)) {
         case 0: return Label{.mode = rng.below(2) * 4};
         case 1:
@@ -51,14 +70,14 @@ TypeRecord typeRecord(Random& rng, uint32_t nRecords, uint32_t nNames) {
             return Array{.elemType = typeIndex(rng, nRecords), .length = 4 * (1 + rng.below(256)),
                          .indexType = 0x0012, .nElements = 1 + rng.below(256)};
         case 3:
-            return Struct{.derivedType = 0, .iName = rng.below(nNames), .property = 0,
+            return Struct{.derivedType = 0, .iName = names.pick(rng), .property = 0,
                           .nFields = 1 + rng.below(12), .length = 4 * (1 + rng.below(64))};
         case 4:
-            return Union{.iName = rng.below(nNames), .nFields = 1 + rng.below(4),
+            return Union{.iName = names.pick(rng), .nFields = 1 + rng.below(4),
                          .length = 4 * (1 + rng.below(8))};
         case 5:
         case 6:
-            return Member{.indexType = typeIndex(rng, nRecords), .iName = rng.below(nNames),
+            return Member{.indexType = typeIndex(rng, nRecords), .iName = names.pick(rng),
                           .access = static_cast<uint16_t>(rng.below(4)),
                           .offset = static_cast<uint16_t>(4 * rng.below(64))};
         case 7: {
@@ -79,8 +98,8 @@ TypeRecord typeRecord(Random& rng, uint32_t nRecords, uint32_t nNames) {
 
 // One segment holding about `budget` bytes of procedures, variables, lines and VLP entries.
 Segment segment(Random& rng, uint16_t number, uint64_t budget, uint32_t nRecords,
-                uint32_t nNames) {
-    Segment s{.nSeg = number, .iName = rng.below(nNames), .physSize = 0};
+                Names& names) {
+    Segment s{.nSeg = number, .iName = names.pick(rng), .physSize = 0};
     uint32_t code = 0x10;
     uint32_t line = 1;
     uint64_t used = 0;
@@ -88,12 +107,12 @@ Segment segment(Random& rng, uint16_t number, uint64_t budget, uint32_t nRecords
         SegmentProcedure p{.offStartProc = code};
         const uint32_t nLocals = rng.below(6);
         for (uint32_t k = 0; k < nLocals; ++k)
-            p.locals.push_back({.type = typeIndex(rng, nRecords), .iName = rng.below(nNames),
+            p.locals.push_back({.type = typeIndex(rng, nRecords), .iName = names.pick(rng),
                                 .offVLP = 0xFFFFFFF0 - 4 * k});
         const uint32_t nRegisters = rng.below(4);
         for (uint32_t k = 0; k < nRegisters; ++k)
             p.registers.push_back({.tableType = static_cast<uint16_t>(2 + rng.below(2)),
-                                   .type = typeIndex(rng, nRecords), .iName = rng.below(nNames),
+                                   .type = typeIndex(rng, nRecords), .iName = names.pick(rng),
                                    .registerNumber = static_cast<uint16_t>(17 + rng.below(8))});
         // Dense line tables: a row every few bytes of code.
         SourceSection section{.offStart = code};
@@ -108,7 +127,7 @@ Segment segment(Random& rng, uint16_t number, uint64_t budget, uint32_t nRecords
         s.procedures.push_back(std::move(p));
         s.sourceSections.push_back(std::move(section));
         s.vlpEntries.push_back({.tableType = static_cast<uint16_t>(4 + rng.below(6)),
-                                .type = typeIndex(rng, nRecords), .iName = rng.below(nNames),
+                                .type = typeIndex(rng, nRecords), .iName = names.pick(rng),
                                 .offVLP = code});
         used += 32 + 16 * nLocals + 18 * nRegisters + 20 + 8 * nLines + 16 + 4;
     }
@@ -118,7 +137,7 @@ Segment segment(Random& rng, uint16_t number, uint64_t budget, uint32_t nRecords
 
 }  // namespace
 
-Database largeDescription(uint64_t targetBytes, uint64_t seed) {
+Database largeDescription(uint64_t targetBytes, uint64_t seed, NameOrder nameOrder) {
     Random rng{seed * 2654435761u + 1};
     Database db;
     db.header.verMajor = 1;
@@ -138,7 +157,7 @@ Database largeDescription(uint64_t targetBytes, uint64_t seed) {
         strings.names.push_back(identifier(rng, i));
         used += strings.names.back().size() + 1 + 4;
     }
-    const auto nNames = static_cast<uint32_t>(strings.names.size());
+    Names names{static_cast<uint32_t>(strings.names.size()), nameOrder == NameOrder::Random};
 
     TypeRecords records;
     const uint64_t recordBytes = targetBytes / 4;
@@ -146,30 +165,30 @@ Database largeDescription(uint64_t targetBytes, uint64_t seed) {
     // Records refer to records at most a little ahead of the ones made so far.
     const auto plannedRecords = static_cast<uint32_t>(std::max<uint64_t>(recordBytes / 28, 1));
     while (used < recordBytes) {
-        records.records.push_back(typeRecord(rng, plannedRecords, nNames));
+        records.records.push_back(typeRecord(rng, plannedRecords, names));
         used += recordSize(records.records.back()) + 4;
     }
     const auto nRecords = static_cast<uint32_t>(records.records.size());
 
     TypeTables tables;
     for (uint64_t i = 0; i < targetBytes / 25 / 8; ++i)
-        tables.entries.push_back({.type = typeIndex(rng, nRecords), .iName = rng.below(nNames)});
+        tables.entries.push_back({.type = typeIndex(rng, nRecords), .iName = names.pick(rng)});
 
     HashTables hashes;
     for (uint64_t i = 0; i < targetBytes / 100 / 4; ++i) hashes.tableOffsets.push_back(20 * rng.below(1u << 20));
     for (uint64_t i = 0; i < targetBytes / 20 / 20; ++i)
         hashes.entries.push_back({.offPreviousTable = i == 0 ? 0 : static_cast<uint32_t>(20 * rng.below(static_cast<uint32_t>(i))),
                                   .hashNumber = rng.next() & 0xFFFF,
-                                  .iName = rng.below(nNames),
+                                  .iName = names.pick(rng),
                                   .type = typeIndex(rng, nRecords)});
 
     SymbolData symbols;
     const uint64_t symbolBytes = targetBytes - nameBytes - recordBytes - targetBytes / 25 - targetBytes / 100 - targetBytes / 20;
     const uint64_t segments = std::clamp<uint64_t>(symbolBytes / (256 * 1024), 2, 4096);
     for (uint64_t k = 0; k < segments; ++k)
-        symbols.segments.push_back(segment(rng, static_cast<uint16_t>(k + 1), symbolBytes / segments, nRecords, nNames));
+        symbols.segments.push_back(segment(rng, static_cast<uint16_t>(k + 1), symbolBytes / segments, nRecords, names));
     for (uint32_t k = 0; k < 64; ++k)
-        symbols.sourceFiles.push_back({.iName = rng.below(nNames), .offSource = 0x1000 * k,
+        symbols.sourceFiles.push_back({.iName = names.pick(rng), .offSource = 0x1000 * k,
                                        .sourceLength = 1000 + rng.below(50000)});
 
     db.entries.push_back({kGtyp, gtyp({})});
@@ -183,8 +202,8 @@ Database largeDescription(uint64_t targetBytes, uint64_t seed) {
     return db;
 }
 
-std::vector<uint8_t> largeDatabase(uint64_t targetBytes, uint64_t seed) {
-    return build(largeDescription(targetBytes, seed)).bytes;
+std::vector<uint8_t> largeDatabase(uint64_t targetBytes, uint64_t seed, NameOrder nameOrder) {
+    return build(largeDescription(targetBytes, seed, nameOrder)).bytes;
 }
 
 }  // namespace nmsbuild

@@ -11,8 +11,14 @@
 
 namespace nmsbuild {
 
+// How records refer to names: as a real module does (a few hundred common names used all
+// over, every other name near where it entered the table), or evenly at random over the
+// whole table (the worst case for the caches).
+enum class NameOrder { Local, Random };
+
 // A database of roughly `targetBytes` bytes (within a few percent).
-Database largeDescription(uint64_t targetBytes, uint64_t seed);
-std::vector<uint8_t> largeDatabase(uint64_t targetBytes, uint64_t seed);
+Database largeDescription(uint64_t targetBytes, uint64_t seed, NameOrder nameOrder = NameOrder::Local);
+std::vector<uint8_t> largeDatabase(uint64_t targetBytes, uint64_t seed,
+                                   NameOrder nameOrder = NameOrder::Local);
 
 }  // namespace nmsbuild
