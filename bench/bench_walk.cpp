@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <map>
 #include <vector>
 
 #include "app/driver.h"
@@ -16,15 +17,18 @@ using symdeck::ReportSink;
 using symdeck::ReportWriter;
 using symdeck::SectionSelection;
 
-const std::vector<uint8_t>& database() {
-    static const std::vector<uint8_t> bytes = nmsbuild::largeDatabase(16u << 20, 1);
+// The generated database of `mebibytes` MiB, made once per size.
+const std::vector<uint8_t>& database(int mebibytes) {
+    static std::map<int, std::vector<uint8_t>> made;
+    auto& bytes = made[mebibytes];
+    if (bytes.empty()) bytes = nmsbuild::largeDatabase(uint64_t(mebibytes) << 20, 1);
     return bytes;
 }
 
 bool discard(void*, const char*, size_t) { return true; }
 
-void renderWith(benchmark::State& state, const SectionSelection& selection) {
-    const auto& bytes = database();
+void renderWith(benchmark::State& state, const SectionSelection& selection, int mebibytes) {
+    const auto& bytes = database(mebibytes);
     const NmsImage image{bytes.data(), bytes.size()};
     uint64_t reportBytes = 0;
     for (auto _ : state) {
@@ -36,10 +40,16 @@ void renderWith(benchmark::State& state, const SectionSelection& selection) {
     }
     state.SetBytesProcessed(static_cast<int64_t>(reportBytes));
     state.counters["report_MB"] = static_cast<double>(reportBytes) / state.iterations() / 1e6;
+    state.counters["ms_per_input_MiB"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * mebibytes,
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void BM_WholeFile(benchmark::State& state) { renderWith(state, SectionSelection{}); }
-BENCHMARK(BM_WholeFile)->Unit(benchmark::kMillisecond);
+// The whole file, at 1, 4, 16 and 64 MiB: the time per MiB shows whether the cost is linear.
+void BM_WholeFile(benchmark::State& state) {
+    renderWith(state, SectionSelection{}, static_cast<int>(state.range(0)));
+}
+BENCHMARK(BM_WholeFile)->Arg(1)->Arg(4)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
 
 // Only one kind of section (the header and directory are always there and are tiny).
 SectionSelection only(bool SectionSelection::*kind) {
@@ -48,11 +58,11 @@ SectionSelection only(bool SectionSelection::*kind) {
     return s;
 }
 
-void BM_Sttb(benchmark::State& state) { renderWith(state, only(&SectionSelection::skipSttb)); }
-void BM_Nmtp(benchmark::State& state) { renderWith(state, only(&SectionSelection::skipNmtp)); }
-void BM_Tytb(benchmark::State& state) { renderWith(state, only(&SectionSelection::skipTytb)); }
-void BM_Hsht(benchmark::State& state) { renderWith(state, only(&SectionSelection::skipHsht)); }
-void BM_Symd(benchmark::State& state) { renderWith(state, only(&SectionSelection::skipSymd)); }
+void BM_Sttb(benchmark::State& state) { renderWith(state, only(&SectionSelection::skipSttb), 16); }
+void BM_Nmtp(benchmark::State& state) { renderWith(state, only(&SectionSelection::skipNmtp), 16); }
+void BM_Tytb(benchmark::State& state) { renderWith(state, only(&SectionSelection::skipTytb), 16); }
+void BM_Hsht(benchmark::State& state) { renderWith(state, only(&SectionSelection::skipHsht), 16); }
+void BM_Symd(benchmark::State& state) { renderWith(state, only(&SectionSelection::skipSymd), 16); }
 BENCHMARK(BM_Sttb)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Nmtp)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Tytb)->Unit(benchmark::kMillisecond);

@@ -3,6 +3,8 @@
 # measured in the same run: xxd of the same input (what a user would otherwise read) and cp
 # of the finished report to a new file (the cost of just writing those bytes).
 #   bench/e2e.sh [RUNS] [SIZES_MIB...]      e.g. bench/e2e.sh 5 1 4 16 64
+# NAMES=random makes every name reference fall anywhere in the string table (the worst
+# case for the caches) instead of where a real module's would.
 # Prints a Markdown table of medians. Needs a Release build in build/ (make all).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -35,7 +37,7 @@ echo "| input MiB | report MiB | symdeck s | report MB/s | peak RSS MiB | xxd s 
 echo "|---|---|---|---|---|---|---|---|---|---|"
 for size in "${sizes[@]}"; do
   db="$work/db$size.nms"
-  "$bin/make_large" "$db" "$size" 1
+  "$bin/make_large" "$db" "$size" 1 ${NAMES:-}
   : > "$work/t.sym"; : > "$work/t.xxd"; : > "$work/t.cp"; : > "$work/rss.sym"
   for _ in $(seq "$runs"); do
     rm -f "$work/db$size.txt"
