@@ -5,7 +5,8 @@
 #   bench/e2e.sh [RUNS] [SIZES_MIB...]      e.g. bench/e2e.sh 5 1 4 16 64
 # NAMES=random makes every name reference fall anywhere in the string table (the worst
 # case for the caches) instead of where a real module's would.
-# Prints a Markdown table of medians. Needs a Release build in build/ (make all).
+# Prints a Markdown table of medians, and the time of starting /bin/true the same way
+# (what every run pays before any work). Needs a Release build in build/ (make all).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-5}
@@ -13,26 +14,28 @@ shift || true
 sizes=("$@")
 [ ${#sizes[@]} -gt 0 ] || sizes=(1 4 16 64)
 bin=build
-[ -x "$bin/symdeck" ] && [ -x "$bin/make_large" ] || { echo "build first: make all" >&2; exit 1; }
+[ -x "$bin/symdeck" ] && [ -x "$bin/make_large" ] && [ -x "$bin/timeit" ] || { echo "build first: make all" >&2; exit 1; }
 command -v xxd >/dev/null || { echo "xxd is needed (apt-get install xxd)" >&2; exit 1; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/symdeck-e2e.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-# Runs a command once; prints "seconds peak_rss_kib". The dirty pages of earlier runs are
-# written out first, so that no run pays for the one before it.
+# Runs a command once; prints "seconds peak_rss_kib" (timeit: fork to exit, and the peak
+# resident size that /usr/bin/time would report). The dirty pages of earlier runs are
+# written out first, and the disk given a moment to settle (freed space is discarded in
+# the background), so that no run pays for the one before it.
 measure() {
-  local start end rss
   sync
-  start=$(date +%s%N)
-  /usr/bin/time -f "%M" -o "$work/rss" "$@" >/dev/null
-  end=$(date +%s%N)
-  rss=$(tail -n 1 "$work/rss")
-  awk -v s="$start" -v e="$end" -v r="$rss" 'BEGIN { printf "%.6f %d\n", (e - s) / 1e9, r }'
+  sleep "${SETTLE:-0.5}"
+  "$bin/timeit" "$@"
 }
 
 median() { sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
+: > "$work/t.true"
+for _ in $(seq "$runs"); do measure /bin/true | cut -d' ' -f1 >> "$work/t.true"; done
+echo "Starting /bin/true: $(median < "$work/t.true") s (median of $runs)"
+echo
 echo "| input MiB | report MiB | symdeck s | report MB/s | peak RSS MiB | xxd s | cp s | symdeck/xxd | symdeck/cp | s per input MiB |"
 echo "|---|---|---|---|---|---|---|---|---|---|"
 for size in "${sizes[@]}"; do
@@ -44,7 +47,7 @@ for size in "${sizes[@]}"; do
     read -r t r < <(measure "$bin/symdeck" "$db" "$work/db$size.txt")
     echo "$t" >> "$work/t.sym"; echo "$r" >> "$work/rss.sym"
     rm -f "$work/dump.xxd"
-    read -r t _ < <(measure sh -c "xxd '$db' > '$work/dump.xxd'")
+    read -r t _ < <(measure -o "$work/dump.xxd" xxd "$db")
     echo "$t" >> "$work/t.xxd"
     rm -f "$work/copy.txt"
     read -r t _ < <(measure cp "$work/db$size.txt" "$work/copy.txt")
