@@ -83,9 +83,7 @@ bool writeAll(int fd, const char* data, size_t size) {
 
 // Writes the report's blocks to the file on a second thread, so that rendering the next
 // block overlaps writing this one (the writer fills two blocks in turn; at most one is in
-// flight). Ahead of the text it reserves the file's space in large steps, which the file
-// system fills much faster than space it must find write by write; the unused rest is cut
-// off when the report is complete.
+// flight).
 class FileWriter {
 public:
     FileWriter() = default;
@@ -117,15 +115,10 @@ public:
             work_.notify_one();
             thread_.join();
         }
-        if (reserved_ > written_ && ::ftruncate(fd_, static_cast<off_t>(written_)) != 0)
-            failed_ = true;
-        reserved_ = written_;
         return !failed_;
     }
 
 private:
-    static constexpr uint64_t kReserveStep = uint64_t{64} << 20;
-
     bool hand(const char* data, size_t size) {
         if (!thread_.joinable()) {
             store(data, size);
@@ -157,17 +150,7 @@ private:
     }
 
     void store(const char* data, size_t size) {
-        if (failed_) return;
-        if (reserving_ && written_ + size > reserved_) {
-            // A file system that cannot reserve space (or has none to reserve) is simply
-            // written to; the write itself then reports a real shortage.
-            if (::fallocate(fd_, 0, static_cast<off_t>(reserved_), static_cast<off_t>(kReserveStep)) == 0)
-                reserved_ += kReserveStep;
-            else
-                reserving_ = false;
-        }
-        if (!writeAll(fd_, data, size)) failed_ = true;
-        written_ += size;
+        if (!failed_ && !writeAll(fd_, data, size)) failed_ = true;
     }
 
     int fd_ = -1;
@@ -179,9 +162,6 @@ private:
     size_t pendingSize_ = 0;
     bool stop_ = false;
     bool failed_ = false;            // written by whichever thread writes, read under the lock
-    bool reserving_ = true;
-    uint64_t written_ = 0;
-    uint64_t reserved_ = 0;
 };
 
 // Creates a new, empty file in the report's directory with the permissions a plain create
