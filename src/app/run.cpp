@@ -214,7 +214,8 @@ int runConversion(int argc, const char* const* argv, std::string& console) {
     file.start(temp.fd);
 
     renderImage(NmsImage{input.bytes.data(), input.size}, line.selection, *out);
-    const bool written = out->flush() && file.finish();
+    const bool flushed = out->flush();
+    const bool written = file.finish() && flushed;  // always wait for the block in flight
     const bool closed = temp.reset();
     if (!written || !closed || ::rename(tempName.c_str(), line.outputName.c_str()) != 0) {
         ::unlink(tempName.c_str());
