@@ -81,9 +81,9 @@ bool writeAll(int fd, const char* data, size_t size) {
     return true;
 }
 
-// Writes the report's blocks to the file on a second thread, so that rendering the next
-// block overlaps writing this one (the writer fills two blocks in turn; at most one is in
-// flight).
+// Writes the report's blocks to the file on a second thread, so that rendering goes on
+// while blocks are written: up to kInFlight blocks wait their turn, which carries the
+// renderer over the file system's stalls (the writer fills kBlocks blocks in turn).
 class FileWriter {
 public:
     FileWriter() = default;
@@ -109,7 +109,7 @@ public:
         if (thread_.joinable()) {
             {
                 std::unique_lock lock(mutex_);
-                idle_.wait(lock, [this] { return pending_ == nullptr; });
+                idle_.wait(lock, [this] { return queued_ == 0; });
                 stop_ = true;
             }
             work_.notify_one();
@@ -120,15 +120,15 @@ public:
 
 private:
     bool hand(const char* data, size_t size) {
-        if (!thread_.joinable()) {
-            store(data, size);
+        if (!thread_.joinable()) {  // no second thread: written at once
+            if (!failed_ && !writeAll(fd_, data, size)) failed_ = true;
             return !failed_;
         }
         std::unique_lock lock(mutex_);
-        idle_.wait(lock, [this] { return pending_ == nullptr; });
+        idle_.wait(lock, [this] { return queued_ < kInFlight; });
         if (failed_) return false;
-        pending_ = data;
-        pendingSize_ = size;
+        queue_[(first_ + queued_) % kInFlight] = {data, size};
+        ++queued_;
         lock.unlock();
         work_.notify_one();
         return true;
@@ -137,31 +137,36 @@ private:
     void run() {
         std::unique_lock lock(mutex_);
         for (;;) {
-            work_.wait(lock, [this] { return pending_ != nullptr || stop_; });
-            if (pending_ == nullptr) return;
-            const char* data = pending_;
-            const size_t size = pendingSize_;
+            work_.wait(lock, [this] { return queued_ != 0 || stop_; });
+            if (queued_ == 0) return;
+            const Pending block = queue_[first_];
+            const bool skip = failed_;  // after a failure the rest is dropped
             lock.unlock();
-            store(data, size);
+            const bool stored = skip || writeAll(fd_, block.data, block.size);
             lock.lock();
-            pending_ = nullptr;
+            if (!stored) failed_ = true;
+            first_ = (first_ + 1) % kInFlight;
+            --queued_;
             idle_.notify_one();
         }
     }
 
-    void store(const char* data, size_t size) {
-        if (!failed_ && !writeAll(fd_, data, size)) failed_ = true;
-    }
+    static constexpr size_t kInFlight = ReportWriter::kBlocks - 1;
+    struct Pending {
+        const char* data;
+        size_t size;
+    };
 
     int fd_ = -1;
     std::thread thread_;
     std::mutex mutex_;
     std::condition_variable work_;
     std::condition_variable idle_;
-    const char* pending_ = nullptr;  // the block in flight
-    size_t pendingSize_ = 0;
+    Pending queue_[kInFlight] = {};  // blocks waiting to be written, oldest at first_
+    size_t first_ = 0;
+    size_t queued_ = 0;
     bool stop_ = false;
-    bool failed_ = false;            // written by whichever thread writes, read under the lock
+    bool failed_ = false;  // under the lock while the thread runs
 };
 
 // Creates a new, empty file in the report's directory with the permissions a plain create

@@ -22,7 +22,7 @@ ReportSink stringSink(std::string& text) { return ReportSink{&appendToString, &t
 ReportWriter::ReportWriter(ReportSink sink, size_t blockSize)
     : sink_(sink),
       blockSize_(std::max(blockSize, kMaxReserve * 2)),
-      blocks_(2 * blockSize_),
+      blocks_(kBlocks * blockSize_),
       begin_(reinterpret_cast<char*>(blocks_.data())),
       cur_(begin_),
       end_(begin_ + blockSize_) {
@@ -34,9 +34,9 @@ bool ReportWriter::flush() {
     if (used == 0) return ok_;
     if (ok_) ok_ = sink_.write(sink_.context, begin_, used);
     flushed_ += used;
-    // Go on in the other block: the sink may still be reading this one.
-    second_ = !second_;
-    begin_ = reinterpret_cast<char*>(blocks_.data()) + (second_ ? blockSize_ : 0);
+    // Go on in the next block: the sink may still be reading this one.
+    current_ = (current_ + 1) % kBlocks;
+    begin_ = reinterpret_cast<char*>(blocks_.data()) + current_ * blockSize_;
     cur_ = begin_;
     end_ = begin_ + blockSize_;
     return ok_;

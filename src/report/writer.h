@@ -20,9 +20,10 @@ namespace symdeck {
 // Where filled blocks go. `write` returns false when the bytes could not be stored; the
 // writer then drops everything after that and reports the failure through ok().
 //
-// The writer fills two blocks in turn, so a sink may go on reading a block after write()
-// has returned (to write it out on another thread): the block stays untouched until the
-// sink's next write() call returns, or until the writer is destroyed.
+// The writer fills kBlocks blocks in turn, so a sink may go on reading a block after
+// write() has returned (to write it out on another thread): it may hold up to kBlocks - 1
+// blocks at once. A block stays untouched until kBlocks - 1 later write() calls have
+// returned, or until the writer is destroyed.
 struct ReportSink {
     bool (*write)(void* context, const char* data, size_t size) = nullptr;
     void* context = nullptr;
@@ -34,6 +35,9 @@ ReportSink stringSink(std::string& text);
 class ReportWriter {
 public:
     static constexpr size_t kDefaultBlock = size_t{1} << 20;
+    // Blocks filled in turn: with a sink that writes on another thread, the renderer can
+    // run ahead by this many blocks while the file system stalls.
+    static constexpr size_t kBlocks = 8;
     // The most that one reserve() may ask for; every fixed line of the report is shorter.
     static constexpr size_t kMaxReserve = 256;
 
@@ -111,8 +115,8 @@ private:
 
     ReportSink sink_;
     size_t blockSize_;
-    Block blocks_;                    // two blocks of blockSize_ bytes, filled in turn
-    bool second_ = false;             // whether the block being filled is the second one
+    Block blocks_;      // kBlocks blocks of blockSize_ bytes, filled in turn
+    size_t current_ = 0;  // the block being filled
     char* begin_;
     char* cur_;
     char* end_;
