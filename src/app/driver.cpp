@@ -87,8 +87,8 @@ bool renderImage(const NmsImage& image, const SectionSelection& selection, Repor
 
 std::string renderToString(const NmsImage& image, const SectionSelection& selection) {
     std::string text;
-    // A small block: callers of this function render many small images (tests, fuzzing).
-    ReportWriter out(stringSink(text), 64 * 1024);
+    // Small blocks: callers of this function render many small images (tests, fuzzing).
+    ReportWriter out(stringSink(text), 16 * 1024);
     renderImage(image, selection, out);
     out.flush();
     return text;

@@ -42,7 +42,7 @@ Block::Block(size_t size) : size_(size) {
         mapped_ = true;
         return;
     }
-    data_ = new (std::nothrow) unsigned char[bytes]();
+    data_ = new (std::nothrow) unsigned char[bytes];
     if (data_ == nullptr) size_ = 0;
 }
 

@@ -1,4 +1,4 @@
-// Large, zero-filled blocks of memory for the input image and the report buffers.
+// Large blocks of memory for the input image and the report buffers.
 //
 // Touching fresh memory page by page costs a fault per 4 KiB page, which on some machines
 // (virtual ones above all) costs more than reading the data into it. These blocks are
@@ -13,7 +13,8 @@ namespace symdeck {
 class Block {
 public:
     Block() = default;
-    // `size` zero-filled bytes; data() is null when the memory cannot be had.
+    // `size` bytes, to be written before they are read; data() is null when the memory
+    // cannot be had.
     explicit Block(size_t size);
     Block(Block&& other) noexcept : data_(other.data_), size_(other.size_), mapped_(other.mapped_) {
         other.data_ = nullptr;
