@@ -2,6 +2,7 @@
 // text, where the walk stops, and the bounds and size-limit check points.
 #include <gtest/gtest.h>
 
+#include "nmsbuild/types_build.h"
 #include "report/walk.h"
 #include "test_support.h"
 
@@ -101,6 +102,31 @@ TEST(Driver, TheStringTableIsInstalledFromTheFirstSttbEvenWhenItComesLast) {
     EXPECT_NE(text.find("  [0] first0\n  [1] first1\n  [2] iName is out of range\n\n"),
               std::string::npos);
     EXPECT_EQ(text.find("second"), std::string::npos);
+}
+
+// A type table before the string table, with the string table left out of the report: its
+// names still come from the table, which the driver installs before any section.
+TEST(Driver, NamesResolveBeforeTheStringTableAndWithItLeftOut) {
+    Database db;
+    db.entries.push_back({kTytb, typeTables({.entries = {{.type = 0x12, .iName = 1},
+                                                         {.type = 0x1000, .iName = 2}}})});
+    db.entries.push_back({kSttb, stringTable({.names = {"zero", "one"}})});
+    const auto built = build(db);
+    const uint64_t first = built.sectionOffsets[0] + 24;
+    const std::string entries =
+        "  TYPETABLE (offset: 0x" + hex(first) + ")\n"
+        "    type         name             value\n"
+        "    ULONG        type             0x12(long)\n"
+        "    ULONG        iName            1(\"one\")\n\n"
+        "  TYPETABLE (offset: 0x" + hex(first + 8) + ")\n"
+        "    type         name             value\n"
+        "    ULONG        type             0x1000(one of NM types)\n"
+        "    ULONG        iName            2(\"iName is out of range\")\n\n" + kSep;
+    for (bool skipSttb : {false, true}) {
+        const std::string text = afterDirectory(report(built.bytes, {.skipSttb = skipSttb}));
+        ASSERT_NE(text.find(entries), std::string::npos) << skipSttb;
+        EXPECT_EQ(text.find("STTB_HEADER") != std::string::npos, !skipSttb);
+    }
 }
 
 // Cuts the bytes of a sound database at a given length and checks the report's last line.
