@@ -1,0 +1,85 @@
+// The operating system, behind one small interface: reading the database, the report file
+// and its atomic replacement, cleanup on interruption, standard output, and large blocks of
+// memory. platform_posix.cpp and platform_windows.cpp implement it; nothing else in src/
+// calls the system directly, so the rest of the program builds unchanged on both.
+//
+// Names are UTF-8 everywhere in the program; the Windows side converts them to UTF-16 for
+// the wide file API.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "report/memory.h"
+
+namespace symdeck::platform {
+
+// Once, before anything else: the process-wide settings the run relies on (on POSIX a
+// file-size limit must fail a write with an error instead of killing the process).
+void prepareProcess();
+
+// What makes two names the same file: the device (volume) and the file's number on it.
+struct FileId {
+    uint64_t device = 0;
+    uint64_t file = 0;
+    bool known = false;
+};
+
+inline bool sameFile(const FileId& a, const FileId& b) {
+    return a.known && b.known && a.device == b.device && a.file == b.file;
+}
+
+// Large blocks of memory, mapped at once (as huge or large pages where the system gives
+// them), to be written before they are read. Null when the memory cannot be had. Block
+// (report/memory.h) is built on these.
+void* allocatePages(size_t bytes);
+void releasePages(void* pages, size_t bytes);
+
+// A regular file read whole. Anything that is not a regular file (a directory, a FIFO, a
+// device) is CannotOpen at once; opening never blocks.
+enum class ReadStatus { Ok, CannotOpen, NoMemory, ReadFailed };
+struct InputFile {
+    Block bytes;
+    uint64_t size = 0;
+    FileId id;
+};
+ReadStatus readWholeFile(const std::string& name, InputFile& input);
+
+// The report on its way to the disk (or to standard output). Opaque to the run: the
+// platform keeps its descriptors or handles here.
+struct PendingReport {
+    intptr_t directory = -1;  // the final name's directory, where the system has such handles
+    intptr_t file = -1;       // the temporary file, or standard output
+    std::string tempName;     // the temporary's name as the platform needs it
+    std::string finalName;    // the name it replaces: the report's name, links followed
+    bool toStandardOutput = false;
+};
+
+enum class CreateStatus { Ok, SameFileAsInput, Failed };
+
+// Creates an empty temporary file in the directory of `reportName` (after following
+// symbolic links to the file they name), unless that name is the file `input` itself.
+// From here until commitReport() or discardReport() an interruption (a signal, Ctrl+C)
+// removes the temporary before the process ends.
+CreateStatus createReport(const std::string& reportName, const FileId& input,
+                          PendingReport& report);
+// Standard output as the report's destination: no temporary, nothing to replace.
+void useStandardOutput(PendingReport& report);
+// Writes all `size` bytes; false on any failure (a full disk, a file-size limit, a closed
+// descriptor). May be called from the writing thread.
+bool writeReport(PendingReport& report, const char* data, size_t size);
+// Closes the temporary, gives it the permissions (and, where allowed, the owner) of the
+// file it replaces, and puts it in place of the final name in one step. On failure the
+// temporary is removed, the old report is untouched, and false is returned.
+bool commitReport(PendingReport& report);
+// Closes and removes the temporary; safe in any state, and a no-op after commitReport().
+void discardReport(PendingReport& report);
+
+// Standard output and standard error for the help text and the messages. False when not
+// every byte could be written; `reason` then says why.
+bool writeStandardOutput(std::string_view text, std::string& reason);
+void writeStandardError(std::string_view text);
+
+}  // namespace symdeck::platform
