@@ -42,6 +42,32 @@ bool contains(const std::vector<std::string>& args, std::string_view flag) {
     return false;
 }
 
+constexpr std::string_view kOutputEquals = "--output=";
+
+// Where "-o PATH" or "--output=PATH" names the report: the argument's index in `args` (the
+// lowered arguments, from the first on) and the offset of the name inside it. The last one
+// given wins. Nothing found: index 0, since the first argument is never an option.
+struct OutputOption {
+    size_t index = 0;
+    size_t at = 0;
+    bool missing = false;  // "-o" with nothing behind it, or "--output=" with nothing after
+};
+
+OutputOption findOutputOption(const std::vector<std::string>& args) {
+    OutputOption option;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "-o") {
+            if (i + 1 == args.size()) return {0, 0, true};
+            option = {i + 1, 0, false};
+            ++i;  // the name is no flag, whatever it looks like
+        } else if (args[i].starts_with(kOutputEquals)) {
+            if (args[i].size() == kOutputEquals.size()) return {0, 0, true};
+            option = {i, kOutputEquals.size(), false};
+        }
+    }
+    return option;
+}
+
 // The flags never depend on their order: "+nm32" first, then the section + flags in table
 // order, and - flags only when no + flag of any kind was given.
 SectionSelection selectionFrom(const std::vector<std::string>& args) {
@@ -82,10 +108,26 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         result.outcome = Outcome::BadFirstArgument;
         return result;
     }
-    if (lower.size() >= 2 && lower[1].find(".txt") != std::string::npos)
+    const OutputOption option = findOutputOption(lower);
+    if (option.missing) {
+        result.outcome = Outcome::MissingOutputName;
+        return result;
+    }
+    // The name that "-o" takes is an argument of its own, never a flag or a switch.
+    if (option.index != 0 && option.at == 0) lower[option.index].clear();
+
+    result.form = contains(lower, "--json") ? ReportForm::Json : ReportForm::Text;
+    result.check = contains(lower, "--check");
+    const std::string_view extension = result.form == ReportForm::Json ? ".json" : ".txt";
+    if (option.index != 0) {
+        result.outputName = std::string(argv[option.index + 1]).substr(option.at);
+        result.toStandardOutput = result.outputName == "-";
+        if (result.toStandardOutput) result.outputName.clear();
+    } else if (lower.size() >= 2 && lower[1].find(extension) != std::string::npos) {
         result.outputName = argv[2];
-    else
-        result.outputName = result.inputName.substr(0, marker) + ".txt";
+    } else {
+        result.outputName = result.inputName.substr(0, marker) + std::string(extension);
+    }
 
     result.selection = selectionFrom(lower);
     result.outcome = Outcome::Convert;
@@ -121,6 +163,12 @@ void printHelp(std::string& console) {
         "                           +FPOD -> include ONLY FPOD section(NM32 header included)\n"
         "                           +SRCP -> include ONLY SRCP section(NM32 header included)\n"
         "                           +GTYP -> include ONLY GTYP section(NM32 header included)\n"
+        "           --json - Write the report as a JSON document: nmsFileName.json,\n"
+        "                    or the second argument when it contains \".json\".\n"
+        "          -o path - Write the report (either form) to path instead;\n"
+        "    --output=path   \"-o -\" writes it to standard output.\n"
+        "          --check - Exit with status 2 when the database is damaged\n"
+        "                    (the walk stopped at an error line), 0 otherwise.\n"
         "                    Note: You can combine + flags also.\n"
         "                    Note: Flags can be set in any order and case.\n\n";
 }

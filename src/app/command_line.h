@@ -18,14 +18,21 @@ struct SectionSelection {
     bool skipGtyp = false;
 };
 
-enum class Outcome { ShowHelp, BadFirstArgument, Convert };
+// MissingOutputName: "-o" is the last argument, or "--output=" names nothing.
+enum class Outcome { ShowHelp, BadFirstArgument, MissingOutputName, Convert };
+
+// The two forms of the same report: the text, and a JSON document of the same blocks.
+enum class ReportForm { Text, Json };
 
 struct CommandLine {
     Outcome outcome = Outcome::ShowHelp;
-    // Both names exactly as typed; only the matching of switches, flags and the ".nms" and
-    // ".txt" markers ignores case.
+    // Both names exactly as typed; only the matching of switches, flags and the ".nms",
+    // ".txt" and ".json" markers ignores case.
     std::string inputName;
-    std::string outputName;
+    std::string outputName;  // empty when the report goes to standard output
+    bool toStandardOutput = false;  // "-o -"
+    ReportForm form = ReportForm::Text;  // "--json"
+    bool check = false;  // "--check": exit status 2 when the walk stopped at damage
     SectionSelection selection;
 };
 
