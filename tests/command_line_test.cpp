@@ -162,8 +162,26 @@ TEST(CommandLine, FormOutputAndCheckSwitches) {
     }
     for (const auto& args : std::vector<std::vector<const char*>>{
              {"x.nms", "-o"}, {"x.nms", "--output="}, {"x.nms", "-o", "a", "-o"}})
-        EXPECT_EQ(parse(args).outcome, Outcome::MissingOutputName) << args.size();
+        EXPECT_EQ(parse(args).outcome, Outcome::MissingOptionValue) << args.size();
     EXPECT_EQ(parse({"x.nm", "-o"}).outcome, Outcome::BadFirstArgument);
+}
+
+TEST(CommandLine, ExplainOffsets) {
+    const CommandLine line = parse({"x.nms", "--explain=0x64B", "--EXPLAIN=1610", "-symd",
+                                    "--explain", "0XffffFFFFffffFFFF", "--explain=0"});
+    ASSERT_EQ(line.outcome, Outcome::Convert);
+    EXPECT_EQ(line.explainOffsets,
+              (std::vector<uint64_t>{0x64B, 1610, 0xFFFFFFFFFFFFFFFF, 0}));
+    EXPECT_EQ(skips(line.selection), "..S.....");
+    for (const char* bad : {"--explain=0x", "--explain=12a", "--explain=-1", "--explain=0x1g",
+                            "--explain=18446744073709551616", "--explain=0x10000000000000000",
+                            "--explain= 1"}) {
+        const CommandLine wrong = parse({"x.nms", "--explain=1", bad});
+        EXPECT_EQ(wrong.outcome, Outcome::BadExplainOffset) << bad;
+        EXPECT_EQ(wrong.badValue, std::string(bad).substr(10)) << bad;
+    }
+    EXPECT_EQ(parse({"x.nms", "--explain="}).outcome, Outcome::MissingOptionValue);
+    EXPECT_EQ(parse({"x.nms", "--explain"}).outcome, Outcome::MissingOptionValue);
 }
 
 }  // namespace

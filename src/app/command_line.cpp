@@ -42,30 +42,73 @@ bool contains(const std::vector<std::string>& args, std::string_view flag) {
     return false;
 }
 
-constexpr std::string_view kOutputEquals = "--output=";
-
-// Where "-o PATH" or "--output=PATH" names the report: the argument's index in `args` (the
-// lowered arguments, from the first on) and the offset of the name inside it. The last one
-// given wins. Nothing found: index 0, since the first argument is never an option.
-struct OutputOption {
-    size_t index = 0;
-    size_t at = 0;
-    bool missing = false;  // "-o" with nothing behind it, or "--output=" with nothing after
+// The options that take a value: "-o NAME" or "--output=NAME", "--explain OFFSET" or
+// "--explain=OFFSET". A value is an argument of its own or the rest of one; either way it
+// is never a flag or a switch, so its argument is cleared from `args` (the lowered
+// arguments) once taken. Values keep the case they were typed in.
+struct OptionValues {
+    std::string output;  // the last one given wins
+    bool outputGiven = false;
+    std::vector<std::string> explain;  // every one, in the order given
+    bool missing = false;              // an option with nothing behind it
 };
 
-OutputOption findOutputOption(const std::vector<std::string>& args) {
-    OutputOption option;
+OptionValues takeOptionValues(std::vector<std::string>& args, const char* const* argv) {
+    struct Option {
+        std::string_view alone;   // the value is the next argument
+        std::string_view joined;  // the value is the rest of this argument
+    };
+    static constexpr Option kOutput{"-o", "--output="};
+    static constexpr Option kExplain{"--explain", "--explain="};
+    OptionValues values;
     for (size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "-o") {
-            if (i + 1 == args.size()) return {0, 0, true};
-            option = {i + 1, 0, false};
-            ++i;  // the name is no flag, whatever it looks like
-        } else if (args[i].starts_with(kOutputEquals)) {
-            if (args[i].size() == kOutputEquals.size()) return {0, 0, true};
-            option = {i, kOutputEquals.size(), false};
+        for (const Option* option : {&kOutput, &kExplain}) {
+            std::string value;
+            if (args[i] == option->alone) {
+                if (i + 1 == args.size()) values.missing = true;
+                else value = argv[i + 2];
+                args[i].clear();
+                if (i + 1 < args.size()) args[++i].clear();
+            } else if (args[i].starts_with(option->joined)) {
+                value = std::string(argv[i + 1]).substr(option->joined.size());
+                args[i].clear();
+            } else {
+                continue;
+            }
+            if (value.empty()) values.missing = true;
+            if (option == &kOutput) {
+                values.output = value;
+                values.outputGiven = true;
+            } else {
+                values.explain.push_back(value);
+            }
+            break;
         }
     }
-    return option;
+    return values;
+}
+
+// An offset as typed: "0x" (any case) and hexadecimal digits, or decimal digits, within 64
+// bits. Nothing else is an offset.
+bool parseOffset(std::string_view text, uint64_t& offset) {
+    unsigned base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    if (text.empty()) return false;
+    uint64_t value = 0;
+    for (char c : text) {
+        unsigned digit;
+        if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
+        else if (base == 16 && c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
+        else if (base == 16 && c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
+        else return false;
+        if (value > (UINT64_MAX - digit) / base) return false;
+        value = value * base + digit;
+    }
+    offset = value;
+    return true;
 }
 
 // The flags never depend on their order: "+nm32" first, then the section + flags in table
@@ -108,19 +151,26 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         result.outcome = Outcome::BadFirstArgument;
         return result;
     }
-    const OutputOption option = findOutputOption(lower);
-    if (option.missing) {
-        result.outcome = Outcome::MissingOutputName;
+    const OptionValues values = takeOptionValues(lower, argv);
+    if (values.missing) {
+        result.outcome = Outcome::MissingOptionValue;
         return result;
     }
-    // The name that "-o" takes is an argument of its own, never a flag or a switch.
-    if (option.index != 0 && option.at == 0) lower[option.index].clear();
+    for (const std::string& text : values.explain) {
+        uint64_t offset = 0;
+        if (!parseOffset(text, offset)) {
+            result.outcome = Outcome::BadExplainOffset;
+            result.badValue = text;
+            return result;
+        }
+        result.explainOffsets.push_back(offset);
+    }
 
     result.form = contains(lower, "--json") ? ReportForm::Json : ReportForm::Text;
     result.check = contains(lower, "--check");
     const std::string_view extension = result.form == ReportForm::Json ? ".json" : ".txt";
-    if (option.index != 0) {
-        result.outputName = std::string(argv[option.index + 1]).substr(option.at);
+    if (values.outputGiven) {
+        result.outputName = values.output;
         result.toStandardOutput = result.outputName == "-";
         if (result.toStandardOutput) result.outputName.clear();
     } else if (lower.size() >= 2 && lower[1].find(extension) != std::string::npos) {

@@ -1,7 +1,9 @@
 // The command line: help switches, the input and report names, and the section selection.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace symdeck {
 
@@ -18,8 +20,9 @@ struct SectionSelection {
     bool skipGtyp = false;
 };
 
-// MissingOutputName: "-o" is the last argument, or "--output=" names nothing.
-enum class Outcome { ShowHelp, BadFirstArgument, MissingOutputName, Convert };
+// MissingOptionValue: an option that takes a value ("-o", "--output=", "--explain") has
+// nothing behind it. BadExplainOffset: the value of "--explain" is no offset.
+enum class Outcome { ShowHelp, BadFirstArgument, MissingOptionValue, BadExplainOffset, Convert };
 
 // The two forms of the same report: the text, and a JSON document of the same blocks.
 enum class ReportForm { Text, Json };
@@ -33,6 +36,10 @@ struct CommandLine {
     bool toStandardOutput = false;  // "-o -"
     ReportForm form = ReportForm::Text;  // "--json"
     bool check = false;  // "--check": exit status 2 when the walk stopped at damage
+    // "--explain=OFFSET": the offsets to explain instead of writing a report, in the order
+    // given.
+    std::vector<uint64_t> explainOffsets;
+    std::string badValue;  // with BadExplainOffset: the value as typed
     SectionSelection selection;
 };
 
