@@ -50,7 +50,7 @@ struct OptionValues {
     std::string output;  // the last one given wins
     bool outputGiven = false;
     std::vector<std::string> explain;  // every one, in the order given
-    bool missing = false;              // an option with nothing behind it
+    std::string missing;               // an option with nothing behind it, as lowered
 };
 
 OptionValues takeOptionValues(std::vector<std::string>& args, const char* const* argv) {
@@ -65,23 +65,22 @@ OptionValues takeOptionValues(std::vector<std::string>& args, const char* const*
         for (const Option* option : {&kOutput, &kExplain}) {
             std::string value;
             if (args[i] == option->alone) {
-                if (i + 1 == args.size()) values.missing = true;
-                else value = argv[i + 2];
-                args[i].clear();
-                if (i + 1 < args.size()) args[++i].clear();
+                if (i + 1 < args.size()) value = argv[i + 2];
             } else if (args[i].starts_with(option->joined)) {
                 value = std::string(argv[i + 1]).substr(option->joined.size());
-                args[i].clear();
             } else {
                 continue;
             }
-            if (value.empty()) values.missing = true;
+            if (value.empty() && values.missing.empty()) values.missing = args[i];
             if (option == &kOutput) {
                 values.output = value;
                 values.outputGiven = true;
             } else {
                 values.explain.push_back(value);
             }
+            const bool alone = args[i] == option->alone;
+            args[i].clear();
+            if (alone && i + 1 < args.size()) args[++i].clear();
             break;
         }
     }
@@ -152,8 +151,9 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         return result;
     }
     const OptionValues values = takeOptionValues(lower, argv);
-    if (values.missing) {
+    if (!values.missing.empty()) {
         result.outcome = Outcome::MissingOptionValue;
+        result.badValue = values.missing;
         return result;
     }
     for (const std::string& text : values.explain) {

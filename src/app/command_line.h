@@ -39,7 +39,8 @@ struct CommandLine {
     // "--explain=OFFSET": the offsets to explain instead of writing a report, in the order
     // given.
     std::vector<uint64_t> explainOffsets;
-    std::string badValue;  // with BadExplainOffset: the value as typed
+    // With BadExplainOffset: the value as typed; with MissingOptionValue: the option.
+    std::string badValue;
     SectionSelection selection;
 };
 
