@@ -12,16 +12,12 @@
 namespace symdeck::test {
 namespace {
 
-std::string reportOf(const std::vector<uint8_t>& bytes) {
-    return renderToString(NmsImage{bytes.data(), bytes.size()});
-}
-
 TEST_F(RunTest, ConvertsUnderTheDerivedNameKeepingItsCase) {
     const auto bytes = nmsbuild::sampleDatabase();
     writeFile("App.NMS", bytes);
     EXPECT_EQ(run({"App.NMS"}), 0);
     EXPECT_EQ(console_, "");
-    EXPECT_EQ(readFile("App.txt"), reportOf(bytes));
+    EXPECT_EQ(readFile("App.txt"), report(bytes));
     EXPECT_EQ(listing(), (std::vector<std::string>{"App.NMS", "App.txt"}));
     EXPECT_EQ(readFile("App.txt").find('\r'), std::string::npos);
 }
@@ -44,7 +40,7 @@ TEST_F(RunTest, LongestReportNameThatTheFileSystemTakes) {
     const std::string name = std::string(251, 'r') + ".txt";  // 255 bytes, the usual maximum
     writeFile("x.nms", bytes);
     EXPECT_EQ(run({"x.nms", name}), 0);
-    EXPECT_EQ(readFile(name), reportOf(bytes));
+    EXPECT_EQ(readFile(name), report(bytes));
 }
 
 TEST_F(RunTest, ExistingReportIsReplaced) {
@@ -52,7 +48,7 @@ TEST_F(RunTest, ExistingReportIsReplaced) {
     writeFile("x.nms", bytes);
     writeFile("x.txt", std::vector<uint8_t>(100000, 'o'));
     EXPECT_EQ(run({"x.nms"}), 0);
-    EXPECT_EQ(readFile("x.txt"), reportOf(bytes));
+    EXPECT_EQ(readFile("x.txt"), report(bytes));
 }
 
 TEST_F(RunTest, DamagedDatabasesStillWriteTheirReportWithStatusZero) {
@@ -70,7 +66,7 @@ TEST_F(RunTest, ReportNeverReplacesItsOwnInput) {
     const auto bytes = nmsbuild::sampleDatabase();
     writeFile("self.nms", bytes);
     EXPECT_EQ(run({"self.nms", "self.nms.txt"}), 0);
-    EXPECT_EQ(readFile("self.nms.txt"), reportOf(bytes));
+    EXPECT_EQ(readFile("self.nms.txt"), report(bytes));
     writeFile("in.nms.txt", bytes);
     // The same name, and a second spelling of it: the database is kept, nothing is written.
     for (const std::string report : {"in.nms.txt", "./in.nms.txt"}) {
