@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -70,6 +71,17 @@ public:
         out_ = out == Out::BrokenPipe ? -1 : outPipe[0];
         err_ = errPipe[0];
     }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+    // A child that a failed assertion left behind is not left running.
+    ~Program() {
+        if (pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        for (const int fd : {out_, err_})
+            if (fd >= 0) ::close(fd);
+    }
     pid_t pid() const { return pid_; }
     // Not ended yet (an ended child is left to wait() to collect).
     bool running() const {
@@ -79,10 +91,11 @@ public:
     }
     Ended wait() {
         Ended e;
-        if (out_ >= 0) e.out = drain(out_);
-        e.err = drain(err_);
+        if (out_ >= 0) e.out = drain(std::exchange(out_, -1));
+        e.err = drain(std::exchange(err_, -1));
         int raw = 0;
         ::waitpid(pid_, &raw, 0);
+        pid_ = -1;
         if (WIFEXITED(raw)) e.status = WEXITSTATUS(raw);
         else e.signal = WTERMSIG(raw);
         return e;
@@ -105,7 +118,7 @@ const std::vector<uint8_t>& largeDatabase() {
 
 struct SignalCase {
     int signal;
-    bool toWritingThread;  // else to the process, which hands it to any of its threads
+    bool toWritingThread;  // else to the process, which the system hands to any thread
 };
 
 TEST_F(RunFaultsTest, AnInterruptedConversionLeavesTheOldReportAndNoTemporary) {
@@ -121,11 +134,13 @@ TEST_F(RunFaultsTest, AnInterruptedConversionLeavesTheOldReportAndNoTemporary) {
         ASSERT_TRUE(program.running()) << "the conversion ended before it could be interrupted";
         // Only the writing thread writes the temporary, so it is running: the one task
         // that is not the main thread.
-        pid_t target = program.pid();
-        for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(target) + "/task"))
-            if (c.toWritingThread && task.path().filename() != std::to_string(program.pid()))
-                target = std::stoi(task.path().filename());
-        ASSERT_EQ(::syscall(SYS_tgkill, program.pid(), target, c.signal), 0);
+        const std::string pid = std::to_string(program.pid());
+        pid_t writer = 0;
+        for (const auto& task : fs::directory_iterator("/proc/" + pid + "/task"))
+            if (task.path().filename() != pid) writer = std::stoi(task.path().filename());
+        ASSERT_EQ(c.toWritingThread ? ::syscall(SYS_tgkill, program.pid(), writer, c.signal)
+                                    : ::kill(program.pid(), c.signal),
+                  0);
         const Ended e = program.wait();
         EXPECT_EQ(e.signal, c.signal);
         EXPECT_EQ(e.out + e.err, "");
