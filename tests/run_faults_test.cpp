@@ -195,6 +195,36 @@ TEST_F(RunFaultsTest, StandardOutputThatCannotBeWrittenIsAFailure) {
     EXPECT_EQ(readFile("x.txt"), report(nmsbuild::sampleDatabase()));
 }
 
+TEST_F(RunFaultsTest, AReportToStandardOutputIsStreamedAndLeavesNoFile) {
+    const auto bytes = nmsbuild::sampleDatabase();
+    writeFile("x.nms", bytes);
+    writeFile("cut.nms", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 700));
+    const std::string damaged = report(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 700));
+    const std::string full = "symdeck: write error: " + std::string(std::strerror(ENOSPC)) + "\n";
+    const struct {
+        std::vector<std::string> args;
+        Out out;
+        Ended expected;
+    } cases[] = {
+        {{path("x.nms"), "-o", "-"}, Out::Pipe, {0, 0, report(bytes), ""}},
+        {{path("x.nms"), "--output=-", "--check"}, Out::Pipe, {0, 0, report(bytes), ""}},
+        {{path("cut.nms"), "-O", "-", "--CHECK"}, Out::Pipe, {2, 0, damaged, ""}},
+        {{path("cut.nms"), "-o", "-"}, Out::Pipe, {0, 0, damaged, ""}},
+        // The failure message cannot be written either: standard error says why.
+        {{path("x.nms"), "-o", "-"}, Out::Full, {1, 0, "", full}},
+        {{path("x.nms"), "-o", "-"}, Out::BrokenPipe, {-1, SIGPIPE, "", ""}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " to output " + std::to_string(static_cast<int>(c.out)));
+        const Ended e = Program(c.args, c.out).wait();
+        EXPECT_EQ(e.status, c.expected.status);
+        EXPECT_EQ(e.signal, c.expected.signal);
+        EXPECT_TRUE(e.out == c.expected.out) << "standard output differs";
+        EXPECT_EQ(e.err, c.expected.err);
+        EXPECT_EQ(listing(), (std::vector<std::string>{"cut.nms", "x.nms"}));
+    }
+}
+
 TEST_F(RunFaultsTest, NoLinkToTheDatabaseIsReplacedByItsReport) {
     const auto bytes = nmsbuild::sampleDatabase();
     writeFile("db.nms", bytes);

@@ -134,5 +134,31 @@ TEST_F(RunTest, AWriteThatFailsPartWayLeavesTheOldReport) {
     EXPECT_EQ(listing(), (std::vector<std::string>{"x.nms", "x.txt"}));
 }
 
+TEST_F(RunTest, CheckStatusAndOptionFailures) {
+    const auto bytes = nmsbuild::sampleDatabase();
+    writeFile("x.nms", bytes);
+    writeFile("cut.nms", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 700));
+    writeFile("bad.nms", {'M', 'Z', 0x90, 0});
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string console;
+    } cases[] = {
+        {{"x.nms", "--check"}, 0, ""},
+        {{"cut.nms", "--check"}, 2, ""},
+        {{"bad.nms", "--Check", "-symd"}, 2, ""},
+        {{"cut.nms"}, 0, ""},
+        {{"x.nms", "-o"}, 1, kTitle + "  The option -o needs a value.\n"},
+        {{"x.nms", "--OUTPUT="}, 1, kTitle + "  The option --output= needs a value.\n"},
+        {{"x.nms", "--explain=0x1G"}, 1, kTitle + "  The offset to explain is not correct (0x1G).\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(run(c.args), c.status) << c.args[0];
+        EXPECT_EQ(console_, c.console) << c.args[0];
+    }
+    EXPECT_EQ(listing(), (std::vector<std::string>{"bad.nms", "bad.txt", "cut.nms", "cut.txt", "x.nms", "x.txt"}));
+    EXPECT_EQ(readFile("cut.txt"), report(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 700)));
+}
+
 }  // namespace
 }  // namespace symdeck::test

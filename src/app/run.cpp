@@ -123,12 +123,16 @@ struct PendingGuard {
 
 int runConversion(int argc, const char* const* argv, std::string& console) {
     const CommandLine line = parseCommandLine(argc, argv);
-    if (line.outcome == Outcome::ShowHelp) {
-        printHelp(console);
-        return 0;
+    switch (line.outcome) {
+        case Outcome::ShowHelp: printHelp(console); return 0;
+        case Outcome::Convert: break;
+        case Outcome::BadFirstArgument:
+            return fail(console, "  The first argument is not correct.\n");
+        case Outcome::MissingOptionValue:
+            return fail(console, "  The option " + line.badValue + " needs a value.\n");
+        case Outcome::BadExplainOffset:
+            return fail(console, "  The offset to explain is not correct (" + line.badValue + ").\n");
     }
-    if (line.outcome == Outcome::BadFirstArgument)
-        return fail(console, "  The first argument is not correct.\n");
 
     platform::InputFile input;
     switch (platform::readWholeFile(line.inputName, input)) {
@@ -150,7 +154,8 @@ int runConversion(int argc, const char* const* argv, std::string& console) {
         return fail(console, "  Failed to allocate memory.\n");
     }
 
-    switch (platform::createReport(line.outputName, input.id, pending.report)) {
+    if (line.toStandardOutput) platform::useStandardOutput(pending.report);
+    else switch (platform::createReport(line.outputName, input.id, pending.report)) {
         case platform::CreateStatus::Ok: break;
         case platform::CreateStatus::SameFileAsInput:
             // Writing the report would destroy the database it is made from.
@@ -159,12 +164,13 @@ int runConversion(int argc, const char* const* argv, std::string& console) {
     }
     file.start(pending.report);
 
-    renderImage(NmsImage{input.bytes.data(), input.size}, line.selection, *out);
+    const bool complete = renderImage(NmsImage{input.bytes.data(), input.size}, line.selection, *out);
     const bool flushed = out->flush();
     const bool written = file.finish() && flushed;  // always wait for the block in flight
     if (!written || !platform::commitReport(pending.report))
         return fail(console, "  Failed to save text file.\n");
-    return 0;
+    // With --check a damaged database is told by the status as well as by the report.
+    return line.check && !complete ? 2 : 0;
 }
 
 }  // namespace symdeck
