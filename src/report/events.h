@@ -8,9 +8,9 @@
 //   void open(const Title&)            a block begins: a section, a record, a table entry
 //   void field(const Field&)           one field of the innermost block or list element
 //   void openList(const List&)         a list inside the fields of the innermost block,
-//   void element(uint32_t, uint64_t)   ... the start of its element i at an offset,
-//   void endElement()                  ... the end of that element,
-//   void closeList()                   ... and the end of the list
+//   void element(const List&, uint32_t i, uint64_t offset)   ... its element i begins,
+//   void endElement()                  ... that element ends,
+//   void closeList(const List&)        ... and the list ends
 //   void heading(Heading)              a line of the text form that is no structure
 //   void close(Close)                  the innermost block ends
 //   void unknownSection(int32_t kind)  a directory entry of a kind the walk does not know
@@ -22,6 +22,10 @@
 
 #include <cstdint>
 #include <string_view>
+
+// For the printers' per-field members: inlined where the event is built, their switch on
+// the field's shape folds to the one case the renderer asked for.
+#define SYMDECK_INLINE [[gnu::always_inline]] inline
 
 namespace symdeck {
 

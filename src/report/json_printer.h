@@ -36,7 +36,7 @@ public:
         assert(depth_ > 1 && (top() == Scope::Fields || top() == Scope::Blocks));
         pop("]}");
     }
-    void field(const Field& f) {
+    SYMDECK_INLINE void field(const Field& f) {
         assert(top() == Scope::Fields || top() == Scope::Element);
         // Names and type words are the program's own short ASCII words: no escaping.
         assert(f.name.size() <= 16 && f.type.size() <= 16);
@@ -90,7 +90,7 @@ public:
         out_.ch('}');
     }
     void openList(const List& list);
-    void element(uint32_t, uint64_t) {
+    void element(const List&, uint32_t, uint64_t) {
         assert(top() == Scope::List);
         char* p = separator(out_.reserve(2));
         *p++ = '[';
@@ -101,7 +101,7 @@ public:
         assert(top() == Scope::Element);
         pop("]");
     }
-    void closeList() {
+    void closeList(const List&) {
         assert(top() == Scope::List);
         pop("]}");
     }

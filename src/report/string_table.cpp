@@ -44,9 +44,10 @@ bool renderStringTable(Walk<P>& walk, uint64_t sectionOffset) {
     // The count is this section's own; the names come through the installed table, which
     // is the first STTB section of the directory.
     const uint64_t offsets = sectionOffset + sttb::kSize;
-    print.openList(List{"Strings", offsets, ListForm::Strings, nNames});
+    const List list{"Strings", offsets, ListForm::Strings, nNames};
+    print.openList(list);
     const bool complete = cursor.each(offsets, 4, nNames, [&](const Record& entry, uint32_t i) {
-        print.element(i, entry.offset);
+        print.element(list, i, entry.offset);
         Field name = Fields<P>::ulong(entry, 0, "offset", Shape::ListName, false);
         const NameText text = stringAt(walk.image, walk.strings, i);
         name.text = text.text;
@@ -56,7 +57,7 @@ bool renderStringTable(Walk<P>& walk, uint64_t sectionOffset) {
         return true;
     });
     if (!complete) return false;
-    print.closeList();
+    print.closeList(list);
     print.close(Close::Separator);
     return true;
 }

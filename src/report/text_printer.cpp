@@ -9,24 +9,6 @@ namespace {
 constexpr std::string_view kSeparator =
     "-------------------------------------------------------------------------------\n";
 
-// The "type name value" column header at `indent` spaces.
-void columnHeader(ReportWriter& out, unsigned indent) {
-    // Blanks are laid down for 48 columns, so the header must end inside them.
-    assert(indent + 30 <= 48);
-    char* p = out.reserve(64);
-    std::memset(p, ' ', 48);
-    std::memcpy(p + indent, "type", 4);
-    std::memcpy(p + indent + 13, "name", 4);
-    std::memcpy(p + indent + 30, "value\n", 6);
-    out.commit(p + indent + 36);
-}
-
-void spaces(ReportWriter& out, unsigned n) {
-    char* p = out.reserve(n);
-    std::memset(p, ' ', n);
-    out.commit(p + n);
-}
-
 void errorHead(ReportWriter& out, std::string_view header) {
     out.text("ERROR in ");
     out.text(header);
@@ -40,60 +22,6 @@ void TextPrinter::begin() {
     out_.text(kSeparator);
 }
 
-void TextPrinter::open(const Title& title) {
-    assert(depth_ < kMaxDepth);
-    indents_[depth_++] = indent_;
-    indent_ = title.indent + 2;
-    switch (title.form) {
-        case TitleForm::Header:
-            out_.text(title.word);
-            out_.text(" (offset: 0x");
-            out_.hex(title.offset);
-            out_.text(" )\n");
-            break;
-        case TitleForm::Record:
-        case TitleForm::Bare:
-            spaces(out_, title.indent);
-            out_.text(title.word);
-            if (title.form == TitleForm::Bare) {
-                out_.newline();
-                return;
-            }
-            out_.text(" (offset: 0x");
-            out_.hex(title.offset);
-            out_.text(")\n");
-            break;
-        case TitleForm::Section:
-        case TitleForm::SectionSpaced:
-            out_.text(title.word);
-            out_.text(" (offset: 0x");
-            out_.hex(title.offset);
-            out_.text("(start), 0x");
-            out_.hex(title.number);
-            out_.text(title.form == TitleForm::Section ? "(end))\n" : "(end) )\n");
-            break;
-        case TitleForm::Entry:
-            spaces(out_, title.indent);
-            out_.text(title.word);
-            out_.text(" (");
-            out_.dec(static_cast<uint32_t>(title.number));
-            out_.text(")(offset: 0x");
-            out_.hex(title.offset);
-            out_.text(")\n");
-            break;
-        case TitleForm::TypeRecord:
-            spaces(out_, title.indent);
-            out_.text(title.word);
-            out_.text(" (type: 0x");
-            out_.hex(title.number);
-            out_.text(") (offset: 0x");
-            out_.hex(title.offset);
-            out_.text(")\n");
-            break;
-    }
-    columnHeader(out_, indent_);
-}
-
 void TextPrinter::close(Close how) {
     assert(depth_ > 0);
     indent_ = indents_[--depth_];
@@ -102,7 +30,6 @@ void TextPrinter::close(Close how) {
 }
 
 void TextPrinter::openList(const List& list) {
-    list_ = list.form;
     switch (list.form) {
         case ListForm::TableOffsets:
             out_.text(" Type Table Offsets: (offset: 0x");

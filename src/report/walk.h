@@ -71,7 +71,7 @@ struct Cursor {
     Walk<Printer>& walk;
     std::string_view header;
 
-    std::optional<Record> at(uint64_t offset, uint64_t width) {
+    SYMDECK_INLINE std::optional<Record> at(uint64_t offset, uint64_t width) {
         if (walk.print.length() < walk.limit && fits(walk.image, offset, width))
             return Record{walk.image.data + offset, offset, width};
         walk.stop = walk.print.length() < walk.limit
@@ -119,30 +119,30 @@ struct Fields {
     Walk<Printer>& walk;
     const Record& record;
 
-    static Field ulong(const Record& r, uint64_t at, std::string_view name, Shape shape,
+    SYMDECK_INLINE static Field ulong(const Record& r, uint64_t at, std::string_view name, Shape shape,
                        bool blank) {
         return Field{name, "ULONG", r.offset + at, 4, r.u32(at), shape, blank};
     }
-    static Field ushort(const Record& r, uint64_t at, std::string_view name, Shape shape,
+    SYMDECK_INLINE static Field ushort(const Record& r, uint64_t at, std::string_view name, Shape shape,
                         bool blank) {
         return Field{name, "USHORT", r.offset + at, 2, r.u16(at), shape, blank};
     }
 
-    void emit(const Field& field) { walk.print.field(field); }
+    SYMDECK_INLINE void emit(const Field& field) { walk.print.field(field); }
 
-    void hex(uint64_t at, std::string_view name, bool blank = false) {
+    SYMDECK_INLINE void hex(uint64_t at, std::string_view name, bool blank = false) {
         emit(ulong(record, at, name, Shape::Hex, blank));
     }
-    void dec(uint64_t at, std::string_view name, bool blank = false) {
+    SYMDECK_INLINE void dec(uint64_t at, std::string_view name, bool blank = false) {
         emit(ulong(record, at, name, Shape::Dec, blank));
     }
-    void bytes(uint64_t at, std::string_view name, bool blank = false) {
+    SYMDECK_INLINE void bytes(uint64_t at, std::string_view name, bool blank = false) {
         emit(ulong(record, at, name, Shape::Bytes, blank));
     }
-    void hex16(uint64_t at, std::string_view name, bool blank = false) {
+    SYMDECK_INLINE void hex16(uint64_t at, std::string_view name, bool blank = false) {
         emit(ushort(record, at, name, Shape::Hex, blank));
     }
-    void dec16(uint64_t at, std::string_view name, bool blank = false) {
+    SYMDECK_INLINE void dec16(uint64_t at, std::string_view name, bool blank = false) {
         emit(ushort(record, at, name, Shape::Dec, blank));
     }
     // N1, N2, ... from field offset `at` on, `count` ULONGs; the last closes the group when
@@ -155,20 +155,20 @@ struct Fields {
                        blank && i == count - 1));
     }
     // The signature at the structure's start, as name and value.
-    void signature(std::string_view text) {
+    SYMDECK_INLINE void signature(std::string_view text) {
         Field f = ulong(record, 0, text, Shape::Signature, false);
         f.text = text;
         f.textOffset = record.offset;
         emit(f);
     }
     // A type index: 0x%X(type name).
-    void type(uint64_t at, std::string_view name, bool blank = false) {
+    SYMDECK_INLINE void type(uint64_t at, std::string_view name, bool blank = false) {
         Field f = ulong(record, at, name, Shape::HexNamed, blank);
         f.text = primitiveTypeName(f.value);
         emit(f);
     }
     // A name index: %d("name").
-    void name(uint64_t at, bool blank = false) {
+    SYMDECK_INLINE void name(uint64_t at, bool blank = false) {
         Field f = ulong(record, at, "iName", Shape::NameRef, blank);
         const NameText text = stringAt(walk.image, walk.strings, f.value);
         f.text = text.text;
@@ -183,9 +183,11 @@ struct EnumName {
     std::string_view name;
 };
 
-// The entry of `table` for `value`, or nullptr.
+// The entry of `table` for `value`, or nullptr. Tables that number their entries from 0
+// are read directly.
 template <size_t N>
 constexpr const EnumName* findName(const EnumName (&table)[N], uint32_t value) {
+    if (value < N && table[value].value == value) return &table[value];
     for (const EnumName& e : table)
         if (e.value == value) return &e;
     return nullptr;

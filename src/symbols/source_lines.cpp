@@ -30,9 +30,10 @@ bool renderSegmentSources(Walk<P>& walk, const Record& segment) {
     if (!complete) return false;
     if (lineCount != 0) {
         print.open(Title{"SEGDATA_SOURCELINES", rows, 6, TitleForm::Bare});
-        print.openList(List{"SEGDATA_SOURCELINES", rows, ListForm::LineRows, lineCount});
+        const List list{"SEGDATA_SOURCELINES", rows, ListForm::LineRows, lineCount};
+        print.openList(list);
         complete = cursor.each(rows, line_row::kSize, lineCount, [&](const Record& row, uint32_t i) {
-            print.element(i, row.offset);
+            print.element(list, i, row.offset);
             print.field(Fields<P>::ulong(row, line_row::kOffInCode, "offInCode", Shape::RowHex06,
                                          false));
             print.field(Fields<P>::ulong(row, line_row::kLineNumber, "lineNumber", Shape::RowDec,
@@ -41,7 +42,7 @@ bool renderSegmentSources(Walk<P>& walk, const Record& segment) {
             return true;
         });
         if (!complete) return false;
-        print.closeList();
+        print.closeList(list);
         print.close(Close::Quiet);
     }
     print.heading(Heading::Gap);

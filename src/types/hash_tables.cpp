@@ -28,17 +28,18 @@ bool renderHashTables(Walk<P>& walk, uint64_t sectionOffset) {
 
     const uint32_t sizeTableOffsets = header->u32(hsht::kSizeTableOffsets);
     const uint32_t offTableOffsets = header->u32(hsht::kOffTableOffsets);
-    print.openList(List{"Type Table Offsets", offTableOffsets, ListForm::TableOffsets,
-                        sizeTableOffsets});
+    const List list{"Type Table Offsets", offTableOffsets, ListForm::TableOffsets,
+                    sizeTableOffsets};
+    print.openList(list);
     bool complete = cursor.each(offTableOffsets, 4, sizeTableOffsets,
                                 [&](const Record& value, uint32_t i) {
-                                    print.element(i, value.offset);
+                                    print.element(list, i, value.offset);
                                     Fields<P>{walk, value}.hex(0, "offset");
                                     print.endElement();
                                     return true;
                                 });
     if (!complete) return false;
-    print.closeList();
+    print.closeList(list);
 
     print.heading(Heading::TypeTables);
     const uint32_t nTypes = header->u32(hsht::kNTypes);

@@ -64,18 +64,27 @@ struct Kind {
     uint64_t size;           // the fixed part in bytes, lf_index included
 };
 
+constexpr Kind kLabel{"DATAS_LF_LABEL", "TYPE_LF_LABEL", label::kSize};
+constexpr Kind kProcedure{"DATAS_LF_PROCEDURE", "TYPE_LF_PROCEDURE", procedure::kSize};
+constexpr Kind kArray{"DATAS_LF_ARRAY", "TYPE_LF_ARRAY", array::kSize};
+constexpr Kind kStruct{"DATAS_LF_STRUCT", "TYPE_LF_STRUCT", aggregate::kSize};
+constexpr Kind kUnion{"TYPE_LF_UNION", "TYPE_LF_UNION", aggregate::kSize};
+constexpr Kind kMember{"DATAS_LF_MEMBER", "TYPE_LF_MEMBER", member::kSize};
+constexpr Kind kArgList{"DATAS_LF_ARGLIST", "TYPE_LF_ARGLIST", typelist::kSize};
+constexpr Kind kDerived{"DATAS_LF_DERIVED", "TYPE_LF_DERIVED", typelist::kSize};
 constexpr Kind kUnknownKind{"unknown type", {}, 4};
 
-Kind kindOf(uint32_t lfIndex) {
+// By reference: the walk reads the kind's words in place.
+const Kind& kindOf(uint32_t lfIndex) {
     switch (lfIndex) {
-        case kLfLabel: return {"DATAS_LF_LABEL", "TYPE_LF_LABEL", label::kSize};
-        case kLfProcedure: return {"DATAS_LF_PROCEDURE", "TYPE_LF_PROCEDURE", procedure::kSize};
-        case kLfArray: return {"DATAS_LF_ARRAY", "TYPE_LF_ARRAY", array::kSize};
-        case kLfStruct: return {"DATAS_LF_STRUCT", "TYPE_LF_STRUCT", aggregate::kSize};
-        case kLfUnion: return {"TYPE_LF_UNION", "TYPE_LF_UNION", aggregate::kSize};
-        case kLfMember: return {"DATAS_LF_MEMBER", "TYPE_LF_MEMBER", member::kSize};
-        case kLfArgList: return {"DATAS_LF_ARGLIST", "TYPE_LF_ARGLIST", typelist::kSize};
-        case kLfDerived: return {"DATAS_LF_DERIVED", "TYPE_LF_DERIVED", typelist::kSize};
+        case kLfLabel: return kLabel;
+        case kLfProcedure: return kProcedure;
+        case kLfArray: return kArray;
+        case kLfStruct: return kStruct;
+        case kLfUnion: return kUnion;
+        case kLfMember: return kMember;
+        case kLfArgList: return kArgList;
+        case kLfDerived: return kDerived;
         default: return kUnknownKind;
     }
 }
@@ -177,15 +186,16 @@ bool reportTypeList(Cursor<P>& cursor, Fields<P>& f) {
     f.dec(typelist::kCount, "argCount");
     P& print = cursor.walk.print;
     const uint64_t first = f.record.offset + f.record.width;
-    print.openList(List{"type", first, ListForm::TypeList, count});
+    const List list{"type", first, ListForm::TypeList, count};
+    print.openList(list);
     const bool complete = cursor.each(first, 4, count, [&](const Record& entry, uint32_t k) {
-        print.element(k, entry.offset);
+        print.element(list, k, entry.offset);
         Fields<P>{cursor.walk, entry}.hex(0, "type");
         print.endElement();
         return true;
     });
     if (!complete) return false;
-    print.closeList();
+    print.closeList(list);
     return true;
 }
 
@@ -195,7 +205,7 @@ bool renderRecord(Cursor<P>& cursor, uint64_t offset, uint32_t typeIndex, uint32
     auto head = cursor.at(offset, 4);
     if (!head) return false;
     const uint32_t lfIndex = head->u32(0);
-    const Kind kind = kindOf(lfIndex);
+    const Kind& kind = kindOf(lfIndex);
     auto record = cursor.at(offset, kind.size);
     if (!record) return false;
 
