@@ -37,6 +37,23 @@ static_assert(kN1 + 5 * 4 == kSize);
 // Every section header begins with its signature and its sectionLength.
 inline constexpr uint64_t kSectionLength = 4;
 
+// Checks the header of the section at `offset` (signature, then its `size`-byte fixed
+// part), opens its block, titled with the cursor's header name in `form`, and reports the
+// signature and sectionLength. Nothing when the walk stops there.
+template <class P>
+std::optional<Record> openSection(Cursor<P>& cursor, uint64_t offset, std::string_view signature,
+                                  uint64_t size, TitleForm form) {
+    auto header = cursor.signedAt(offset, signature, size);
+    if (!header) return header;
+    // The end is the 32-bit sum the text prints.
+    const uint32_t end = static_cast<uint32_t>(offset + header->u32(kSectionLength));
+    cursor.walk.print.open(Title{cursor.header, offset, 0, form, end});
+    Fields<P> f{cursor.walk, *header};
+    f.signature(signature);
+    f.bytes(kSectionLength, "sectionLength");
+    return header;
+}
+
 namespace sttb {
 inline constexpr uint64_t kNNames = 8, kN1 = 12, kSize = 20;
 static_assert(kN1 + 2 * 4 == kSize);

@@ -14,13 +14,10 @@ template <class P, class Report>
 bool renderHeaderOnly(Walk<P>& walk, uint64_t offset, std::string_view name,
                       std::string_view header, uint64_t size, uint64_t unnamedAt, int unnamed,
                       Report&& report) {
-    auto record = Cursor<P>{walk, header}.signedAt(offset, name, size);
+    Cursor<P> cursor{walk, header};
+    auto record = openSection(cursor, offset, name, size, TitleForm::Section);
     if (!record) return false;
-    const uint32_t end = static_cast<uint32_t>(offset + record->u32(kSectionLength));
-    walk.print.open(Title{header, offset, 0, TitleForm::Section, end});
     Fields<P> f{walk, *record};
-    f.signature(name);
-    f.bytes(kSectionLength, "sectionLength");
     report(f);
     f.unnamed(unnamedAt, unnamed, false, true);
     walk.print.close(Close::Separator);

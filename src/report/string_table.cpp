@@ -29,14 +29,10 @@ NameText stringAt(const NmsImage& image, const StringTableView& table, uint32_t 
 template <class P>
 bool renderStringTable(Walk<P>& walk, uint64_t sectionOffset) {
     Cursor<P> cursor{walk, "STTB_HEADER"};
-    auto header = cursor.signedAt(sectionOffset, "STTB", sttb::kSize);
+    auto header = openSection(cursor, sectionOffset, "STTB", sttb::kSize, TitleForm::SectionSpaced);
     if (!header) return false;
     P& print = walk.print;
-    const uint32_t end = static_cast<uint32_t>(sectionOffset + header->u32(kSectionLength));
-    print.open(Title{"STTB_HEADER", sectionOffset, 0, TitleForm::SectionSpaced, end});
     Fields<P> f{walk, *header};
-    f.signature("STTB");
-    f.bytes(kSectionLength, "sectionLength");
     const uint32_t nNames = header->u32(sttb::kNNames);
     f.dec(sttb::kNNames, "nNames");
     f.unnamed(sttb::kN1, 2, false, true);

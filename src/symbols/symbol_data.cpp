@@ -47,14 +47,10 @@ void reportSourceFile(Walk<P>& walk, const Record& file, uint32_t i, uint32_t co
 template <class P>
 bool renderSymbolData(Walk<P>& walk, uint64_t sectionOffset) {
     Cursor<P> cursor{walk, kSymdHeader};
-    auto header = cursor.signedAt(sectionOffset, "SYMD", symd::kSize);
+    auto header = openSection(cursor, sectionOffset, "SYMD", symd::kSize, TitleForm::Section);
     if (!header) return false;
     P& print = walk.print;
-    const uint32_t end = static_cast<uint32_t>(sectionOffset + header->u32(kSectionLength));
-    print.open(Title{kSymdHeader, sectionOffset, 0, TitleForm::Section, end});
     Fields<P> f{walk, *header};
-    f.signature("SYMD");
-    f.bytes(kSectionLength, "sectionLength");
     f.hex(symd::kOffSDataHeader, "offSData_header");
     f.unnamed(symd::kN1, 8, false, true);
 

@@ -12,13 +12,10 @@ namespace symdeck {
 template <class P>
 bool renderHashTables(Walk<P>& walk, uint64_t sectionOffset) {
     Cursor<P> cursor{walk, "HSHT_HEADER"};
-    auto header = cursor.signedAt(sectionOffset, "HSHT", hsht::kSize);
+    auto header = openSection(cursor, sectionOffset, "HSHT", hsht::kSize, TitleForm::Record);
     if (!header) return false;
     P& print = walk.print;
-    print.open(Title{"HSHT_HEADER", sectionOffset, 0, TitleForm::Record});
     Fields<P> f{walk, *header};
-    f.signature("HSHT");
-    f.bytes(kSectionLength, "sectionLength");
     // A count, but printed in hexadecimal.
     f.hex(hsht::kSizeTableOffsets, "sizeTableOffsets");
     f.dec(hsht::kNTypes, "nTypes");

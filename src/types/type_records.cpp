@@ -239,14 +239,10 @@ bool renderRecord(Cursor<P>& cursor, uint64_t offset, uint32_t typeIndex, uint32
 template <class P>
 bool renderTypeRecords(Walk<P>& walk, uint64_t sectionOffset) {
     Cursor<P> cursor{walk, kHeader};
-    auto header = cursor.signedAt(sectionOffset, "NMTP", nmtp::kSize);
+    auto header = openSection(cursor, sectionOffset, "NMTP", nmtp::kSize, TitleForm::Section);
     if (!header) return false;
     P& print = walk.print;
-    const uint32_t end = static_cast<uint32_t>(sectionOffset + header->u32(kSectionLength));
-    print.open(Title{kHeader, sectionOffset, 0, TitleForm::Section, end});
     Fields<P> f{walk, *header};
-    f.signature("NMTP");
-    f.bytes(kSectionLength, "sectionLength");
     const uint32_t nTypes = header->u32(nmtp::kNTypes);
     f.dec(nmtp::kNTypes, "nTypes");
     f.unnamed(nmtp::kN1, 2, false, true);

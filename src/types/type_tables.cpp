@@ -11,13 +11,10 @@ namespace symdeck {
 template <class P>
 bool renderTypeTables(Walk<P>& walk, uint64_t sectionOffset) {
     Cursor<P> cursor{walk, "TYTB_HEADER"};
-    auto header = cursor.signedAt(sectionOffset, "TYTB", tytb::kSize);
+    auto header = openSection(cursor, sectionOffset, "TYTB", tytb::kSize, TitleForm::Record);
     if (!header) return false;
     P& print = walk.print;
-    print.open(Title{"TYTB_HEADER", sectionOffset, 0, TitleForm::Record});
     Fields<P> f{walk, *header};
-    f.signature("TYTB");
-    f.bytes(kSectionLength, "sectionLength");
     f.hex(tytb::kOffTypeTables, "offTypeTables");
     f.unnamed(tytb::kN1, 2, false, true);
 
