@@ -36,6 +36,17 @@ std::string U(const std::string& name, uint64_t offset, uint64_t value, const st
     return F(name, "ULONG", offset, 4, std::to_string(value), extra);
 }
 std::string text(const std::string& t) { return ",\"text\":\"" + t + "\""; }
+// ",N1,N2,...": `count` zero ULONGs from `offset` on.
+std::string unnamed(uint64_t offset, int count) {
+    std::string fields;
+    for (int i = 0; i < count; ++i) {
+        std::string name = "N";  // (not "N" + ...: g++ 12 warns falsely on that at -O3)
+        name += std::to_string(i + 1);
+        fields += ',';
+        fields += U(name, offset + 4 * uint64_t(i), 0);
+    }
+    return fields;
+}
 
 TEST(Json, WholeDocumentOfASmallDatabase) {
     Database db;
@@ -52,14 +63,14 @@ TEST(Json, WholeDocumentOfASmallDatabase) {
         "," + U("offNMDR", 12, 580) + "," + U("creationTime", 16, 0) + "," +
         U("creationNumber", 20, 0) + "," + U("fileType", 24, 3, ",\"error\":\"0x3(unknown)\"") + "," +
         U("fileLength", 28, 0);
-    for (int i = 0; i < 8; ++i) expected += "," + U("N" + std::to_string(i + 1), 32 + 4 * i, 0);
+    expected += unnamed(32, 8);
     expected += "," + F("filePath", "CHAR[0x104]", 64, 260, "\"c:\\\\a\\\"b\"") + "," +
                 F("copyrightString", "CHAR[0x100]", 324, 256, "\"\\u0001\\u00E9\"") + "]},";
     expected += "\n{\"block\":\"NMDR_HEADER\",\"offset\":580,\"fields\":[" +
                 F("NMDR", "ULONG", 580, 4, "\"NMDR\"") + "," + U("nNMDE", 584, 2) + "," +
                 U("offGTYP", 588, 0) + "," + U("offSTTB", 592, 0) + "," + U("offSYMD", 596, 0) +
                 "," + U("offSRCP", 600, 0) + "," + U("offFPOD", 604, 0);
-    for (int i = 0; i < 7; ++i) expected += "," + U("N" + std::to_string(i + 1), 608 + 4 * i, 0);
+    expected += unnamed(608, 7);
     expected += "],\"blocks\":[";
     const uint32_t kinds[] = {kTytb, 9}, offsets[] = {708, 0}, lengths[] = {32, 0};
     for (uint32_t e = 0; e < 2; ++e) {
@@ -69,7 +80,7 @@ TEST(Json, WholeDocumentOfASmallDatabase) {
                     F("NMDE", "ULONG", at, 4, "\"NMDE\"") + "," +
                     U("entryIndex", at + 4, kinds[e], e ? ",\"error\":\"9(unknown)\"" : text("TYTB")) +
                     "," + U("offEntry", at + 8, offsets[e]) + "," + U("entryLength", at + 12, lengths[e]);
-        for (int i = 0; i < 5; ++i) expected += "," + U("N" + std::to_string(i + 1), at + 16 + 4 * i, 0);
+        expected += unnamed(at + 16, 5);
         expected += "]}";
     }
     expected += "]},\n{\"block\":\"TYTB_HEADER\",\"offset\":708,\"fields\":[" +
