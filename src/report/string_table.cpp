@@ -41,19 +41,14 @@ bool renderStringTable(Walk<P>& walk, uint64_t sectionOffset) {
     // is the first STTB section of the directory.
     const uint64_t offsets = sectionOffset + sttb::kSize;
     const List list{"Strings", offsets, ListForm::Strings, nNames};
-    print.openList(list);
-    const bool complete = cursor.each(offsets, 4, nNames, [&](const Record& entry, uint32_t i) {
-        print.element(list, i, entry.offset);
+    const bool complete = cursor.list(list, 4, [&](const Record& entry, uint32_t i) {
         Field name = Fields<P>::ulong(entry, 0, "offset", Shape::ListName, false);
         const NameText text = stringAt(walk.image, walk.strings, i);
         name.text = text.text;
         name.textOffset = text.offset;
         print.field(name);
-        print.endElement();
-        return true;
     });
     if (!complete) return false;
-    print.closeList(list);
     print.close(Close::Separator);
     return true;
 }

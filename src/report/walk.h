@@ -96,6 +96,22 @@ struct Cursor {
         return true;
     }
 
+    // Reports `list`: its `list.count` elements of `stride` bytes from `list.offset` on, each
+    // checked first, with `visit(record, i)` reporting each element's fields. False when a
+    // check point failed (the list is then left open).
+    template <class Visit>
+    bool list(const List& list, uint64_t stride, Visit&& visit) {
+        walk.print.openList(list);
+        const bool complete = each(list.offset, stride, list.count, [&](const Record& r, uint32_t i) {
+            walk.print.element(list, i, r.offset);
+            visit(r, i);
+            walk.print.endElement();
+            return true;
+        });
+        if (complete) walk.print.closeList(list);
+        return complete;
+    }
+
     // A structure that begins with a four-letter signature: the limit, then its first four
     // bytes, then the signature, then its whole fixed part.
     std::optional<Record> signedAt(uint64_t offset, std::string_view signature, uint64_t width) {

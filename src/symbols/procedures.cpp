@@ -18,28 +18,22 @@ constexpr EnumName kRegisterTableTypes[] = {{2, "TT_REGISTER"}, {3, "TT_REGISTER
 
 template <class P>
 void reportLocalVariable(Walk<P>& walk, const Record& entry, uint32_t i, uint32_t count) {
-    walk.print.open(Title{"SEGDATA_VLPTABLE", entry.offset, 10, TitleForm::Record, 0, i, count});
-    Fields<P> f{walk, entry};
-    f.hex16(vlp::kSize16, "size");
     // The error line carries the type word ULONG, unlike the regular one.
-    tableTypeField(f, vlp::kTableType, kLocalTableTypes,
-                   "TYPE ERROR -> it should be 1(TT_LOCALV) but it's ", "ULONG");
-    f.type(vlp::kType, "type");
-    f.name(vlp::kIName);
-    f.hex(vlp::kOffVlp, "offVLP", true);
+    openVariable(walk, entry, "SEGDATA_VLPTABLE", 10, i, count,
+                 TableTypes<1>{kLocalTableTypes, "TYPE ERROR -> it should be 1(TT_LOCALV) but it's ",
+                               "ULONG"});
+    Fields<P>{walk, entry}.hex(vlp::kOffVlp, "offVLP", true);
     walk.print.close(Close::Quiet);
 }
 
 template <class P>
 void reportRegisterVariable(Walk<P>& walk, const Record& entry, uint32_t i, uint32_t count) {
-    walk.print.open(Title{"SEGDATA_REGISTER", entry.offset, 10, TitleForm::Record, 0, i, count});
+    openVariable(walk, entry, "SEGDATA_REGISTER", 10, i, count,
+                 TableTypes<2>{kRegisterTableTypes,
+                               "TYPE ERROR -> it should be 2(TT_REGISTER) or 3(TT_REGISTER_POINTER) "
+                               "but it's ",
+                               "USHORT"});
     Fields<P> f{walk, entry};
-    f.hex16(register_entry::kSize16, "size");
-    tableTypeField(f, register_entry::kTableType, kRegisterTableTypes,
-                   "TYPE ERROR -> it should be 2(TT_REGISTER) or 3(TT_REGISTER_POINTER) but it's ",
-                   "USHORT");
-    f.type(register_entry::kType, "type");
-    f.name(register_entry::kIName);
     f.hex(register_entry::kParameterOffset, "parameterOffset");
     // A 16-bit field, though its line carries the type word ULONG.
     Field number = f.ushort(entry, register_entry::kRegisterNumber, "registerNumber",

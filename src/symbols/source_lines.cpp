@@ -31,18 +31,13 @@ bool renderSegmentSources(Walk<P>& walk, const Record& segment) {
     if (lineCount != 0) {
         print.open(Title{"SEGDATA_SOURCELINES", rows, 6, TitleForm::Bare});
         const List list{"SEGDATA_SOURCELINES", rows, ListForm::LineRows, lineCount};
-        print.openList(list);
-        complete = cursor.each(rows, line_row::kSize, lineCount, [&](const Record& row, uint32_t i) {
-            print.element(list, i, row.offset);
+        complete = cursor.list(list, line_row::kSize, [&](const Record& row, uint32_t) {
             print.field(Fields<P>::ulong(row, line_row::kOffInCode, "offInCode", Shape::RowHex06,
                                          false));
             print.field(Fields<P>::ulong(row, line_row::kLineNumber, "lineNumber", Shape::RowDec,
                                          false));
-            print.endElement();
-            return true;
         });
         if (!complete) return false;
-        print.closeList(list);
         print.close(Close::Quiet);
     }
     print.heading(Heading::Gap);

@@ -98,21 +98,36 @@ bool renderSegmentSources(Walk<P>& walk, const Record& segment);
 template <class P>
 bool renderSegmentVlpTables(Walk<P>& walk, const Record& segment);
 
-// A variable's tableType: `known` names the values that belong in its table; any other
-// value reads "TYPE ERROR -> it should be <expected> but it's %d", the expected values
-// spelt as `expected`.
+// The kinds of entry a variable table may hold, and what its tableType line reads for any
+// other value: `error` and the number, with the type word `errorType`.
+template <size_t N>
+struct TableTypes {
+    const EnumName (&known)[N];
+    std::string_view error;
+    std::string_view errorType;
+};
+
+// Opens the block of a variable entry (SEGDATA_VLPTABLE or SEGDATA_REGISTER: both begin
+// with size, tableType, type and iName at the same offsets), element i of `count`, and
+// reports those four fields.
 template <class P, size_t N>
-void tableTypeField(Fields<P>& f, uint64_t at, const EnumName (&known)[N],
-                    std::string_view error, std::string_view errorType) {
-    Field field = f.ushort(f.record, at, "tableType", Shape::DecNamed, false);
-    if (const EnumName* name = findName(known, field.value)) {
+void openVariable(Walk<P>& walk, const Record& entry, std::string_view word, unsigned indent,
+                  uint32_t i, uint32_t count, const TableTypes<N>& types) {
+    static_assert(vlp::kType == register_entry::kType && vlp::kIName == register_entry::kIName);
+    walk.print.open(Title{word, entry.offset, indent, TitleForm::Record, 0, i, count});
+    Fields<P> f{walk, entry};
+    f.hex16(vlp::kSize16, "size");
+    Field field = f.ushort(entry, vlp::kTableType, "tableType", Shape::DecNamed, false);
+    if (const EnumName* name = findName(types.known, field.value)) {
         field.text = name->name;
     } else {
         field.shape = Shape::ErrorDec;
-        field.type = errorType;
-        field.text = error;
+        field.type = types.errorType;
+        field.text = types.error;
     }
     f.emit(field);
+    f.type(vlp::kType, "type");
+    f.name(vlp::kIName);
 }
 
 }  // namespace symdeck

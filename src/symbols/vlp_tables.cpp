@@ -26,15 +26,11 @@ bool renderSegmentVlpTables(Walk<P>& walk, const Record& segment) {
         [&](const Record& element, uint32_t k) {
             auto entry = cursor.at(area + element.u32(0), vlp::kSize);
             if (!entry) return false;
-            walk.print.open(
-                Title{"SEGDATA_VLPTABLE", entry->offset, 6, TitleForm::Record, 0, k, nVLP});
-            Fields<P> f{walk, *entry};
-            f.hex16(vlp::kSize16, "size");
-            tableTypeField(f, vlp::kTableType, kVlpTableTypes,
-                           "TYPE ERROR -> it should be one of the 4 to 9 but it's ", "USHORT");
-            f.type(vlp::kType, "type");
-            f.name(vlp::kIName);
-            f.hex(vlp::kOffVlp, "offVLP", true);
+            openVariable(walk, *entry, "SEGDATA_VLPTABLE", 6, k, nVLP,
+                         TableTypes<6>{kVlpTableTypes,
+                                       "TYPE ERROR -> it should be one of the 4 to 9 but it's ",
+                                       "USHORT"});
+            Fields<P>{walk, *entry}.hex(vlp::kOffVlp, "offVLP", true);
             walk.print.close(Close::Quiet);
             return true;
         });

@@ -27,16 +27,10 @@ bool renderHashTables(Walk<P>& walk, uint64_t sectionOffset) {
     const uint32_t offTableOffsets = header->u32(hsht::kOffTableOffsets);
     const List list{"Type Table Offsets", offTableOffsets, ListForm::TableOffsets,
                     sizeTableOffsets};
-    print.openList(list);
-    bool complete = cursor.each(offTableOffsets, 4, sizeTableOffsets,
-                                [&](const Record& value, uint32_t i) {
-                                    print.element(list, i, value.offset);
-                                    Fields<P>{walk, value}.hex(0, "offset");
-                                    print.endElement();
-                                    return true;
-                                });
+    bool complete = cursor.list(list, 4, [&](const Record& value, uint32_t) {
+        Fields<P>{walk, value}.hex(0, "offset");
+    });
     if (!complete) return false;
-    print.closeList(list);
 
     print.heading(Heading::TypeTables);
     const uint32_t nTypes = header->u32(hsht::kNTypes);

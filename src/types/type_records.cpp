@@ -184,19 +184,11 @@ bool reportTypeList(Cursor<P>& cursor, Fields<P>& f) {
     f.hex(typelist::kN1, "N1");
     const uint32_t count = f.record.u32(typelist::kCount);
     f.dec(typelist::kCount, "argCount");
-    P& print = cursor.walk.print;
     const uint64_t first = f.record.offset + f.record.width;
-    const List list{"type", first, ListForm::TypeList, count};
-    print.openList(list);
-    const bool complete = cursor.each(first, 4, count, [&](const Record& entry, uint32_t k) {
-        print.element(list, k, entry.offset);
-        Fields<P>{cursor.walk, entry}.hex(0, "type");
-        print.endElement();
-        return true;
-    });
-    if (!complete) return false;
-    print.closeList(list);
-    return true;
+    return cursor.list(List{"type", first, ListForm::TypeList, count}, 4,
+                       [&](const Record& entry, uint32_t) {
+                           Fields<P>{cursor.walk, entry}.hex(0, "type");
+                       });
 }
 
 template <class P>
