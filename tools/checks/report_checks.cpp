@@ -3,7 +3,9 @@
 #include <string_view>
 
 #include "app/driver.h"
-#include "report/walk.h"
+#include "app/sections.h"
+#include "checks/json_checks.h"
+#include "report/printers.h"
 
 namespace symdeck::checks {
 
@@ -53,14 +55,7 @@ bool endsWithErrorLine(std::string_view text) {
 
 SectionSelection selectionFromBits(uint8_t bits) {
     SectionSelection s;
-    s.skipNmtp = bits & 1;
-    s.skipSttb = bits & 2;
-    s.skipSymd = bits & 4;
-    s.skipTytb = bits & 8;
-    s.skipHsht = bits & 16;
-    s.skipFpod = bits & 32;
-    s.skipSrcp = bits & 64;
-    s.skipGtyp = bits & 128;
+    for (const auto& kind : kSectionKinds<TextPrinter>) s.*kind.skip = (bits >> kind.selectionBit) & 1;
     return s;
 }
 
@@ -77,7 +72,16 @@ std::string checkReport(const uint8_t* data, uint64_t size, const SectionSelecti
         !endsWithUnknownKind(text) && !endsWithErrorLine(text))
         return "the report ends neither with a separator, an unknown-kind text nor an error line";
     if (renderToString(image, selection) != text) return "two renderings differ";
-    return {};
+
+    // The JSON form of the same walk: valid, within its own limit, and the text's blocks.
+    const std::string json = renderJsonToString(image, selection, "database.nms");
+    // Past the last check point one field can follow, holding a name whose bytes may each
+    // take six characters.
+    const uint64_t jsonBound = reportLimit(size) + 6 * size + 8192;
+    if (json.size() > jsonBound)
+        return "the JSON form has " + std::to_string(json.size()) + " bytes, more than " +
+               std::to_string(jsonBound);
+    return checkJsonAgainstText(json, text, size);
 }
 
 }  // namespace symdeck::checks
