@@ -117,7 +117,79 @@ TEST(CommandLine, HelpText) {
     EXPECT_EQ(text.substr(text.size() - end.size()), end);
     size_t lines = 0;
     for (char c : text) lines += c == '\n';
-    EXPECT_EQ(lines, 31u);
+    EXPECT_EQ(lines, 37u);
+    EXPECT_NE(text.find("           --json - "), std::string::npos);
+    EXPECT_NE(text.find("          -o path - "), std::string::npos);
+    EXPECT_NE(text.find("          --check - "), std::string::npos);
+}
+
+TEST(CommandLine, FormOutputAndCheckSwitches) {
+    const struct {
+        std::vector<const char*> args;
+        const char* output;  // "-" for standard output
+        ReportForm form;
+        bool check;
+        const char* skip;
+    } cases[] = {
+        {{"App.NMS", "--json"}, "App.json", ReportForm::Json, false, "........"},
+        {{"App.NMS", "--JSON"}, "App.json", ReportForm::Json, false, "........"},
+        {{"x.nms", "Out.JSON", "--json"}, "Out.JSON", ReportForm::Json, false, "........"},
+        // Each form has its own marker for the second argument.
+        {{"x.nms", "out.txt", "--json"}, "x.json", ReportForm::Json, false, "........"},
+        {{"x.nms", "out.json"}, "x.txt", ReportForm::Text, false, "........"},
+        {{"x.nms", "-o", "Dir/R.log"}, "Dir/R.log", ReportForm::Text, false, "........"},
+        {{"x.nms", "-O", "r"}, "r", ReportForm::Text, false, "........"},
+        {{"x.nms", "out.txt", "--Output=Elsewhere.TXT"}, "Elsewhere.TXT", ReportForm::Text, false, "........"},
+        {{"x.nms", "-o", "a", "-o", "b"}, "b", ReportForm::Text, false, "........"},
+        {{"x.nms", "-o", "-"}, "-", ReportForm::Text, false, "........"},
+        {{"x.nms", "--output=-", "--json", "+symd"}, "-", ReportForm::Json, false, "SS.SSSSS"},
+        // The name after -o is never a flag.
+        {{"x.nms", "-o", "-symd"}, "-symd", ReportForm::Text, false, "........"},
+        {{"x.nms", "-o", "--json"}, "--json", ReportForm::Text, false, "........"},
+        {{"x.nms", "--CHECK", "-symd"}, "x.txt", ReportForm::Text, true, "..S....."},
+        {{"x.nms", "--check", "--json", "-o", "-"}, "-", ReportForm::Json, true, "........"},
+        {{"x.nms", "--checks", "-json"}, "x.txt", ReportForm::Text, false, "........"},
+    };
+    for (const auto& c : cases) {
+        const CommandLine line = parse(c.args);
+        ASSERT_EQ(line.outcome, Outcome::Convert) << c.output;
+        const bool toStdout = std::string(c.output) == "-";
+        EXPECT_EQ(line.toStandardOutput, toStdout) << c.output;
+        EXPECT_EQ(line.outputName, toStdout ? "" : c.output);
+        EXPECT_EQ(line.form, c.form) << c.output;
+        EXPECT_EQ(line.check, c.check) << c.output;
+        EXPECT_EQ(skips(line.selection), c.skip) << c.output;
+    }
+    const struct {
+        std::vector<const char*> args;
+        const char* option;
+    } missing[] = {{{"x.nms", "-O"}, "-o"},
+                   {{"x.nms", "--Output="}, "--output="},
+                   {{"x.nms", "-o", "a", "-o"}, "-o"},
+                   {{"x.nms", "--explain=", "-o"}, "--explain="},
+                   {{"x.nms", "-o", "r", "--explain"}, "--explain"}};
+    for (const auto& c : missing) {
+        const CommandLine line = parse(c.args);
+        EXPECT_EQ(line.outcome, Outcome::MissingOptionValue) << c.option;
+        EXPECT_EQ(line.badValue, c.option);
+    }
+    EXPECT_EQ(parse({"x.nm", "-o"}).outcome, Outcome::BadFirstArgument);
+}
+
+TEST(CommandLine, ExplainOffsets) {
+    const CommandLine line = parse({"x.nms", "--explain=0x64B", "--EXPLAIN=1610", "-symd",
+                                    "--explain", "0XffffFFFFffffFFFF", "--explain=0"});
+    ASSERT_EQ(line.outcome, Outcome::Convert);
+    EXPECT_EQ(line.explainOffsets,
+              (std::vector<uint64_t>{0x64B, 1610, 0xFFFFFFFFFFFFFFFF, 0}));
+    EXPECT_EQ(skips(line.selection), "..S.....");
+    for (const char* bad : {"--explain=0x", "--explain=12a", "--explain=-1", "--explain=0x1g",
+                            "--explain=18446744073709551616", "--explain=0x10000000000000000",
+                            "--explain= 1"}) {
+        const CommandLine wrong = parse({"x.nms", "--explain=1", bad});
+        EXPECT_EQ(wrong.outcome, Outcome::BadExplainOffset) << bad;
+        EXPECT_EQ(wrong.badValue, std::string(bad).substr(10)) << bad;
+    }
 }
 
 }  // namespace

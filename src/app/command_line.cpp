@@ -42,6 +42,74 @@ bool contains(const std::vector<std::string>& args, std::string_view flag) {
     return false;
 }
 
+// The options that take a value: "-o NAME" or "--output=NAME", "--explain OFFSET" or
+// "--explain=OFFSET". A value is an argument of its own or the rest of one; either way it
+// is never a flag or a switch, so its argument is cleared from `args` (the lowered
+// arguments) once taken. Values keep the case they were typed in.
+struct OptionValues {
+    std::string output;  // the last one given wins
+    bool outputGiven = false;
+    std::vector<std::string> explain;  // every one, in the order given
+    std::string missing;               // an option with nothing behind it, as lowered
+};
+
+OptionValues takeOptionValues(std::vector<std::string>& args, const char* const* argv) {
+    struct Option {
+        std::string_view alone;   // the value is the next argument
+        std::string_view joined;  // the value is the rest of this argument
+    };
+    static constexpr Option kOutput{"-o", "--output="};
+    static constexpr Option kExplain{"--explain", "--explain="};
+    OptionValues values;
+    for (size_t i = 1; i < args.size(); ++i) {
+        for (const Option* option : {&kOutput, &kExplain}) {
+            std::string value;
+            if (args[i] == option->alone) {
+                if (i + 1 < args.size()) value = argv[i + 2];
+            } else if (args[i].starts_with(option->joined)) {
+                value = std::string(argv[i + 1]).substr(option->joined.size());
+            } else {
+                continue;
+            }
+            if (value.empty() && values.missing.empty()) values.missing = args[i];
+            if (option == &kOutput) {
+                values.output = value;
+                values.outputGiven = true;
+            } else {
+                values.explain.push_back(value);
+            }
+            const bool alone = args[i] == option->alone;
+            args[i].clear();
+            if (alone && i + 1 < args.size()) args[++i].clear();
+            break;
+        }
+    }
+    return values;
+}
+
+// An offset as typed: "0x" (any case) and hexadecimal digits, or decimal digits, within 64
+// bits. Nothing else is an offset.
+bool parseOffset(std::string_view text, uint64_t& offset) {
+    unsigned base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    if (text.empty()) return false;
+    uint64_t value = 0;
+    for (char c : text) {
+        unsigned digit;
+        if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
+        else if (base == 16 && c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
+        else if (base == 16 && c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
+        else return false;
+        if (value > (UINT64_MAX - digit) / base) return false;
+        value = value * base + digit;
+    }
+    offset = value;
+    return true;
+}
+
 // The flags never depend on their order: "+nm32" first, then the section + flags in table
 // order, and - flags only when no + flag of any kind was given.
 SectionSelection selectionFrom(const std::vector<std::string>& args) {
@@ -82,10 +150,34 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         result.outcome = Outcome::BadFirstArgument;
         return result;
     }
-    if (lower.size() >= 2 && lower[1].find(".txt") != std::string::npos)
+    const OptionValues values = takeOptionValues(lower, argv);
+    if (!values.missing.empty()) {
+        result.outcome = Outcome::MissingOptionValue;
+        result.badValue = values.missing;
+        return result;
+    }
+    for (const std::string& text : values.explain) {
+        uint64_t offset = 0;
+        if (!parseOffset(text, offset)) {
+            result.outcome = Outcome::BadExplainOffset;
+            result.badValue = text;
+            return result;
+        }
+        result.explainOffsets.push_back(offset);
+    }
+
+    result.form = contains(lower, "--json") ? ReportForm::Json : ReportForm::Text;
+    result.check = contains(lower, "--check");
+    const std::string_view extension = result.form == ReportForm::Json ? ".json" : ".txt";
+    if (values.outputGiven) {
+        result.outputName = values.output;
+        result.toStandardOutput = result.outputName == "-";
+        if (result.toStandardOutput) result.outputName.clear();
+    } else if (lower.size() >= 2 && lower[1].find(extension) != std::string::npos) {
         result.outputName = argv[2];
-    else
-        result.outputName = result.inputName.substr(0, marker) + ".txt";
+    } else {
+        result.outputName = result.inputName.substr(0, marker) + std::string(extension);
+    }
 
     result.selection = selectionFrom(lower);
     result.outcome = Outcome::Convert;
@@ -121,6 +213,12 @@ void printHelp(std::string& console) {
         "                           +FPOD -> include ONLY FPOD section(NM32 header included)\n"
         "                           +SRCP -> include ONLY SRCP section(NM32 header included)\n"
         "                           +GTYP -> include ONLY GTYP section(NM32 header included)\n"
+        "           --json - Write the report as a JSON document: nmsFileName.json,\n"
+        "                    or the second argument when it contains \".json\".\n"
+        "          -o path - Write the report (either form) to path instead;\n"
+        "    --output=path   \"-o -\" writes it to standard output.\n"
+        "          --check - Exit with status 2 when the database is damaged\n"
+        "                    (the walk stopped at an error line), 0 otherwise.\n"
         "                    Note: You can combine + flags also.\n"
         "                    Note: Flags can be set in any order and case.\n\n";
 }

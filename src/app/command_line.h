@@ -1,7 +1,9 @@
 // The command line: help switches, the input and report names, and the section selection.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace symdeck {
 
@@ -18,14 +20,27 @@ struct SectionSelection {
     bool skipGtyp = false;
 };
 
-enum class Outcome { ShowHelp, BadFirstArgument, Convert };
+// MissingOptionValue: an option that takes a value ("-o", "--output=", "--explain") has
+// nothing behind it. BadExplainOffset: the value of "--explain" is no offset.
+enum class Outcome { ShowHelp, BadFirstArgument, MissingOptionValue, BadExplainOffset, Convert };
+
+// The two forms of the same report: the text, and a JSON document of the same blocks.
+enum class ReportForm { Text, Json };
 
 struct CommandLine {
     Outcome outcome = Outcome::ShowHelp;
-    // Both names exactly as typed; only the matching of switches, flags and the ".nms" and
-    // ".txt" markers ignores case.
+    // Both names exactly as typed; only the matching of switches, flags and the ".nms",
+    // ".txt" and ".json" markers ignores case.
     std::string inputName;
-    std::string outputName;
+    std::string outputName;  // empty when the report goes to standard output
+    bool toStandardOutput = false;  // "-o -"
+    ReportForm form = ReportForm::Text;  // "--json"
+    bool check = false;  // "--check": exit status 2 when the walk stopped at damage
+    // "--explain=OFFSET": the offsets to explain instead of writing a report, in the order
+    // given.
+    std::vector<uint64_t> explainOffsets;
+    // With BadExplainOffset: the value as typed; with MissingOptionValue: the option.
+    std::string badValue;
     SectionSelection selection;
 };
 
