@@ -59,10 +59,12 @@ public:
     void begin() { text_.begin(); }
     void open(const Title& title) {
         text_.open(title);
+        settle();
         stack_.push_back(title);
     }
     void close(Close how) {
         text_.close(how);
+        settle();
         if (!stack_.empty()) stack_.pop_back();
     }
     SYMDECK_INLINE void field(const Field& f) {
@@ -92,6 +94,7 @@ public:
     void unknownSection(int32_t kind) { text_.unknownSection(kind); }
     void end(const Stop& stop) {
         text_.end(stop);
+        settle();
         stop_ = stop;
     }
 
@@ -106,25 +109,29 @@ public:
 private:
     // The index of the first asked offset at or after `offset`. The walk mostly moves
     // forward through the file, so the last answer is tried first.
-    SYMDECK_INLINE size_t lowerBound(uint64_t offset) {
+    // Fields and the names they read have a hint each: names jump about the string data.
+    SYMDECK_INLINE size_t lowerBound(uint64_t offset, size_t& hint) const {
         const size_t n = sorted_.size();
-        if (hint_ <= n && (hint_ == n || sorted_[hint_] >= offset) &&
-            (hint_ == 0 || sorted_[hint_ - 1] < offset))
-            return hint_;
-        return hint_ = slowLowerBound(offset);
+        if ((hint == n || sorted_[hint] >= offset) && (hint == 0 || sorted_[hint - 1] < offset))
+            return hint;
+        return hint = slowLowerBound(offset);
     }
     size_t slowLowerBound(uint64_t offset) const;
 
     SYMDECK_INLINE void look(const Field& f, uint64_t start, uint64_t width, bool inText) {
         if (sorted_.empty() || width == 0) return;
-        const size_t first = lowerBound(start);
+        const size_t first = lowerBound(start, inText ? textHint_ : hint_);
         const uint64_t end = start + width;
         size_t i = first;
         if (i < sorted_.size() && sorted_[i] < end) i = record(f, i, end, inText);
         // Every asked offset from i on lies at or after the field's end: the field is a
         // candidate for the nearest one before them. Those before `first` lie before it.
-        if (i < sorted_.size() && (!before_[i].found || before_[i].end < end))
-            before_[i] = neighbour(f, start, end, inText);
+        // Most fields are such candidates, so the best of a block's candidates waits in
+        // `pending_` and takes the block's title only once, when the block changes.
+        if (i < sorted_.size()) {
+            if (pending_.found && pending_.slot != i) settle();
+            if (!pending_.found || pending_.end < end) pending_ = {true, i, f.name, inText, start, end};
+        }
         if (first > 0 && (!after_[first - 1].found || after_[first - 1].start > start))
             after_[first - 1] = neighbour(f, start, end, inText);
     }
@@ -136,6 +143,25 @@ private:
         return Neighbour{true, stack_.empty() ? Title{} : stack_.back(), f.name, inText, start, end};
     }
     void noteEntry(const Field& f);
+    // Gives the pending candidate the innermost block's title and keeps it if it is the best
+    // for its slot.
+    void settle() {
+        if (!pending_.found) return;
+        Neighbour& best = before_[pending_.slot];
+        if (!best.found || best.end < pending_.end)
+            best = Neighbour{true, stack_.empty() ? Title{} : stack_.back(), pending_.field,
+                             pending_.inText, pending_.start, pending_.end};
+        pending_.found = false;
+    }
+    struct Candidate {
+        bool found = false;
+        size_t slot = 0;
+        std::string_view field;
+        bool inText = false;
+        uint64_t start = 0;
+        uint64_t end = 0;
+    };
+    Candidate pending_;
 
     std::span<const uint64_t> sorted_;
     uint64_t imageSize_;
@@ -145,6 +171,7 @@ private:
     bool inElement_ = false;
     uint32_t element_ = 0;
     size_t hint_ = 0;
+    size_t textHint_ = 0;
     std::vector<std::vector<ExplainHit>> hits_;
     // Slot i of before_: of the fields that end after sorted_[i - 1] and by sorted_[i], the
     // one that ends last; the nearest field before sorted_[i] is the best of slots 0 to i.
