@@ -1,5 +1,8 @@
 #include "app/driver.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "app/sections.h"
 #include "report/printers.h"
 
@@ -69,6 +72,27 @@ WalkEnd renderImageJson(const NmsImage& image, const SectionSelection& selection
                         std::string_view databaseName, ReportWriter& out) {
     JsonPrinter print(out, databaseName, image.size);
     return renderWith(print, image, selection);
+}
+
+namespace {
+bool discard(void*, const char*, size_t) { return true; }
+}  // namespace
+
+Explanation explainImage(const NmsImage& image, const SectionSelection& selection,
+                         std::span<const uint64_t> offsets, bool json) {
+    std::vector<uint64_t> sorted(offsets.begin(), offsets.end());
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    // The text is only counted, for the size limit: the walk ends where the report would.
+    ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
+    ExplainPrinter print(sorted, image.size, counting);
+    renderWith(print, image, selection);
+    std::vector<SectionExtent> leftOut;
+    for (const SectionExtent& section : print.sections()) {
+        const SectionKind<ExplainPrinter>* kind = sectionKind<ExplainPrinter>(section.kind);
+        if (kind != nullptr && selection.*kind->skip) leftOut.push_back(section);
+    }
+    return explainOffsets(print, sorted, offsets, image.size, leftOut, json);
 }
 
 // Small blocks: callers of these render many small images (tests, fuzzing).

@@ -3,6 +3,7 @@
 // the walk with its reason. The same walk feeds either form of the report.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,13 @@ WalkEnd renderImage(const NmsImage& image, const SectionSelection& selection, Re
 // database. The document is whole and valid however the walk ended.
 WalkEnd renderImageJson(const NmsImage& image, const SectionSelection& selection,
                         std::string_view databaseName, ReportWriter& out);
+
+// Explains where each of `offsets` lies in the database (see report/explain_printer.h): one
+// walk, as the text report would make it, for all of them. Lines of text, or a JSON array
+// when `json` is set; `end` tells how the walk ended.
+struct Explanation;
+Explanation explainImage(const NmsImage& image, const SectionSelection& selection,
+                         std::span<const uint64_t> offsets, bool json);
 
 // The whole text report, or the whole JSON document, of `image` as one string (tests, the
 // fuzzer, tools).
