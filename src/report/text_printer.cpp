@@ -22,11 +22,9 @@ void TextPrinter::begin() {
     out_.text(kSeparator);
 }
 
-void TextPrinter::close(Close how) {
-    assert(depth_ > 0);
-    indent_ = indents_[--depth_];
+void TextPrinter::separator(Close how) {
     if (how == Close::BlankSeparator) out_.newline();
-    if (how != Close::Quiet) out_.text(kSeparator);
+    out_.text(kSeparator);
 }
 
 void TextPrinter::openList(const List& list) {

@@ -23,79 +23,88 @@ public:
         assert(depth_ < kMaxDepth);
         indents_[depth_++] = indent_;
         indent_ = title.indent + 2;
+        // Every event binds the writer once: a byte stored into the report may alias any
+        // member, so `out_` itself would be read again after each store.
+        ReportWriter& out = out_;
         switch (title.form) {
             case TitleForm::Header:
-                out_.text(title.word);
-                out_.text(" (offset: 0x");
-                out_.hex(title.offset);
-                out_.text(" )\n");
+                out.text(title.word);
+                out.text(" (offset: 0x");
+                out.hex(title.offset);
+                out.text(" )\n");
                 break;
             case TitleForm::Record:
             case TitleForm::Bare:
-                spaces(title.indent);
-                out_.text(title.word);
+                spaces(out, title.indent);
+                out.text(title.word);
                 if (title.form == TitleForm::Bare) {
-                    out_.newline();
+                    out.newline();
                     return;
                 }
-                out_.text(" (offset: 0x");
-                out_.hex(title.offset);
-                out_.text(")\n");
+                out.text(" (offset: 0x");
+                out.hex(title.offset);
+                out.text(")\n");
                 break;
             case TitleForm::Section:
             case TitleForm::SectionSpaced:
-                out_.text(title.word);
-                out_.text(" (offset: 0x");
-                out_.hex(title.offset);
-                out_.text("(start), 0x");
-                out_.hex(title.number);
-                out_.text(title.form == TitleForm::Section ? "(end))\n" : "(end) )\n");
+                out.text(title.word);
+                out.text(" (offset: 0x");
+                out.hex(title.offset);
+                out.text("(start), 0x");
+                out.hex(title.number);
+                out.text(title.form == TitleForm::Section ? "(end))\n" : "(end) )\n");
                 break;
             case TitleForm::Entry:
-                spaces(title.indent);
-                out_.text(title.word);
-                out_.text(" (");
-                out_.dec(static_cast<uint32_t>(title.number));
-                out_.text(")(offset: 0x");
-                out_.hex(title.offset);
-                out_.text(")\n");
+                spaces(out, title.indent);
+                out.text(title.word);
+                out.text(" (");
+                out.dec(static_cast<uint32_t>(title.number));
+                out.text(")(offset: 0x");
+                out.hex(title.offset);
+                out.text(")\n");
                 break;
             case TitleForm::TypeRecord:
-                spaces(title.indent);
-                out_.text(title.word);
-                out_.text(" (type: 0x");
-                out_.hex(title.number);
-                out_.text(") (offset: 0x");
-                out_.hex(title.offset);
-                out_.text(")\n");
+                spaces(out, title.indent);
+                out.text(title.word);
+                out.text(" (type: 0x");
+                out.hex(title.number);
+                out.text(") (offset: 0x");
+                out.hex(title.offset);
+                out.text(")\n");
                 break;
         }
-        columnHeader(indent_);
+        columnHeader(out, title.indent + 2);
     }
-    void close(Close how);
+    SYMDECK_INLINE void close(Close how) {
+        assert(depth_ > 0);
+        indent_ = indents_[--depth_];
+        if (how != Close::Quiet) separator(how);
+    }
     SYMDECK_INLINE void field(const Field& f) {
+        ReportWriter& out = out_;
         switch (f.shape) {
-            case Shape::ListName: out_.text(f.text); out_.newline(); return;
-            case Shape::RowHex06: out_.text("     "); out_.hex06(f.value); return;
-            case Shape::RowDec: out_.text("         "); out_.dec(f.value); out_.newline(); return;
+            case Shape::ListName: out.text(f.text); out.newline(); return;
+            case Shape::RowHex06: out.text("     "); out.hex06(f.value); return;
+            case Shape::RowDec: out.text("         "); out.dec(f.value); out.newline(); return;
             default: break;
         }
-        out_.field(indent_, f.type, f.name);
-        value(f);
-        char* p = out_.reserve(2);
+        out.field(indent_, f.type, f.name);
+        value(out, f);
+        char* p = out.reserve(2);
         p[0] = '\n';
         p[1] = '\n';
-        out_.commit(p + (f.blank ? 2 : 1));
+        out.commit(p + (f.blank ? 2 : 1));
     }
     void openList(const List& list);
     SYMDECK_INLINE void element(const List& list, uint32_t index, uint64_t offset) {
+        ReportWriter& out = out_;
         if (list.form == ListForm::Strings) {
-            out_.text("  [");
-            out_.dec(index);
-            out_.text("] ");
+            out.text("  [");
+            out.dec(index);
+            out.text("] ");
         } else if (list.form == ListForm::LineRows) {
-            out_.text("        ");
-            out_.hex06(offset);
+            out.text("        ");
+            out.hex06(offset);
         }
     }
     void endElement() {}
@@ -109,57 +118,60 @@ public:
 private:
     static constexpr size_t kMaxDepth = 8;
 
-    SYMDECK_INLINE void value(const Field& f) {
+    // What a section's close writes (out of line: once per section).
+    void separator(Close how);
+
+    SYMDECK_INLINE static void value(ReportWriter& out, const Field& f) {
         switch (f.shape) {
-            case Shape::Hex: out_.hex0x(f.value); break;
-            case Shape::Dec: out_.dec(f.value); break;
-            case Shape::Bytes: out_.decHexBytes(f.value); break;
-            case Shape::DecBytes: out_.dec(f.value); out_.text(" bytes"); break;
+            case Shape::Hex: out.hex0x(f.value); break;
+            case Shape::Dec: out.dec(f.value); break;
+            case Shape::Bytes: out.decHexBytes(f.value); break;
+            case Shape::DecBytes: out.dec(f.value); out.text(" bytes"); break;
             case Shape::RegisterBytes:
-                out_.decHexBytes(f.value);
-                out_.text(" (nRegisters: ");
-                out_.dec(f.aux);
-                out_.ch(')');
+                out.decHexBytes(f.value);
+                out.text(" (nRegisters: ");
+                out.dec(f.aux);
+                out.ch(')');
                 break;
             case Shape::NameRef:
-                out_.dec(f.value);
-                out_.text("(\"");
-                out_.text(f.text);
-                out_.text("\")");
+                out.dec(f.value);
+                out.text("(\"");
+                out.text(f.text);
+                out.text("\")");
                 break;
-            case Shape::HexNamed: out_.hex0x(f.value); named(f.text); break;
-            case Shape::DecNamed: out_.dec(f.value); named(f.text); break;
+            case Shape::HexNamed: out.hex0x(f.value); named(out, f.text); break;
+            case Shape::DecNamed: out.dec(f.value); named(out, f.text); break;
             case Shape::FileType:
-                out_.text(f.value < 0x10 ? "0x0" : "0x");
-                out_.hex(f.value);
-                if (!f.text.empty()) named(f.text);
+                out.text(f.value < 0x10 ? "0x0" : "0x");
+                out.hex(f.value);
+                if (!f.text.empty()) named(out, f.text);
                 break;
-            case Shape::ErrorHex: out_.text(f.text); out_.hex0x(f.value); out_.text(f.tail); break;
-            case Shape::ErrorDec: out_.text(f.text); out_.dec(f.value); out_.text(f.tail); break;
-            default: out_.text(f.text); break;  // Signature, String, Word
+            case Shape::ErrorHex: out.text(f.text); out.hex0x(f.value); out.text(f.tail); break;
+            case Shape::ErrorDec: out.text(f.text); out.dec(f.value); out.text(f.tail); break;
+            default: out.text(f.text); break;  // Signature, String, Word
         }
     }
     // The "type name value" column header at `indent` spaces.
-    SYMDECK_INLINE void columnHeader(unsigned indent) {
+    SYMDECK_INLINE static void columnHeader(ReportWriter& out, unsigned indent) {
         // Blanks are laid down for 48 columns, so the header must end inside them.
         assert(indent + 30 <= 48);
-        char* p = out_.reserve(64);
+        char* p = out.reserve(64);
         std::memset(p, ' ', 48);
         std::memcpy(p + indent, "type", 4);
         std::memcpy(p + indent + 13, "name", 4);
         std::memcpy(p + indent + 30, "value\n", 6);
-        out_.commit(p + indent + 36);
+        out.commit(p + indent + 36);
     }
 
-    SYMDECK_INLINE void spaces(unsigned n) {
-        char* p = out_.reserve(n);
+    SYMDECK_INLINE static void spaces(ReportWriter& out, unsigned n) {
+        char* p = out.reserve(n);
         std::memset(p, ' ', n);
-        out_.commit(p + n);
+        out.commit(p + n);
     }
-    SYMDECK_INLINE void named(std::string_view text) {
-        out_.ch('(');
-        out_.text(text);
-        out_.ch(')');
+    SYMDECK_INLINE static void named(ReportWriter& out, std::string_view text) {
+        out.ch('(');
+        out.text(text);
+        out.ch(')');
     }
 
     ReportWriter& out_;

@@ -101,7 +101,9 @@ struct Cursor {
     // check point failed (the list is then left open).
     template <class Visit>
     bool list(const List& list, uint64_t stride, Visit&& visit) {
-        walk.print.openList(list);
+        // A copy goes out of line, so that `list` itself never escapes: its form stays a
+        // constant that every element's event folds.
+        walk.print.openList(List{list});
         const bool complete = each(list.offset, stride, list.count, [&](const Record& r, uint32_t i) {
             walk.print.element(list, i, r.offset);
             visit(r, i);
@@ -134,6 +136,8 @@ template <class Printer>
 struct Fields {
     Walk<Printer>& walk;
     const Record& record;
+    // The printer itself, one load nearer than through the walk on every field.
+    Printer& print = walk.print;
 
     SYMDECK_INLINE static Field ulong(const Record& r, uint64_t at, std::string_view name, Shape shape,
                        bool blank) {
@@ -144,7 +148,7 @@ struct Fields {
         return Field{name, "USHORT", r.offset + at, 2, r.u16(at), shape, blank};
     }
 
-    SYMDECK_INLINE void emit(const Field& field) { walk.print.field(field); }
+    SYMDECK_INLINE void emit(const Field& field) { print.field(field); }
 
     SYMDECK_INLINE void hex(uint64_t at, std::string_view name, bool blank = false) {
         emit(ulong(record, at, name, Shape::Hex, blank));
