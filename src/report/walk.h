@@ -61,6 +61,9 @@ std::string_view primitiveTypeName(uint32_t index);
 Stop limitStop(std::string_view header, uint64_t limit);
 Stop boundsStop(std::string_view header, uint64_t offset, uint64_t fileSize);
 
+template <class Printer>
+struct Fields;
+
 // The walk's position in one part of the file: every check point it makes names `header`
 // (the header of that part) when it fails. A check point comes before anything of a
 // structure (or list element) is reported: first the report's size against the limit, then
@@ -81,14 +84,14 @@ struct Cursor {
     }
 
     // Element i of an array of `stride`-byte elements from `base` on.
-    std::optional<Record> element(uint64_t base, uint64_t stride, uint32_t i) {
+    SYMDECK_INLINE std::optional<Record> element(uint64_t base, uint64_t stride, uint32_t i) {
         return at(base + stride * i, stride);
     }
 
     // Runs `visit(record, i)` for each of `count` elements from `base` on, every one checked
     // first. False when a check point failed or `visit` returned false.
     template <class Visit>
-    bool each(uint64_t base, uint64_t stride, uint32_t count, Visit&& visit) {
+    SYMDECK_INLINE bool each(uint64_t base, uint64_t stride, uint32_t count, Visit&& visit) {
         for (uint32_t i = 0; i < count; ++i) {
             auto record = element(base, stride, i);
             if (!record || !visit(*record, i)) return false;
@@ -96,11 +99,27 @@ struct Cursor {
         return true;
     }
 
+    // Reports `count` blocks titled `word` at `indent`, one per `stride`-byte element from
+    // `base` on, each checked first. `visit(fields, i)` reports block i's fields (and what
+    // nests in it) and returns false when the walk has stopped inside it, which leaves the
+    // block open. False when a check point failed.
+    template <class Visit>
+    SYMDECK_INLINE bool blocks(std::string_view word, unsigned indent, uint64_t base, uint64_t stride,
+                uint32_t count, Visit&& visit) {
+        return each(base, stride, count, [&](const Record& r, uint32_t i) {
+            walk.print.open(Title{word, r.offset, indent, TitleForm::Record, 0, i, count});
+            Fields<Printer> f{walk, r};
+            if (!visit(f, i)) return false;
+            walk.print.close(Close::Quiet);
+            return true;
+        });
+    }
+
     // Reports `list`: its `list.count` elements of `stride` bytes from `list.offset` on, each
     // checked first, with `visit(record, i)` reporting each element's fields. False when a
     // check point failed (the list is then left open).
     template <class Visit>
-    bool list(const List& list, uint64_t stride, Visit&& visit) {
+    SYMDECK_INLINE bool list(const List& list, uint64_t stride, Visit&& visit) {
         // A copy goes out of line, so that `list` itself never escapes: its form stays a
         // constant that every element's event folds.
         walk.print.openList(List{list});

@@ -49,19 +49,16 @@ void reportRegisterVariable(Walk<P>& walk, const Record& entry, uint32_t i, uint
 template <class P>
 bool renderSegmentProcedures(Walk<P>& walk, const Record& segment) {
     Cursor<P> cursor{walk, kSymdHeader};
-    P& print = walk.print;
     const bool shortForm = walk.formatMinorVersion == 1;
     const uint64_t stride = procedureSize(walk.formatMinorVersion);
     const uint32_t nProcedures = segment.u32(segment::kNProcedures);
     const uint64_t localArea = segment.offset + segment.u32(segment::kOffLVarDef);
     const uint64_t registerArea = segment.offset + segment.u32(segment::kOffRegDef);
 
-    return cursor.each(
-        segment.offset + segment.u32(segment::kOffProcDef), stride, nProcedures,
-        [&](const Record& procedure, uint32_t p) {
-            print.open(Title{"SEGDATA_PROCEDURE", procedure.offset, 6, TitleForm::Record, 0, p,
-                             nProcedures});
-            Fields<P> f{walk, procedure};
+    return cursor.blocks(
+        "SEGDATA_PROCEDURE", 6, segment.offset + segment.u32(segment::kOffProcDef), stride,
+        nProcedures, [&](Fields<P>& f, uint32_t) {
+            const Record& procedure = f.record;
             const uint32_t nLocalVariables = procedure.u32(procedure::kNLocalVariables);
             const uint32_t sizeRegVariables = procedure.u32(procedure::kSizeRegVariables);
             const auto nRegisters = static_cast<uint32_t>(sizeRegVariables / register_entry::kSize);
@@ -79,20 +76,16 @@ bool renderSegmentProcedures(Walk<P>& walk, const Record& segment) {
 
             const uint64_t locals = localArea + procedure.u32(procedure::kOffLocVariables);
             const uint64_t registers = registerArea + procedure.u32(procedure::kOffRegVariables);
-            const bool complete =
-                cursor.each(locals, vlp::kSize, nLocalVariables,
-                            [&](const Record& entry, uint32_t i) {
-                                reportLocalVariable(walk, entry, i, nLocalVariables);
-                                return true;
-                            }) &&
-                cursor.each(registers, register_entry::kSize, nRegisters,
-                            [&](const Record& entry, uint32_t i) {
-                                reportRegisterVariable(walk, entry, i, nRegisters);
-                                return true;
-                            });
-            if (!complete) return false;
-            print.close(Close::Quiet);
-            return true;
+            return cursor.each(locals, vlp::kSize, nLocalVariables,
+                               [&](const Record& entry, uint32_t i) {
+                                   reportLocalVariable(walk, entry, i, nLocalVariables);
+                                   return true;
+                               }) &&
+                   cursor.each(registers, register_entry::kSize, nRegisters,
+                               [&](const Record& entry, uint32_t i) {
+                                   reportRegisterVariable(walk, entry, i, nRegisters);
+                                   return true;
+                               });
         });
 }
 

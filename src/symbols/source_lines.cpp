@@ -42,19 +42,15 @@ bool renderSegmentSources(Walk<P>& walk, const Record& segment) {
     }
     print.heading(Heading::Gap);
 
-    return cursor.each(sections, source_section::kSize, nSourceSec,
-                       [&](const Record& section, uint32_t i) {
-                           print.open(Title{"SEGDATA_SOURCESECTION", section.offset, 6,
-                                            TitleForm::Record, 0, i, nSourceSec});
-                           Fields<P> f{walk, section};
-                           f.hex(source_section::kOffStart, "offStart");
-                           f.hex(source_section::kOffEnd, "offEnd");
-                           f.hex(source_section::kOffSourceLines, "offSourceLines");
-                           f.dec(source_section::kNLineTables, "nLineTables");
-                           f.hex(source_section::kOffInSfDef, "offInSFDef", true);
-                           print.close(Close::Quiet);
-                           return true;
-                       });
+    return cursor.blocks("SEGDATA_SOURCESECTION", 6, sections, source_section::kSize, nSourceSec,
+                         [](Fields<P>& f, uint32_t) {
+                             f.hex(source_section::kOffStart, "offStart");
+                             f.hex(source_section::kOffEnd, "offEnd");
+                             f.hex(source_section::kOffSourceLines, "offSourceLines");
+                             f.dec(source_section::kNLineTables, "nLineTables");
+                             f.hex(source_section::kOffInSfDef, "offInSFDef", true);
+                             return true;
+                         });
 }
 
 SYMDECK_INSTANTIATE(renderSegmentSources, const Record&);

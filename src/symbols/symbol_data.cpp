@@ -32,14 +32,12 @@ void reportSegmentFields(Fields<P>& f) {
 }
 
 template <class P>
-void reportSourceFile(Walk<P>& walk, const Record& file, uint32_t i, uint32_t count) {
-    walk.print.open(Title{"SEGDATA_SOURCEFILE", file.offset, 4, TitleForm::Record, 0, i, count});
-    Fields<P> f{walk, file};
+bool reportSourceFile(Fields<P>& f, uint32_t) {
     f.name(source_file::kIName);
     f.hex(source_file::kOffSource, "offSource");
     f.bytes(source_file::kSourceLength, "sourceLength");
     f.unnamed(source_file::kN1, 2, false, true);
-    walk.print.close(Close::Quiet);
+    return true;
 }
 
 }  // namespace
@@ -86,11 +84,8 @@ bool renderSymbolData(Walk<P>& walk, uint64_t sectionOffset) {
     // The source files are found through subSectionLength alone, wherever the segments'
     // blocks end.
     print.heading(Heading::SourceFiles);
-    complete = cursor.each(headerBase + subSectionLength, source_file::kSize, nSourceFiles,
-                           [&](const Record& file, uint32_t i) {
-                               reportSourceFile(walk, file, i, nSourceFiles);
-                               return true;
-                           });
+    complete = cursor.blocks("SEGDATA_SOURCEFILE", 4, headerBase + subSectionLength,
+                             source_file::kSize, nSourceFiles, reportSourceFile<P>);
     if (!complete) return false;
     print.close(Close::Quiet);
     print.close(Close::Separator);

@@ -34,17 +34,14 @@ bool renderHashTables(Walk<P>& walk, uint64_t sectionOffset) {
 
     print.heading(Heading::TypeTables);
     const uint32_t nTypes = header->u32(hsht::kNTypes);
-    complete = cursor.each(
-        header->u32(hsht::kOffTypeTables), hsht::kEntrySize, nTypes,
-        [&](const Record& entry, uint32_t j) {
-            print.open(Title{"HSHT_TYPETABLE", entry.offset, 2, TitleForm::Record, 0, j, nTypes});
-            Fields<P> e{walk, entry};
+    complete = cursor.blocks(
+        "HSHT_TYPETABLE", 2, header->u32(hsht::kOffTypeTables), hsht::kEntrySize, nTypes,
+        [](Fields<P>& e, uint32_t) {
             e.hex(hsht::kEntryOffPreviousTable, "offPreviousTable");
             e.hex(hsht::kEntryHashNumber, "hashNumber");
             e.name(hsht::kEntryIName);
             e.type(hsht::kEntryType, "type");
             e.hex(hsht::kEntryN1, "N1", true);
-            print.close(Close::Quiet);
             return true;
         });
     if (!complete) return false;

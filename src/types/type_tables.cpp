@@ -19,14 +19,11 @@ bool renderTypeTables(Walk<P>& walk, uint64_t sectionOffset) {
     f.unnamed(tytb::kN1, 2, false, true);
 
     const uint32_t count = header->u32(tytb::kNTypeTables);
-    const bool complete = cursor.each(
-        header->u32(tytb::kOffTypeTables), tytb::kEntrySize, count,
-        [&](const Record& entry, uint32_t i) {
-            print.open(Title{"TYPETABLE", entry.offset, 2, TitleForm::Record, 0, i, count});
-            Fields<P> e{walk, entry};
+    const bool complete = cursor.blocks(
+        "TYPETABLE", 2, header->u32(tytb::kOffTypeTables), tytb::kEntrySize, count,
+        [](Fields<P>& e, uint32_t) {
             e.type(tytb::kEntryType, "type");
             e.name(tytb::kEntryIName, true);
-            print.close(Close::Quiet);
             return true;
         });
     if (!complete) return false;
