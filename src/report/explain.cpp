@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "report/explain_printer.h"
+#include "report/json_printer.h"
 
 namespace symdeck {
 
@@ -104,25 +105,15 @@ public:
         while (n > 0) out_.ch(digits[--n]);
     }
     void text(std::string_view s) { out_.text(s); }
-    // A text that may hold any byte from the file.
+    // A text that may hold any byte from the file: escaped as the JSON report escapes its
+    // texts, or in quotes as it stands.
     void string(std::string_view s) {
-        out_.ch('"');
-        for (const char c : s) {
-            const auto byte = static_cast<unsigned char>(c);
-            if (!json_) {
-                out_.ch(c);
-            } else if (byte == '"' || byte == '\\') {
-                out_.ch('\\');
-                out_.ch(c);
-            } else if (byte < 0x20 || byte >= 0x7F) {
-                static constexpr char kHex[] = "0123456789abcdef";
-                out_.text("\\u00");
-                out_.ch(kHex[byte >> 4]);
-                out_.ch(kHex[byte & 0xF]);
-            } else {
-                out_.ch(c);
-            }
+        if (json_) {
+            writeJsonString(out_, s);
+            return;
         }
+        out_.ch('"');
+        out_.text(s);
         out_.ch('"');
     }
 

@@ -117,30 +117,30 @@ void JsonPrinter::end(const Stop& stop) {
     depth_ = 0;
 }
 
-void JsonPrinter::quoted(std::string_view text) {
-    out_.ch('"');
+void writeJsonString(ReportWriter& out, std::string_view text) {
+    out.ch('"');
     size_t run = 0;  // bytes from the start of `text` that need no escape
     for (size_t i = 0; i < text.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         const char escape = kEscapes[c];
         if (escape == 0) continue;
-        out_.text(text.substr(run, i - run));
+        out.text(text.substr(run, i - run));
         run = i + 1;
-        char* p = out_.reserve(6);
+        char* p = out.reserve(6);
         p[0] = '\\';
         p[1] = escape;
         if (escape != 'u') {
-            out_.commit(p + 2);
+            out.commit(p + 2);
             continue;
         }
         p[2] = '0';
         p[3] = '0';
         p[4] = kHexDigits[c >> 4];
         p[5] = kHexDigits[c & 0xF];
-        out_.commit(p + 6);
+        out.commit(p + 6);
     }
-    out_.text(text.substr(run));
-    out_.ch('"');
+    out.text(text.substr(run));
+    out.ch('"');
 }
 
 // The error message is the value column of the text form: its first part, the number as

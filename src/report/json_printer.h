@@ -23,6 +23,11 @@
 
 namespace symdeck {
 
+// `text` as one JSON string, quotes included: each byte is the code point of the same
+// number (0x80-0xFF as \u0080-\u00FF), with quotes, backslashes and control bytes escaped.
+// Every document that writes its texts this way is valid JSON whatever the file holds.
+void writeJsonString(ReportWriter& out, std::string_view text);
+
 class JsonPrinter {
 public:
     JsonPrinter(ReportWriter& out, std::string_view databaseName, uint64_t databaseSize)
@@ -136,7 +141,7 @@ private:
         return p + s.size();
     }
     static char* number(char* p, uint64_t value) { return std::to_chars(p, p + 20, value).ptr; }
-    void quoted(std::string_view text);
+    void quoted(std::string_view text) { writeJsonString(out_, text); }
     void error(const Field& f);
 
     ReportWriter& out_;
