@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# End-to-end measurement of the real program on generated databases, beside two references
-# measured in the same run: xxd of the same input (what a user would otherwise read) and cp
-# of the finished report to a new file (the cost of just writing those bytes).
+# End-to-end measurement of the real program on generated databases, in both forms of the
+# report (text, and JSON with --json), beside two references measured in the same run: xxd
+# of the same input (what a user would otherwise read) and cp of the finished report to a
+# new file (the cost of just writing those bytes; for each form, cp of its own output).
 #   bench/e2e.sh [RUNS] [SIZES_MIB...]      e.g. bench/e2e.sh 5 1 4 16 64
 # NAMES=random makes every name reference fall anywhere in the string table (the worst
 # case for the caches) instead of where a real module's would.
@@ -36,29 +37,35 @@ median() { sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]
 for _ in $(seq "$runs"); do measure /bin/true | cut -d' ' -f1 >> "$work/t.true"; done
 echo "Starting /bin/true: $(median < "$work/t.true") s (median of $runs)"
 echo
-echo "| input MiB | report MiB | symdeck s | report MB/s | peak RSS MiB | xxd s | cp s | symdeck/xxd | symdeck/cp | s per input MiB |"
-echo "|---|---|---|---|---|---|---|---|---|---|"
+echo "| input MiB | form | report MiB | symdeck s | report MB/s | peak RSS MiB | xxd s | cp s | symdeck/xxd | symdeck/cp | s per input MiB |"
+echo "|---|---|---|---|---|---|---|---|---|---|---|"
 for size in "${sizes[@]}"; do
   db="$work/db$size.nms"
   "$bin/make_large" "$db" "$size" 1 ${NAMES:-}
-  : > "$work/t.sym"; : > "$work/t.xxd"; : > "$work/t.cp"; : > "$work/rss.sym"
-  for _ in $(seq "$runs"); do
-    rm -f "$work/db$size.txt"
-    read -r t r < <(measure "$bin/symdeck" "$db" "$work/db$size.txt")
-    echo "$t" >> "$work/t.sym"; echo "$r" >> "$work/rss.sym"
-    rm -f "$work/dump.xxd"
-    read -r t _ < <(measure -o "$work/dump.xxd" xxd "$db")
-    echo "$t" >> "$work/t.xxd"
-    rm -f "$work/copy.txt"
-    read -r t _ < <(measure cp "$work/db$size.txt" "$work/copy.txt")
-    echo "$t" >> "$work/t.cp"
+  for form in text json; do
+    # The report beside the database, named as the program names it by default.
+    if [ "$form" = json ]; then out="$work/db$size.json"; flags=(--json); else out="$work/db$size.txt"; flags=(); fi
+    : > "$work/t.sym"; : > "$work/t.xxd"; : > "$work/t.cp"; : > "$work/rss.sym"
+    for _ in $(seq "$runs"); do
+      rm -f "$out"
+      read -r t r < <(measure "$bin/symdeck" "$db" "${flags[@]}")
+      [ -s "$out" ] || { echo "no report at $out" >&2; exit 1; }
+      echo "$t" >> "$work/t.sym"; echo "$r" >> "$work/rss.sym"
+      rm -f "$work/dump.xxd"
+      read -r t _ < <(measure -o "$work/dump.xxd" xxd "$db")
+      echo "$t" >> "$work/t.xxd"
+      rm -f "$work/copy"
+      read -r t _ < <(measure cp "$out" "$work/copy")
+      echo "$t" >> "$work/t.cp"
+    done
+    in_bytes=$(stat -c %s "$db")
+    out_bytes=$(stat -c %s "$out")
+    tsym=$(median < "$work/t.sym"); txxd=$(median < "$work/t.xxd"); tcp=$(median < "$work/t.cp")
+    rss=$(median < "$work/rss.sym")
+    awk -v i="$in_bytes" -v o="$out_bytes" -v s="$tsym" -v x="$txxd" -v c="$tcp" -v r="$rss" -v f="$form" 'BEGIN {
+      printf "| %.1f | %s | %.1f | %.3f | %.0f | %.1f | %.3f | %.3f | %.2f | %.2f | %.4f |\n",
+        i / 1048576, f, o / 1048576, s, o / s / 1e6, r / 1024, x, c, s / x, s / c, s / (i / 1048576) }'
+    rm -f "$out" "$work/dump.xxd" "$work/copy"
   done
-  in_bytes=$(stat -c %s "$db")
-  out_bytes=$(stat -c %s "$work/db$size.txt")
-  tsym=$(median < "$work/t.sym"); txxd=$(median < "$work/t.xxd"); tcp=$(median < "$work/t.cp")
-  rss=$(median < "$work/rss.sym")
-  awk -v i="$in_bytes" -v o="$out_bytes" -v s="$tsym" -v x="$txxd" -v c="$tcp" -v r="$rss" 'BEGIN {
-    printf "| %.1f | %.1f | %.3f | %.0f | %.1f | %.3f | %.3f | %.2f | %.2f | %.4f |\n",
-      i / 1048576, o / 1048576, s, o / s / 1e6, r / 1024, x, c, s / x, s / c, s / (i / 1048576) }'
-  rm -f "$db" "$work"/db*.txt "$work/dump.xxd" "$work/copy.txt"
+  rm -f "$db"
 done
