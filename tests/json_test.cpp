@@ -3,6 +3,7 @@
 // and the fuzzer rely on (each must catch the fault it is there for).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "checks/json_checks.h"
 #include "nmsbuild/symbols_build.h"
 #include "nmsbuild/types_build.h"
+#include "report/explain_printer.h"
 #include "report/walk.h"
 #include "test_support.h"
 
@@ -257,6 +259,27 @@ TEST(Json, RawBytesOfTheFileAreCodePoints) {
     const Json parsed = Json::parse(doc);
     EXPECT_EQ(parsed.at("blocks").at(2).at("fields").at(5).at("elements").at(0).at(0).at("text"),
               "\x01\"\\\x7F\xC2\x80\xC3\xBF\t");
+}
+
+// An explanation's JSON answer spells a text from the file exactly as the report does: the
+// same escapes, so both parse to the same code points.
+TEST(Json, ExplainAnswersEscapeTextsAsTheReportDoes) {
+    const std::string name("\x01\"\\\x7F\x80\xFF\t", 7);
+    Database db;
+    db.entries.push_back({kSttb, stringTable({.names = {name}})});
+    const auto bytes = build(db).bytes;
+    const std::vector<uint8_t> raw(name.begin(), name.end());
+    const auto at = std::search(bytes.begin(), bytes.end(), raw.begin(), raw.end());
+    ASSERT_NE(at, bytes.end());
+    const std::vector<uint64_t> offsets{static_cast<uint64_t>(at - bytes.begin()) + 5};
+    const std::string answer =
+        explainImage(NmsImage{bytes.data(), bytes.size()}, {}, offsets, true).text;
+    EXPECT_NE(answer.find("\"value\":\"\\u0001\\\"\\\\\\u007F\\u0080\\u00FF\\t\""),
+              std::string::npos)
+        << answer;
+    const Json hits = Json::parse(answer).at(0).at("hits");
+    ASSERT_FALSE(hits.empty());
+    for (const Json& hit : hits) EXPECT_EQ(hit.at("text").at("value"), "\x01\"\\\x7F\xC2\x80\xC3\xBF\t");
 }
 
 // Each fault the property check is there for is caught.
