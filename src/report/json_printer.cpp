@@ -54,11 +54,7 @@ void JsonPrinter::open(const Title& title) {
         first_[depth_ - 1] = true;
     }
     assert(top() == Scope::Blocks);
-    char* p = separator(out_.reserve(ReportWriter::kMaxReserve));
-    p = put(p, "\n{\"block\":\"");
-    p = put(p, title.word);
-    p = put(p, "\",\"offset\":");
-    p = number(p, title.offset);
+    char* p = head("\n{\"block\":\"", title.word, title.offset);
     switch (title.form) {
         case TitleForm::Section:
         case TitleForm::SectionSpaced: p = put(p, ",\"end\":"); break;
@@ -75,11 +71,7 @@ void JsonPrinter::open(const Title& title) {
 
 void JsonPrinter::openList(const List& list) {
     assert(top() == Scope::Fields);
-    char* p = separator(out_.reserve(ReportWriter::kMaxReserve));
-    p = put(p, "{\"list\":\"");
-    p = put(p, list.name);
-    p = put(p, "\",\"offset\":");
-    p = number(p, list.offset);
+    char* p = head("{\"list\":\"", list.name, list.offset);
     out_.commit(put(p, ",\"elements\":["));
     push(Scope::List);
 }

@@ -136,6 +136,15 @@ private:
         first_[depth_ - 1] = false;
         return p;
     }
+    // The head of an object at the innermost array's next place: `opening` (the brace and
+    // its first key up to the quote of its value), `word`, then the object's "offset".
+    char* head(std::string_view opening, std::string_view word, uint64_t offset) {
+        char* p = separator(out_.reserve(ReportWriter::kMaxReserve));
+        p = put(p, opening);
+        p = put(p, word);
+        p = put(p, "\",\"offset\":");
+        return number(p, offset);
+    }
     static char* put(char* p, std::string_view s) {
         std::memcpy(p, s.data(), s.size());
         return p + s.size();

@@ -9,11 +9,6 @@ namespace {
 constexpr std::string_view kSeparator =
     "-------------------------------------------------------------------------------\n";
 
-void errorHead(ReportWriter& out, std::string_view header) {
-    out.text("ERROR in ");
-    out.text(header);
-}
-
 }  // namespace
 
 void TextPrinter::begin() {
@@ -64,26 +59,25 @@ void TextPrinter::unknownSection(int32_t kind) {
 }
 
 void TextPrinter::end(const Stop& stop) {
+    if (stop.end == WalkEnd::Complete) return;
+    // Every error line names the header of the part of the file being walked.
+    out_.text("ERROR in ");
+    out_.text(stop.header);
     switch (stop.end) {
-        case WalkEnd::Complete: return;
         case WalkEnd::Limit:
-            errorHead(out_, stop.header);
             out_.text(" -> the report has reached its limit of 0x");
             out_.hex(stop.number);
             out_.text(" bytes.\n");
-            return;
+            break;
         case WalkEnd::Bounds:
-            errorHead(out_, stop.header);
             out_.text(" -> the data at offset 0x");
             out_.hex(stop.offset);
             out_.text(" runs past the end of the file (size 0x");
             out_.hex(stop.number);
             out_.text(").\n");
-            return;
-        case WalkEnd::Signature:
-            errorHead(out_, stop.header);
-            out_.text(" -> the signature was not correct.\n");
-            return;
+            break;
+        case WalkEnd::Signature: out_.text(" -> the signature was not correct.\n"); break;
+        case WalkEnd::Complete: break;
     }
 }
 
