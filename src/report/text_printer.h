@@ -33,18 +33,6 @@ public:
                 out.hex(title.offset);
                 out.text(" )\n");
                 break;
-            case TitleForm::Record:
-            case TitleForm::Bare:
-                spaces(out, title.indent);
-                out.text(title.word);
-                if (title.form == TitleForm::Bare) {
-                    out.newline();
-                    return;
-                }
-                out.text(" (offset: 0x");
-                out.hex(title.offset);
-                out.text(")\n");
-                break;
             case TitleForm::Section:
             case TitleForm::SectionSpaced:
                 out.text(title.word);
@@ -54,21 +42,29 @@ public:
                 out.hex(title.number);
                 out.text(title.form == TitleForm::Section ? "(end))\n" : "(end) )\n");
                 break;
+            case TitleForm::Bare:
+                spaces(out, title.indent);
+                out.text(title.word);
+                out.newline();
+                return;
+            case TitleForm::Record:
             case TitleForm::Entry:
-                spaces(out, title.indent);
-                out.text(title.word);
-                out.text(" (");
-                out.dec(static_cast<uint32_t>(title.number));
-                out.text(")(offset: 0x");
-                out.hex(title.offset);
-                out.text(")\n");
-                break;
             case TitleForm::TypeRecord:
+                // The word at the title's indentation, what the form puts between, and the
+                // offset last.
                 spaces(out, title.indent);
                 out.text(title.word);
-                out.text(" (type: 0x");
-                out.hex(title.number);
-                out.text(") (offset: 0x");
+                if (title.form == TitleForm::Entry) {
+                    out.text(" (");
+                    out.dec(static_cast<uint32_t>(title.number));
+                    out.text(")(offset: 0x");
+                } else if (title.form == TitleForm::TypeRecord) {
+                    out.text(" (type: 0x");
+                    out.hex(title.number);
+                    out.text(") (offset: 0x");
+                } else {
+                    out.text(" (offset: 0x");
+                }
                 out.hex(title.offset);
                 out.text(")\n");
                 break;
