@@ -54,6 +54,23 @@ std::optional<Record> openSection(Cursor<P>& cursor, uint64_t offset, std::strin
     return header;
 }
 
+// A whole section at `offset`: its header checked and opened as openSection does, then
+// `body(cursor, fields)` reports the header's other fields and whatever the section holds,
+// and returns false when the walk stopped inside it. A section walked to its end closes
+// with the separator.
+template <class P, class Body>
+SYMDECK_INLINE bool renderSection(Walk<P>& walk, uint64_t offset, std::string_view header,
+                                  std::string_view signature, uint64_t size, TitleForm form,
+                                  Body&& body) {
+    Cursor<P> cursor{walk, header};
+    auto record = openSection(cursor, offset, signature, size, form);
+    if (!record) return false;
+    Fields<P> f{walk, *record};
+    if (!body(cursor, f)) return false;
+    walk.print.close(Close::Separator);
+    return true;
+}
+
 namespace sttb {
 inline constexpr uint64_t kNNames = 8, kN1 = 12, kSize = 20;
 static_assert(kN1 + 2 * 4 == kSize);

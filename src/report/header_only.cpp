@@ -7,21 +7,19 @@ namespace symdeck {
 
 namespace {
 
-// Checks the header of the section `name` and reports its title, signature and
-// sectionLength, then `report(fields)` for the fields up to `unnamedAt`, then `unnamed`
-// N fields from there, the last closing the block.
+// The section `name`: its title, signature and sectionLength, then `report(fields)` for
+// the fields up to `unnamedAt`, then `unnamed` N fields from there, the last closing the
+// block.
 template <class P, class Report>
 bool renderHeaderOnly(Walk<P>& walk, uint64_t offset, std::string_view name,
                       std::string_view header, uint64_t size, uint64_t unnamedAt, int unnamed,
                       Report&& report) {
-    Cursor<P> cursor{walk, header};
-    auto record = openSection(cursor, offset, name, size, TitleForm::Section);
-    if (!record) return false;
-    Fields<P> f{walk, *record};
-    report(f);
-    f.unnamed(unnamedAt, unnamed, false, true);
-    walk.print.close(Close::Separator);
-    return true;
+    return renderSection(walk, offset, header, name, size, TitleForm::Section,
+                         [&](Cursor<P>&, Fields<P>& f) {
+                             report(f);
+                             f.unnamed(unnamedAt, unnamed, false, true);
+                             return true;
+                         });
 }
 
 }  // namespace

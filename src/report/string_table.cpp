@@ -28,29 +28,23 @@ NameText stringAt(const NmsImage& image, const StringTableView& table, uint32_t 
 
 template <class P>
 bool renderStringTable(Walk<P>& walk, uint64_t sectionOffset) {
-    Cursor<P> cursor{walk, "STTB_HEADER"};
-    auto header = openSection(cursor, sectionOffset, "STTB", sttb::kSize, TitleForm::SectionSpaced);
-    if (!header) return false;
-    P& print = walk.print;
-    Fields<P> f{walk, *header};
-    const uint32_t nNames = header->u32(sttb::kNNames);
-    f.dec(sttb::kNNames, "nNames");
-    f.unnamed(sttb::kN1, 2, false, true);
-
-    // The count is this section's own; the names come through the installed table, which
-    // is the first STTB section of the directory.
-    const uint64_t offsets = sectionOffset + sttb::kSize;
-    const List list{"Strings", offsets, ListForm::Strings, nNames};
-    const bool complete = cursor.list(list, 4, [&](const Record& entry, uint32_t i) {
-        Field name = Fields<P>::ulong(entry, 0, "offset", Shape::ListName, false);
-        const NameText text = stringAt(walk.image, walk.strings, i);
-        name.text = text.text;
-        name.textOffset = text.offset;
-        print.field(name);
-    });
-    if (!complete) return false;
-    print.close(Close::Separator);
-    return true;
+    return renderSection(
+        walk, sectionOffset, "STTB_HEADER", "STTB", sttb::kSize, TitleForm::SectionSpaced,
+        [&](Cursor<P>& cursor, Fields<P>& f) {
+            f.dec(sttb::kNNames, "nNames");
+            f.unnamed(sttb::kN1, 2, false, true);
+            // The count is this section's own; the names come through the installed table,
+            // which is the first STTB section of the directory.
+            const List list{"Strings", sectionOffset + sttb::kSize, ListForm::Strings,
+                            f.record.u32(sttb::kNNames)};
+            return cursor.list(list, 4, [&](const Record& entry, uint32_t i) {
+                Field name = Fields<P>::ulong(entry, 0, "offset", Shape::ListName, false);
+                const NameText text = stringAt(walk.image, walk.strings, i);
+                name.text = text.text;
+                name.textOffset = text.offset;
+                walk.print.field(name);
+            });
+        });
 }
 
 SYMDECK_INSTANTIATE(installStringTable, uint64_t);

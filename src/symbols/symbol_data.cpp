@@ -40,20 +40,12 @@ bool reportSourceFile(Fields<P>& f, uint32_t) {
     return true;
 }
 
-}  // namespace
-
+// The SEGMENTDATA_HEADER at `headerBase`: its segments with all they hold, then the
+// source files.
 template <class P>
-bool renderSymbolData(Walk<P>& walk, uint64_t sectionOffset) {
-    Cursor<P> cursor{walk, kSymdHeader};
-    auto header = openSection(cursor, sectionOffset, "SYMD", symd::kSize, TitleForm::Section);
-    if (!header) return false;
+bool renderSegmentData(Cursor<P>& cursor, uint64_t headerBase) {
+    Walk<P>& walk = cursor.walk;
     P& print = walk.print;
-    Fields<P> f{walk, *header};
-    f.hex(symd::kOffSDataHeader, "offSData_header");
-    f.unnamed(symd::kN1, 8, false, true);
-
-    // offSData_header counts from the image's first byte, not from the section.
-    const uint64_t headerBase = header->u32(symd::kOffSDataHeader);
     auto segmentData = cursor.at(headerBase, segmentdata_header::kSize);
     if (!segmentData) return false;
     print.open(Title{"SEGMENTDATA_HEADER", headerBase, 2, TitleForm::Record});
@@ -88,8 +80,21 @@ bool renderSymbolData(Walk<P>& walk, uint64_t sectionOffset) {
                              source_file::kSize, nSourceFiles, reportSourceFile<P>);
     if (!complete) return false;
     print.close(Close::Quiet);
-    print.close(Close::Separator);
     return true;
+}
+
+}  // namespace
+
+template <class P>
+bool renderSymbolData(Walk<P>& walk, uint64_t sectionOffset) {
+    return renderSection(walk, sectionOffset, kSymdHeader, "SYMD", symd::kSize, TitleForm::Section,
+                         [](Cursor<P>& cursor, Fields<P>& f) {
+                             f.hex(symd::kOffSDataHeader, "offSData_header");
+                             f.unnamed(symd::kN1, 8, false, true);
+                             // offSData_header counts from the image's first byte, not from
+                             // the section.
+                             return renderSegmentData(cursor, f.record.u32(symd::kOffSDataHeader));
+                         });
 }
 
 SYMDECK_INSTANTIATE(renderSymbolData, uint64_t);

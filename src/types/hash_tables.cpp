@@ -11,42 +11,36 @@ namespace symdeck {
 
 template <class P>
 bool renderHashTables(Walk<P>& walk, uint64_t sectionOffset) {
-    Cursor<P> cursor{walk, "HSHT_HEADER"};
-    auto header = openSection(cursor, sectionOffset, "HSHT", hsht::kSize, TitleForm::Record);
-    if (!header) return false;
-    P& print = walk.print;
-    Fields<P> f{walk, *header};
-    // A count, but printed in hexadecimal.
-    f.hex(hsht::kSizeTableOffsets, "sizeTableOffsets");
-    f.dec(hsht::kNTypes, "nTypes");
-    f.hex(hsht::kOffTableOffsets, "offTableOffsets");
-    f.hex(hsht::kOffTypeTables, "offTypeTables");
-    f.unnamed(hsht::kN1, 2, false, true);
+    return renderSection(
+        walk, sectionOffset, "HSHT_HEADER", "HSHT", hsht::kSize, TitleForm::Record,
+        [&](Cursor<P>& cursor, Fields<P>& f) {
+            const Record& header = f.record;
+            // A count, but printed in hexadecimal.
+            f.hex(hsht::kSizeTableOffsets, "sizeTableOffsets");
+            f.dec(hsht::kNTypes, "nTypes");
+            f.hex(hsht::kOffTableOffsets, "offTableOffsets");
+            f.hex(hsht::kOffTypeTables, "offTypeTables");
+            f.unnamed(hsht::kN1, 2, false, true);
 
-    const uint32_t sizeTableOffsets = header->u32(hsht::kSizeTableOffsets);
-    const uint32_t offTableOffsets = header->u32(hsht::kOffTableOffsets);
-    const List list{"Type Table Offsets", offTableOffsets, ListForm::TableOffsets,
-                    sizeTableOffsets};
-    bool complete = cursor.list(list, 4, [&](const Record& value, uint32_t) {
-        Fields<P>{walk, value}.hex(0, "offset");
-    });
-    if (!complete) return false;
+            const List list{"Type Table Offsets", header.u32(hsht::kOffTableOffsets),
+                            ListForm::TableOffsets, header.u32(hsht::kSizeTableOffsets)};
+            if (!cursor.list(list, 4, [&](const Record& value, uint32_t) {
+                    Fields<P>{walk, value}.hex(0, "offset");
+                }))
+                return false;
 
-    print.heading(Heading::TypeTables);
-    const uint32_t nTypes = header->u32(hsht::kNTypes);
-    complete = cursor.blocks(
-        "HSHT_TYPETABLE", 2, header->u32(hsht::kOffTypeTables), hsht::kEntrySize, nTypes,
-        [](Fields<P>& e, uint32_t) {
-            e.hex(hsht::kEntryOffPreviousTable, "offPreviousTable");
-            e.hex(hsht::kEntryHashNumber, "hashNumber");
-            e.name(hsht::kEntryIName);
-            e.type(hsht::kEntryType, "type");
-            e.hex(hsht::kEntryN1, "N1", true);
-            return true;
+            walk.print.heading(Heading::TypeTables);
+            return cursor.blocks("HSHT_TYPETABLE", 2, header.u32(hsht::kOffTypeTables),
+                                 hsht::kEntrySize, header.u32(hsht::kNTypes),
+                                 [](Fields<P>& e, uint32_t) {
+                                     e.hex(hsht::kEntryOffPreviousTable, "offPreviousTable");
+                                     e.hex(hsht::kEntryHashNumber, "hashNumber");
+                                     e.name(hsht::kEntryIName);
+                                     e.type(hsht::kEntryType, "type");
+                                     e.hex(hsht::kEntryN1, "N1", true);
+                                     return true;
+                                 });
         });
-    if (!complete) return false;
-    print.close(Close::Separator);
-    return true;
 }
 
 SYMDECK_INSTANTIATE(renderHashTables, uint64_t);

@@ -10,25 +10,19 @@ namespace symdeck {
 
 template <class P>
 bool renderTypeTables(Walk<P>& walk, uint64_t sectionOffset) {
-    Cursor<P> cursor{walk, "TYTB_HEADER"};
-    auto header = openSection(cursor, sectionOffset, "TYTB", tytb::kSize, TitleForm::Record);
-    if (!header) return false;
-    P& print = walk.print;
-    Fields<P> f{walk, *header};
-    f.hex(tytb::kOffTypeTables, "offTypeTables");
-    f.unnamed(tytb::kN1, 2, false, true);
-
-    const uint32_t count = header->u32(tytb::kNTypeTables);
-    const bool complete = cursor.blocks(
-        "TYPETABLE", 2, header->u32(tytb::kOffTypeTables), tytb::kEntrySize, count,
-        [](Fields<P>& e, uint32_t) {
-            e.type(tytb::kEntryType, "type");
-            e.name(tytb::kEntryIName, true);
-            return true;
+    return renderSection(
+        walk, sectionOffset, "TYTB_HEADER", "TYTB", tytb::kSize, TitleForm::Record,
+        [](Cursor<P>& cursor, Fields<P>& f) {
+            f.hex(tytb::kOffTypeTables, "offTypeTables");
+            f.unnamed(tytb::kN1, 2, false, true);
+            return cursor.blocks("TYPETABLE", 2, f.record.u32(tytb::kOffTypeTables),
+                                 tytb::kEntrySize, f.record.u32(tytb::kNTypeTables),
+                                 [](Fields<P>& e, uint32_t) {
+                                     e.type(tytb::kEntryType, "type");
+                                     e.name(tytb::kEntryIName, true);
+                                     return true;
+                                 });
         });
-    if (!complete) return false;
-    print.close(Close::Separator);
-    return true;
 }
 
 SYMDECK_INSTANTIATE(renderTypeTables, uint64_t);
