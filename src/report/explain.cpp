@@ -168,6 +168,18 @@ std::string stopLine(const Stop& stop) {
     return line;
 }
 
+// " at START..LAST, byte N of SIZE": where `offset` lies in the `size` bytes from `start`.
+void byteOf(AnswerWriter& w, uint64_t offset, uint64_t start, uint64_t size) {
+    w.text(" at ");
+    w.hex(start);
+    w.text("..");
+    w.hex(start + size - 1);
+    w.text(", byte ");
+    w.writeDecimal(offset - start);
+    w.text(" of ");
+    w.writeDecimal(size);
+}
+
 void textHit(AnswerWriter& w, uint64_t offset, const ExplainHit& hit) {
     w.hex(offset);
     w.text(":");
@@ -190,14 +202,7 @@ void textHit(AnswerWriter& w, uint64_t offset, const ExplainHit& hit) {
         const uint64_t size = std::min<uint64_t>(f.text.size() + 1, ~uint64_t{0} - f.textOffset);
         w.text("text of ");
         w.text(f.name);
-        w.text(" at ");
-        w.hex(f.textOffset);
-        w.text("..");
-        w.hex(f.textOffset + size - 1);
-        w.text(", byte ");
-        w.writeDecimal(offset - f.textOffset);
-        w.text(" of ");
-        w.writeDecimal(size);
+        byteOf(w, offset, f.textOffset, size);
         w.text(offset - f.textOffset == f.text.size() ? " (its terminating NUL)" : "");
         w.text(", ");
         w.string(f.text);
@@ -208,14 +213,7 @@ void textHit(AnswerWriter& w, uint64_t offset, const ExplainHit& hit) {
     w.text(f.name);
     w.text(", ");
     w.text(f.type);
-    w.text(" at ");
-    w.hex(f.offset);
-    w.text("..");
-    w.hex(f.offset + f.width - 1);
-    w.text(", byte ");
-    w.writeDecimal(offset - f.offset);
-    w.text(" of ");
-    w.writeDecimal(f.width);
+    byteOf(w, offset, f.offset, f.width);
     w.text(", value ");
     w.text(hit.value);
     w.text("\n");
