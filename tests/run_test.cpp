@@ -2,77 +2,22 @@
 // system's temporary directory.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <vector>
 
-#include "app/driver.h"
-#include "app/run.h"
 #include "nmsbuild/sample.h"
-#include "test_support.h"
+#include "run_support.h"
 
 namespace symdeck::test {
 namespace {
-
-namespace fs = std::filesystem;
-
-const std::string kTitle = "\n  NMS symbol database to text converter.\n\n";
-
-class RunTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "symdeck-run-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
-
-    void writeFile(const std::string& name, const std::vector<uint8_t>& bytes) const {
-        std::ofstream f(path(name), std::ios::binary);
-        f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    }
-    std::string readFile(const std::string& name) const {
-        std::ifstream f(path(name), std::ios::binary);
-        return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-    }
-    // Runs with the arguments; names not starting with '-', '+' or '/' are taken inside the
-    // test's directory.
-    int run(std::vector<std::string> args) {
-        std::vector<const char*> argv = {"symdeck"};
-        for (auto& a : args) {
-            if (!a.empty() && a[0] != '-' && a[0] != '+' && a[0] != '/') a = path(a);
-            argv.push_back(a.c_str());
-        }
-        console_.clear();
-        return runConversion(static_cast<int>(argv.size()), argv.data(), console_);
-    }
-    // Everything in the directory, so a test can see that nothing was left behind.
-    std::vector<std::string> listing() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-    fs::path dir_;
-    std::string console_;
-};
-
-std::string reportOf(const std::vector<uint8_t>& bytes) {
-    return renderToString(NmsImage{bytes.data(), bytes.size()});
-}
 
 TEST_F(RunTest, ConvertsUnderTheDerivedNameKeepingItsCase) {
     const auto bytes = nmsbuild::sampleDatabase();
     writeFile("App.NMS", bytes);
     EXPECT_EQ(run({"App.NMS"}), 0);
     EXPECT_EQ(console_, "");
-    EXPECT_EQ(readFile("App.txt"), reportOf(bytes));
+    EXPECT_EQ(readFile("App.txt"), report(bytes));
     EXPECT_EQ(listing(), (std::vector<std::string>{"App.NMS", "App.txt"}));
     EXPECT_EQ(readFile("App.txt").find('\r'), std::string::npos);
 }
@@ -95,7 +40,7 @@ TEST_F(RunTest, LongestReportNameThatTheFileSystemTakes) {
     const std::string name = std::string(251, 'r') + ".txt";  // 255 bytes, the usual maximum
     writeFile("x.nms", bytes);
     EXPECT_EQ(run({"x.nms", name}), 0);
-    EXPECT_EQ(readFile(name), reportOf(bytes));
+    EXPECT_EQ(readFile(name), report(bytes));
 }
 
 TEST_F(RunTest, ExistingReportIsReplaced) {
@@ -103,7 +48,7 @@ TEST_F(RunTest, ExistingReportIsReplaced) {
     writeFile("x.nms", bytes);
     writeFile("x.txt", std::vector<uint8_t>(100000, 'o'));
     EXPECT_EQ(run({"x.nms"}), 0);
-    EXPECT_EQ(readFile("x.txt"), reportOf(bytes));
+    EXPECT_EQ(readFile("x.txt"), report(bytes));
 }
 
 TEST_F(RunTest, DamagedDatabasesStillWriteTheirReportWithStatusZero) {
@@ -117,14 +62,19 @@ TEST_F(RunTest, DamagedDatabasesStillWriteTheirReportWithStatusZero) {
     EXPECT_EQ(console_, "");
 }
 
-TEST_F(RunTest, ReportMayReplaceItsOwnInput) {
+TEST_F(RunTest, ReportNeverReplacesItsOwnInput) {
     const auto bytes = nmsbuild::sampleDatabase();
     writeFile("self.nms", bytes);
     EXPECT_EQ(run({"self.nms", "self.nms.txt"}), 0);
-    EXPECT_EQ(readFile("self.nms.txt"), reportOf(bytes));
+    EXPECT_EQ(readFile("self.nms.txt"), report(bytes));
     writeFile("in.nms.txt", bytes);
-    EXPECT_EQ(run({"in.nms.txt", "in.nms.txt"}), 0);
-    EXPECT_EQ(readFile("in.nms.txt"), reportOf(bytes));
+    // The same name, and a second spelling of it: the database is kept, nothing is written.
+    for (const std::string report : {"in.nms.txt", "./in.nms.txt"}) {
+        EXPECT_EQ(run({"in.nms.txt", report}), 1);
+        EXPECT_EQ(console_, kTitle + "  The text file would overwrite the nms file.\n");
+        EXPECT_EQ(readFile("in.nms.txt"), std::string(bytes.begin(), bytes.end()));
+        EXPECT_EQ(listing(), (std::vector<std::string>{"in.nms.txt", "self.nms", "self.nms.txt"}));
+    }
 }
 
 TEST_F(RunTest, HelpAndBadArguments) {
@@ -182,6 +132,32 @@ TEST_F(RunTest, AWriteThatFailsPartWayLeavesTheOldReport) {
     EXPECT_EQ(console_, kTitle + "  Failed to save text file.\n");
     EXPECT_EQ(readFile("x.txt"), "old");
     EXPECT_EQ(listing(), (std::vector<std::string>{"x.nms", "x.txt"}));
+}
+
+TEST_F(RunTest, CheckStatusAndOptionFailures) {
+    const auto bytes = nmsbuild::sampleDatabase();
+    writeFile("x.nms", bytes);
+    writeFile("cut.nms", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 700));
+    writeFile("bad.nms", {'M', 'Z', 0x90, 0});
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string console;
+    } cases[] = {
+        {{"x.nms", "--check"}, 0, ""},
+        {{"cut.nms", "--check"}, 2, ""},
+        {{"bad.nms", "--Check", "-symd"}, 2, ""},
+        {{"cut.nms"}, 0, ""},
+        {{"x.nms", "-o"}, 1, kTitle + "  The option -o needs a value.\n"},
+        {{"x.nms", "--OUTPUT="}, 1, kTitle + "  The option --output= needs a value.\n"},
+        {{"x.nms", "--explain=0x1G"}, 1, kTitle + "  The offset to explain is not correct (0x1G).\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(run(c.args), c.status) << c.args[0];
+        EXPECT_EQ(console_, c.console) << c.args[0];
+    }
+    EXPECT_EQ(listing(), (std::vector<std::string>{"bad.nms", "bad.txt", "cut.nms", "cut.txt", "x.nms", "x.txt"}));
+    EXPECT_EQ(readFile("cut.txt"), report(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 700)));
 }
 
 }  // namespace

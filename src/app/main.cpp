@@ -1,11 +1,17 @@
-#include <cstdio>
 #include <string>
 
+#include "app/platform.h"
 #include "app/run.h"
 
 int main(int argc, char** argv) {
+    symdeck::platform::prepareProcess();
     std::string console;
     const int status = symdeck::runConversion(argc, argv, console);
-    std::fwrite(console.data(), 1, console.size(), stdout);
+    // Help that could not be shown, or a failure that could not be told, is no success.
+    std::string reason;
+    if (!symdeck::platform::writeStandardOutput(console, reason)) {
+        symdeck::platform::writeStandardError("symdeck: write error: " + reason + "\n");
+        return 1;
+    }
     return status;
 }

@@ -17,7 +17,9 @@
 namespace symdeck::platform {
 
 // Once, before anything else: the process-wide settings the run relies on (on POSIX a
-// file-size limit must fail a write with an error instead of killing the process).
+// file-size limit must fail a write with an error instead of killing the process, and the
+// interruption cleanup of createReport() is installed here; a signal the caller left
+// ignored stays ignored).
 void prepareProcess();
 
 // What makes two names the same file: the device (volume) and the file's number on it.
@@ -54,6 +56,7 @@ struct PendingReport {
     intptr_t file = -1;       // the temporary file, or standard output
     std::string tempName;     // the temporary's name as the platform needs it
     std::string finalName;    // the name it replaces: the report's name, links followed
+                              // (relative to `directory` where there is one)
     bool toStandardOutput = false;
 };
 
@@ -62,7 +65,9 @@ enum class CreateStatus { Ok, SameFileAsInput, Failed };
 // Creates an empty temporary file in the directory of `reportName` (after following
 // symbolic links to the file they name), unless that name is the file `input` itself.
 // From here until commitReport() or discardReport() an interruption (a signal, Ctrl+C)
-// removes the temporary before the process ends.
+// removes the temporary before the process ends. One report is pending at a time.
+// Where the system allows, the temporary takes the permissions (and owner) of the file it
+// replaces here, before anything is written to it; otherwise commitReport() gives them.
 CreateStatus createReport(const std::string& reportName, const FileId& input,
                           PendingReport& report);
 // Standard output as the report's destination: no temporary, nothing to replace.
@@ -71,8 +76,9 @@ void useStandardOutput(PendingReport& report);
 // descriptor). May be called from the writing thread.
 bool writeReport(PendingReport& report, const char* data, size_t size);
 // Closes the temporary, gives it the permissions (and, where allowed, the owner) of the
-// file it replaces, and puts it in place of the final name in one step. On failure the
-// temporary is removed, the old report is untouched, and false is returned.
+// file it replaces unless createReport() did, and puts it in place of the final name in
+// one step. On failure the temporary is removed, the old report is untouched, and false is
+// returned.
 bool commitReport(PendingReport& report);
 // Closes and removes the temporary; safe in any state, and a no-op after commitReport().
 void discardReport(PendingReport& report);

@@ -1,20 +1,15 @@
 #include "app/run.h"
 
-#include <cerrno>
 #include <condition_variable>
-#include <cstdio>
-#include <fcntl.h>
 #include <memory>
 #include <mutex>
 #include <new>
-#include <sys/stat.h>
 #include <system_error>
 #include <thread>
-#include <unistd.h>
 
 #include "app/command_line.h"
 #include "app/driver.h"
-#include "report/memory.h"
+#include "app/platform.h"
 
 namespace symdeck {
 
@@ -26,70 +21,15 @@ int fail(std::string& console, const std::string& message) {
     return 1;
 }
 
-// An owned file descriptor, closed on every path.
-struct Fd {
-    int fd = -1;
-    Fd() = default;
-    explicit Fd(int f) : fd(f) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() { reset(); }
-    // Closes the descriptor; false when close() reports an error.
-    bool reset() {
-        if (fd < 0) return true;
-        const int r = ::close(fd);
-        fd = -1;
-        return r == 0;
-    }
-};
-
-enum class ReadStatus { Ok, CannotOpen, NoMemory, ReadFailed };
-
-struct Input {
-    Block bytes;
-    uint64_t size = 0;
-};
-
-ReadStatus readWhole(const std::string& name, Input& input) {
-    Fd file(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.fd < 0) return ReadStatus::CannotOpen;
-    struct stat info {};
-    // Only a regular file is a database; a directory or a device cannot be opened as one.
-    if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return ReadStatus::CannotOpen;
-    const auto size = static_cast<uint64_t>(info.st_size);
-    input.bytes = Block(size);
-    if (input.bytes.data() == nullptr) return ReadStatus::NoMemory;
-    uint64_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::read(file.fd, input.bytes.data() + done, size - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return ReadStatus::ReadFailed;  // an error, or the file shrank
-        done += static_cast<uint64_t>(n);
-    }
-    input.size = size;
-    return ReadStatus::Ok;
-}
-
-bool writeAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // Writes the report's blocks to the file on a second thread, so that rendering goes on
 // while blocks are written: up to kInFlight blocks wait their turn, which carries the
 // renderer over the file system's stalls (the writer fills kBlocks blocks in turn).
 class FileWriter {
 public:
     FileWriter() = default;
-    // Starts writing to `fd`; blocks handed over before this are not expected.
-    void start(int fd) {
-        fd_ = fd;
+    // Starts writing to `report`; blocks handed over before this are not expected.
+    void start(platform::PendingReport& report) {
+        report_ = &report;
         try {
             thread_ = std::thread([this] { run(); });
         } catch (const std::system_error&) {
@@ -121,7 +61,7 @@ public:
 private:
     bool hand(const char* data, size_t size) {
         if (!thread_.joinable()) {  // no second thread: written at once
-            if (!failed_ && !writeAll(fd_, data, size)) failed_ = true;
+            if (!failed_ && !platform::writeReport(*report_, data, size)) failed_ = true;
             return !failed_;
         }
         std::unique_lock lock(mutex_);
@@ -142,7 +82,7 @@ private:
             const Pending block = queue_[first_];
             const bool skip = failed_;  // after a failure the rest is dropped
             lock.unlock();
-            const bool stored = skip || writeAll(fd_, block.data, block.size);
+            const bool stored = skip || platform::writeReport(*report_, block.data, block.size);
             lock.lock();
             if (!stored) failed_ = true;
             first_ = (first_ + 1) % kInFlight;
@@ -157,7 +97,7 @@ private:
         size_t size;
     };
 
-    int fd_ = -1;
+    platform::PendingReport* report_ = nullptr;
     std::thread thread_;
     std::mutex mutex_;
     std::condition_variable work_;
@@ -169,42 +109,43 @@ private:
     bool failed_ = false;  // under the lock while the thread runs
 };
 
-// Creates a new, empty file in the report's directory with the permissions a plain create
-// gives. Its name is short (a long report name must not make it too long) and begins with a
-// dot. Returns its descriptor and sets `tempName`, or returns -1.
-int createTemporary(const std::string& reportName, std::string& tempName) {
-    const size_t slash = reportName.rfind('/');
-    const std::string dir = slash == std::string::npos ? "" : reportName.substr(0, slash + 1);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        tempName = dir + ".symdeck-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
-        const int fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) return fd;
-        if (errno != EEXIST) break;
-    }
-    tempName.clear();
-    return -1;
-}
+// The report on its way: whatever becomes of the run, a temporary that was not put in place
+// is removed.
+struct PendingGuard {
+    platform::PendingReport report;
+    PendingGuard() = default;
+    PendingGuard(const PendingGuard&) = delete;
+    PendingGuard& operator=(const PendingGuard&) = delete;
+    ~PendingGuard() { platform::discardReport(report); }
+};
 
 }  // namespace
 
 int runConversion(int argc, const char* const* argv, std::string& console) {
     const CommandLine line = parseCommandLine(argc, argv);
-    if (line.outcome == Outcome::ShowHelp) {
-        printHelp(console);
-        return 0;
+    switch (line.outcome) {
+        case Outcome::ShowHelp: printHelp(console); return 0;
+        case Outcome::Convert: break;
+        case Outcome::BadFirstArgument:
+            return fail(console, "  The first argument is not correct.\n");
+        case Outcome::MissingOptionValue:
+            return fail(console, "  The option " + line.badValue + " needs a value.\n");
+        case Outcome::BadExplainOffset:
+            return fail(console, "  The offset to explain is not correct (" + line.badValue + ").\n");
     }
-    if (line.outcome == Outcome::BadFirstArgument)
-        return fail(console, "  The first argument is not correct.\n");
 
-    Input input;
-    switch (readWhole(line.inputName, input)) {
-        case ReadStatus::Ok: break;
-        case ReadStatus::CannotOpen:
+    platform::InputFile input;
+    switch (platform::readWholeFile(line.inputName, input)) {
+        case platform::ReadStatus::Ok: break;
+        case platform::ReadStatus::CannotOpen:
             return fail(console, "  Can't open nms file (" + line.inputName + ").\n");
-        case ReadStatus::NoMemory: return fail(console, "  Failed to allocate memory.\n");
-        case ReadStatus::ReadFailed: return fail(console, "  Failed to read nms file.\n");
+        case platform::ReadStatus::NoMemory: return fail(console, "  Failed to allocate memory.\n");
+        case platform::ReadStatus::ReadFailed: return fail(console, "  Failed to read nms file.\n");
     }
 
+    // Destroyed in reverse: the writer is done with the blocks, then the writing thread has
+    // ended, before the temporary may be removed.
+    PendingGuard pending;
     FileWriter file;
     std::unique_ptr<ReportWriter> out;
     try {
@@ -213,20 +154,23 @@ int runConversion(int argc, const char* const* argv, std::string& console) {
         return fail(console, "  Failed to allocate memory.\n");
     }
 
-    std::string tempName;
-    Fd temp(createTemporary(line.outputName, tempName));
-    if (temp.fd < 0) return fail(console, "  Failed crating text file.\n");
-    file.start(temp.fd);
+    if (line.toStandardOutput) platform::useStandardOutput(pending.report);
+    else switch (platform::createReport(line.outputName, input.id, pending.report)) {
+        case platform::CreateStatus::Ok: break;
+        case platform::CreateStatus::SameFileAsInput:
+            // Writing the report would destroy the database it is made from.
+            return fail(console, "  The text file would overwrite the nms file.\n");
+        case platform::CreateStatus::Failed: return fail(console, "  Failed crating text file.\n");
+    }
+    file.start(pending.report);
 
-    renderImage(NmsImage{input.bytes.data(), input.size}, line.selection, *out);
+    const bool complete = renderImage(NmsImage{input.bytes.data(), input.size}, line.selection, *out);
     const bool flushed = out->flush();
     const bool written = file.finish() && flushed;  // always wait for the block in flight
-    const bool closed = temp.reset();
-    if (!written || !closed || ::rename(tempName.c_str(), line.outputName.c_str()) != 0) {
-        ::unlink(tempName.c_str());
+    if (!written || !platform::commitReport(pending.report))
         return fail(console, "  Failed to save text file.\n");
-    }
-    return 0;
+    // With --check a damaged database is told by the status as well as by the report.
+    return line.check && !complete ? 2 : 0;
 }
 
 }  // namespace symdeck

@@ -1,7 +1,8 @@
 #include "report/memory.h"
 
 #include <new>
-#include <sys/mman.h>
+
+#include "app/platform.h"
 
 namespace symdeck {
 
@@ -29,17 +30,9 @@ constexpr size_t kMapThreshold = size_t{1} << 20;
 Block::Block(size_t size) : size_(size) {
     const size_t bytes = size == 0 ? 1 : size;
     if (kMapBlocks && bytes >= kMapThreshold) {
-        void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (p == MAP_FAILED) {
-            size_ = 0;
-            return;
-        }
-        ::madvise(p, bytes, MADV_HUGEPAGE);
-#ifdef MADV_POPULATE_WRITE
-        ::madvise(p, bytes, MADV_POPULATE_WRITE);  // an older kernel refuses it; no harm
-#endif
-        data_ = static_cast<unsigned char*>(p);
-        mapped_ = true;
+        data_ = static_cast<unsigned char*>(platform::allocatePages(bytes));
+        if (data_ == nullptr) size_ = 0;
+        else mapped_ = true;
         return;
     }
     data_ = new (std::nothrow) unsigned char[bytes];
@@ -60,7 +53,7 @@ Block& Block::operator=(Block&& other) noexcept {
 
 void Block::release() {
     if (data_ == nullptr) return;
-    if (mapped_) ::munmap(data_, size_ == 0 ? 1 : size_);
+    if (mapped_) platform::releasePages(data_, size_ == 0 ? 1 : size_);
     else delete[] data_;
     data_ = nullptr;
     size_ = 0;
