@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "app/driver.h"
 #include "app/platform.h"
+#include "app/run.h"
 #include "nmsbuild/sample.h"
 
 namespace symdeck::test {
@@ -240,6 +242,49 @@ TEST_F(PlatformWindowsTest, AHiddenReportStaysHidden) {
     EXPECT_NE(::GetFileAttributesW(path(L"hidden.txt").c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
     EXPECT_EQ(saveReport(name8(L"plain.txt"), {}, "new"), "committed");
     EXPECT_EQ(::GetFileAttributesW(path(L"plain.txt").c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+}
+
+// The whole run, as symdeck.exe makes it, on names that only the wide API can open: the
+// same report as anywhere, the same messages.
+TEST_F(PlatformWindowsTest, TheRunTakesWideAndLongNamesAndGivesTheSameMessages) {
+    const auto bytes = nmsbuild::sampleDatabase();
+    const std::string report = renderToString(NmsImage{bytes.data(), bytes.size()});
+    const std::string title = "\n  NMS symbol database to text converter.\n\n";
+    const std::wstring deep = std::wstring(150, L'd') + L"\\" + std::wstring(100, L'\u00e9');
+    makeDirectories(L"Donn\u00e9es");
+    makeDirectories(deep);
+    writeFile(L"Donn\u00e9es\\App.NMS", std::string(bytes.begin(), bytes.end()));
+    writeFile(deep + L"\\x.nms", std::string(bytes.begin(), bytes.end()));
+    writeFile(L"Donn\u00e9es\\viewed.txt", "old");
+    const HANDLE viewer = ::CreateFileW(path(L"Donn\u00e9es\\viewed.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
+    const std::string folder = utf8(dir_.substr(4) + L"\\Donn\u00e9es\\");  // as a user types it
+    struct Case {
+        std::vector<std::string> arguments;
+        int status;
+        std::string console;
+    } cases[] = {
+        {{folder + "App.NMS"}, 0, ""},
+        {{utf8(path(deep + L"\\x.nms"))}, 0, ""},
+        {{folder + "App.NMS", folder + "APP.nms.TXT"}, 0, ""},
+        {{folder + "app.nms.txt", folder + "App.NMS.txt"}, 1, title + "  The text file would overwrite the nms file.\n"},
+        {{folder + "App.NMS", folder + "viewed.txt"}, 1, title + "  Failed to save text file.\n"},
+        {{folder + "Missing.NMS"}, 1, title + "  Can't open nms file (" + folder + "Missing.NMS).\n"},
+    };
+    for (const Case& c : cases) {
+        std::vector<const char*> argv = {"symdeck"};
+        for (const std::string& a : c.arguments) argv.push_back(a.c_str());
+        std::string console;
+        EXPECT_EQ(runConversion(static_cast<int>(argv.size()), argv.data(), console), c.status) << c.arguments[0];
+        EXPECT_EQ(console, c.console) << c.arguments[0];
+    }
+    ::CloseHandle(viewer);
+    EXPECT_EQ(readFile(L"Donn\u00e9es\\App.txt"), report);
+    EXPECT_EQ(readFile(deep + L"\\x.txt"), report);
+    EXPECT_EQ(readFile(L"Donn\u00e9es\\App.nms.txt"), report);  // "APP.nms.TXT" names the same file
+    EXPECT_EQ(readFile(L"Donn\u00e9es\\viewed.txt"), "old");
+    EXPECT_EQ(listing().size(), 6u);  // no temporary left
 }
 
 // Standard output redirected to a pipe (as `symdeck ... | more` would have it), or closed.
