@@ -140,20 +140,28 @@ struct Interruption {
     std::wstring temporary;
 };
 
+// STATUS_CONTROL_C_EXIT, which cmd shows as -1073741510.
+constexpr UINT kInterruptedStatus = 0xC000013A;
+
 Interruption& interruption() {
     static Interruption state;
     return state;
 }
 
-BOOL WINAPI onConsoleEvent(DWORD) {
+BOOL WINAPI onConsoleEvent(DWORD event) {
+    // A logoff or a shutdown may be another session's: the system's own handling decides.
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
     Interruption& state = interruption();
     ::AcquireSRWLockExclusive(&state.lock);
     // The temporary is open with FILE_SHARE_DELETE: it goes when the process's handles
     // close, which ending the process does.
     if (state.pending) ::DeleteFileW(state.temporary.c_str());
     state.pending = false;
-    // The system's own handling follows: the process ends with STATUS_CONTROL_C_EXIT.
-    return FALSE;
+    // The status of an interrupted console program, whatever the other handlers would
+    // do (Wine's default handling, for one, ends the process with status 0). Ending at once
+    // also keeps the other threads from doing anything more.
+    ::TerminateProcess(::GetCurrentProcess(), kInterruptedStatus);
+    return TRUE;
 }
 
 // Called with the lock held.
