@@ -287,6 +287,70 @@ TEST_F(PlatformWindowsTest, TheRunTakesWideAndLongNamesAndGivesTheSameMessages) 
     EXPECT_EQ(listing().size(), 6u);  // no temporary left
 }
 
+// What symdeck.exe wrote to standard output, and its exit status.
+struct Ended {
+    DWORD status = 0;
+    std::string out;
+};
+
+// Runs symdeck.exe (beside the tests' directory) with a UTF-16 command line, standard
+// output to a pipe.
+Ended runProgram(const std::vector<std::wstring>& arguments) {
+    std::wstring self(32768, L'\0');
+    self.resize(::GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
+    const std::wstring program = self.substr(0, self.rfind(L'\\')) + L"\\..\\symdeck.exe";
+    std::wstring line = L"\"" + program + L"\"";
+    for (const std::wstring& a : arguments) line += L" \"" + a + L"\"";
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE read = nullptr;
+    HANDLE write = nullptr;
+    Ended e;
+    if (!::CreatePipe(&read, &write, &inherit, 0)) return e;
+    ::SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = write;
+    startup.hStdError = write;
+    PROCESS_INFORMATION child{};
+    const bool started = ::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                          &startup, &child);
+    ::CloseHandle(write);
+    if (!started) {
+        ::CloseHandle(read);
+        e.status = 0xDEAD;
+        return e;
+    }
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(read, buffer, sizeof buffer, &got, nullptr) && got > 0) e.out.append(buffer, got);
+    ::WaitForSingleObject(child.hProcess, INFINITE);
+    ::GetExitCodeProcess(child.hProcess, &e.status);
+    ::CloseHandle(child.hProcess);
+    ::CloseHandle(child.hThread);
+    ::CloseHandle(read);
+    return e;
+}
+
+// symdeck.exe itself: the UTF-16 command line reaches the run as UTF-8, and a name comes
+// back in a message as it was typed.
+TEST_F(PlatformWindowsTest, TheProgramTakesItsCommandLineInUtf16) {
+    const auto bytes = nmsbuild::sampleDatabase();
+    makeDirectories(L"Donn\u00e9es");
+    writeFile(L"Donn\u00e9es\\\u00c7a \u03b1.NMS", std::string(bytes.begin(), bytes.end()));
+    const std::wstring folder = dir_.substr(4) + L"\\Donn\u00e9es\\";
+    const Ended converted = runProgram({folder + L"\u00c7a \u03b1.NMS", L"+NM32"});
+    EXPECT_EQ(converted.status, 0u);
+    EXPECT_EQ(converted.out, "");
+    EXPECT_EQ(readFile(L"Donn\u00e9es\\\u00c7a \u03b1.txt"),
+              renderToString(NmsImage{bytes.data(), bytes.size()},
+                             SectionSelection{true, true, true, true, true, true, true, true}));
+    const Ended missing = runProgram({folder + L"\u00c9t\u00e9.nms"});
+    EXPECT_EQ(missing.status, 1u);
+    EXPECT_EQ(missing.out, "\n  NMS symbol database to text converter.\n\n  Can't open nms file (" +
+                               utf8(folder) + "\xc3\x89t\xc3\xa9.nms).\n");
+}
+
 // Standard output redirected to a pipe (as `symdeck ... | more` would have it), or closed.
 class StandardOutputTest : public ::testing::Test {
 protected:
