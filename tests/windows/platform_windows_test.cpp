@@ -119,35 +119,6 @@ protected:
     std::wstring dir_;
 };
 
-TEST_F(PlatformWindowsTest, WideAndLongNamesAreReadAndReplaced) {
-    const std::wstring deep = std::wstring(120, L'd') + L"\\" + std::wstring(120, L'e');
-    struct Case {
-        std::wstring directory;
-        std::wstring database;
-        std::wstring report;
-    } cases[] = {
-        {L"Donn\u00e9es", L"App.NMS", L"App.txt"},
-        {L"\u30c7\u30fc\u30bf", L"\u03b1\u03b2.nms", L"\u03b1\u03b2 \U0001F600.txt"},
-        {deep, std::wstring(60, L'n') + L".nms", std::wstring(60, L'r') + L".txt"},  // past 260
-    };
-    const auto bytes = nmsbuild::sampleDatabase();
-    const std::string database(bytes.begin(), bytes.end());
-    for (const Case& c : cases) {
-        makeDirectories(c.directory);
-        const std::wstring db = c.directory + L"\\" + c.database;
-        const std::wstring report = c.directory + L"\\" + c.report;
-        writeFile(db, database);
-        writeFile(report, "old");
-        InputFile input;
-        ASSERT_EQ(readWholeFile(name8(db), input), ReadStatus::Ok) << name8(db);
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(input.bytes.data()), input.size), database);
-        EXPECT_EQ(saveReport(name8(report), input.id, "new\nreport\n"), "committed") << name8(report);
-        EXPECT_EQ(readFile(report), "new\nreport\n");
-    }
-    EXPECT_GT(path(cases[2].directory + L"\\" + cases[2].report).size(), 260u);
-    EXPECT_EQ(listing().size(), 6u);  // databases and reports only: no temporary left
-}
-
 TEST_F(PlatformWindowsTest, RelativeAndSlashedNamesMeanWhatTheyMeanToTheSystem) {
     writeFile(L"x.nms", "db");
     wchar_t old[MAX_PATH + 1];
