@@ -137,6 +137,7 @@ struct Interruption {
     SRWLOCK lock = SRWLOCK_INIT;
     bool hooked = false;
     bool pending = false;
+    HANDLE file = INVALID_HANDLE_VALUE;  // the temporary's handle while it is pending
     std::wstring temporary;
 };
 
@@ -153,9 +154,13 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
     Interruption& state = interruption();
     ::AcquireSRWLockExclusive(&state.lock);
-    // The temporary is open with FILE_SHARE_DELETE: it goes when the process's handles
-    // close, which ending the process does.
-    if (state.pending) ::DeleteFileW(state.temporary.c_str());
+    // Closed first, so that the name goes at once rather than when the system gets round to
+    // closing the ended process's handles. A write the other thread still has under way
+    // then fails, and nothing comes after it.
+    if (state.pending) {
+        ::CloseHandle(state.file);
+        ::DeleteFileW(state.temporary.c_str());
+    }
     state.pending = false;
     // The status of an interrupted console program, whatever the other handlers would
     // do (Wine's default handling, for one, ends the process with status 0). Ending at once
@@ -290,16 +295,16 @@ CreateStatus createReport(const std::string& reportName, const FileId& input, Pe
     hookConsoleEvents(state);
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::wstring temporary = stem + std::to_wstring(attempt) + L".tmp";
-        // DELETE access and FILE_SHARE_DELETE let the console handler remove it while the
-        // writing thread still holds it open.
-        const HANDLE file = ::CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE,
-                                          FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr);
+        // Shared for deletion, so that the console handler's delete holds even while a
+        // write of the other thread keeps the file in use.
+        const HANDLE file = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             report.file = fromHandle(file);
             report.tempName = toUtf8(temporary);
             report.finalName = toUtf8(target);
             state.temporary = std::move(temporary);
+            state.file = file;
             state.pending = true;
             ::ReleaseSRWLockExclusive(&state.lock);
             return CreateStatus::Ok;
