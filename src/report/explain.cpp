@@ -53,7 +53,7 @@ std::string valueText(const Field& f) {
 size_t ExplainPrinter::record(const Field& f, size_t i, uint64_t end, bool inText) {
     const std::string value = valueText(f);
     for (; i < sorted_.size() && sorted_[i] < end; ++i)
-        hits_[i].push_back(ExplainHit{stack_, f, inElement_, list_, element_, inText, value});
+        hits_[i].push_back(ExplainHit{stack_, f, inElement_, list_, element_, inText, readIndex_, value});
     return i;
 }
 
@@ -213,8 +213,14 @@ void textHit(AnswerWriter& w, uint64_t offset, const ExplainHit& hit) {
         w.text("\n");
         return;
     }
-    w.text("field ");
+    // A field the walk reads to find its way says so: the report has no line of it.
+    w.text(hit.readIndex == kShown ? "field " : "read, not shown: ");
     w.text(f.name);
+    if (hit.readIndex != kShown && hit.readIndex != kNoIndex) {
+        w.text(" [");
+        w.writeDecimal(hit.readIndex);
+        w.text("]");
+    }
     w.text(", ");
     w.text(f.type);
     w.text(" at ");
@@ -256,6 +262,13 @@ void jsonHit(AnswerWriter& w, uint64_t offset, const ExplainHit& hit) {
     w.num(f.width);
     w.text(",\"value\":");
     w.string(hit.value);
+    if (hit.readIndex != kShown) {
+        w.text(",\"shown\":false");
+        if (hit.readIndex != kNoIndex) {
+            w.text(",\"index\":");
+            w.num(hit.readIndex);
+        }
+    }
     w.text("}");
     if (hit.inText) {
         w.text(",\"text\":{\"offset\":");
@@ -276,7 +289,7 @@ void jsonHit(AnswerWriter& w, uint64_t offset, const ExplainHit& hit) {
 
 void neighbour(AnswerWriter& w, const Neighbour& n, bool json, bool before) {
     if (json) {
-        w.text(before ? ",\"after\":" : ",\"before\":");
+        w.text(before ? ",\"previous\":" : ",\"next\":");
         if (!n.found) {
             w.text("null");
             return;
@@ -286,7 +299,7 @@ void neighbour(AnswerWriter& w, const Neighbour& n, bool json, bool before) {
         else jsonBlock(w, n.block);
         w.text(",\"field\":");
         w.string(n.field);
-        w.text(",\"text\":");
+        w.text(",\"inText\":");
         w.text(n.inText ? "true" : "false");
         w.text(",\"start\":");
         w.num(n.start);

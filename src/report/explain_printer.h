@@ -20,6 +20,9 @@
 
 namespace symdeck {
 
+// The readIndex of a field that the report shows.
+inline constexpr uint32_t kShown = kNoIndex - 1;
+
 // One place that holds an asked byte.
 struct ExplainHit {
     std::vector<Title> chain;  // the open blocks, outermost first
@@ -28,6 +31,9 @@ struct ExplainHit {
     List list{};
     uint32_t element = 0;
     bool inText = false;  // the byte is in the text the field names, not in the field
+    // A field the walk reads but no form shows: kShown for a shown one, else its index in
+    // the array the field's name names (kNoIndex: no array).
+    uint32_t readIndex = kShown;
     std::string value;    // the field's value as the text report shows it
 };
 
@@ -91,6 +97,11 @@ public:
         inElement_ = false;
     }
     void heading(Heading heading) { text_.heading(heading); }
+    SYMDECK_INLINE void reads(const Field& f, uint32_t index) {
+        readIndex_ = index;
+        look(f, f.offset, f.width, false);
+        readIndex_ = kShown;
+    }
     void unknownSection(int32_t kind) { text_.unknownSection(kind); }
     void end(const Stop& stop) {
         text_.end(stop);
@@ -170,6 +181,7 @@ private:
     List list_{};
     bool inElement_ = false;
     uint32_t element_ = 0;
+    uint32_t readIndex_ = kShown;
     size_t hint_ = 0;
     size_t textHint_ = 0;
     std::vector<std::vector<ExplainHit>> hits_;

@@ -19,6 +19,7 @@ bool renderTypeTables(Walk<P>& walk, uint64_t sectionOffset) {
     f.unnamed(tytb::kN1, 2, false, true);
 
     const uint32_t count = header->u32(tytb::kNTypeTables);
+    print.reads(Fields<P>::ulong(*header, tytb::kNTypeTables, "nTypeTables", Shape::Dec, false), kNoIndex);
     const bool complete = cursor.each(
         header->u32(tytb::kOffTypeTables), tytb::kEntrySize, count,
         [&](const Record& entry, uint32_t i) {
