@@ -9,6 +9,7 @@
 
 #include "app/driver.h"
 #include "nmsbuild/sample.h"
+#include "nmsbuild/types_build.h"
 #include "report/explain_printer.h"
 
 namespace symdeck::test {
@@ -130,6 +131,23 @@ TEST(Explain, TheJsonFormHoldsTheSameFacts) {
     EXPECT_EQ(doc[2]["pastEnd"]["fileSize"], sample.size());
     EXPECT_EQ(doc[3]["hits"][0]["field"]["shown"], false);
     EXPECT_EQ(doc[3]["hits"][0]["field"]["index"], 1);
+}
+
+TEST(Explain, AByteThatVeryManyFieldsNameIsListedUpToALimit) {
+    // 150 type-table entries name the one name; its string-table element holds it as well.
+    nmsbuild::Database db;
+    db.entries.push_back({nmsbuild::kSttb, nmsbuild::stringTable({.names = {"shared"}})});
+    db.entries.push_back({nmsbuild::kTytb, nmsbuild::typeTables({.entries = std::vector<nmsbuild::TypeTableEntry>(150)})});
+    const auto built = nmsbuild::build(db);
+    const uint64_t name = built.sectionOffsets[0] + 20 + 4;  // behind the header and one offset
+    const std::string text = explain(built.bytes, {name});
+    size_t answers = 0;
+    for (size_t at = 0; (at = text.find("text of ", at)) != std::string::npos; ++at) ++answers;
+    EXPECT_EQ(answers, ExplainPrinter::kMaxHits);
+    EXPECT_NE(text.find(": and 51 more places, not listed\n"), std::string::npos) << text.substr(0, 400);
+    const auto doc = nlohmann::json::parse(explain(built.bytes, {name}, {}, true));
+    EXPECT_EQ(doc[0]["hits"].size(), ExplainPrinter::kMaxHits);
+    EXPECT_EQ(doc[0]["moreHits"], 51);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@ ExplainPrinter::ExplainPrinter(std::span<const uint64_t> sorted, uint64_t imageS
       imageSize_(imageSize),
       text_(counting),
       hits_(sorted.size()),
+      moreHits_(sorted.size()),
       before_(sorted.size()),
       after_(sorted.size()) {
     stack_.reserve(16);
@@ -52,8 +53,10 @@ std::string valueText(const Field& f) {
 
 size_t ExplainPrinter::record(const Field& f, size_t i, uint64_t end, bool inText) {
     const std::string value = valueText(f);
-    for (; i < sorted_.size() && sorted_[i] < end; ++i)
-        hits_[i].push_back(ExplainHit{stack_, f, inElement_, list_, element_, inText, readIndex_, value});
+    for (; i < sorted_.size() && sorted_[i] < end; ++i) {
+        if (hits_[i].size() == kMaxHits) ++moreHits_[i];
+        else hits_[i].push_back(ExplainHit{stack_, f, inElement_, list_, element_, inText, readIndex_, value});
+    }
     return i;
 }
 
@@ -356,6 +359,10 @@ Explanation explainOffsets(const ExplainPrinter& printer, std::span<const uint64
                 jsonHit(w, offset, hits[h]);
             }
             w.text("]");
+            if (const uint64_t more = printer.moreHits(i); more != 0) {
+                w.text(",\"moreHits\":");
+                w.num(more);
+            }
             if (hits.empty()) {
                 if (offset >= imageSize) {
                     w.text(",\"pastEnd\":{\"fileSize\":");
@@ -385,6 +392,12 @@ Explanation explainOffsets(const ExplainPrinter& printer, std::span<const uint64
             continue;
         }
         for (const ExplainHit& hit : hits) textHit(w, offset, hit);
+        if (const uint64_t more = printer.moreHits(i); more != 0) {
+            w.hex(offset);
+            w.text(": and ");
+            w.writeDecimal(more);
+            w.text(" more places, not listed\n");
+        }
         if (!hits.empty()) continue;
         w.hex(offset);
         if (offset >= imageSize) {

@@ -111,6 +111,10 @@ public:
 
     // After the walk.
     const std::vector<ExplainHit>& hits(size_t i) const { return hits_[i]; }
+    // Places beyond the first kMaxHits that hold sorted offset i: a damaged database can
+    // point a million fields at one name, and each answer holds a copy of its chain.
+    static constexpr size_t kMaxHits = 100;
+    uint64_t moreHits(size_t i) const { return moreHits_[i]; }
     // The nearest fields before and after sorted offset i (meaningful when it has no hit).
     Neighbour before(size_t i) const;
     Neighbour after(size_t i) const;
@@ -185,6 +189,7 @@ private:
     size_t hint_ = 0;
     size_t textHint_ = 0;
     std::vector<std::vector<ExplainHit>> hits_;
+    std::vector<uint64_t> moreHits_;
     // Slot i of before_: of the fields that end after sorted_[i - 1] and by sorted_[i], the
     // one that ends last; the nearest field before sorted_[i] is the best of slots 0 to i.
     // Slot i of after_: of the fields that begin after sorted_[i] and by sorted_[i + 1], the
