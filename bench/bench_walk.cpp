@@ -1,14 +1,18 @@
 // The in-memory walk: report bytes per second for a whole generated database and for each
-// section kind alone. The report goes through the real writer into a sink that only counts,
-// so what is measured is the rendering, not a disk.
+// section kind alone, in the text form and in the JSON form. The report goes through the
+// real writer into a sink that only counts, so what is measured is the rendering, not a
+// disk.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "app/driver.h"
+#include "app/sections.h"
 #include "nmsbuild/large.h"
+#include "report/printers.h"
 
 namespace {
 
@@ -27,13 +31,17 @@ const std::vector<uint8_t>& database(int mebibytes) {
 
 bool discard(void*, const char*, size_t) { return true; }
 
-void renderWith(benchmark::State& state, const SectionSelection& selection, int mebibytes) {
+enum class Form { Text, Json };
+
+void renderWith(benchmark::State& state, const SectionSelection& selection, int mebibytes,
+                Form form) {
     const auto& bytes = database(mebibytes);
     const NmsImage image{bytes.data(), bytes.size()};
     uint64_t reportBytes = 0;
     for (auto _ : state) {
         ReportWriter out(ReportSink{&discard, nullptr});
-        symdeck::renderImage(image, selection, out);
+        if (form == Form::Text) symdeck::renderImage(image, selection, out);
+        else symdeck::renderImageJson(image, selection, "large.nms", out);
         out.flush();
         reportBytes += out.length();
         benchmark::DoNotOptimize(reportBytes);
@@ -47,28 +55,39 @@ void renderWith(benchmark::State& state, const SectionSelection& selection, int 
 
 // The whole file, at 1, 4, 16 and 64 MiB: the time per MiB shows whether the cost is linear.
 void BM_WholeFile(benchmark::State& state) {
-    renderWith(state, SectionSelection{}, static_cast<int>(state.range(0)));
+    renderWith(state, SectionSelection{}, static_cast<int>(state.range(0)), Form::Text);
+}
+void BM_WholeFileJson(benchmark::State& state) {
+    renderWith(state, SectionSelection{}, static_cast<int>(state.range(0)), Form::Json);
 }
 BENCHMARK(BM_WholeFile)->Arg(1)->Arg(4)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WholeFileJson)->Arg(1)->Arg(4)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
 
-// Only one kind of section (the header and directory are always there and are tiny).
-SectionSelection only(bool SectionSelection::*kind) {
-    SectionSelection s{true, true, true, true, true, true, true, true};
-    s.*kind = false;
-    return s;
+// Each kind of section alone, at 16 MiB (the header and directory are always there and are
+// tiny), in both forms: BM_Sttb, BM_SttbJson, ...
+void registerSectionKinds() {
+    using Kind = symdeck::SectionKind<symdeck::TextPrinter>;
+    for (const Kind& kind : symdeck::kSectionKinds<symdeck::TextPrinter>) {
+        SectionSelection only;
+        for (const Kind& other : symdeck::kSectionKinds<symdeck::TextPrinter>)
+            only.*other.skip = &other != &kind;
+        std::string word(kind.name);
+        for (size_t i = 1; i < word.size(); ++i) word[i] = static_cast<char>(word[i] - 'A' + 'a');
+        for (const Form form : {Form::Text, Form::Json})
+            benchmark::RegisterBenchmark(
+                ("BM_" + word + (form == Form::Json ? "Json" : "")).c_str(),
+                [only, form](benchmark::State& state) { renderWith(state, only, 16, form); })
+                ->Unit(benchmark::kMillisecond);
+    }
 }
-
-void BM_Sttb(benchmark::State& state) { renderWith(state, only(&SectionSelection::skipSttb), 16); }
-void BM_Nmtp(benchmark::State& state) { renderWith(state, only(&SectionSelection::skipNmtp), 16); }
-void BM_Tytb(benchmark::State& state) { renderWith(state, only(&SectionSelection::skipTytb), 16); }
-void BM_Hsht(benchmark::State& state) { renderWith(state, only(&SectionSelection::skipHsht), 16); }
-void BM_Symd(benchmark::State& state) { renderWith(state, only(&SectionSelection::skipSymd), 16); }
-BENCHMARK(BM_Sttb)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Nmtp)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Tytb)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Hsht)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Symd)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    registerSectionKinds();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -117,10 +117,11 @@ TEST(CommandLine, HelpText) {
     EXPECT_EQ(text.substr(text.size() - end.size()), end);
     size_t lines = 0;
     for (char c : text) lines += c == '\n';
-    EXPECT_EQ(lines, 37u);
+    EXPECT_EQ(lines, 39u);
     EXPECT_NE(text.find("           --json - "), std::string::npos);
     EXPECT_NE(text.find("          -o path - "), std::string::npos);
     EXPECT_NE(text.find("          --check - "), std::string::npos);
+    EXPECT_NE(text.find(" --explain=offset - "), std::string::npos);
 }
 
 TEST(CommandLine, FormOutputAndCheckSwitches) {

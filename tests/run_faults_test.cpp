@@ -7,9 +7,11 @@
 #include <cstring>
 #include <utility>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -223,6 +225,37 @@ TEST_F(RunFaultsTest, AReportToStandardOutputIsStreamedAndLeavesNoFile) {
         EXPECT_EQ(e.err, c.expected.err);
         EXPECT_EQ(listing(), (std::vector<std::string>{"cut.nms", "x.nms"}));
     }
+}
+
+TEST_F(RunFaultsTest, AFifoOrADeviceAsTheReportIsWrittenIntoNotReplaced) {
+    const auto bytes = nmsbuild::sampleDatabase();
+    writeFile("x.nms", bytes);
+    ASSERT_EQ(::mkfifo(path("pipe.txt").c_str(), 0600), 0);
+    // The reading end is open first, so the program's open does not wait; the test waits
+    // (bounded) for the first bytes, then reads to the end.
+    const int reader = ::open(path("pipe.txt").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    Program program({path("x.nms"), "-o", path("pipe.txt")});
+    pollfd ready{reader, POLLIN, 0};
+    ASSERT_EQ(::poll(&ready, 1, 60000), 1) << "nothing came through the FIFO";
+    ::fcntl(reader, F_SETFL, 0);
+    const std::string text = drain(reader);
+    const Ended e = program.wait();
+    EXPECT_EQ(e.status, 0);
+    EXPECT_EQ(e.out, "");
+    EXPECT_TRUE(text == report(bytes)) << "the FIFO did not carry the report";
+    struct stat info {};
+    ASSERT_EQ(::stat(path("pipe.txt").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    // A null device of its own (only root may make one): the report goes into it, and it
+    // stays a device.
+    if (::mknod(path("null.txt").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+        EXPECT_EQ(run({"x.nms", "null.txt"}), 0);
+        EXPECT_EQ(console_, "");
+        ASSERT_EQ(::stat(path("null.txt").c_str(), &info), 0);
+        EXPECT_TRUE(S_ISCHR(info.st_mode));
+    }
+    EXPECT_EQ(listing().size(), ::geteuid() == 0 ? 3u : 2u);
 }
 
 TEST_F(RunFaultsTest, NoLinkToTheDatabaseIsReplacedByItsReport) {

@@ -22,10 +22,6 @@ std::string afterDirectory(const std::string& text) {
     return text.substr(at);
 }
 
-std::string sectionsOf(const nmsbuild::Database& db, const SectionSelection& selection) {
-    return afterDirectory(report(nmsbuild::build(db).bytes, selection));
-}
-
 std::string lastLine(const std::string& text) {
     std::string body = text;
     if (!body.empty() && body.back() == '\n') body.pop_back();

@@ -24,9 +24,6 @@ std::string report(const std::vector<uint8_t>& bytes, const SectionSelection& se
 // has no complete directory block.
 std::string afterDirectory(const std::string& report);
 
-// Builds `db` and returns the text of its sections (what follows the directory block).
-std::string sectionsOf(const nmsbuild::Database& db, const SectionSelection& selection = {});
-
 // The last line of `text` (without its line feed).
 std::string lastLine(const std::string& text);
 

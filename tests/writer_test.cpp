@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "report/reader.h"
 #include "report/writer.h"
 
 namespace symdeck {
@@ -84,3 +85,29 @@ TEST(ReportWriter, RefusedBlockIsReportedAndLaterTextDropped) {
 
 }  // namespace
 }  // namespace symdeck
+
+// The program's own invariants, checked where assertions are on (debug builds and the
+// sanitizer and fuzzing builds): a field read past its structure, and a field line whose
+// columns would leave stale bytes of the block behind.
+#ifndef NDEBUG
+namespace symdeck {
+namespace {
+
+TEST(InvariantsDeathTest, AFieldReadPastItsStructureStops) {
+    const unsigned char bytes[8] = {};
+    const Record record{bytes, 0, 4};
+    EXPECT_EQ(record.u32(0), 0u);
+    EXPECT_DEATH(record.u32(2), "");
+    EXPECT_DEATH(record.u16(3), "");
+}
+
+TEST(InvariantsDeathTest, AFieldLineBeyondItsColumnsStops) {
+    std::string text;
+    ReportWriter out(stringSink(text));
+    EXPECT_DEATH(out.field(2, "ULONG", "aNameOfSeventeen_"), "");
+    EXPECT_DEATH(out.field(20, "ULONG", "n"), "");
+}
+
+}  // namespace
+}  // namespace symdeck
+#endif

@@ -219,6 +219,8 @@ void printHelp(std::string& console) {
         "    --output=path   \"-o -\" writes it to standard output.\n"
         "          --check - Exit with status 2 when the database is damaged\n"
         "                    (the walk stopped at an error line), 0 otherwise.\n"
+        " --explain=offset - Print which structure and field hold the byte at\n"
+        "                    offset (0x... or decimal; give several), no report.\n"
         "                    Note: You can combine + flags also.\n"
         "                    Note: Flags can be set in any order and case.\n\n";
 }

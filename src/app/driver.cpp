@@ -1,31 +1,14 @@
 #include "app/driver.h"
 
-#include "report/containers.h"
-#include "types/types.h"
-#include "symbols/symbols.h"
+#include <algorithm>
+#include <vector>
+
+#include "app/sections.h"
+#include "report/printers.h"
 
 namespace symdeck {
 
 namespace {
-
-using SectionRenderer = bool (*)(DumpContext&, uint64_t);
-
-struct SectionKind {
-    SectionRenderer render;  // nothing: the kind is passed over
-    bool SectionSelection::*skip;
-};
-
-// Directory entry kinds 1 to 8, by entryIndex - 1.
-constexpr SectionKind kKinds[8] = {
-    {&renderGtyp, &SectionSelection::skipGtyp},
-    {&renderStringTable, &SectionSelection::skipSttb},
-    {&renderTypeRecords, &SectionSelection::skipNmtp},
-    {&renderTypeTables, &SectionSelection::skipTytb},
-    {&renderHashTables, &SectionSelection::skipHsht},
-    {&renderSymbolData, &SectionSelection::skipSymd},
-    {&renderSrcp, &SectionSelection::skipSrcp},
-    {&renderFpod, &SectionSelection::skipFpod},
-};
 
 struct Entry {
     uint32_t entryIndex;
@@ -34,62 +17,100 @@ struct Entry {
 
 // Entry i of the directory at `directory`. The directory's render has already proven that
 // every entry lies inside the image, so these reads cannot fail.
-Entry entryAt(const DumpContext& ctx, uint64_t directory, uint32_t i) {
-    auto entry = recordAt(ctx.image, directory + kNmdrHeaderSize + kNmdeEntrySize * i,
-                          kNmdeEntrySize);
+Entry entryAt(const NmsImage& image, uint64_t directory, uint32_t i) {
+    auto entry = recordAt(image, directory + nmdr::kSize + nmde::kSize * i, nmde::kSize);
     if (!entry) return {0, 0};
-    return {entry->u32(4), entry->u32(8)};
+    return {entry->u32(nmde::kEntryIndex), entry->u32(nmde::kOffEntry)};
 }
 
-void writeBanner(ReportWriter& out) {
-    writeSeparator(out);
-    out.text("--  NMS symbol database to text converter 1.0 (by Zobrik) ---------------------\n");
-    writeSeparator(out);
-}
-
-}  // namespace
-
-bool renderReport(DumpContext& ctx, const SectionSelection& selection) {
-    writeBanner(ctx.out);
-    if (!renderNm32Header(ctx)) return false;
+template <class P>
+bool walkSections(Walk<P>& walk, const SectionSelection& selection) {
+    if (!renderNm32Header(walk)) return false;
     // The header's fixed part has been checked, so offNMDR can be read.
-    const uint64_t directory = recordAt(ctx.image, 0, kNm32HeaderSize)->u32(12);
-    if (!renderDirectory(ctx, directory)) return false;
-    const uint32_t nNMDE = recordAt(ctx.image, directory, kNmdrHeaderSize)->u32(4);
+    const uint64_t directory = recordAt(walk.image, 0, nm32::kSize)->u32(nm32::kOffNmdr);
+    if (!renderDirectory(walk, directory)) return false;
+    const uint32_t nNMDE = recordAt(walk.image, directory, nmdr::kSize)->u32(nmdr::kNNmde);
 
     // The first STTB entry serves the names of every section, whatever the selection.
     for (uint32_t i = 0; i < nNMDE; ++i) {
-        const Entry entry = entryAt(ctx, directory, i);
-        if (entry.entryIndex != 2) continue;
-        if (!installStringTable(ctx, entry.offEntry)) return false;
+        const Entry entry = entryAt(walk.image, directory, i);
+        if (entry.entryIndex != kStringTableKind) continue;
+        if (!installStringTable(walk, entry.offEntry)) return false;
         break;
     }
 
     for (uint32_t i = 0; i < nNMDE; ++i) {
-        const Entry entry = entryAt(ctx, directory, i);
-        if (entry.entryIndex < 1 || entry.entryIndex > 8) {
-            ctx.out.text("UNKNOWN SubSection (value ");
-            ctx.out.dec(entry.entryIndex);
-            ctx.out.ch(')');
+        const Entry entry = entryAt(walk.image, directory, i);
+        const SectionKind<P>* kind = sectionKind<P>(entry.entryIndex);
+        if (kind == nullptr) {
+            walk.print.unknownSection(static_cast<int32_t>(entry.entryIndex));
             continue;
         }
-        const SectionKind& kind = kKinds[entry.entryIndex - 1];
-        if (selection.*kind.skip || kind.render == nullptr) continue;
-        if (!kind.render(ctx, entry.offEntry)) return false;
+        if (selection.*kind->skip) continue;
+        if (!kind->render(walk, entry.offEntry)) return false;
     }
     return true;
 }
 
-bool renderImage(const NmsImage& image, const SectionSelection& selection, ReportWriter& out) {
-    DumpContext ctx{image, out, reportLimit(image.size)};
-    return renderReport(ctx, selection);
+template <class P>
+WalkEnd renderWith(P& print, const NmsImage& image, const SectionSelection& selection) {
+    Walk<P> walk{image, print, reportLimit(image.size)};
+    print.begin();
+    walkSections(walk, selection);
+    print.end(walk.stop);
+    return walk.stop.end;
 }
+
+}  // namespace
+
+WalkEnd renderImage(const NmsImage& image, const SectionSelection& selection, ReportWriter& out) {
+    TextPrinter print(out);
+    return renderWith(print, image, selection);
+}
+
+WalkEnd renderImageJson(const NmsImage& image, const SectionSelection& selection,
+                        std::string_view databaseName, ReportWriter& out) {
+    JsonPrinter print(out, databaseName, image.size);
+    return renderWith(print, image, selection);
+}
+
+namespace {
+bool discard(void*, const char*, size_t) { return true; }
+}  // namespace
+
+Explanation explainImage(const NmsImage& image, const SectionSelection& selection,
+                         std::span<const uint64_t> offsets, bool json) {
+    std::vector<uint64_t> sorted(offsets.begin(), offsets.end());
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    // The text is only counted, for the size limit: the walk ends where the report would.
+    ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
+    ExplainPrinter print(sorted, image.size, counting);
+    renderWith(print, image, selection);
+    std::vector<SectionExtent> leftOut;
+    for (const SectionExtent& section : print.sections()) {
+        const SectionKind<ExplainPrinter>* kind = sectionKind<ExplainPrinter>(section.kind);
+        if (kind != nullptr && selection.*kind->skip) leftOut.push_back(section);
+    }
+    return explainOffsets(print, sorted, offsets, image.size, leftOut, json);
+}
+
+// Small blocks: callers of these render many small images (tests, fuzzing).
+constexpr size_t kStringBlock = 16 * 1024;
 
 std::string renderToString(const NmsImage& image, const SectionSelection& selection) {
     std::string text;
-    // Small blocks: callers of this function render many small images (tests, fuzzing).
-    ReportWriter out(stringSink(text), 16 * 1024);
+    ReportWriter out(stringSink(text), kStringBlock);
     renderImage(image, selection, out);
+    out.flush();
+    return text;
+}
+
+std::string renderJsonToString(const NmsImage& image, const SectionSelection& selection,
+                               std::string_view databaseName) {
+    std::string text;
+    ReportWriter out(stringSink(text), kStringBlock);
+    renderImageJson(image, selection, databaseName, out);
     out.flush();
     return text;
 }

@@ -1,23 +1,40 @@
-// The dump driver: the banner, the NM32 header, the NMDR directory, the string table's
-// install, and then every directory entry's section, in directory order.
+// The dump driver: the report's start, the NM32 header, the NMDR directory, the string
+// table's install, then every directory entry's section in directory order, and the end of
+// the walk with its reason. The same walk feeds either form of the report.
 #pragma once
 
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "app/command_line.h"
-#include "report/walk.h"
+#include "report/events.h"
+#include "report/reader.h"
+#include "report/writer.h"
 
 namespace symdeck {
 
-// Walks the whole database into ctx.out. Returns false when the walk ended early on an
-// error line (the report is still complete up to and including that line).
-bool renderReport(DumpContext& ctx, const SectionSelection& selection);
+// Renders the text report of `image` through `out`, with the size limit for the image's
+// size. Returns how the walk ended: anything but Complete means the report ends with an
+// error line (it is complete up to and including that line). Does not flush `out`.
+WalkEnd renderImage(const NmsImage& image, const SectionSelection& selection, ReportWriter& out);
 
-// Renders the report of `image` through `out`, with the size limit for the image's size.
-// Does not flush `out`.
-bool renderImage(const NmsImage& image, const SectionSelection& selection, ReportWriter& out);
+// The same walk as one JSON document; `databaseName` is the name the document gives the
+// database. The document is whole and valid however the walk ended.
+WalkEnd renderImageJson(const NmsImage& image, const SectionSelection& selection,
+                        std::string_view databaseName, ReportWriter& out);
 
-// The whole report of `image` as one string (tests, the fuzzer, tools).
+// Explains where each of `offsets` lies in the database (see report/explain_printer.h): one
+// walk, as the text report would make it, for all of them. Lines of text, or a JSON array
+// when `json` is set; `end` tells how the walk ended.
+struct Explanation;
+Explanation explainImage(const NmsImage& image, const SectionSelection& selection,
+                         std::span<const uint64_t> offsets, bool json);
+
+// The whole text report, or the whole JSON document, of `image` as one string (tests, the
+// fuzzer, tools).
 std::string renderToString(const NmsImage& image, const SectionSelection& selection = {});
+std::string renderJsonToString(const NmsImage& image, const SectionSelection& selection = {},
+                               std::string_view databaseName = "");
 
 }  // namespace symdeck

@@ -58,6 +58,9 @@ struct PendingReport {
     std::string finalName;    // the name it replaces: the report's name, links followed
                               // (relative to `directory` where there is one)
     bool toStandardOutput = false;
+    // Written straight into the final name, which is a device or a FIFO (-o /dev/null):
+    // no temporary, nothing renamed.
+    bool direct = false;
 };
 
 enum class CreateStatus { Ok, SameFileAsInput, Failed };

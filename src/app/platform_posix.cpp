@@ -11,6 +11,7 @@
 #include <climits>
 #include <csignal>
 #include <cstring>
+#include <utility>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -224,6 +225,16 @@ CreateStatus createReport(const std::string& reportName, const FileId& input, Pe
         ::close(directory);
         return CreateStatus::SameFileAsInput;
     }
+    // A device, a FIFO or a socket at that name is written into, as a plain create would
+    // do: renaming over it would put a regular file in place of /dev/null.
+    if (replaces && !S_ISREG(old.st_mode) && !S_ISDIR(old.st_mode)) {
+        const int file = ::openat(directory, finalName.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+        ::close(directory);
+        if (file < 0) return CreateStatus::Failed;
+        report.file = file;
+        report.direct = true;
+        return CreateStatus::Ok;
+    }
 
     // Created and recorded for the signal handler in one step, as far as signals can tell.
     const SignalsHeld held;
@@ -259,6 +270,7 @@ bool writeReport(PendingReport& report, const char* data, size_t size) {
 bool commitReport(PendingReport& report) {
     if (report.toStandardOutput) return true;
     if (report.file < 0) return false;
+    if (report.direct) return ::close(static_cast<int>(std::exchange(report.file, -1))) == 0;
     const SignalsHeld held;
     const int directory = static_cast<int>(report.directory);
     const bool closed = ::close(static_cast<int>(report.file)) == 0;
@@ -274,6 +286,7 @@ bool commitReport(PendingReport& report) {
 }
 
 void discardReport(PendingReport& report) {
+    if (report.direct && report.file >= 0) ::close(static_cast<int>(std::exchange(report.file, -1)));
     if (report.toStandardOutput || report.directory < 0) return;
     const SignalsHeld held;
     const int directory = static_cast<int>(report.directory);

@@ -10,6 +10,7 @@
 #include "app/command_line.h"
 #include "app/driver.h"
 #include "app/platform.h"
+#include "report/explain_printer.h"
 
 namespace symdeck {
 
@@ -143,6 +144,15 @@ int runConversion(int argc, const char* const* argv, std::string& console) {
         case platform::ReadStatus::ReadFailed: return fail(console, "  Failed to read nms file.\n");
     }
 
+    const NmsImage image{input.bytes.data(), input.size};
+    // Explaining offsets writes no report: the answers go to standard output.
+    if (!line.explainOffsets.empty()) {
+        const Explanation answers =
+            explainImage(image, line.selection, line.explainOffsets, line.form == ReportForm::Json);
+        console += answers.text;
+        return line.check && answers.end != WalkEnd::Complete ? 2 : 0;
+    }
+
     // Destroyed in reverse: the writer is done with the blocks, then the writing thread has
     // ended, before the temporary may be removed.
     PendingGuard pending;
@@ -164,13 +174,15 @@ int runConversion(int argc, const char* const* argv, std::string& console) {
     }
     file.start(pending.report);
 
-    const bool complete = renderImage(NmsImage{input.bytes.data(), input.size}, line.selection, *out);
+    const WalkEnd end = line.form == ReportForm::Json
+                            ? renderImageJson(image, line.selection, line.inputName, *out)
+                            : renderImage(image, line.selection, *out);
     const bool flushed = out->flush();
     const bool written = file.finish() && flushed;  // always wait for the block in flight
     if (!written || !platform::commitReport(pending.report))
         return fail(console, "  Failed to save text file.\n");
     // With --check a damaged database is told by the status as well as by the report.
-    return line.check && !complete ? 2 : 0;
+    return line.check && end != WalkEnd::Complete ? 2 : 0;
 }
 
 }  // namespace symdeck

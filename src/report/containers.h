@@ -2,50 +2,99 @@
 // directory, the STTB string table with the name lookup, and the three sections whose dump
 // is their fixed header alone (GTYP, SRCP, FPOD).
 //
-// Each render function checks its structure (size limit, bounds, signature), writes its
-// block and returns true, or writes one error line and returns false, which ends the walk.
+// Each render function checks its structure (size limit, bounds, signature), reports its
+// block and returns true, or records why the walk stops and returns false.
 #pragma once
 
 #include <cstdint>
-#include <string_view>
 
 #include "report/walk.h"
 
 namespace symdeck {
 
-// Fixed sizes of the structures, in bytes.
-inline constexpr uint64_t kNm32HeaderSize = 580;
-inline constexpr uint64_t kNmdrHeaderSize = 56;
-inline constexpr uint64_t kNmdeEntrySize = 36;
-inline constexpr uint64_t kSttbHeaderSize = 20;
-inline constexpr uint64_t kGtypHeaderSize = 32;
-inline constexpr uint64_t kSrcpHeaderSize = 20;
-inline constexpr uint64_t kFpodHeaderSize = 48;
+// Field offsets of each structure, in bytes from its first byte, and its fixed size.
+namespace nm32 {
+inline constexpr uint64_t kVerMajor = 4, kVerMinor = 8, kOffNmdr = 12, kCreationTime = 16,
+                          kCreationNumber = 20, kFileType = 24, kFileLength = 28, kN1 = 32,
+                          kFilePath = 64, kCopyright = 324, kSize = 580;
+inline constexpr uint64_t kFilePathSize = 0x104, kCopyrightSize = 0x100;
+static_assert(kN1 + 8 * 4 == kFilePath && kFilePath + kFilePathSize == kCopyright);
+static_assert(kCopyright + kCopyrightSize == kSize);
+}  // namespace nm32
 
-// The NM32 header at image offset 0; records verMinor as ctx.formatMinorVersion.
-bool renderNm32Header(DumpContext& ctx);
+namespace nmdr {
+inline constexpr uint64_t kNNmde = 4, kOffGtyp = 8, kOffSttb = 12, kOffSymd = 16, kOffSrcp = 20,
+                          kOffFpod = 24, kN1 = 28, kSize = 56;
+static_assert(kN1 + 7 * 4 == kSize);
+}  // namespace nmdr
+
+namespace nmde {
+inline constexpr uint64_t kEntryIndex = 4, kOffEntry = 8, kEntryLength = 12, kN1 = 16,
+                          kSize = 36;
+static_assert(kN1 + 5 * 4 == kSize);
+}  // namespace nmde
+
+// Every section header begins with its signature and its sectionLength.
+inline constexpr uint64_t kSectionLength = 4;
+
+// Checks the header of the section at `offset` (signature, then its `size`-byte fixed
+// part), opens its block, titled with the cursor's header name in `form`, and reports the
+// signature and sectionLength. Nothing when the walk stops there.
+template <class P>
+std::optional<Record> openSection(Cursor<P>& cursor, uint64_t offset, std::string_view signature,
+                                  uint64_t size, TitleForm form) {
+    auto header = cursor.signedAt(offset, signature, size);
+    if (!header) return header;
+    // The end is the 32-bit sum the text prints.
+    const uint32_t end = static_cast<uint32_t>(offset + header->u32(kSectionLength));
+    cursor.walk.print.open(Title{cursor.header, offset, 0, form, end});
+    Fields<P> f{cursor.walk, *header};
+    f.signature(signature);
+    f.bytes(kSectionLength, "sectionLength");
+    return header;
+}
+
+namespace sttb {
+inline constexpr uint64_t kNNames = 8, kN1 = 12, kSize = 20;
+static_assert(kN1 + 2 * 4 == kSize);
+}  // namespace sttb
+
+namespace gtyp {
+inline constexpr uint64_t kOffNmtp = 8, kOffSttb = 12, kOffTytb = 16, kOffHsht = 20, kN1 = 24,
+                          kSize = 32;
+static_assert(kN1 + 2 * 4 == kSize);
+}  // namespace gtyp
+
+namespace srcp {
+inline constexpr uint64_t kOffSourceFiles = 8, kN1 = 12, kSize = 20;
+static_assert(kN1 + 2 * 4 == kSize);
+}  // namespace srcp
+
+namespace fpod {
+inline constexpr uint64_t kN1 = 8, kSize = 48;
+static_assert(kN1 + 10 * 4 == kSize);
+}  // namespace fpod
+
+// The NM32 header at image offset 0; records verMinor as walk.formatMinorVersion.
+template <class P>
+bool renderNm32Header(Walk<P>& walk);
 
 // The NMDR directory at `offset` with all its NMDE entries.
-bool renderDirectory(DumpContext& ctx, uint64_t offset);
+template <class P>
+bool renderDirectory(Walk<P>& walk, uint64_t offset);
 
 // Makes the STTB section at `sectionOffset` the table that stringAt() reads. Checks the
-// section's signature and header first; false (with its error line) ends the walk.
-bool installStringTable(DumpContext& ctx, uint64_t sectionOffset);
+// section's signature and header first; false ends the walk.
+template <class P>
+bool installStringTable(Walk<P>& walk, uint64_t sectionOffset);
 
-// The name with index `iName` in the installed table. Never fails: an index at or beyond
-// the count yields "iName is out of range"; a name whose offset or first byte lies outside
-// the image yields "iName points past the end of the file"; a name without a NUL before the
-// image's end is cut there.
-std::string_view stringAt(const DumpContext& ctx, uint32_t iName);
-
-// A name reference in the form %d("%s"): the index, then the name from stringAt().
-void writeNameRef(DumpContext& ctx, uint32_t iName);
-// A whole iName field line: `type` column "ULONG", name "iName", value %d("%s").
-void nameLine(DumpContext& ctx, unsigned indent, uint32_t iName, bool blank = false);
-
-bool renderStringTable(DumpContext& ctx, uint64_t sectionOffset);
-bool renderGtyp(DumpContext& ctx, uint64_t sectionOffset);
-bool renderSrcp(DumpContext& ctx, uint64_t sectionOffset);
-bool renderFpod(DumpContext& ctx, uint64_t sectionOffset);
+template <class P>
+bool renderStringTable(Walk<P>& walk, uint64_t sectionOffset);
+template <class P>
+bool renderGtyp(Walk<P>& walk, uint64_t sectionOffset);
+template <class P>
+bool renderSrcp(Walk<P>& walk, uint64_t sectionOffset);
+template <class P>
+bool renderFpod(Walk<P>& walk, uint64_t sectionOffset);
 
 }  // namespace symdeck

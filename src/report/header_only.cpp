@@ -1,63 +1,56 @@
 // GTYP, SRCP and FPOD are reported by their fixed header alone; the bytes behind the header
 // are never read.
 #include "report/containers.h"
+#include "report/printers.h"
 
 namespace symdeck {
 
 namespace {
 
-constexpr std::string_view kUnnamed[] = {"N1", "N2", "N3", "N4", "N5",
-                                         "N6", "N7", "N8", "N9", "N10"};
-
-// Checks the header and writes its title, column header, signature line and sectionLength
-// line. Returns the header, or nothing after an error line.
-std::optional<Record> beginHeaderOnly(DumpContext& ctx, uint64_t offset, std::string_view name,
-                                      std::string_view header, uint64_t size) {
-    auto record = reachSigned(ctx, header, offset, name, size);
-    if (!record) return std::nullopt;
-    ReportWriter& out = ctx.out;
-    writeSectionTitle(out, header, offset, record->u32(4));
-    out.field(2, "ULONG", name);
-    out.text(name);
-    out.newline();
-    bytesLine(out, 2, "sectionLength", record->u32(4));
-    return record;
-}
-
-// Writes `count` unnamed fields N1, N2, ... from field offset `at`; the last one closes
-// the block, and the separator follows.
-void endHeaderOnly(DumpContext& ctx, const Record& record, uint64_t at, int count) {
-    for (int i = 0; i < count; ++i)
-        hexLine(ctx.out, 2, "ULONG", kUnnamed[i], record.u32(at + 4 * i), i == count - 1);
-    writeSeparator(ctx.out);
+// Checks the header of the section `name` and reports its title, signature and
+// sectionLength, then `report(fields)` for the fields up to `unnamedAt`, then `unnamed`
+// N fields from there, the last closing the block.
+template <class P, class Report>
+bool renderHeaderOnly(Walk<P>& walk, uint64_t offset, std::string_view name,
+                      std::string_view header, uint64_t size, uint64_t unnamedAt, int unnamed,
+                      Report&& report) {
+    Cursor<P> cursor{walk, header};
+    auto record = openSection(cursor, offset, name, size, TitleForm::Section);
+    if (!record) return false;
+    Fields<P> f{walk, *record};
+    report(f);
+    f.unnamed(unnamedAt, unnamed, false, true);
+    walk.print.close(Close::Separator);
+    return true;
 }
 
 }  // namespace
 
-bool renderGtyp(DumpContext& ctx, uint64_t sectionOffset) {
-    auto header = beginHeaderOnly(ctx, sectionOffset, "GTYP", "GTYP_HEADER", kGtypHeaderSize);
-    if (!header) return false;
-    hexLine(ctx.out, 2, "ULONG", "offNMTP", header->u32(8));
-    hexLine(ctx.out, 2, "ULONG", "offSTTB", header->u32(12));
-    hexLine(ctx.out, 2, "ULONG", "offTYTB", header->u32(16));
-    hexLine(ctx.out, 2, "ULONG", "offHSHT", header->u32(20));
-    endHeaderOnly(ctx, *header, 24, 2);
-    return true;
+template <class P>
+bool renderGtyp(Walk<P>& walk, uint64_t sectionOffset) {
+    return renderHeaderOnly(walk, sectionOffset, "GTYP", "GTYP_HEADER", gtyp::kSize, gtyp::kN1, 2,
+                            [](Fields<P>& f) {
+                                f.hex(gtyp::kOffNmtp, "offNMTP");
+                                f.hex(gtyp::kOffSttb, "offSTTB");
+                                f.hex(gtyp::kOffTytb, "offTYTB");
+                                f.hex(gtyp::kOffHsht, "offHSHT");
+                            });
 }
 
-bool renderSrcp(DumpContext& ctx, uint64_t sectionOffset) {
-    auto header = beginHeaderOnly(ctx, sectionOffset, "SRCP", "SRCP_HEADER", kSrcpHeaderSize);
-    if (!header) return false;
-    hexLine(ctx.out, 2, "ULONG", "offSourceFiles", header->u32(8));
-    endHeaderOnly(ctx, *header, 12, 2);
-    return true;
+template <class P>
+bool renderSrcp(Walk<P>& walk, uint64_t sectionOffset) {
+    return renderHeaderOnly(walk, sectionOffset, "SRCP", "SRCP_HEADER", srcp::kSize, srcp::kN1, 2,
+                            [](Fields<P>& f) { f.hex(srcp::kOffSourceFiles, "offSourceFiles"); });
 }
 
-bool renderFpod(DumpContext& ctx, uint64_t sectionOffset) {
-    auto header = beginHeaderOnly(ctx, sectionOffset, "FPOD", "FPOD_HEADER", kFpodHeaderSize);
-    if (!header) return false;
-    endHeaderOnly(ctx, *header, 8, 10);
-    return true;
+template <class P>
+bool renderFpod(Walk<P>& walk, uint64_t sectionOffset) {
+    return renderHeaderOnly(walk, sectionOffset, "FPOD", "FPOD_HEADER", fpod::kSize, fpod::kN1,
+                            10, [](Fields<P>&) {});
 }
+
+SYMDECK_INSTANTIATE(renderGtyp, uint64_t);
+SYMDECK_INSTANTIATE(renderSrcp, uint64_t);
+SYMDECK_INSTANTIATE(renderFpod, uint64_t);
 
 }  // namespace symdeck

@@ -1,71 +1,60 @@
 #include "report/containers.h"
+#include "report/printers.h"
 
 namespace symdeck {
 
 namespace {
 
-// The fileType codes that have names; 10 is printed bare.
-std::string_view fileTypeText(uint32_t fileType) {
-    switch (fileType) {
-        case 2: return "0x02(PE_EXE)";
-        case 4: return "0x04(PE_DLL)";
-        case 6: return "0x06(LE_VXD)";
-        case 7: return "0x07(NE)";
-        case 10: return "0x0A";
-        case 11: return "0x0B(MAP)";
-        case 13: return "0x0D(TDS)";
-        case 14: return "0x0E(LX)";
-        default: return {};
-    }
+// The fileType codes the report knows; 10 is known but has no name.
+constexpr EnumName kFileTypes[] = {{2, "PE_EXE"}, {4, "PE_DLL"}, {6, "LE_VXD"}, {7, "NE"},
+                                   {10, ""},      {11, "MAP"},   {13, "TDS"},   {14, "LX"}};
+
+// One of the two texts of the header: read up to its first NUL, so a filePath that fills
+// its 260 bytes runs on into copyrightString, and either may run on to the image's end.
+Field textField(const NmsImage& image, const Record& header, uint64_t at, uint64_t size,
+                std::string_view type, std::string_view name, bool blank) {
+    Field f{name, type, header.offset + at, static_cast<uint32_t>(size), 0, Shape::String, blank};
+    f.text = textAt(image, header.offset + at);
+    f.textOffset = header.offset + at;
+    return f;
 }
 
 }  // namespace
 
-bool renderNm32Header(DumpContext& ctx) {
-    auto header = reachSigned(ctx, "NM32_HEADER", 0, "NM32", kNm32HeaderSize);
+template <class P>
+bool renderNm32Header(Walk<P>& walk) {
+    auto header = Cursor<P>{walk, "NM32_HEADER"}.signedAt(0, "NM32", nm32::kSize);
     if (!header) return false;
-    ReportWriter& out = ctx.out;
-    ctx.formatMinorVersion = header->u32(8);
+    walk.formatMinorVersion = header->u32(nm32::kVerMinor);
 
-    out.text("NM32_HEADER (offset: 0x");
-    out.hex(header->offset);
-    out.text(" )\n");
-    writeColumnHeader(out, 2);
-    out.text("  ULONG        NM32             NM32\n");
-    hexLine(out, 2, "ULONG", "verMajor", header->u32(4));
-    hexLine(out, 2, "ULONG", "verMinor", header->u32(8));
-    hexLine(out, 2, "ULONG", "offNMDR", header->u32(12));
-    hexLine(out, 2, "ULONG", "creationTime", header->u32(16));
-    hexLine(out, 2, "ULONG", "creationNumber", header->u32(20));
+    walk.print.open(Title{"NM32_HEADER", header->offset, 0, TitleForm::Header});
+    Fields<P> f{walk, *header};
+    f.signature("NM32");
+    f.hex(nm32::kVerMajor, "verMajor");
+    f.hex(nm32::kVerMinor, "verMinor");
+    f.hex(nm32::kOffNmdr, "offNMDR");
+    f.hex(nm32::kCreationTime, "creationTime");
+    f.hex(nm32::kCreationNumber, "creationNumber");
 
-    const uint32_t fileType = header->u32(24);
-    out.field(2, "ULONG", "fileType");
-    if (auto text = fileTypeText(fileType); !text.empty()) {
-        out.text(text);
+    Field fileType = f.ulong(*header, nm32::kFileType, "fileType", Shape::FileType, false);
+    if (const EnumName* known = findName(kFileTypes, fileType.value)) {
+        fileType.text = known->name;
     } else {
-        out.hex0x(fileType);
-        out.text("(unknown)");
+        fileType.shape = Shape::ErrorHex;
+        fileType.tail = "(unknown)";
     }
-    out.newline();
+    f.emit(fileType);
+    f.emit(f.ulong(*header, nm32::kFileLength, "fileLength", Shape::DecBytes, false));
+    f.unnamed(nm32::kN1, 8, false, false);
 
-    out.field(2, "ULONG", "fileLength");
-    out.dec(header->u32(28));
-    out.text(" bytes\n");
-
-    static constexpr std::string_view kUnnamed[] = {"N1", "N2", "N3", "N4",
-                                                    "N5", "N6", "N7", "N8"};
-    for (int i = 0; i < 8; ++i) hexLine(out, 2, "ULONG", kUnnamed[i], header->u32(32 + 4 * i));
-
-    // Both texts are read up to their first NUL: a filePath that fills its 260 bytes runs on
-    // into copyrightString, and either may run on to the end of the image.
-    out.field(2, "CHAR[0x104]", "filePath");
-    out.text(textAt(ctx.image, header->offset + 64));
-    out.newline();
-    out.field(2, "CHAR[0x100]", "copyrightString");
-    out.text(textAt(ctx.image, header->offset + 324));
-    out.text("\n\n");
-    writeSeparator(out);
+    f.emit(textField(walk.image, *header, nm32::kFilePath, nm32::kFilePathSize, "CHAR[0x104]",
+                     "filePath", false));
+    f.emit(textField(walk.image, *header, nm32::kCopyright, nm32::kCopyrightSize, "CHAR[0x100]",
+                     "copyrightString", true));
+    walk.print.close(Close::Separator);
     return true;
 }
+
+SYMDECK_INSTANTIATE(renderNm32Header);
 
 }  // namespace symdeck

@@ -6,6 +6,7 @@
 // are assembled byte by byte, so packed records with unaligned fields read correctly.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -24,18 +25,21 @@ constexpr bool fits(const NmsImage& image, uint64_t offset, uint64_t width) {
 }
 
 // A structure whose bytes have been proven to lie inside the image: [offset, offset + width).
-// Field reads are relative to the structure's first byte; a read that would leave the
-// structure yields 0 (it cannot happen for fields inside the structure's fixed part).
+// Field reads are relative to the structure's first byte. A read that would leave the
+// structure is a fault of the program (its field offsets are wrong): debug and sanitizer
+// builds stop on it; a release build yields 0 and never reads outside the structure.
 struct Record {
     const unsigned char* bytes = nullptr;
     uint64_t offset = 0;
     uint64_t width = 0;
 
     uint16_t u16(uint64_t at) const {
+        assert(at <= width && width - at >= 2);
         if (at > width || width - at < 2) return 0;
         return static_cast<uint16_t>(bytes[at] | (bytes[at + 1] << 8));
     }
     uint32_t u32(uint64_t at) const {
+        assert(at <= width && width - at >= 4);
         if (at > width || width - at < 4) return 0;
         return static_cast<uint32_t>(bytes[at]) | (static_cast<uint32_t>(bytes[at + 1]) << 8) |
                (static_cast<uint32_t>(bytes[at + 2]) << 16) |

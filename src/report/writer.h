@@ -7,6 +7,7 @@
 #pragma once
 
 #include <bit>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -75,6 +76,9 @@ public:
     // The start of a field line: `indent` spaces, `type` in a 13-character column and
     // `name` in a 17-character column (names are at most 16 characters long).
     void field(unsigned indent, std::string_view type, std::string_view name) {
+        // Blanks are laid down for 48 columns: the type and the name must end inside their
+        // columns, and the value must begin inside the blanks, or stale bytes would show.
+        assert(type.size() <= 13 && name.size() <= 16 && indent + 30 <= 48);
         char* p = reserve(64);
         std::memset(p, ' ', 48);
         std::memcpy(p + indent, type.data(), type.size());

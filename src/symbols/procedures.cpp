@@ -1,123 +1,101 @@
 // A segment's procedures. SEGDATA_PROCEDURE records follow each other from segment base +
-// offProcDef, 28 or 32 bytes apart depending on the format version:
-//
-//   0 offStartProc   4 offEndProc   8 offLocVariables   12 nLocalVariables
-//   16 offRegVariables   20 sizeRegVariables   24 M1   28 N1 (32-byte form only)
+// offProcDef, 28 or 32 bytes apart depending on the format version.
 //
 // A procedure's local variables are 16-byte SEGDATA_VLPTABLE entries from the segment's
 // local-variable area (segment base + offLVarDef) + offLocVariables; its register variables
 // are 18-byte SEGDATA_REGISTER entries from the register area (segment base + offRegDef) +
 // offRegVariables, sizeRegVariables / 18 of them (a remainder is ignored).
 #include "report/containers.h"
+#include "report/printers.h"
 #include "symbols/symbols.h"
-
-#include "types/types.h"
 
 namespace symdeck {
 
 namespace {
 
-constexpr uint16_t kTtLocalV = 1;
-constexpr uint16_t kTtRegister = 2;
-constexpr uint16_t kTtRegisterPointer = 3;
+constexpr EnumName kLocalTableTypes[] = {{1, "TT_LOCALV"}};
+constexpr EnumName kRegisterTableTypes[] = {{2, "TT_REGISTER"}, {3, "TT_REGISTER_POINTER"}};
 
-bool renderLocalVariable(DumpContext& ctx, uint64_t offset) {
-    auto entry = reach(ctx, kSymdHeader, offset, kVlpEntrySize);
-    if (!entry) return false;
-    ReportWriter& out = ctx.out;
-    writeRecordTitle(out, 10, "SEGDATA_VLPTABLE", offset);
-    hexLine(out, 12, "USHORT", "size", entry->u16(0));
+template <class P>
+void reportLocalVariable(Walk<P>& walk, const Record& entry, uint32_t i, uint32_t count) {
     // The error line carries the type word ULONG, unlike the regular one.
-    const uint16_t tableType = entry->u16(2);
-    if (tableType == kTtLocalV) {
-        out.field(12, "USHORT", "tableType");
-        out.text("1(TT_LOCALV)\n");
-    } else {
-        out.field(12, "ULONG", "tableType");
-        out.text("TYPE ERROR -> it should be 1(TT_LOCALV) but it's ");
-        out.dec(tableType);
-        out.newline();
-    }
-    typeLine(ctx.out, 12, "type", entry->u32(4));
-    nameLine(ctx, 12, entry->u32(8));
-    hexLine(out, 12, "ULONG", "offVLP", entry->u32(12), true);
-    return true;
+    openVariable(walk, entry, "SEGDATA_VLPTABLE", 10, i, count,
+                 TableTypes<1>{kLocalTableTypes, "TYPE ERROR -> it should be 1(TT_LOCALV) but it's ",
+                               "ULONG"});
+    Fields<P>{walk, entry}.hex(vlp::kOffVlp, "offVLP", true);
+    walk.print.close(Close::Quiet);
 }
 
-bool renderRegisterVariable(DumpContext& ctx, uint64_t offset) {
-    auto entry = reach(ctx, kSymdHeader, offset, kRegisterEntrySize);
-    if (!entry) return false;
-    ReportWriter& out = ctx.out;
-    writeRecordTitle(out, 10, "SEGDATA_REGISTER", offset);
-    hexLine(out, 12, "USHORT", "size", entry->u16(0));
-    const uint16_t tableType = entry->u16(2);
-    out.field(12, "USHORT", "tableType");
-    if (tableType == kTtRegister) {
-        out.text("2(TT_REGISTER)\n");
-    } else if (tableType == kTtRegisterPointer) {
-        out.text("3(TT_REGISTER_POINTER)\n");
-    } else {
-        out.text("TYPE ERROR -> it should be 2(TT_REGISTER) or 3(TT_REGISTER_POINTER) but it's ");
-        out.dec(tableType);
-        out.newline();
-    }
-    typeLine(ctx.out, 12, "type", entry->u32(4));
-    nameLine(ctx, 12, entry->u32(8));
-    hexLine(out, 12, "ULONG", "parameterOffset", entry->u32(12));
+template <class P>
+void reportRegisterVariable(Walk<P>& walk, const Record& entry, uint32_t i, uint32_t count) {
+    openVariable(walk, entry, "SEGDATA_REGISTER", 10, i, count,
+                 TableTypes<2>{kRegisterTableTypes,
+                               "TYPE ERROR -> it should be 2(TT_REGISTER) or 3(TT_REGISTER_POINTER) "
+                               "but it's ",
+                               "USHORT"});
+    Fields<P> f{walk, entry};
+    f.hex(register_entry::kParameterOffset, "parameterOffset");
     // A 16-bit field, though its line carries the type word ULONG.
-    const uint16_t number = entry->u16(16);
-    out.field(12, "ULONG", "registerNumber");
-    out.dec(number);
-    out.ch('(');
-    out.text(registerName(number));
-    out.text(")\n\n");
-    return true;
+    Field number = f.ushort(entry, register_entry::kRegisterNumber, "registerNumber",
+                            Shape::DecNamed, true);
+    number.type = "ULONG";
+    number.text = registerName(number.value);
+    f.emit(number);
+    walk.print.close(Close::Quiet);
 }
 
 }  // namespace
 
-bool renderSegmentProcedures(DumpContext& ctx, uint64_t segmentBase) {
-    auto segment = segmentRecord(ctx, segmentBase);
-    if (!segment) return false;
-    ReportWriter& out = ctx.out;
-    const bool shortForm = ctx.formatMinorVersion == 1;
-    const uint64_t stride = procedureSize(ctx.formatMinorVersion);
-    const uint64_t first = segmentBase + segment->u32(14);
-    const uint32_t nProcedures = segment->u32(18);
-    const uint64_t localArea = segmentBase + segment->u32(22);
-    const uint64_t registerArea = segmentBase + segment->u32(26);
+template <class P>
+bool renderSegmentProcedures(Walk<P>& walk, const Record& segment) {
+    Cursor<P> cursor{walk, kSymdHeader};
+    P& print = walk.print;
+    const bool shortForm = walk.formatMinorVersion == 1;
+    const uint64_t stride = procedureSize(walk.formatMinorVersion);
+    const uint32_t nProcedures = segment.u32(segment::kNProcedures);
+    const uint64_t localArea = segment.offset + segment.u32(segment::kOffLVarDef);
+    const uint64_t registerArea = segment.offset + segment.u32(segment::kOffRegDef);
 
-    for (uint32_t p = 0; p < nProcedures; ++p) {
-        const uint64_t offset = first + stride * p;
-        auto procedure = reach(ctx, kSymdHeader, offset, stride);
-        if (!procedure) return false;
-        writeRecordTitle(out, 6, "SEGDATA_PROCEDURE", offset);
-        const uint32_t offLocVariables = procedure->u32(8);
-        const uint32_t nLocalVariables = procedure->u32(12);
-        const uint32_t offRegVariables = procedure->u32(16);
-        const uint32_t sizeRegVariables = procedure->u32(20);
-        const uint32_t nRegisters = static_cast<uint32_t>(sizeRegVariables / kRegisterEntrySize);
-        hexLine(out, 8, "ULONG", "offStartProc", procedure->u32(0));
-        hexLine(out, 8, "ULONG", "offEndProc", procedure->u32(4));
-        hexLine(out, 8, "ULONG", "offLocVariables", offLocVariables);
-        decLine(out, 8, "ULONG", "nLocalVariables", nLocalVariables);
-        hexLine(out, 8, "ULONG", "offRegVariables", offRegVariables);
-        out.field(8, "ULONG", "sizeRegVariables");
-        out.decHexBytes(sizeRegVariables);
-        out.text(" (nRegisters: ");
-        out.dec(nRegisters);
-        out.text(")\n");
-        hexLine(out, 8, "ULONG", "M1", procedure->u32(24), shortForm);
-        if (!shortForm) hexLine(out, 8, "ULONG", "N1", procedure->u32(28), true);
+    return cursor.each(
+        segment.offset + segment.u32(segment::kOffProcDef), stride, nProcedures,
+        [&](const Record& procedure, uint32_t p) {
+            print.open(Title{"SEGDATA_PROCEDURE", procedure.offset, 6, TitleForm::Record, 0, p,
+                             nProcedures});
+            Fields<P> f{walk, procedure};
+            const uint32_t nLocalVariables = procedure.u32(procedure::kNLocalVariables);
+            const uint32_t sizeRegVariables = procedure.u32(procedure::kSizeRegVariables);
+            const auto nRegisters = static_cast<uint32_t>(sizeRegVariables / register_entry::kSize);
+            f.hex(procedure::kOffStartProc, "offStartProc");
+            f.hex(procedure::kOffEndProc, "offEndProc");
+            f.hex(procedure::kOffLocVariables, "offLocVariables");
+            f.dec(procedure::kNLocalVariables, "nLocalVariables");
+            f.hex(procedure::kOffRegVariables, "offRegVariables");
+            Field size = f.ulong(procedure, procedure::kSizeRegVariables, "sizeRegVariables",
+                                 Shape::RegisterBytes, false);
+            size.aux = nRegisters;
+            f.emit(size);
+            f.hex(procedure::kM1, "M1", shortForm);
+            if (!shortForm) f.hex(procedure::kN1, "N1", true);
 
-        const uint64_t locals = localArea + offLocVariables;
-        for (uint32_t i = 0; i < nLocalVariables; ++i)
-            if (!renderLocalVariable(ctx, locals + kVlpEntrySize * i)) return false;
-        const uint64_t registers = registerArea + offRegVariables;
-        for (uint32_t i = 0; i < nRegisters; ++i)
-            if (!renderRegisterVariable(ctx, registers + kRegisterEntrySize * i)) return false;
-    }
-    return true;
+            const uint64_t locals = localArea + procedure.u32(procedure::kOffLocVariables);
+            const uint64_t registers = registerArea + procedure.u32(procedure::kOffRegVariables);
+            const bool complete =
+                cursor.each(locals, vlp::kSize, nLocalVariables,
+                            [&](const Record& entry, uint32_t i) {
+                                reportLocalVariable(walk, entry, i, nLocalVariables);
+                                return true;
+                            }) &&
+                cursor.each(registers, register_entry::kSize, nRegisters,
+                            [&](const Record& entry, uint32_t i) {
+                                reportRegisterVariable(walk, entry, i, nRegisters);
+                                return true;
+                            });
+            if (!complete) return false;
+            print.close(Close::Quiet);
+            return true;
+        });
 }
+
+SYMDECK_INSTANTIATE(renderSegmentProcedures, const Record&);
 
 }  // namespace symdeck

@@ -10,50 +10,124 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string_view>
 
 #include "report/walk.h"
 
 namespace symdeck {
 
-// Fixed sizes of the section's records, in bytes.
-inline constexpr uint64_t kSymdHeaderSize = 44;
-inline constexpr uint64_t kSegmentDataHeaderSize = 12;
-inline constexpr uint64_t kSegmentDataSize = 54;
-inline constexpr uint64_t kVlpEntrySize = 16;
-inline constexpr uint64_t kRegisterEntrySize = 18;
-inline constexpr uint64_t kSourceSectionSize = 20;
-inline constexpr uint64_t kLineRowSize = 8;
-inline constexpr uint64_t kSourceFileSize = 20;
+// Field offsets of each structure, in bytes from its first byte, and its fixed size.
+namespace symd {
+inline constexpr uint64_t kOffSDataHeader = 8, kN1 = 12, kSize = 44;
+static_assert(kN1 + 8 * 4 == kSize);
+}  // namespace symd
 
-// The header that every error line of the section names.
+namespace segmentdata_header {
+inline constexpr uint64_t kSubSectionLength = 0, kNSourceFiles = 4, kNSegments = 8, kSize = 12;
+static_assert(kNSegments + 4 == kSize);
+}  // namespace segmentdata_header
+
+// SEGMENTDATA begins with a USHORT, so its ULONGs are unaligned.
+namespace segment {
+inline constexpr uint64_t kNSeg = 0, kIName = 2, kN1 = 6, kPhysSize = 10, kOffProcDef = 14,
+                          kNProcedures = 18, kOffLVarDef = 22, kOffRegDef = 26, kOffVlpDef = 30,
+                          kNVlp = 34, kOffVlpOffsets = 38, kOffSourceSDef = 42,
+                          kNSourceSec = 46, kOffScLineDef = 50, kSize = 54;
+static_assert(kOffScLineDef + 4 == kSize);
+}  // namespace segment
+
+// SEGDATA_PROCEDURE: 28 bytes in format minor version 1, which lacks the trailing N1
+// field, and 32 bytes in every other version.
+namespace procedure {
+inline constexpr uint64_t kOffStartProc = 0, kOffEndProc = 4, kOffLocVariables = 8,
+                          kNLocalVariables = 12, kOffRegVariables = 16, kSizeRegVariables = 20,
+                          kM1 = 24, kN1 = 28, kShortSize = 28, kSize = 32;
+static_assert(kM1 + 4 == kShortSize && kN1 + 4 == kSize);
+}  // namespace procedure
+
+// SEGDATA_VLPTABLE, the entry of a local variable and of a segment's VLP table.
+namespace vlp {
+inline constexpr uint64_t kSize16 = 0, kTableType = 2, kType = 4, kIName = 8, kOffVlp = 12,
+                          kSize = 16;
+static_assert(kOffVlp + 4 == kSize);
+}  // namespace vlp
+
+namespace register_entry {
+inline constexpr uint64_t kSize16 = 0, kTableType = 2, kType = 4, kIName = 8,
+                          kParameterOffset = 12, kRegisterNumber = 16, kSize = 18;
+static_assert(kRegisterNumber + 2 == kSize);
+}  // namespace register_entry
+
+namespace source_section {
+inline constexpr uint64_t kOffStart = 0, kOffEnd = 4, kOffSourceLines = 8, kNLineTables = 12,
+                          kOffInSfDef = 16, kSize = 20;
+static_assert(kOffInSfDef + 4 == kSize);
+}  // namespace source_section
+
+namespace line_row {
+inline constexpr uint64_t kOffInCode = 0, kLineNumber = 4, kSize = 8;
+static_assert(kLineNumber + 4 == kSize);
+}  // namespace line_row
+
+namespace source_file {
+inline constexpr uint64_t kIName = 0, kOffSource = 4, kSourceLength = 8, kN1 = 12, kSize = 20;
+static_assert(kN1 + 2 * 4 == kSize);
+}  // namespace source_file
+
+// The header that every error of the section names.
 inline constexpr std::string_view kSymdHeader = "SYMD_HEADER";
 
-// The length of a SEGDATA_PROCEDURE record: 28 bytes in format minor version 1, which
-// lacks the trailing N1 field, and 32 bytes in every other version.
 constexpr uint64_t procedureSize(uint32_t formatMinorVersion) {
-    return formatMinorVersion == 1 ? 28 : 32;
+    return formatMinorVersion == 1 ? procedure::kShortSize : procedure::kSize;
 }
 
 // The name of an x86 register number, or "unknown register".
 std::string_view registerName(uint32_t number);
 
 // The whole SYMD section at `sectionOffset`.
-bool renderSymbolData(DumpContext& ctx, uint64_t sectionOffset);
+template <class P>
+bool renderSymbolData(Walk<P>& walk, uint64_t sectionOffset);
 
-// The blocks under the SEGMENTDATA record at `segmentBase`, in the order they are written:
-// the procedures with their variables, the line table and source sections, the VLP
-// entries. Each returns false only after an error line.
-bool renderSegmentProcedures(DumpContext& ctx, uint64_t segmentBase);
-bool renderSegmentSources(DumpContext& ctx, uint64_t segmentBase);
-bool renderSegmentVlpTables(DumpContext& ctx, uint64_t segmentBase);
+// The blocks under the SEGMENTDATA record `segment`, in the order they are reported: the
+// procedures with their variables, the line table and source sections, the VLP entries.
+// Each returns false only when the walk stops.
+template <class P>
+bool renderSegmentProcedures(Walk<P>& walk, const Record& segment);
+template <class P>
+bool renderSegmentSources(Walk<P>& walk, const Record& segment);
+template <class P>
+bool renderSegmentVlpTables(Walk<P>& walk, const Record& segment);
 
-// Shared by the segment renderers.
-//
-// The SEGMENTDATA record at `segmentBase`. renderSymbolData has proven it to lie inside
-// the image before the segment renderers run; should it not, the bounds error line is
-// written and nothing is returned.
-std::optional<Record> segmentRecord(DumpContext& ctx, uint64_t segmentBase);
+// The kinds of entry a variable table may hold, and what its tableType line reads for any
+// other value: `error` and the number, with the type word `errorType`.
+template <size_t N>
+struct TableTypes {
+    const EnumName (&known)[N];
+    std::string_view error;
+    std::string_view errorType;
+};
+
+// Opens the block of a variable entry (SEGDATA_VLPTABLE or SEGDATA_REGISTER: both begin
+// with size, tableType, type and iName at the same offsets), element i of `count`, and
+// reports those four fields.
+template <class P, size_t N>
+void openVariable(Walk<P>& walk, const Record& entry, std::string_view word, unsigned indent,
+                  uint32_t i, uint32_t count, const TableTypes<N>& types) {
+    static_assert(vlp::kType == register_entry::kType && vlp::kIName == register_entry::kIName);
+    walk.print.open(Title{word, entry.offset, indent, TitleForm::Record, 0, i, count});
+    Fields<P> f{walk, entry};
+    f.hex16(vlp::kSize16, "size");
+    Field field = f.ushort(entry, vlp::kTableType, "tableType", Shape::DecNamed, false);
+    if (const EnumName* name = findName(types.known, field.value)) {
+        field.text = name->name;
+    } else {
+        field.shape = Shape::ErrorDec;
+        field.type = types.errorType;
+        field.text = types.error;
+    }
+    f.emit(field);
+    f.type(vlp::kType, "type");
+    f.name(vlp::kIName);
+}
 
 }  // namespace symdeck

@@ -2,61 +2,41 @@
 // offsets at segment base + offVLPOffsets names the entries; offset k places its entry at
 // segment base + offVLPDef + offsets[k]. The entries are rendered in array order, wherever
 // they lie and however often they are named.
-#include "report/containers.h"
+#include "report/printers.h"
 #include "symbols/symbols.h"
-
-#include "types/types.h"
 
 namespace symdeck {
 
 namespace {
 
-// The kinds of entry that belong in this table, 4 to 9.
-std::string_view vlpTableTypeText(uint16_t tableType) {
-    switch (tableType) {
-        case 4: return "4(TT_LABEL)";
-        case 5: return "5(TT_VARIABLE)";
-        case 6: return "6(TT_GLOBALV)";
-        case 7: return "7(TT_LOCALP)";
-        case 8: return "8(TT_GLOBALP)";
-        case 9: return "9(TT_IMPORTD)";
-        default: return {};
-    }
-}
+// The kinds of entry that belong in this table.
+constexpr EnumName kVlpTableTypes[] = {{4, "TT_LABEL"},   {5, "TT_VARIABLE"}, {6, "TT_GLOBALV"},
+                                       {7, "TT_LOCALP"},  {8, "TT_GLOBALP"},  {9, "TT_IMPORTD"}};
 
 }  // namespace
 
-bool renderSegmentVlpTables(DumpContext& ctx, uint64_t segmentBase) {
-    auto segment = segmentRecord(ctx, segmentBase);
-    if (!segment) return false;
-    ReportWriter& out = ctx.out;
-    const uint64_t area = segmentBase + segment->u32(30);
-    const uint32_t nVLP = segment->u32(34);
-    const uint64_t offsets = segmentBase + segment->u32(38);
+template <class P>
+bool renderSegmentVlpTables(Walk<P>& walk, const Record& segment) {
+    Cursor<P> cursor{walk, kSymdHeader};
+    const uint64_t area = segment.offset + segment.u32(segment::kOffVlpDef);
+    const uint32_t nVLP = segment.u32(segment::kNVlp);
 
-    for (uint32_t k = 0; k < nVLP; ++k) {
-        auto element = reach(ctx, kSymdHeader, offsets + 4 * uint64_t{k}, 4);
-        if (!element) return false;
-        const uint64_t offset = area + element->u32(0);
-        auto entry = reach(ctx, kSymdHeader, offset, kVlpEntrySize);
-        if (!entry) return false;
-
-        writeRecordTitle(out, 6, "SEGDATA_VLPTABLE", offset);
-        hexLine(out, 8, "USHORT", "size", entry->u16(0));
-        const uint16_t tableType = entry->u16(2);
-        out.field(8, "USHORT", "tableType");
-        if (auto text = vlpTableTypeText(tableType); !text.empty()) {
-            out.text(text);
-        } else {
-            out.text("TYPE ERROR -> it should be one of the 4 to 9 but it's ");
-            out.dec(tableType);
-        }
-        out.newline();
-        typeLine(ctx.out, 8, "type", entry->u32(4));
-        nameLine(ctx, 8, entry->u32(8));
-        hexLine(out, 8, "ULONG", "offVLP", entry->u32(12), true);
-    }
-    return true;
+    return cursor.each(
+        segment.offset + segment.u32(segment::kOffVlpOffsets), 4, nVLP,
+        [&](const Record& element, uint32_t k) {
+            walk.print.reads(Fields<P>::ulong(element, 0, "VLPOffsets", Shape::Hex, false), k);
+            auto entry = cursor.at(area + element.u32(0), vlp::kSize);
+            if (!entry) return false;
+            openVariable(walk, *entry, "SEGDATA_VLPTABLE", 6, k, nVLP,
+                         TableTypes<6>{kVlpTableTypes,
+                                       "TYPE ERROR -> it should be one of the 4 to 9 but it's ",
+                                       "USHORT"});
+            Fields<P>{walk, *entry}.hex(vlp::kOffVlp, "offVLP", true);
+            walk.print.close(Close::Quiet);
+            return true;
+        });
 }
+
+SYMDECK_INSTANTIATE(renderSegmentVlpTables, const Record&);
 
 }  // namespace symdeck

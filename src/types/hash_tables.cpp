@@ -5,52 +5,53 @@
 #include "types/types.h"
 
 #include "report/containers.h"
+#include "report/printers.h"
 
 namespace symdeck {
 
-bool renderHashTables(DumpContext& ctx, uint64_t sectionOffset) {
-    constexpr std::string_view kHeader = "HSHT_HEADER";
-    auto header = reachSigned(ctx, kHeader, sectionOffset, "HSHT", kHshtHeaderSize);
+template <class P>
+bool renderHashTables(Walk<P>& walk, uint64_t sectionOffset) {
+    Cursor<P> cursor{walk, "HSHT_HEADER"};
+    auto header = openSection(cursor, sectionOffset, "HSHT", hsht::kSize, TitleForm::Record);
     if (!header) return false;
-    ReportWriter& out = ctx.out;
-    writeRecordTitle(out, 0, kHeader, sectionOffset);
-    out.text("  ULONG        HSHT             HSHT\n");
-    bytesLine(out, 2, "sectionLength", header->u32(4));
-    const uint32_t sizeTableOffsets = header->u32(8);
-    const uint32_t nTypes = header->u32(12);
-    const uint32_t offTableOffsets = header->u32(16);
-    const uint32_t offTypeTables = header->u32(20);
+    P& print = walk.print;
+    Fields<P> f{walk, *header};
     // A count, but printed in hexadecimal.
-    hexLine(out, 2, "ULONG", "sizeTableOffsets", sizeTableOffsets);
-    decLine(out, 2, "ULONG", "nTypes", nTypes);
-    hexLine(out, 2, "ULONG", "offTableOffsets", offTableOffsets);
-    hexLine(out, 2, "ULONG", "offTypeTables", offTypeTables);
-    hexLine(out, 2, "ULONG", "N1", header->u32(24));
-    hexLine(out, 2, "ULONG", "N2", header->u32(28), true);
+    f.hex(hsht::kSizeTableOffsets, "sizeTableOffsets");
+    f.dec(hsht::kNTypes, "nTypes");
+    f.hex(hsht::kOffTableOffsets, "offTableOffsets");
+    f.hex(hsht::kOffTypeTables, "offTypeTables");
+    f.unnamed(hsht::kN1, 2, false, true);
 
-    out.text(" Type Table Offsets: (offset: 0x");
-    out.hex(offTableOffsets);
-    out.text(")\n");
-    for (uint32_t i = 0; i < sizeTableOffsets; ++i) {
-        auto value = reach(ctx, kHeader, offTableOffsets + uint64_t{4} * i, 4);
-        if (!value) return false;
-        hexLine(out, 2, "ULONG", "offset", value->u32(0));
-    }
+    const uint32_t sizeTableOffsets = header->u32(hsht::kSizeTableOffsets);
+    const uint32_t offTableOffsets = header->u32(hsht::kOffTableOffsets);
+    const List list{"Type Table Offsets", offTableOffsets, ListForm::TableOffsets,
+                    sizeTableOffsets};
+    bool complete = cursor.list(list, 4, [&](const Record& value, uint32_t) {
+        Fields<P>{walk, value}.hex(0, "offset");
+    });
+    if (!complete) return false;
 
-    out.text("\n Type Tables:\n");
-    for (uint32_t j = 0; j < nTypes; ++j) {
-        const uint64_t offset = offTypeTables + kHashTableEntrySize * j;
-        auto entry = reach(ctx, kHeader, offset, kHashTableEntrySize);
-        if (!entry) return false;
-        writeRecordTitle(out, 2, "HSHT_TYPETABLE", offset);
-        hexLine(out, 4, "ULONG", "offPreviousTable", entry->u32(0));
-        hexLine(out, 4, "ULONG", "hashNumber", entry->u32(4));
-        nameLine(ctx, 4, entry->u32(8));
-        typeLine(out, 4, "type", entry->u32(12));
-        hexLine(out, 4, "ULONG", "N1", entry->u32(16), true);
-    }
-    writeSeparator(out);
+    print.heading(Heading::TypeTables);
+    const uint32_t nTypes = header->u32(hsht::kNTypes);
+    complete = cursor.each(
+        header->u32(hsht::kOffTypeTables), hsht::kEntrySize, nTypes,
+        [&](const Record& entry, uint32_t j) {
+            print.open(Title{"HSHT_TYPETABLE", entry.offset, 2, TitleForm::Record, 0, j, nTypes});
+            Fields<P> e{walk, entry};
+            e.hex(hsht::kEntryOffPreviousTable, "offPreviousTable");
+            e.hex(hsht::kEntryHashNumber, "hashNumber");
+            e.name(hsht::kEntryIName);
+            e.type(hsht::kEntryType, "type");
+            e.hex(hsht::kEntryN1, "N1", true);
+            print.close(Close::Quiet);
+            return true;
+        });
+    if (!complete) return false;
+    print.close(Close::Separator);
     return true;
 }
+
+SYMDECK_INSTANTIATE(renderHashTables, uint64_t);
 
 }  // namespace symdeck

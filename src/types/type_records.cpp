@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "report/containers.h"
+#include "report/printers.h"
 
 namespace symdeck {
 
@@ -26,193 +27,229 @@ enum : uint32_t {
     kLfDerived = 0x2204,
 };
 
+// Field offsets of the records; every record begins with its ULONG lf_index.
+namespace label {
+constexpr uint64_t kMode = 4, kSize = 8;
+static_assert(kMode + 4 == kSize);
+}  // namespace label
+namespace procedure {
+constexpr uint64_t kArgList = 4, kRType = 8, kCall = 12, kArgCount = 16, kSize = 20;
+static_assert(kArgCount + 4 == kSize);
+}  // namespace procedure
+namespace array {
+constexpr uint64_t kElemType = 4, kN1 = 8, kN2 = 12, kLength = 14, kIndexType = 18, kN3 = 22,
+                   kNElements = 26, kN4 = 30, kSize = 32;
+static_assert(kN4 + 2 == kSize);
+}  // namespace array
+// Structures and unions share one layout.
+namespace aggregate {
+constexpr uint64_t kDerivedType = 4, kIName = 8, kProperty = 12, kNFields = 14, kLength = 18,
+                   kN1 = 22, kN2 = 26, kN3 = 30, kSize = 32;
+static_assert(kN3 + 2 == kSize);
+}  // namespace aggregate
+namespace member {
+constexpr uint64_t kIndexType = 4, kIName = 8, kAccess = 12, kOffset = 14, kN1 = 16, kSize = 20;
+static_assert(kN1 + 4 == kSize);
+}  // namespace member
+// Argument lists and derivation lists: a count, then that many type indices behind the
+// fixed part.
+namespace typelist {
+constexpr uint64_t kN1 = 4, kCount = 8, kSize = 12;
+static_assert(kCount + 4 == kSize);
+}  // namespace typelist
+
 struct Kind {
-    std::string_view title;        // the block title's first word
-    std::string_view lfIndexText;  // the lf_index value; empty: printed as a bare number
-    uint64_t size;                 // the fixed part in bytes, lf_index included
+    std::string_view title;  // the block title's first word
+    std::string_view name;   // the lf_index value's word; empty: printed as a bare number
+    uint64_t size;           // the fixed part in bytes, lf_index included
 };
 
+constexpr Kind kLabel{"DATAS_LF_LABEL", "TYPE_LF_LABEL", label::kSize};
+constexpr Kind kProcedure{"DATAS_LF_PROCEDURE", "TYPE_LF_PROCEDURE", procedure::kSize};
+constexpr Kind kArray{"DATAS_LF_ARRAY", "TYPE_LF_ARRAY", array::kSize};
+constexpr Kind kStruct{"DATAS_LF_STRUCT", "TYPE_LF_STRUCT", aggregate::kSize};
+constexpr Kind kUnion{"TYPE_LF_UNION", "TYPE_LF_UNION", aggregate::kSize};
+constexpr Kind kMember{"DATAS_LF_MEMBER", "TYPE_LF_MEMBER", member::kSize};
+constexpr Kind kArgList{"DATAS_LF_ARGLIST", "TYPE_LF_ARGLIST", typelist::kSize};
+constexpr Kind kDerived{"DATAS_LF_DERIVED", "TYPE_LF_DERIVED", typelist::kSize};
 constexpr Kind kUnknownKind{"unknown type", {}, 4};
 
-Kind kindOf(uint32_t lfIndex) {
+// By reference: the walk reads the kind's words in place.
+const Kind& kindOf(uint32_t lfIndex) {
     switch (lfIndex) {
-        case kLfLabel: return {"DATAS_LF_LABEL", "0xE(TYPE_LF_LABEL)", 8};
-        case kLfProcedure: return {"DATAS_LF_PROCEDURE", "0x8(TYPE_LF_PROCEDURE)", 20};
-        case kLfArray: return {"DATAS_LF_ARRAY", "0x1003(TYPE_LF_ARRAY)", 32};
-        case kLfStruct: return {"DATAS_LF_STRUCT", "0x1005(TYPE_LF_STRUCT)", 32};
-        case kLfUnion: return {"TYPE_LF_UNION", "0x1006(TYPE_LF_UNION)", 32};
-        case kLfMember: return {"DATAS_LF_MEMBER", "0x1406(TYPE_LF_MEMBER)", 20};
-        case kLfArgList: return {"DATAS_LF_ARGLIST", "0x2201(TYPE_LF_ARGLIST)", 12};
-        case kLfDerived: return {"DATAS_LF_DERIVED", "0x2204(TYPE_LF_DERIVED)", 12};
+        case kLfLabel: return kLabel;
+        case kLfProcedure: return kProcedure;
+        case kLfArray: return kArray;
+        case kLfStruct: return kStruct;
+        case kLfUnion: return kUnion;
+        case kLfMember: return kMember;
+        case kLfArgList: return kArgList;
+        case kLfDerived: return kDerived;
         default: return kUnknownKind;
     }
 }
 
-constexpr std::string_view kCallingConventions[] = {
-    "Near C (arguments pushed right to left, caller pops arguments)",
-    "Far C",
-    "Near pascal  (arguments pushed left to right, callee pops arguments)",
-    "Far pascal",
-    "Near fastcall",
-    "Far fastcall",
-    "Pcode",
-    "Near stdcall",
-    "Far stdcall",
-    "Near syscall",
-    "Far syscall",
-    "This call",
-    "MIPS call",
-    "Generic",
+constexpr EnumName kModes[] = {{0, "NEAR"}, {4, "FAR"}};
+
+constexpr EnumName kCallingConventions[] = {
+    {0, "Near C (arguments pushed right to left, caller pops arguments)"},
+    {1, "Far C"},
+    {2, "Near pascal  (arguments pushed left to right, callee pops arguments)"},
+    {3, "Far pascal"},
+    {4, "Near fastcall"},
+    {5, "Far fastcall"},
+    {6, "Pcode"},
+    {7, "Near stdcall"},
+    {8, "Far stdcall"},
+    {9, "Near syscall"},
+    {10, "Far syscall"},
+    {11, "This call"},
+    {12, "MIPS call"},
+    {13, "Generic"},
 };
 
-constexpr std::string_view kAccess[] = {"none", "private", "protected", "public"};
+constexpr EnumName kAccess[] = {{0, "none"}, {1, "private"}, {2, "protected"}, {3, "public"}};
 
-void writeLabel(ReportWriter& out, const Record& r) {
-    const uint32_t mode = r.u32(4);
-    out.field(4, "ULONG", "mode");
-    if (mode == 0) out.text("NEAR");
-    else if (mode == 4) out.text("FAR");
-    else out.hex0x(mode);
-    endLine(out, true);
-}
-
-void writeProcedure(ReportWriter& out, const Record& r) {
-    hexLine(out, 4, "ULONG", "argList", r.u32(4));
-    typeLine(out, 4, "rType", r.u32(8));
-    const uint32_t call = r.u32(12);
-    out.field(4, "ULONG", "call");
-    if (call < std::size(kCallingConventions)) {
-        out.text(kCallingConventions[call]);
+// A field whose value is a word of `table`; a value without a word reads as `head`, the
+// number and `tail` (an error), or as the bare hexadecimal number when `head` is empty.
+template <size_t N>
+Field wordField(Field f, const EnumName (&table)[N], std::string_view head,
+                std::string_view tail) {
+    if (const EnumName* known = findName(table, f.value)) {
+        f.shape = Shape::Word;
+        f.text = known->name;
+    } else if (head.empty()) {
+        f.shape = Shape::Hex;
     } else {
-        out.text("unknown(");
-        out.dec(call);
-        out.ch(')');
+        f.shape = Shape::ErrorDec;
+        f.text = head;
+        f.tail = tail;
     }
-    endLine(out, false);
-    decLine(out, 4, "ULONG", "argCount", r.u32(16), true);
+    return f;
 }
 
-void writeArray(ReportWriter& out, const Record& r) {
-    typeLine(out, 4, "elemType", r.u32(4));
-    hexLine(out, 4, "ULONG", "N1", r.u32(8));
-    hexLine(out, 4, "USHORT", "N2", r.u16(12));
-    out.field(4, "ULONG", "length");
-    out.dec(r.u32(14));
-    out.text(" bytes");
-    endLine(out, false);
-    typeLine(out, 4, "indexType", r.u32(18));
-    hexLine(out, 4, "ULONG", "N3", r.u32(22));
-    decLine(out, 4, "ULONG", "nElements", r.u32(26));
-    hexLine(out, 4, "USHORT", "N4", r.u16(30), true);
+template <class P>
+void reportLabel(Fields<P>& f) {
+    f.emit(wordField(f.ulong(f.record, label::kMode, "mode", Shape::Word, true), kModes, {}, {}));
 }
 
-// Structures and unions share one layout.
-void writeAggregate(DumpContext& ctx, const Record& r) {
-    ReportWriter& out = ctx.out;
-    hexLine(out, 4, "ULONG", "derivedType", r.u32(4));
-    nameLine(ctx, 4, r.u32(8));
-    hexLine(out, 4, "USHORT", "property", r.u16(12));
-    decLine(out, 4, "ULONG", "nFields", r.u32(14));
-    bytesLine(out, 4, "length", r.u32(18));
-    hexLine(out, 4, "ULONG", "N1", r.u32(22));
-    hexLine(out, 4, "ULONG", "N2", r.u32(26));
-    hexLine(out, 4, "USHORT", "N3", r.u16(30), true);
+template <class P>
+void reportProcedure(Fields<P>& f) {
+    f.hex(procedure::kArgList, "argList");
+    f.type(procedure::kRType, "rType");
+    f.emit(wordField(f.ulong(f.record, procedure::kCall, "call", Shape::Word, false),
+                     kCallingConventions, "unknown(", ")"));
+    f.dec(procedure::kArgCount, "argCount", true);
 }
 
-void writeMember(DumpContext& ctx, const Record& r) {
-    ReportWriter& out = ctx.out;
-    typeLine(out, 4, "indexType", r.u32(4));
-    nameLine(ctx, 4, r.u32(8));
-    const uint16_t access = r.u16(12);
-    out.field(4, "USHORT", "access");
-    if (access < std::size(kAccess)) {
-        out.text(kAccess[access]);
-    } else {
-        // The one field line of the report whose name column is 18 characters wide.
-        out.text(" unknown(");
-        out.dec(access);
-        out.ch(')');
-    }
-    endLine(out, false);
-    decLine(out, 4, "USHORT", "offset", r.u16(14));
-    hexLine(out, 4, "ULONG", "N1", r.u32(16), true);
+template <class P>
+void reportArray(Fields<P>& f) {
+    f.type(array::kElemType, "elemType");
+    f.hex(array::kN1, "N1");
+    f.hex16(array::kN2, "N2");
+    f.emit(f.ulong(f.record, array::kLength, "length", Shape::DecBytes, false));
+    f.type(array::kIndexType, "indexType");
+    f.hex(array::kN3, "N3");
+    f.dec(array::kNElements, "nElements");
+    f.hex16(array::kN4, "N4", true);
 }
 
-// Argument lists and derivation lists: a count, then that many type indices, printed as
-// bare numbers. Each entry is checked before its line.
-bool writeTypeList(DumpContext& ctx, const Record& r) {
-    ReportWriter& out = ctx.out;
-    hexLine(out, 4, "ULONG", "N1", r.u32(4));
-    const uint32_t count = r.u32(8);
-    decLine(out, 4, "ULONG", "argCount", count);
-    for (uint32_t k = 0; k < count; ++k) {
-        auto entry = reach(ctx, kHeader, r.offset + r.width + uint64_t{4} * k, 4);
-        if (!entry) return false;
-        hexLine(out, 4, "ULONG", "type", entry->u32(0));
-    }
-    out.newline();
-    return true;
+template <class P>
+void reportAggregate(Fields<P>& f) {
+    f.hex(aggregate::kDerivedType, "derivedType");
+    f.name(aggregate::kIName);
+    f.hex16(aggregate::kProperty, "property");
+    f.dec(aggregate::kNFields, "nFields");
+    f.bytes(aggregate::kLength, "length");
+    f.hex(aggregate::kN1, "N1");
+    f.hex(aggregate::kN2, "N2");
+    f.hex16(aggregate::kN3, "N3", true);
 }
 
-bool renderRecord(DumpContext& ctx, uint64_t offset, uint32_t typeIndex) {
-    auto head = reach(ctx, kHeader, offset, 4);
+template <class P>
+void reportMember(Fields<P>& f) {
+    f.type(member::kIndexType, "indexType");
+    f.name(member::kIName);
+    // An access without a word is the one field line of the report whose name column is
+    // 18 characters wide: its value begins with a blank.
+    f.emit(wordField(f.ushort(f.record, member::kAccess, "access", Shape::Word, false), kAccess,
+                     " unknown(", ")"));
+    f.dec16(member::kOffset, "offset");
+    f.hex(member::kN1, "N1", true);
+}
+
+// The count's type indices, printed as bare numbers; each entry is checked before its line.
+template <class P>
+bool reportTypeList(Cursor<P>& cursor, Fields<P>& f) {
+    f.hex(typelist::kN1, "N1");
+    const uint32_t count = f.record.u32(typelist::kCount);
+    f.dec(typelist::kCount, "argCount");
+    const uint64_t first = f.record.offset + f.record.width;
+    return cursor.list(List{"type", first, ListForm::TypeList, count}, 4,
+                       [&](const Record& entry, uint32_t) {
+                           Fields<P>{cursor.walk, entry}.hex(0, "type");
+                       });
+}
+
+template <class P>
+bool renderRecord(Cursor<P>& cursor, uint64_t offset, uint32_t typeIndex, uint32_t i,
+                  uint32_t nTypes) {
+    auto head = cursor.at(offset, 4);
     if (!head) return false;
     const uint32_t lfIndex = head->u32(0);
-    const Kind kind = kindOf(lfIndex);
-    auto record = reach(ctx, kHeader, offset, kind.size);
+    const Kind& kind = kindOf(lfIndex);
+    auto record = cursor.at(offset, kind.size);
     if (!record) return false;
 
-    ReportWriter& out = ctx.out;
-    out.text("  ");
-    out.text(kind.title);
-    out.text(" (type: 0x");
-    out.hex(typeIndex);
-    out.text(") (offset: 0x");
-    out.hex(offset);
-    out.text(")\n");
-    writeColumnHeader(out, 4);
-    out.field(4, "ULONG", "lf_index");
-    if (kind.lfIndexText.empty()) out.hex0x(lfIndex);
-    else out.text(kind.lfIndexText);
-    out.newline();
+    P& print = cursor.walk.print;
+    print.open(Title{kind.title, offset, 2, TitleForm::TypeRecord, typeIndex, i, nTypes});
+    Fields<P> f{cursor.walk, *record};
+    Field index = f.ulong(*record, 0, "lf_index", Shape::HexNamed, false);
+    index.text = kind.name;
+    if (kind.name.empty()) index.shape = Shape::Hex;
+    f.emit(index);
 
     switch (lfIndex) {
-        case kLfLabel: writeLabel(out, *record); break;
-        case kLfProcedure: writeProcedure(out, *record); break;
-        case kLfArray: writeArray(out, *record); break;
+        case kLfLabel: reportLabel(f); break;
+        case kLfProcedure: reportProcedure(f); break;
+        case kLfArray: reportArray(f); break;
         case kLfStruct:
-        case kLfUnion: writeAggregate(ctx, *record); break;
-        case kLfMember: writeMember(ctx, *record); break;
+        case kLfUnion: reportAggregate(f); break;
+        case kLfMember: reportMember(f); break;
         case kLfArgList:
-        case kLfDerived: return writeTypeList(ctx, *record);
-        default: out.text("    (Read 'Type Strings Explained.txt' in Source\\Readings.)\n\n");
+        case kLfDerived:
+            if (!reportTypeList(cursor, f)) return false;
+            break;
+        default: print.heading(Heading::UnknownTypeNote);
     }
+    print.close(Close::Quiet);
     return true;
 }
 
 }  // namespace
 
-bool renderTypeRecords(DumpContext& ctx, uint64_t sectionOffset) {
-    auto header = reachSigned(ctx, kHeader, sectionOffset, "NMTP", kNmtpHeaderSize);
+template <class P>
+bool renderTypeRecords(Walk<P>& walk, uint64_t sectionOffset) {
+    Cursor<P> cursor{walk, kHeader};
+    auto header = openSection(cursor, sectionOffset, "NMTP", nmtp::kSize, TitleForm::Section);
     if (!header) return false;
-    ReportWriter& out = ctx.out;
-    writeSectionTitle(out, kHeader, sectionOffset, header->u32(4));
-    out.text("  ULONG        NMTP             NMTP\n");
-    bytesLine(out, 2, "sectionLength", header->u32(4));
-    const uint32_t nTypes = header->u32(8);
-    decLine(out, 2, "ULONG", "nTypes", nTypes);
-    hexLine(out, 2, "ULONG", "N1", header->u32(12));
-    hexLine(out, 2, "ULONG", "N2", header->u32(16), true);
+    P& print = walk.print;
+    Fields<P> f{walk, *header};
+    const uint32_t nTypes = header->u32(nmtp::kNTypes);
+    f.dec(nmtp::kNTypes, "nTypes");
+    f.unnamed(nmtp::kN1, 2, false, true);
 
-    const uint64_t table = sectionOffset + kNmtpHeaderSize;
+    const uint64_t table = sectionOffset + nmtp::kSize;
     const uint64_t records = table + uint64_t{4} * nTypes;
-    for (uint32_t i = 0; i < nTypes; ++i) {
-        auto typeOffset = reach(ctx, kHeader, table + uint64_t{4} * i, 4);
-        if (!typeOffset) return false;
-        if (!renderRecord(ctx, records + typeOffset->u32(0), kFirstRecordType + i)) return false;
-    }
-    writeSeparator(out);
+    const bool complete = cursor.each(table, 4, nTypes, [&](const Record& entry, uint32_t i) {
+        print.reads(Fields<P>::ulong(entry, 0, "typeOffsets", Shape::Hex, false), i);
+        return renderRecord(cursor, records + entry.u32(0), kFirstRecordType + i, i, nTypes);
+    });
+    if (!complete) return false;
+    print.close(Close::Separator);
     return true;
 }
+
+SYMDECK_INSTANTIATE(renderTypeRecords, uint64_t);
 
 }  // namespace symdeck

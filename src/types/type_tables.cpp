@@ -4,33 +4,37 @@
 #include "types/types.h"
 
 #include "report/containers.h"
+#include "report/printers.h"
 
 namespace symdeck {
 
-bool renderTypeTables(DumpContext& ctx, uint64_t sectionOffset) {
-    constexpr std::string_view kHeader = "TYTB_HEADER";
-    auto header = reachSigned(ctx, kHeader, sectionOffset, "TYTB", kTytbHeaderSize);
+template <class P>
+bool renderTypeTables(Walk<P>& walk, uint64_t sectionOffset) {
+    Cursor<P> cursor{walk, "TYTB_HEADER"};
+    auto header = openSection(cursor, sectionOffset, "TYTB", tytb::kSize, TitleForm::Record);
     if (!header) return false;
-    ReportWriter& out = ctx.out;
-    writeRecordTitle(out, 0, kHeader, sectionOffset);
-    out.text("  ULONG        TYTB             TYTB\n");
-    bytesLine(out, 2, "sectionLength", header->u32(4));
-    const uint32_t nTypeTables = header->u32(8);
-    const uint32_t offTypeTables = header->u32(12);
-    hexLine(out, 2, "ULONG", "offTypeTables", offTypeTables);
-    hexLine(out, 2, "ULONG", "N1", header->u32(16));
-    hexLine(out, 2, "ULONG", "N2", header->u32(20), true);
+    P& print = walk.print;
+    Fields<P> f{walk, *header};
+    f.hex(tytb::kOffTypeTables, "offTypeTables");
+    f.unnamed(tytb::kN1, 2, false, true);
 
-    for (uint32_t i = 0; i < nTypeTables; ++i) {
-        const uint64_t offset = offTypeTables + kTypeTableEntrySize * i;
-        auto entry = reach(ctx, kHeader, offset, kTypeTableEntrySize);
-        if (!entry) return false;
-        writeRecordTitle(out, 2, "TYPETABLE", offset);
-        typeLine(out, 4, "type", entry->u32(0));
-        nameLine(ctx, 4, entry->u32(4), true);
-    }
-    writeSeparator(out);
+    const uint32_t count = header->u32(tytb::kNTypeTables);
+    print.reads(Fields<P>::ulong(*header, tytb::kNTypeTables, "nTypeTables", Shape::Dec, false), kNoIndex);
+    const bool complete = cursor.each(
+        header->u32(tytb::kOffTypeTables), tytb::kEntrySize, count,
+        [&](const Record& entry, uint32_t i) {
+            print.open(Title{"TYPETABLE", entry.offset, 2, TitleForm::Record, 0, i, count});
+            Fields<P> e{walk, entry};
+            e.type(tytb::kEntryType, "type");
+            e.name(tytb::kEntryIName, true);
+            print.close(Close::Quiet);
+            return true;
+        });
+    if (!complete) return false;
+    print.close(Close::Separator);
     return true;
 }
+
+SYMDECK_INSTANTIATE(renderTypeTables, uint64_t);
 
 }  // namespace symdeck

@@ -1,13 +1,13 @@
-// Type information: the names of primitive type indices and the three sections that hold
-// the database's types: NMTP (the type records), TYTB (type tables pairing type indices
-// with names) and HSHT (the hash table over type names).
+// Type information: the names of primitive type indices (primitiveTypeName, declared with
+// the walk) and the three sections that hold the database's types: NMTP (the type
+// records), TYTB (type tables pairing type indices with names) and HSHT (the hash table
+// over type names).
 //
-// Each render function checks its section (size limit, bounds, signature), writes its
-// block and returns true, or writes one error line and returns false, which ends the walk.
+// Each render function checks its section (size limit, bounds, signature), reports its
+// block and returns true, or records why the walk stops and returns false.
 #pragma once
 
 #include <cstdint>
-#include <string_view>
 
 #include "report/walk.h"
 
@@ -17,35 +17,38 @@ namespace symdeck {
 // kFirstRecordType + i is record number i.
 inline constexpr uint32_t kFirstRecordType = 0x1000;
 
-// The text for a type index: the name of one of the primitive types the report knows,
-// "unknown primitive type(not all are set in symdeck)" for any other index below 0x1000,
-// and "one of NM types" for every record index (0x1000 and above).
-std::string_view primitiveTypeName(uint32_t index);
+// Field offsets of each structure, in bytes from its first byte, and its fixed size.
+namespace nmtp {
+inline constexpr uint64_t kNTypes = 8, kN1 = 12, kSize = 20;
+static_assert(kN1 + 2 * 4 == kSize);
+}  // namespace nmtp
 
-// A type-index field line: "ULONG", `name`, then "0x%X(%s)" with the index and its
-// primitiveTypeName() text.
-inline void typeLine(ReportWriter& out, unsigned indent, std::string_view name,
-                     uint32_t typeIndex, bool blank = false) {
-    out.field(indent, "ULONG", name);
-    out.hex0x(typeIndex);
-    out.ch('(');
-    out.text(primitiveTypeName(typeIndex));
-    out.ch(')');
-    endLine(out, blank);
-}
+namespace tytb {
+inline constexpr uint64_t kNTypeTables = 8, kOffTypeTables = 12, kN1 = 16, kSize = 24;
+static_assert(kN1 + 2 * 4 == kSize);
+// A TYPETABLE entry.
+inline constexpr uint64_t kEntryType = 0, kEntryIName = 4, kEntrySize = 8;
+static_assert(kEntryIName + 4 == kEntrySize);
+}  // namespace tytb
 
-// Fixed sizes of the section headers and table entries, in bytes.
-inline constexpr uint64_t kNmtpHeaderSize = 20;
-inline constexpr uint64_t kTytbHeaderSize = 24;
-inline constexpr uint64_t kTypeTableEntrySize = 8;
-inline constexpr uint64_t kHshtHeaderSize = 32;
-inline constexpr uint64_t kHashTableEntrySize = 20;
+namespace hsht {
+inline constexpr uint64_t kSizeTableOffsets = 8, kNTypes = 12, kOffTableOffsets = 16,
+                          kOffTypeTables = 20, kN1 = 24, kSize = 32;
+static_assert(kN1 + 2 * 4 == kSize);
+// An HSHT_TYPETABLE entry.
+inline constexpr uint64_t kEntryOffPreviousTable = 0, kEntryHashNumber = 4, kEntryIName = 8,
+                          kEntryType = 12, kEntryN1 = 16, kEntrySize = 20;
+static_assert(kEntryN1 + 4 == kEntrySize);
+}  // namespace hsht
 
 // NMTP: the header, then one block per record in type-index order.
-bool renderTypeRecords(DumpContext& ctx, uint64_t sectionOffset);
+template <class P>
+bool renderTypeRecords(Walk<P>& walk, uint64_t sectionOffset);
 // TYTB: the header, then one block per TYPETABLE entry.
-bool renderTypeTables(DumpContext& ctx, uint64_t sectionOffset);
+template <class P>
+bool renderTypeTables(Walk<P>& walk, uint64_t sectionOffset);
 // HSHT: the header, the table offsets list as stored, then one block per entry.
-bool renderHashTables(DumpContext& ctx, uint64_t sectionOffset);
+template <class P>
+bool renderHashTables(Walk<P>& walk, uint64_t sectionOffset);
 
 }  // namespace symdeck

@@ -1,9 +1,13 @@
 #include "checks/report_checks.h"
 
+#include <nlohmann/json.hpp>
 #include <string_view>
+#include <vector>
 
 #include "app/driver.h"
-#include "report/walk.h"
+#include "app/sections.h"
+#include "checks/json_checks.h"
+#include "report/printers.h"
 
 namespace symdeck::checks {
 
@@ -53,14 +57,7 @@ bool endsWithErrorLine(std::string_view text) {
 
 SectionSelection selectionFromBits(uint8_t bits) {
     SectionSelection s;
-    s.skipNmtp = bits & 1;
-    s.skipSttb = bits & 2;
-    s.skipSymd = bits & 4;
-    s.skipTytb = bits & 8;
-    s.skipHsht = bits & 16;
-    s.skipFpod = bits & 32;
-    s.skipSrcp = bits & 64;
-    s.skipGtyp = bits & 128;
+    for (const auto& kind : kSectionKinds<TextPrinter>) s.*kind.skip = (bits >> kind.selectionBit) & 1;
     return s;
 }
 
@@ -77,6 +74,26 @@ std::string checkReport(const uint8_t* data, uint64_t size, const SectionSelecti
         !endsWithUnknownKind(text) && !endsWithErrorLine(text))
         return "the report ends neither with a separator, an unknown-kind text nor an error line";
     if (renderToString(image, selection) != text) return "two renderings differ";
+
+    // The JSON form of the same walk: valid, within its own limit, and the text's blocks.
+    const std::string json = renderJsonToString(image, selection, "database.nms");
+    // Past the last check point one field can follow, holding a name whose bytes may each
+    // take six characters.
+    const uint64_t jsonBound = reportLimit(size) + 6 * size + 8192;
+    if (json.size() > jsonBound)
+        return "the JSON form has " + std::to_string(json.size()) + " bytes, more than " +
+               std::to_string(jsonBound);
+    if (std::string failure = checkJsonAgainstText(json, text, size); !failure.empty()) return failure;
+
+    // Explain, on offsets at the start, inside and past the end: its JSON form parses, holds
+    // one answer per offset, and its walk stops where the text's did.
+    const std::vector<uint64_t> offsets = {0, size / 3, size / 2, size == 0 ? 0 : size - 1, size};
+    const Explanation answers = explainImage(image, selection, offsets, true);
+    const nlohmann::json parsed = nlohmann::json::parse(answers.text, nullptr, false);
+    if (parsed.is_discarded() || !parsed.is_array() || parsed.size() != offsets.size())
+        return "the explanation is not a JSON array of one answer per offset";
+    if ((answers.end != WalkEnd::Complete) != endsWithErrorLine(text))
+        return "the explanation's walk did not stop where the report's did";
     return {};
 }
 

@@ -15,7 +15,9 @@ namespace symdeck::checks {
 //   check point at most one block, holding at most one name, can follow);
 // - it ends with a section's closing separator, with an unknown-kind text, or with a last
 //   line that begins "ERROR in";
-// - both renderings are the same bytes.
+// - both renderings are the same bytes;
+// - its JSON form has the properties checkJsonAgainstText() checks, and stays within the
+//   limit plus what one name can add.
 // Returns an empty string when all hold, else what failed.
 std::string checkReport(const uint8_t* data, uint64_t size, const SectionSelection& selection);
 

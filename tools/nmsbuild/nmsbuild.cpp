@@ -18,12 +18,6 @@ void Bytes::patch32(uint64_t at, uint32_t v) {
     patch16(at + 2, static_cast<uint16_t>(v >> 16));
 }
 
-uint32_t Bytes::get32(uint64_t at) const {
-    return static_cast<uint32_t>(data.at(at)) | (static_cast<uint32_t>(data.at(at + 1)) << 8) |
-           (static_cast<uint32_t>(data.at(at + 2)) << 16) |
-           (static_cast<uint32_t>(data.at(at + 3)) << 24);
-}
-
 void patchSectionLength(Bytes& out, uint64_t start, std::optional<uint32_t> value) {
     out.patch32(start + 4, value.value_or(static_cast<uint32_t>(out.pos() - start)));
 }

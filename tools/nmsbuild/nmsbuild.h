@@ -41,7 +41,6 @@ struct Bytes {
     }
     void patch16(uint64_t at, uint16_t v);
     void patch32(uint64_t at, uint32_t v);
-    uint32_t get32(uint64_t at) const;
 };
 
 // Writes one section at the current end of `out` (its absolute image offset is out.pos()).

@@ -1,0 +1,160 @@
+#include "report/json_printer.h"
+
+#include <array>
+
+namespace symdeck {
+
+namespace {
+
+// For each byte: 0 when it stands for itself inside a JSON string, else the character
+// after the backslash of its short escape, or 'u' for a \u00XX escape. Bytes 0x80 to 0xFF
+// are code points U+0080 to U+00FF, so that no byte of the file is lost or misread.
+constexpr std::array<char, 256> kEscapes = [] {
+    std::array<char, 256> escapes{};
+    for (int c = 0; c < 256; ++c)
+        if (c < 0x20 || c >= 0x7F) escapes[c] = 'u';
+    escapes['"'] = '"';
+    escapes['\\'] = '\\';
+    escapes['\b'] = 'b';
+    escapes['\f'] = 'f';
+    escapes['\n'] = 'n';
+    escapes['\r'] = 'r';
+    escapes['\t'] = 't';
+    return escapes;
+}();
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+std::string_view endKind(WalkEnd end) {
+    switch (end) {
+        case WalkEnd::Bounds: return "bounds";
+        case WalkEnd::Signature: return "signature";
+        case WalkEnd::Limit: return "limit";
+        case WalkEnd::Complete: break;
+    }
+    return "complete";
+}
+
+}  // namespace
+
+void JsonPrinter::begin() {
+    out_.text("{\"format\":\"symdeck-report\",\"version\":1,\"database\":{\"name\":");
+    quoted(name_);
+    char* p = put(out_.reserve(64), ",\"size\":");
+    p = number(p, size_);
+    out_.commit(put(p, "},\"blocks\":["));
+    push(Scope::Blocks);
+}
+
+void JsonPrinter::open(const Title& title) {
+    if (top() == Scope::Fields) {
+        // The first nested block ends the fields of the block it nests in.
+        out_.text("],\"blocks\":[");
+        scopes_[depth_ - 1] = Scope::Blocks;
+        first_[depth_ - 1] = true;
+    }
+    assert(top() == Scope::Blocks);
+    char* p = separator(out_.reserve(ReportWriter::kMaxReserve));
+    p = put(p, "\n{\"block\":\"");
+    p = put(p, title.word);
+    p = put(p, "\",\"offset\":");
+    p = number(p, title.offset);
+    switch (title.form) {
+        case TitleForm::Section:
+        case TitleForm::SectionSpaced: p = put(p, ",\"end\":"); break;
+        case TitleForm::Entry: p = put(p, ",\"index\":"); break;
+        case TitleForm::TypeRecord: p = put(p, ",\"typeIndex\":"); break;
+        default: break;
+    }
+    if (title.form == TitleForm::Section || title.form == TitleForm::SectionSpaced ||
+        title.form == TitleForm::Entry || title.form == TitleForm::TypeRecord)
+        p = number(p, title.number);
+    out_.commit(put(p, ",\"fields\":["));
+    push(Scope::Fields);
+}
+
+void JsonPrinter::openList(const List& list) {
+    assert(top() == Scope::Fields);
+    char* p = separator(out_.reserve(ReportWriter::kMaxReserve));
+    p = put(p, "{\"list\":\"");
+    p = put(p, list.name);
+    p = put(p, "\",\"offset\":");
+    p = number(p, list.offset);
+    out_.commit(put(p, ",\"elements\":["));
+    push(Scope::List);
+}
+
+void JsonPrinter::unknownSection(int32_t kind) {
+    assert(depth_ == 1);
+    char* p = separator(out_.reserve(64));
+    p = put(p, "\n{\"block\":\"UNKNOWN\",\"kind\":");
+    p = std::to_chars(p, p + 12, kind).ptr;
+    out_.commit(put(p, ",\"fields\":[]}"));
+}
+
+void JsonPrinter::end(const Stop& stop) {
+    // Close whatever the walk left open: element, list, fields and blocks, innermost first.
+    while (depth_ > 1) pop(top() == Scope::Element ? "]" : "]}");
+    out_.text("],\n\"end\":{\"status\":");
+    if (stop.end == WalkEnd::Complete) {
+        out_.text("\"complete\"}}\n");
+        return;
+    }
+    out_.text("\"error\",\"kind\":\"");
+    out_.text(endKind(stop.end));
+    out_.text("\",\"header\":\"");
+    out_.text(stop.header);
+    char* p = out_.reserve(64);
+    switch (stop.end) {
+        case WalkEnd::Bounds:
+            p = number(put(p, "\",\"offset\":"), stop.offset);
+            p = number(put(p, ",\"fileSize\":"), stop.number);
+            break;
+        case WalkEnd::Signature: p = number(put(p, "\",\"offset\":"), stop.offset); break;
+        default: p = number(put(p, "\",\"limit\":"), stop.number); break;
+    }
+    out_.commit(put(p, "}}\n"));
+    depth_ = 0;
+}
+
+void JsonPrinter::quoted(std::string_view text) {
+    out_.ch('"');
+    size_t run = 0;  // bytes from the start of `text` that need no escape
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const char escape = kEscapes[c];
+        if (escape == 0) continue;
+        out_.text(text.substr(run, i - run));
+        run = i + 1;
+        char* p = out_.reserve(6);
+        p[0] = '\\';
+        p[1] = escape;
+        if (escape != 'u') {
+            out_.commit(p + 2);
+            continue;
+        }
+        p[2] = '0';
+        p[3] = '0';
+        p[4] = kHexDigits[c >> 4];
+        p[5] = kHexDigits[c & 0xF];
+        out_.commit(p + 6);
+    }
+    out_.text(text.substr(run));
+    out_.ch('"');
+}
+
+// The error message is the value column of the text form: its first part, the number as
+// the text shows it, and its last part.
+void JsonPrinter::error(const Field& f) {
+    out_.text(",\"error\":\"");
+    // The blank that widens one text line's name column is no part of the message.
+    std::string_view head = f.text;
+    while (!head.empty() && head.front() == ' ') head.remove_prefix(1);
+    out_.text(head);
+    if (f.shape == Shape::ErrorHex) out_.hex0x(f.value);
+    else out_.dec(f.value);
+    out_.text(f.tail);
+    out_.ch('"');
+}
+
+}  // namespace symdeck

@@ -1,0 +1,151 @@
+// The JSON form: turns walk events into one JSON document.
+//
+//   {"format":"symdeck-report","version":1,"database":{"name":...,"size":...},
+//    "blocks":[...],"end":{"status":"complete"}}
+//
+// A block is {"block":<title word>,"offset":...,"fields":[...]} with "blocks":[...] after
+// its fields when blocks nest in it; a field is {"name","type","offset","size","value"}
+// with "text" (its interpretation) or "error" where the text form shows one; a list is an
+// entry of "fields" with "elements", each an array of fields. Texts from the file are raw
+// bytes: each byte is written as one code point, so every document is valid JSON whatever
+// the file holds. The printer keeps the stack of open scopes and closes all of them at the
+// end, however the walk ended.
+#pragma once
+
+#include <cassert>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "report/events.h"
+#include "report/writer.h"
+
+namespace symdeck {
+
+class JsonPrinter {
+public:
+    JsonPrinter(ReportWriter& out, std::string_view databaseName, uint64_t databaseSize)
+        : out_(out), name_(databaseName), size_(databaseSize) {}
+
+    uint64_t length() const { return out_.length(); }
+
+    void begin();
+    void open(const Title& title);
+    void close(Close) {
+        assert(depth_ > 1 && (top() == Scope::Fields || top() == Scope::Blocks));
+        pop("]}");
+    }
+    SYMDECK_INLINE void field(const Field& f) {
+        assert(top() == Scope::Fields || top() == Scope::Element);
+        // Names and type words are the program's own short ASCII words: no escaping.
+        assert(f.name.size() <= 16 && f.type.size() <= 16);
+        char* p = out_.reserve(ReportWriter::kMaxReserve);
+        p = separator(p);
+        p = put(p, "{\"name\":\"");
+        p = put(p, f.name);
+        p = put(p, "\",\"type\":\"");
+        p = put(p, f.type);
+        p = put(p, "\",\"offset\":");
+        p = number(p, f.offset);
+        p = put(p, ",\"size\":");
+        p = number(p, f.width);
+        p = put(p, ",\"value\":");
+        switch (f.shape) {
+            case Shape::Signature:
+            case Shape::String:
+                out_.commit(p);
+                quoted(f.text);
+                break;
+            case Shape::NameRef:
+            case Shape::HexNamed:
+            case Shape::DecNamed:
+            case Shape::Word:
+            case Shape::ListName:
+                p = number(p, f.value);
+                p = put(p, ",\"text\":");
+                out_.commit(p);
+                quoted(f.text);
+                break;
+            case Shape::FileType:
+                p = number(p, f.value);
+                if (!f.text.empty()) {
+                    p = put(p, ",\"text\":");
+                    out_.commit(p);
+                    quoted(f.text);
+                } else {
+                    out_.commit(p);
+                }
+                break;
+            case Shape::ErrorHex:
+            case Shape::ErrorDec:
+                p = number(p, f.value);
+                out_.commit(p);
+                error(f);
+                break;
+            default:
+                out_.commit(number(p, f.value));
+                break;
+        }
+        out_.ch('}');
+    }
+    void openList(const List& list);
+    void element(const List&, uint32_t, uint64_t) {
+        assert(top() == Scope::List);
+        char* p = separator(out_.reserve(2));
+        *p++ = '[';
+        out_.commit(p);
+        push(Scope::Element);
+    }
+    void endElement() {
+        assert(top() == Scope::Element);
+        pop("]");
+    }
+    void closeList(const List&) {
+        assert(top() == Scope::List);
+        pop("]}");
+    }
+    void heading(Heading) {}
+    void reads(const Field&, uint32_t) {}
+    void unknownSection(int32_t kind);
+    void end(const Stop& stop);
+
+private:
+    // What the innermost open bracket holds.
+    enum class Scope : uint8_t { Blocks, Fields, List, Element };
+    static constexpr size_t kMaxDepth = 16;
+
+    Scope top() const { return scopes_[depth_ - 1]; }
+    void push(Scope scope) {
+        assert(depth_ < kMaxDepth);
+        scopes_[depth_] = scope;
+        first_[depth_] = true;
+        ++depth_;
+    }
+    void pop(std::string_view closing) {
+        --depth_;
+        out_.text(closing);
+    }
+    // A comma unless this is the first item of the innermost array.
+    char* separator(char* p) {
+        if (!first_[depth_ - 1]) *p++ = ',';
+        first_[depth_ - 1] = false;
+        return p;
+    }
+    static char* put(char* p, std::string_view s) {
+        std::memcpy(p, s.data(), s.size());
+        return p + s.size();
+    }
+    static char* number(char* p, uint64_t value) { return std::to_chars(p, p + 20, value).ptr; }
+    void quoted(std::string_view text);
+    void error(const Field& f);
+
+    ReportWriter& out_;
+    std::string_view name_;
+    uint64_t size_;
+    Scope scopes_[kMaxDepth] = {};
+    bool first_[kMaxDepth] = {};
+    size_t depth_ = 0;
+};
+
+}  // namespace symdeck
