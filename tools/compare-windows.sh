@@ -23,7 +23,9 @@ argument_sets=(
   "REPORT -symd -sttb"
   "REPORT +nmtp +tytb"
   "REPORT --json"
+  "REPORT --check"
   "-o -"
+  "--explain=0x0 --explain=0x40 --explain=0x57D --explain=0x100000"
 )
 
 databases=("$linux/sample.nms" "$root"/fuzz/corpus/*)
