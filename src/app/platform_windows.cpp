@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 namespace symdeck::platform {
 
@@ -261,6 +262,22 @@ CreateStatus createReport(const std::string& reportName, const FileId& input, Pe
     std::wstring target = systemPath(reportName);
     if (target.empty()) return CreateStatus::Failed;
 
+    // A device or a pipe at that name (NUL, CON, \\.\pipe\x) is written into, as a plain
+    // create would: it has no directory for a temporary, and nothing to replace. A volume or
+    // a disk opened raw is never written.
+    if (startsWith(target, L"\\\\.\\")) {
+        const HANDLE file = ::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return CreateStatus::Failed;
+        if (::GetFileType(file) == FILE_TYPE_DISK) {
+            ::CloseHandle(file);
+            return CreateStatus::Failed;
+        }
+        report.file = fromHandle(file);
+        report.direct = true;
+        return CreateStatus::Ok;
+    }
+
     // An existing report: the same-file test, and a symbolic link's target as the name that
     // is replaced (the link itself stays).
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
@@ -329,6 +346,7 @@ bool writeReport(PendingReport& report, const char* data, size_t size) {
 bool commitReport(PendingReport& report) {
     if (report.toStandardOutput) return true;
     if (report.file == -1) return false;
+    if (report.direct) return ::CloseHandle(toHandle(std::exchange(report.file, -1))) != 0;
     Interruption& state = interruption();
     ::AcquireSRWLockExclusive(&state.lock);
     const std::wstring temporary = toWide(report.tempName);
@@ -356,6 +374,10 @@ bool commitReport(PendingReport& report) {
 
 void discardReport(PendingReport& report) {
     if (report.toStandardOutput || report.file == -1) return;
+    if (report.direct) {
+        ::CloseHandle(toHandle(std::exchange(report.file, -1)));
+        return;
+    }
     Interruption& state = interruption();
     ::AcquireSRWLockExclusive(&state.lock);
     ::CloseHandle(toHandle(report.file));

@@ -239,6 +239,7 @@ TEST_F(PlatformWindowsTest, TheRunTakesWideAndLongNamesAndGivesTheSameMessages) 
         {{folder + "App.NMS"}, 0, ""},
         {{utf8(path(deep + L"\\x.nms"))}, 0, ""},
         {{folder + "App.NMS", folder + "APP.nms.TXT"}, 0, ""},
+        {{folder + "App.NMS", "-o", "NUL"}, 0, ""},  // a device is written into, not replaced
         {{folder + "app.nms.txt", folder + "App.NMS.txt"}, 1, title + "  The text file would overwrite the nms file.\n"},
         {{folder + "App.NMS", folder + "viewed.txt"}, 1, title + "  Failed to save text file.\n"},
         {{folder + "Missing.NMS"}, 1, title + "  Can't open nms file (" + folder + "Missing.NMS).\n"},
