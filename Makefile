@@ -4,11 +4,15 @@
 # and, for the reliability checks that CI runs as well:
 #   make check-sanitize   the whole test suite built with ASan and UBSan
 #   make fuzz             libFuzzer for FUZZ_SECONDS seconds (clang)
+# and for Windows (MinGW-w64 and Wine, see the README):
+#   make windows          cross-builds build-windows/symdeck.exe and its ZIP
+#   make test-windows     the test suite under Wine, and the reports compared with Linux's
 BUILD ?= build
+WINDOWS_BUILD ?= build-windows
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: all sample test check-sanitize fuzz clean
+.PHONY: all sample test check-sanitize fuzz windows test-windows clean
 
 all: $(BUILD)/build.ninja
 	cmake --build $(BUILD)
@@ -32,5 +36,16 @@ check-sanitize:
 fuzz:
 	fuzz/run.sh $(FUZZ_SECONDS)
 
+windows: $(WINDOWS_BUILD)/build.ninja
+	cmake --build $(WINDOWS_BUILD)
+	if [ -e $(WINDOWS_BUILD)/symdeck.exe ]; then cd $(WINDOWS_BUILD) && cpack -G ZIP; fi
+
+$(WINDOWS_BUILD)/build.ninja:
+	cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+
+test-windows: all windows
+	tools/test-windows.sh $(BUILD) $(WINDOWS_BUILD)
+
 clean:
-	rm -rf $(BUILD) build-asan build-fuzz
+	rm -rf $(BUILD) build-asan build-fuzz $(WINDOWS_BUILD)

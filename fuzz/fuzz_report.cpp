@@ -1,4 +1,4 @@
-// libFuzzer target: the complete walk over arbitrary bytes. The first byte chooses the
+// libFuzzer target: the complete walk over arbitrary bytes, in the text, JSON and explain forms. The first byte chooses the
 // section selection (one skip flag per bit), the rest is the database.
 #include <cstdint>
 #include <cstdio>

@@ -160,5 +160,21 @@ TEST_F(RunTest, CheckStatusAndOptionFailures) {
     EXPECT_EQ(readFile("cut.txt"), report(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 700)));
 }
 
+TEST_F(RunTest, ExplainPrintsToStandardOutputAndWritesNoReport) {
+    const auto bytes = nmsbuild::sampleDatabase();
+    writeFile("x.nms", bytes);
+    writeFile("cut.nms", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 700));
+    EXPECT_EQ(run({"x.nms", "--explain=0x10", "--EXPLAIN=4"}), 0);
+    EXPECT_EQ(console_,
+              "0x10: NM32_HEADER (offset: 0x0)\n"
+              "  field creationTime, ULONG at 0x10..0x13, byte 0 of 4, value 0x5F3E2A10\n"
+              "0x4: NM32_HEADER (offset: 0x0)\n"
+              "  field verMajor, ULONG at 0x4..0x7, byte 0 of 4, value 0x1\n");
+    EXPECT_EQ(run({"x.nms", "--json", "--explain=0x9000"}), 0);
+    EXPECT_EQ(console_, "[\n{\"offset\":36864,\"hits\":[],\"pastEnd\":{\"fileSize\":2167}}\n]\n");
+    EXPECT_EQ(run({"cut.nms", "--explain=0", "--check"}), 2);
+    EXPECT_EQ(listing(), (std::vector<std::string>{"cut.nms", "x.nms"}));
+}
+
 }  // namespace
 }  // namespace symdeck::test

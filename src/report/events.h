@@ -12,6 +12,9 @@
 //   void endElement()                  ... that element ends,
 //   void closeList(const List&)        ... and the list ends
 //   void heading(Heading)              a line of the text form that is no structure
+//   void reads(const Field&, uint32_t) bytes the walk reads to find its way that neither
+//                                      form shows: element i of the array the field names
+//                                      (kNoIndex: a lone field); only explain looks at them
 //   void close(Close)                  the innermost block ends
 //   void unknownSection(int32_t kind)  a directory entry of a kind the walk does not know
 //   void end(const Stop&)              last: how the walk ended; open blocks stay open
@@ -52,6 +55,8 @@ enum class Shape : uint8_t {
 };
 
 inline constexpr uint64_t kNotInFile = ~uint64_t{0};
+// The index of a field that is no element of an array.
+inline constexpr uint32_t kNoIndex = ~uint32_t{0};
 
 struct Field {
     std::string_view name;

@@ -11,6 +11,7 @@ ExplainPrinter::ExplainPrinter(std::span<const uint64_t> sorted, uint64_t imageS
       imageSize_(imageSize),
       text_(counting),
       hits_(sorted.size()),
+      moreHits_(sorted.size()),
       before_(sorted.size()),
       after_(sorted.size()) {
     stack_.reserve(16);
@@ -53,8 +54,10 @@ std::string valueText(const Field& f) {
 
 size_t ExplainPrinter::record(const Field& f, size_t i, uint64_t end, bool inText) {
     const std::string value = valueText(f);
-    for (; i < sorted_.size() && sorted_[i] < end; ++i)
-        hits_[i].push_back(ExplainHit{stack_, f, inElement_, list_, element_, inText, value});
+    for (; i < sorted_.size() && sorted_[i] < end; ++i) {
+        if (hits_[i].size() == kMaxHits) ++moreHits_[i];
+        else hits_[i].push_back(ExplainHit{stack_, f, inElement_, list_, element_, inText, readIndex_, value});
+    }
     return i;
 }
 
@@ -209,8 +212,14 @@ void textHit(AnswerWriter& w, uint64_t offset, const ExplainHit& hit) {
         w.text("\n");
         return;
     }
-    w.text("field ");
+    // A field the walk reads to find its way says so: the report has no line of it.
+    w.text(hit.readIndex == kShown ? "field " : "read, not shown: ");
     w.text(f.name);
+    if (hit.readIndex != kShown && hit.readIndex != kNoIndex) {
+        w.text(" [");
+        w.writeDecimal(hit.readIndex);
+        w.text("]");
+    }
     w.text(", ");
     w.text(f.type);
     byteOf(w, offset, f.offset, f.width);
@@ -245,6 +254,13 @@ void jsonHit(AnswerWriter& w, uint64_t offset, const ExplainHit& hit) {
     w.num(f.width);
     w.text(",\"value\":");
     w.string(hit.value);
+    if (hit.readIndex != kShown) {
+        w.text(",\"shown\":false");
+        if (hit.readIndex != kNoIndex) {
+            w.text(",\"index\":");
+            w.num(hit.readIndex);
+        }
+    }
     w.text("}");
     if (hit.inText) {
         w.text(",\"text\":{\"offset\":");
@@ -265,7 +281,7 @@ void jsonHit(AnswerWriter& w, uint64_t offset, const ExplainHit& hit) {
 
 void neighbour(AnswerWriter& w, const Neighbour& n, bool json, bool before) {
     if (json) {
-        w.text(before ? ",\"after\":" : ",\"before\":");
+        w.text(before ? ",\"previous\":" : ",\"next\":");
         if (!n.found) {
             w.text("null");
             return;
@@ -275,7 +291,7 @@ void neighbour(AnswerWriter& w, const Neighbour& n, bool json, bool before) {
         else jsonBlock(w, n.block);
         w.text(",\"field\":");
         w.string(n.field);
-        w.text(",\"text\":");
+        w.text(",\"inText\":");
         w.text(n.inText ? "true" : "false");
         w.text(",\"start\":");
         w.num(n.start);
@@ -332,6 +348,10 @@ Explanation explainOffsets(const ExplainPrinter& printer, std::span<const uint64
                 jsonHit(w, offset, hits[h]);
             }
             w.text("]");
+            if (const uint64_t more = printer.moreHits(i); more != 0) {
+                w.text(",\"moreHits\":");
+                w.num(more);
+            }
             if (hits.empty()) {
                 if (offset >= imageSize) {
                     w.text(",\"pastEnd\":{\"fileSize\":");
@@ -361,6 +381,12 @@ Explanation explainOffsets(const ExplainPrinter& printer, std::span<const uint64
             continue;
         }
         for (const ExplainHit& hit : hits) textHit(w, offset, hit);
+        if (const uint64_t more = printer.moreHits(i); more != 0) {
+            w.hex(offset);
+            w.text(": and ");
+            w.writeDecimal(more);
+            w.text(" more places, not listed\n");
+        }
         if (!hits.empty()) continue;
         w.hex(offset);
         if (offset >= imageSize) {

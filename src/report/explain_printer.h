@@ -20,6 +20,9 @@
 
 namespace symdeck {
 
+// The readIndex of a field that the report shows.
+inline constexpr uint32_t kShown = kNoIndex - 1;
+
 // One place that holds an asked byte.
 struct ExplainHit {
     std::vector<Title> chain;  // the open blocks, outermost first
@@ -28,6 +31,9 @@ struct ExplainHit {
     List list{};
     uint32_t element = 0;
     bool inText = false;  // the byte is in the text the field names, not in the field
+    // A field the walk reads but no form shows: kShown for a shown one, else its index in
+    // the array the field's name names (kNoIndex: no array).
+    uint32_t readIndex = kShown;
     std::string value;    // the field's value as the text report shows it
 };
 
@@ -91,6 +97,11 @@ public:
         inElement_ = false;
     }
     void heading(Heading heading) { text_.heading(heading); }
+    SYMDECK_INLINE void reads(const Field& f, uint32_t index) {
+        readIndex_ = index;
+        look(f, f.offset, f.width, false);
+        readIndex_ = kShown;
+    }
     void unknownSection(int32_t kind) { text_.unknownSection(kind); }
     void end(const Stop& stop) {
         text_.end(stop);
@@ -100,6 +111,10 @@ public:
 
     // After the walk.
     const std::vector<ExplainHit>& hits(size_t i) const { return hits_[i]; }
+    // Places beyond the first kMaxHits that hold sorted offset i: a damaged database can
+    // point a million fields at one name, and each answer holds a copy of its chain.
+    static constexpr size_t kMaxHits = 100;
+    uint64_t moreHits(size_t i) const { return moreHits_[i]; }
     // The nearest fields before and after sorted offset i (meaningful when it has no hit).
     Neighbour before(size_t i) const;
     Neighbour after(size_t i) const;
@@ -170,9 +185,11 @@ private:
     List list_{};
     bool inElement_ = false;
     uint32_t element_ = 0;
+    uint32_t readIndex_ = kShown;
     size_t hint_ = 0;
     size_t textHint_ = 0;
     std::vector<std::vector<ExplainHit>> hits_;
+    std::vector<uint64_t> moreHits_;
     // Slot i of before_: of the fields that end after sorted_[i - 1] and by sorted_[i], the
     // one that ends last; the nearest field before sorted_[i] is the best of slots 0 to i.
     // Slot i of after_: of the fields that begin after sorted_[i] and by sorted_[i + 1], the

@@ -111,6 +111,7 @@ public:
         pop("]}");
     }
     void heading(Heading) {}
+    void reads(const Field&, uint32_t) {}
     void unknownSection(int32_t kind);
     void end(const Stop& stop);
 

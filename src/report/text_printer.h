@@ -108,6 +108,7 @@ public:
         if (list.form == ListForm::Strings || list.form == ListForm::TypeList) out_.newline();
     }
     void heading(Heading heading);
+    void reads(const Field&, uint32_t) {}
     void unknownSection(int32_t kind);
     void end(const Stop& stop);
 

@@ -24,6 +24,7 @@ bool renderSegmentVlpTables(Walk<P>& walk, const Record& segment) {
     return cursor.each(
         segment.offset + segment.u32(segment::kOffVlpOffsets), 4, nVLP,
         [&](const Record& element, uint32_t k) {
+            walk.print.reads(Fields<P>::ulong(element, 0, "VLPOffsets", Shape::Hex, false), k);
             auto entry = cursor.at(area + element.u32(0), vlp::kSize);
             if (!entry) return false;
             openVariable(walk, *entry, "SEGDATA_VLPTABLE", 6, k, nVLP,

@@ -242,6 +242,7 @@ bool renderTypeRecords(Walk<P>& walk, uint64_t sectionOffset) {
     const uint64_t table = sectionOffset + nmtp::kSize;
     const uint64_t records = table + uint64_t{4} * nTypes;
     const bool complete = cursor.each(table, 4, nTypes, [&](const Record& entry, uint32_t i) {
+        print.reads(Fields<P>::ulong(entry, 0, "typeOffsets", Shape::Hex, false), i);
         return renderRecord(cursor, records + entry.u32(0), kFirstRecordType + i, i, nTypes);
     });
     if (!complete) return false;

@@ -15,6 +15,9 @@ bool renderTypeTables(Walk<P>& walk, uint64_t sectionOffset) {
         [](Cursor<P>& cursor, Fields<P>& f) {
             f.hex(tytb::kOffTypeTables, "offTypeTables");
             f.unnamed(tytb::kN1, 2, false, true);
+            f.print.reads(Fields<P>::ulong(f.record, tytb::kNTypeTables, "nTypeTables", Shape::Dec,
+                                           false),
+                          kNoIndex);
             return cursor.blocks("TYPETABLE", 2, f.record.u32(tytb::kOffTypeTables),
                                  tytb::kEntrySize, f.record.u32(tytb::kNTypeTables),
                                  [](Fields<P>& e, uint32_t) {

@@ -1,6 +1,8 @@
 #include "checks/report_checks.h"
 
+#include <nlohmann/json.hpp>
 #include <string_view>
+#include <vector>
 
 #include "app/driver.h"
 #include "app/sections.h"
@@ -81,7 +83,18 @@ std::string checkReport(const uint8_t* data, uint64_t size, const SectionSelecti
     if (json.size() > jsonBound)
         return "the JSON form has " + std::to_string(json.size()) + " bytes, more than " +
                std::to_string(jsonBound);
-    return checkJsonAgainstText(json, text, size);
+    if (std::string failure = checkJsonAgainstText(json, text, size); !failure.empty()) return failure;
+
+    // Explain, on offsets at the start, inside and past the end: its JSON form parses, holds
+    // one answer per offset, and its walk stops where the text's did.
+    const std::vector<uint64_t> offsets = {0, size / 3, size / 2, size == 0 ? 0 : size - 1, size};
+    const Explanation answers = explainImage(image, selection, offsets, true);
+    const nlohmann::json parsed = nlohmann::json::parse(answers.text, nullptr, false);
+    if (parsed.is_discarded() || !parsed.is_array() || parsed.size() != offsets.size())
+        return "the explanation is not a JSON array of one answer per offset";
+    if ((answers.end != WalkEnd::Complete) != endsWithErrorLine(text))
+        return "the explanation's walk did not stop where the report's did";
+    return {};
 }
 
 }  // namespace symdeck::checks

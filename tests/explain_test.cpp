@@ -1,0 +1,154 @@
+// Explain: where bytes of the sample database lie, one offset in every kind of structure,
+// list and name text, a byte that no structure holds, one that several hold, one past the
+// end, one in a section the flags leave out, and a walk cut short by damage. Compared as
+// whole outputs.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <vector>
+
+#include "app/driver.h"
+#include "nmsbuild/sample.h"
+#include "nmsbuild/types_build.h"
+#include "report/explain_printer.h"
+
+namespace symdeck::test {
+namespace {
+
+std::string explain(const std::vector<uint8_t>& bytes, std::vector<uint64_t> offsets,
+                    const SectionSelection& selection = {}, bool json = false) {
+    return explainImage(NmsImage{bytes.data(), bytes.size()}, selection, offsets, json).text;
+}
+
+// The chain of blocks down to a segment of the sample, and to its first procedure.
+const std::string kSegment1 =
+    "SYMD_HEADER (offset: 0x605) > SEGMENTDATA_HEADER (offset: 0x631) > SEGMENTDATA (offset: 0x63D) 1 of 2";
+const std::string kProcedure1 = kSegment1 + " > SEGDATA_PROCEDURE (offset: 0x6A9) 1 of 2";
+
+TEST(Explain, AnOffsetInEveryKindOfStructure) {
+    const auto sample = nmsbuild::sampleDatabase();
+    const std::string expected =
+        "0x0: NM32_HEADER (offset: 0x0)\n"
+        "  field NM32, ULONG at 0x0..0x3, byte 0 of 4, value NM32\n"
+        "0x100: NM32_HEADER (offset: 0x0)\n"
+        "  field filePath, CHAR[0x104] at 0x40..0x143, byte 192 of 260, value c:\\work\\app\\release\\app.exe\n"
+        "0x2A4: NMDR_HEADER (offset: 0x244) > NMDE_S (offset: 0x2A0) 2 of 8\n"
+        "  field entryIndex, ULONG at 0x2A4..0x2A7, byte 0 of 4, value 2(STTB)\n"
+        "0x3A4: GTYP_HEADER (offset: 0x39C)\n"
+        "  field offNMTP, ULONG at 0x3A4..0x3A7, byte 0 of 4, value 0x0\n"
+        "0x3D0: STTB_HEADER (offset: 0x3BC)\n"
+        "  list Strings, element 1 of 13, field offset, ULONG at 0x3D0..0x3D3, byte 0 of 4, value _TEXT\n"
+        // The bytes of a name belong to the string table and to every field that names it.
+        "0x448: STTB_HEADER (offset: 0x3BC)\n"
+        "  list Strings, element 13 of 13, text of offset at 0x443..0x448, byte 5 of 6 (its terminating NUL), \"total\"\n"
+        "0x448: TYTB_HEADER (offset: 0x585) > TYPETABLE (offset: 0x5A5) 2 of 3\n"
+        "  text of iName at 0x443..0x448, byte 5 of 6 (its terminating NUL), \"total\"\n"
+        "0x448: " + kProcedure1 + " > SEGDATA_REGISTER (offset: 0x72B) 2 of 2\n"
+        "  text of iName at 0x443..0x448, byte 5 of 6 (its terminating NUL), \"total\"\n"
+        "0x448: SYMD_HEADER (offset: 0x605) > SEGMENTDATA_HEADER (offset: 0x631) > SEGMENTDATA (offset: 0x673) 2 of 2 > SEGDATA_VLPTABLE (offset: 0x7CF) 1 of 3\n"
+        "  text of iName at 0x443..0x448, byte 5 of 6 (its terminating NUL), \"total\"\n"
+        // Arrays the walk reads to find its way, which the report does not show.
+        "0x465: NMTP_HEADER (offset: 0x449)\n"
+        "  read, not shown: typeOffsets [2], ULONG at 0x465..0x468, byte 0 of 4, value 0x28\n"
+        "0x4B1: NMTP_HEADER (offset: 0x449) > DATAS_LF_ARGLIST (type: 0x1001) (offset: 0x4A1) 2 of 12\n"
+        "  list type, element 2 of 2, field type, ULONG at 0x4B1..0x4B4, byte 0 of 4, value 0x1002\n"
+        // A record of unknown kind is read for its lf_index alone: the rest is no structure.
+        "0x57D: in no structure that the report describes\n"
+        "  after unknown type (type: 0x100B) (offset: 0x579) 12 of 12, field lf_index, which ends at 0x57C\n"
+        "  before TYTB_HEADER (offset: 0x585), field TYTB, which begins at 0x585\n"
+        "0x58D: TYTB_HEADER (offset: 0x585)\n"
+        "  read, not shown: nTypeTables, ULONG at 0x58D..0x590, byte 0 of 4, value 3\n"
+        "0x5D9: HSHT_HEADER (offset: 0x5B5)\n"
+        "  list Type Table Offsets, element 2 of 2, field offset, ULONG at 0x5D9..0x5DC, byte 0 of 4, value 0x14\n"
+        "0x5E5: HSHT_HEADER (offset: 0x5B5) > HSHT_TYPETABLE (offset: 0x5DD) 1 of 2\n"
+        "  field iName, ULONG at 0x5E5..0x5E8, byte 0 of 4, value 6(\"POINT\")\n"
+        "0x64B: " + kSegment1 + "\n"
+        "  field offProcDef, ULONG at 0x64B..0x64E, byte 0 of 4, value 0x6C\n"
+        "0x6ED: " + kProcedure1 + " > SEGDATA_VLPTABLE (offset: 0x6E9) 1 of 2\n"
+        "  field type, ULONG at 0x6ED..0x6F0, byte 0 of 4, value 0x12(long)\n"
+        "0x781: " + kSegment1 + " > SEGDATA_SOURCELINES (offset: 0x777)\n"
+        "  list SEGDATA_SOURCELINES, element 2 of 6, field offInCode, ULONG at 0x77F..0x782, byte 2 of 4, value 0x00001A\n"
+        "0x757: " + kSegment1 + " > SEGDATA_SOURCESECTION (offset: 0x74F) 1 of 2\n"
+        "  field offSourceLines, ULONG at 0x757..0x75A, byte 0 of 4, value 0x13A\n"
+        "0x7CD: " + kSegment1 + "\n"
+        "  read, not shown: VLPOffsets [1], ULONG at 0x7CB..0x7CE, byte 2 of 4, value 0x10\n"
+        "0x7A9: " + kSegment1 + " > SEGDATA_VLPTABLE (offset: 0x7A7) 1 of 2\n"
+        "  field tableType, USHORT at 0x7A9..0x7AA, byte 0 of 2, value 7(TT_LOCALP)\n"
+        "0x80F: SYMD_HEADER (offset: 0x605) > SEGMENTDATA_HEADER (offset: 0x631) > SEGDATA_SOURCEFILE (offset: 0x80B) 1 of 2\n"
+        "  field offSource, ULONG at 0x80F..0x812, byte 0 of 4, value 0x0\n"
+        "0x850: FPOD_HEADER (offset: 0x847)\n"
+        "  field N1, ULONG at 0x84F..0x852, byte 1 of 4, value 0x1\n"
+        "0x9000: past the end of the file (size 0x877)\n"
+        // Asked twice, answered twice, in the order asked.
+        "0x0: NM32_HEADER (offset: 0x0)\n"
+        "  field NM32, ULONG at 0x0..0x3, byte 0 of 4, value NM32\n";
+    EXPECT_EQ(explain(sample, {0x0, 0x100, 0x2A4, 0x3A4, 0x3D0, 0x448, 0x465, 0x4B1, 0x57D, 0x58D,
+                               0x5D9, 0x5E5, 0x64B, 0x6ED, 0x781, 0x757, 0x7CD, 0x7A9, 0x80F, 0x850,
+                               0x9000, 0x0}),
+              expected);
+}
+
+TEST(Explain, SectionsLeftOutAndAWalkCutShort) {
+    const auto sample = nmsbuild::sampleDatabase();
+    SectionSelection noSymbols;
+    noSymbols.skipSymd = true;
+    EXPECT_EQ(explain(sample, {0x700, 0x10}, noSymbols),
+              "0x700: in the SYMD section at 0x605..0x832, which the section flags leave out\n"
+              "0x10: NM32_HEADER (offset: 0x0)\n"
+              "  field creationTime, ULONG at 0x10..0x13, byte 0 of 4, value 0x5F3E2A10\n");
+
+    // Cut inside the first segment: the walk stops at the first procedure, as the report does.
+    const std::vector<uint8_t> cut(sample.begin(), sample.begin() + 0x6A4);
+    const std::string stopped =
+        "  the walk stopped before the end of the database: ERROR in SYMD_HEADER -> the data at "
+        "offset 0x6A9 runs past the end of the file (size 0x6A4).\n";
+    const Explanation answers = explainImage(NmsImage{cut.data(), cut.size()}, {},
+                                             std::vector<uint64_t>{0x6A0, 0x6A5, 0x8}, false);
+    EXPECT_EQ(answers.end, WalkEnd::Bounds);
+    EXPECT_EQ(answers.text,
+              "0x6A0: in no structure that the report describes\n"
+              "  after SEGMENTDATA (offset: 0x63D) 1 of 2, field offSCLineDef, which ends at 0x672\n"
+              "  before nothing: no structure comes after it\n" + stopped +
+              "0x6A5: past the end of the file (size 0x6A4)\n" + stopped +
+              "0x8: NM32_HEADER (offset: 0x0)\n"
+              "  field verMinor, ULONG at 0x8..0xB, byte 0 of 4, value 0x2\n");
+}
+
+TEST(Explain, TheJsonFormHoldsTheSameFacts) {
+    const auto sample = nmsbuild::sampleDatabase();
+    const std::string text = explain(sample, {0x4B1, 0x57D, 0x9000, 0x7CD}, {}, true);
+    const auto doc = nlohmann::json::parse(text);
+    ASSERT_EQ(doc.size(), 4u);
+    EXPECT_EQ(doc[0].dump(),
+              R"({"hits":[{"blocks":[{"block":"NMTP_HEADER","count":1,"index":0,"offset":1097},)"
+              R"({"block":"DATAS_LF_ARGLIST","count":12,"index":1,"offset":1185,"typeIndex":4097}],)"
+              R"("byte":0,"element":1,"elements":2,"field":{"name":"type","offset":1201,"size":4,)"
+              R"("type":"ULONG","value":"0x1002"},"list":"type"}],"offset":1201})");
+    EXPECT_EQ(doc[1]["hits"].size(), 0u);
+    EXPECT_EQ(doc[1]["previous"]["block"]["block"], "unknown type");
+    EXPECT_EQ(doc[1]["previous"]["end"], 0x57D);
+    EXPECT_EQ(doc[1]["next"]["start"], 0x585);
+    EXPECT_EQ(doc[2]["pastEnd"]["fileSize"], sample.size());
+    EXPECT_EQ(doc[3]["hits"][0]["field"]["shown"], false);
+    EXPECT_EQ(doc[3]["hits"][0]["field"]["index"], 1);
+}
+
+TEST(Explain, AByteThatVeryManyFieldsNameIsListedUpToALimit) {
+    // 150 type-table entries name the one name; its string-table element holds it as well.
+    nmsbuild::Database db;
+    db.entries.push_back({nmsbuild::kSttb, nmsbuild::stringTable({.names = {"shared"}})});
+    db.entries.push_back({nmsbuild::kTytb, nmsbuild::typeTables({.entries = std::vector<nmsbuild::TypeTableEntry>(150)})});
+    const auto built = nmsbuild::build(db);
+    const uint64_t name = built.sectionOffsets[0] + 20 + 4;  // behind the header and one offset
+    const std::string text = explain(built.bytes, {name});
+    size_t answers = 0;
+    for (size_t at = 0; (at = text.find("text of ", at)) != std::string::npos; ++at) ++answers;
+    EXPECT_EQ(answers, ExplainPrinter::kMaxHits);
+    EXPECT_NE(text.find(": and 51 more places, not listed\n"), std::string::npos) << text.substr(0, 400);
+    const auto doc = nlohmann::json::parse(explain(built.bytes, {name}, {}, true));
+    EXPECT_EQ(doc[0]["hits"].size(), ExplainPrinter::kMaxHits);
+    EXPECT_EQ(doc[0]["moreHits"], 51);
+}
+
+}  // namespace
+}  // namespace symdeck::test
