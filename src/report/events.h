@@ -69,8 +69,10 @@ struct Field {
     bool blank = false;
     // The interpretation (enum word, name, register, type name), the text of a String or
     // Signature value, or the first part of an error message.
-    std::string_view text{};
-    std::string_view tail{};     // the last part of an error message
+    // Both default to a real empty text, never a null one: the writer copies them with
+    // memcpy, which must not be handed a null pointer even for no bytes.
+    std::string_view text = "";
+    std::string_view tail = "";  // the last part of an error message
     uint64_t textOffset = kNotInFile;  // where `text` was read, when it comes from the file
     uint32_t aux = 0;            // a second number the text form shows (nRegisters)
 };
@@ -132,7 +134,7 @@ enum class WalkEnd : uint8_t { Complete, Bounds, Signature, Limit };
 
 struct Stop {
     WalkEnd end = WalkEnd::Complete;
-    std::string_view header{};  // the header of the part of the file being walked
+    std::string_view header = "";  // the header of the part of the file being walked
     uint64_t offset = 0;        // Bounds, Signature: where the structure begins
     uint64_t number = 0;        // Bounds: the file's size; Limit: the limit
 };
