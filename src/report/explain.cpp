@@ -108,6 +108,15 @@ public:
         while (n > 0) out_.ch(digits[--n]);
     }
     void text(std::string_view s) { out_.text(s); }
+    // A JSON member: `prefix` (its separator and key) and its value.
+    void member(std::string_view prefix, uint64_t v) {
+        text(prefix);
+        num(v);
+    }
+    void member(std::string_view prefix, std::string_view s) {
+        text(prefix);
+        string(s);
+    }
     // A text that may hold any byte from the file: escaped as the JSON report escapes its
     // texts, or in quotes as it stands.
     void string(std::string_view s) {
@@ -144,18 +153,13 @@ void blockLabel(AnswerWriter& w, const Title& t) {
 }
 
 void jsonBlock(AnswerWriter& w, const Title& t) {
-    w.text("{\"block\":");
-    w.string(t.word);
-    w.text(",\"offset\":");
-    w.num(t.offset);
+    w.member("{\"block\":", t.word);
+    w.member(",\"offset\":", t.offset);
     if (t.form == TitleForm::TypeRecord) {
-        w.text(",\"typeIndex\":");
-        w.num(t.number);
+        w.member(",\"typeIndex\":", t.number);
     }
-    w.text(",\"index\":");
-    w.num(t.position);
-    w.text(",\"count\":");
-    w.num(t.count);
+    w.member(",\"index\":", t.position);
+    w.member(",\"count\":", t.count);
     w.text("}");
 }
 
@@ -236,45 +240,31 @@ void jsonHit(AnswerWriter& w, uint64_t offset, const ExplainHit& hit) {
     }
     w.text("]");
     if (hit.inList) {
-        w.text(",\"list\":");
-        w.string(hit.list.name);
-        w.text(",\"element\":");
-        w.num(hit.element);
-        w.text(",\"elements\":");
-        w.num(hit.list.count);
+        w.member(",\"list\":", hit.list.name);
+        w.member(",\"element\":", hit.element);
+        w.member(",\"elements\":", hit.list.count);
     }
     const Field& f = hit.field;
-    w.text(",\"field\":{\"name\":");
-    w.string(f.name);
-    w.text(",\"type\":");
-    w.string(f.type);
-    w.text(",\"offset\":");
-    w.num(f.offset);
-    w.text(",\"size\":");
-    w.num(f.width);
-    w.text(",\"value\":");
-    w.string(hit.value);
+    w.member(",\"field\":{\"name\":", f.name);
+    w.member(",\"type\":", f.type);
+    w.member(",\"offset\":", f.offset);
+    w.member(",\"size\":", f.width);
+    w.member(",\"value\":", hit.value);
     if (hit.readIndex != kShown) {
         w.text(",\"shown\":false");
         if (hit.readIndex != kNoIndex) {
-            w.text(",\"index\":");
-            w.num(hit.readIndex);
+            w.member(",\"index\":", hit.readIndex);
         }
     }
     w.text("}");
     if (hit.inText) {
-        w.text(",\"text\":{\"offset\":");
-        w.num(f.textOffset);
-        w.text(",\"size\":");
-        w.num(f.text.size() + 1);
-        w.text(",\"byte\":");
-        w.num(offset - f.textOffset);
-        w.text(",\"value\":");
-        w.string(f.text);
+        w.member(",\"text\":{\"offset\":", f.textOffset);
+        w.member(",\"size\":", f.text.size() + 1);
+        w.member(",\"byte\":", offset - f.textOffset);
+        w.member(",\"value\":", f.text);
         w.text("}");
     } else {
-        w.text(",\"byte\":");
-        w.num(offset - f.offset);
+        w.member(",\"byte\":", offset - f.offset);
     }
     w.text("}");
 }
@@ -289,14 +279,11 @@ void neighbour(AnswerWriter& w, const Neighbour& n, bool json, bool before) {
         w.text("{\"block\":");
         if (n.block.word.empty()) w.text("null");
         else jsonBlock(w, n.block);
-        w.text(",\"field\":");
-        w.string(n.field);
+        w.member(",\"field\":", n.field);
         w.text(",\"inText\":");
         w.text(n.inText ? "true" : "false");
-        w.text(",\"start\":");
-        w.num(n.start);
-        w.text(",\"end\":");
-        w.num(n.end);
+        w.member(",\"start\":", n.start);
+        w.member(",\"end\":", n.end);
         w.text("}");
         return;
     }
@@ -349,32 +336,25 @@ Explanation explainOffsets(const ExplainPrinter& printer, std::span<const uint64
             }
             w.text("]");
             if (const uint64_t more = printer.moreHits(i); more != 0) {
-                w.text(",\"moreHits\":");
-                w.num(more);
+                w.member(",\"moreHits\":", more);
             }
             if (hits.empty()) {
                 if (offset >= imageSize) {
-                    w.text(",\"pastEnd\":{\"fileSize\":");
-                    w.num(imageSize);
+                    w.member(",\"pastEnd\":{\"fileSize\":", imageSize);
                     w.text("}");
                 } else {
                     neighbour(w, printer.before(i), true, true);
                     neighbour(w, printer.after(i), true, false);
                     if (left != nullptr) {
-                        w.text(",\"leftOut\":{\"kind\":");
-                        w.num(left->kind);
-                        w.text(",\"name\":");
-                        w.string(left->name);
-                        w.text(",\"offset\":");
-                        w.num(left->offset);
-                        w.text(",\"length\":");
-                        w.num(left->length);
+                        w.member(",\"leftOut\":{\"kind\":", left->kind);
+                        w.member(",\"name\":", left->name);
+                        w.member(",\"offset\":", left->offset);
+                        w.member(",\"length\":", left->length);
                         w.text("}");
                     }
                 }
                 if (printer.stop().end != WalkEnd::Complete) {
-                    w.text(",\"walkStopped\":");
-                    w.string(stopped);
+                    w.member(",\"walkStopped\":", stopped);
                 }
             }
             w.text("}");
