@@ -1,6 +1,7 @@
 # Two commands do everything:
 #   make sample   builds symdeck and converts the bundled sample database
-#   make test     builds everything and runs the whole test suite
+#   make test     installs the test suite's packages where missing (tools/test-deps.sh),
+#                 builds everything and runs the whole test suite
 # and, for the reliability checks that CI runs as well:
 #   make check-sanitize   the whole test suite built with ASan and UBSan
 #   make fuzz             libFuzzer for FUZZ_SECONDS seconds (clang)
@@ -24,16 +25,24 @@ sample: all
 	./$(BUILD)/symdeck $(BUILD)/sample.nms $(BUILD)/sample.txt
 	@echo "The report of $(BUILD)/sample.nms is in $(BUILD)/sample.txt"
 
-test: all
+# The test suite's packages first (tools/test-deps.sh installs what is missing), then a
+# configuration that insists on them: a build configured before they were there (make
+# sample on the bare image) gets its tests now.
+test:
+	tools/test-deps.sh install test
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DSYMDECK_REQUIRE_TESTS=ON $(CMAKE_FLAGS)
+	cmake --build $(BUILD)
 	ctest --test-dir $(BUILD) --output-on-failure
 
 check-sanitize:
+	tools/test-deps.sh install test
 	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSYMDECK_SANITIZE=ON
 	cmake --build build-asan
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir build-asan --output-on-failure
 
 fuzz:
+	tools/test-deps.sh install fuzz
 	fuzz/run.sh $(FUZZ_SECONDS)
 
 windows: $(WINDOWS_BUILD)/build.ninja
@@ -44,7 +53,9 @@ $(WINDOWS_BUILD)/build.ninja:
 	cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 
-test-windows: all windows
+test-windows:
+	tools/test-deps.sh install test windows
+	$(MAKE) all windows
 	tools/test-windows.sh $(BUILD) $(WINDOWS_BUILD)
 
 clean:
