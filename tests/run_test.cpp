@@ -102,15 +102,25 @@ TEST_F(RunTest, InputFailuresLeaveNoReport) {
 TEST_F(RunTest, OutputFailuresKeepAnExistingReportAndLeaveNoTemporaryFile) {
     const auto bytes = nmsbuild::sampleDatabase();
     writeFile("x.nms", bytes);
-    // The report's directory does not exist: nothing can be created there.
-    EXPECT_EQ(run({"x.nms", "nowhere/r.txt"}), 1);
-    EXPECT_EQ(console_, kTitle + "  Failed crating text file.\n");
-    // The report's name is a directory: the text is written, but cannot take that name.
     fs::create_directory(dir_ / "taken.txt");
-    EXPECT_EQ(run({"x.nms", "taken.txt"}), 1);
-    EXPECT_EQ(console_, kTitle + "  Failed to save text file.\n");
-    EXPECT_TRUE(fs::is_directory(dir_ / "taken.txt"));
-    EXPECT_EQ(listing(), (std::vector<std::string>{"taken.txt", "x.nms"}));
+    fs::create_directory(dir_ / "dir");
+    fs::create_directory_symlink("dir", dir_ / "link");
+    // No directory to create it in, or a directory at its name (with or without the slash,
+    // through a link, for either form and for the answers of --explain): refused before
+    // anything is rendered.
+    const std::vector<std::vector<std::string>> cases = {
+        {"x.nms", "nowhere/r.txt"},  {"x.nms", "taken.txt"},      {"x.nms", "-o", "dir"},
+        {"x.nms", "-o", "dir/"},     {"x.nms", "--output", "link"}, {"x.nms", "--json", "-o", "dir"},
+        {"x.nms", "--explain=4", "-o", "dir"},
+    };
+    for (const auto& args : cases) {
+        EXPECT_EQ(run(args), 1) << args.back();
+        EXPECT_EQ(console_, kTitle + "  Failed crating text file.\n") << args.back();
+        EXPECT_FALSE(consoleToError_);
+    }
+    EXPECT_TRUE(fs::is_empty(dir_ / "dir"));
+    EXPECT_TRUE(fs::is_empty(dir_ / "taken.txt"));
+    EXPECT_EQ(listing(), (std::vector<std::string>{"dir", "link", "taken.txt", "x.nms"}));
 }
 
 TEST_F(RunTest, AWriteThatFailsPartWayLeavesTheOldReport) {
