@@ -385,6 +385,9 @@ TEST_F(RunFaultsTest, TheDatabaseAsStandardOutputIsRefusedAndMessagesGoToStandar
         {"exec \"$S\" missing.nms --json -o -", {1, 0, "", missing}},
         {"exec \"$S\" missing.nms -o /dev/stdout", {1, 0, "", missing}},
         {"exec \"$S\" missing.nms --json", {1, 0, missing, ""}},
+        {"exec \"$S\" t.nms --json -o - --explain=zz", {1, 0, "", kTitle + "  The offset to explain is not correct (zz).\n"}},
+        {"exec \"$S\" t.nm -o /dev/stdout", {1, 0, "", kTitle + "  The first argument is not correct.\n"}},
+        {"exec \"$S\" t.nms --explain=zz", {1, 0, kTitle + "  The offset to explain is not correct (zz).\n", ""}},
         {"exec \"$S\" missing.nms -o /dev/stderr", {1, 0, missing, ""}},
     };
     for (const auto& c : cases) {

@@ -158,6 +158,15 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         }
     }
 
+    // The report's name from -o, known to the failures below as well: with the report in
+    // standard output, their messages go elsewhere.
+    result.outputNamed = values.outputGiven;
+    if (values.outputGiven) {
+        result.outputName = values.output;
+        result.toStandardOutput = result.outputName == "-";
+        if (result.toStandardOutput) result.outputName.clear();
+    }
+
     result.inputName = argv[1];
     const size_t marker = lower[0].find(".nms");
     if (marker == std::string::npos) {
@@ -182,15 +191,11 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     result.form = contains(lower, "--json") ? ReportForm::Json : ReportForm::Text;
     result.check = contains(lower, "--check");
     const std::string_view extension = result.form == ReportForm::Json ? ".json" : ".txt";
-    result.outputNamed = values.outputGiven;
-    if (values.outputGiven) {
-        result.outputName = values.output;
-        result.toStandardOutput = result.outputName == "-";
-        if (result.toStandardOutput) result.outputName.clear();
-    } else if (lower.size() >= 2 && lower[1].find(extension) != std::string::npos) {
-        result.outputName = argv[2];
-    } else {
-        result.outputName = result.inputName.substr(0, marker) + std::string(extension);
+    if (!values.outputGiven) {
+        if (lower.size() >= 2 && lower[1].find(extension) != std::string::npos)
+            result.outputName = argv[2];
+        else
+            result.outputName = result.inputName.substr(0, marker) + std::string(extension);
     }
 
     result.selection = selectionFrom(lower);

@@ -171,13 +171,7 @@ int runConversion(int argc, const char* const* argv, Console& console) {
     switch (line.outcome) {
         case Outcome::ShowHelp: printHelp(console.text); return 0;
         case Outcome::ShowVersion: printVersion(console.text); return 0;
-        case Outcome::Convert: break;
-        case Outcome::BadFirstArgument:
-            return fail(console, "  The first argument is not correct.\n");
-        case Outcome::MissingOptionValue:
-            return fail(console, "  The option " + line.badValue + " needs a value.\n");
-        case Outcome::BadExplainOffset:
-            return fail(console, "  The offset to explain is not correct (" + line.badValue + ").\n");
+        default: break;
     }
 
     // A report into a standard stream: "-o -", or a name that opens one (/dev/stdout). When
@@ -187,10 +181,21 @@ int runConversion(int argc, const char* const* argv, Console& console) {
     const std::optional<platform::Stream> stream =
         answersToConsole        ? std::nullopt
         : line.toStandardOutput ? std::optional(platform::Stream::Output)
-                                : platform::streamNamed(line.outputName);
+        : line.outputName.empty() ? std::nullopt
+                                  : platform::streamNamed(line.outputName);
     console.toStandardError =
         stream == platform::Stream::Output ||
         platform::sameFile(platform::idOfStream(platform::Stream::Output), platform::idOfFile(line.inputName));
+
+    switch (line.outcome) {
+        case Outcome::BadFirstArgument:
+            return fail(console, "  The first argument is not correct.\n");
+        case Outcome::MissingOptionValue:
+            return fail(console, "  The option " + line.badValue + " needs a value.\n");
+        case Outcome::BadExplainOffset:
+            return fail(console, "  The offset to explain is not correct (" + line.badValue + ").\n");
+        default: break;
+    }
 
     platform::InputFile input;
     switch (platform::readWholeFile(line.inputName, input)) {
