@@ -80,15 +80,14 @@ public:
     }
     SYMDECK_INLINE void field(const Field& f) {
         ReportWriter& out = out_;
-        const bool terminal = terminal_;
         switch (f.shape) {
-            case Shape::ListName: fileText(out, f, terminal); out.newline(); return;
+            case Shape::ListName: fileText(out, f); out.newline(); return;
             case Shape::RowHex06: out.text("     "); out.hex06(f.value); return;
             case Shape::RowDec: out.text("         "); out.dec(f.value); out.newline(); return;
             default: break;
         }
         out.field(indent_, f.type, f.name);
-        value(out, f, terminal);
+        value(out, f);
         char* p = out.reserve(2);
         p[0] = '\n';
         p[1] = '\n';
@@ -121,7 +120,7 @@ private:
     // What a section's close writes (out of line: once per section).
     void separator(Close how);
 
-    SYMDECK_INLINE static void value(ReportWriter& out, const Field& f, bool terminal) {
+    SYMDECK_INLINE void value(ReportWriter& out, const Field& f) const {
         switch (f.shape) {
             case Shape::Hex: out.hex0x(f.value); break;
             case Shape::Dec: out.dec(f.value); break;
@@ -136,7 +135,7 @@ private:
             case Shape::NameRef:
                 out.dec(f.value);
                 out.text("(\"");
-                fileText(out, f, terminal);
+                fileText(out, f);
                 out.text("\")");
                 break;
             case Shape::HexNamed: out.hex0x(f.value); named(out, f.text); break;
@@ -148,12 +147,13 @@ private:
                 break;
             case Shape::ErrorHex: out.text(f.text); out.hex0x(f.value); out.text(f.tail); break;
             case Shape::ErrorDec: out.text(f.text); out.dec(f.value); out.text(f.tail); break;
-            default: fileText(out, f, terminal); break;  // Signature, String, Word
+            default: fileText(out, f); break;  // Signature, String, Word
         }
     }
-    // A field's text, escaped for a terminal when it was read from the database.
-    SYMDECK_INLINE static void fileText(ReportWriter& out, const Field& f, bool terminal) {
-        if (terminal && f.textOffset != kNotInFile) out.terminalText(f.text);
+    // A field's text, escaped for a terminal when it was read from the database. The flag
+    // is read here, on the fields that have a text, not once for every field.
+    SYMDECK_INLINE void fileText(ReportWriter& out, const Field& f) const {
+        if (terminal_ && f.textOffset != kNotInFile) out.terminalText(f.text);
         else out.text(f.text);
     }
     // The "type name value" column header at `indent` spaces.
