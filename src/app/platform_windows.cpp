@@ -298,8 +298,9 @@ CreateStatus createReport(const std::string& reportName, const FileId& input, Pe
     report = PendingReport{};
     std::wstring target = systemPath(reportName);
     if (target.empty()) return CreateStatus::Failed;
-    // A name that ends in a separator names a directory, never a file.
-    if (target.back() == L'\\') return CreateStatus::Failed;
+    // A name that ends in a separator names a directory, never a file (a "\\?\" name keeps
+    // its slashes as they were typed).
+    if (target.back() == L'\\' || target.back() == L'/') return CreateStatus::Failed;
 
     // A device or a pipe at that name (NUL, CON, \\.\pipe\x) is written into, as a plain
     // create would: it has no directory for a temporary, and nothing to replace. A volume or
