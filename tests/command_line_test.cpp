@@ -106,22 +106,88 @@ TEST(CommandLine, SectionFlagDecisionTable) {
 TEST(CommandLine, HelpText) {
     std::string text;
     printHelp(text);
-    EXPECT_EQ(text.substr(0, 43), "\n  NMS symbol database to text converter.\n\n");
-    EXPECT_NE(text.find("\n  COMMAND: symdeck nmsFileName.nms [textFileName.txt] [-sectionName] "
-                        "[+sectionName]\n  nmsFileName.nms - Name of full path to an nms file.\n"),
-              std::string::npos);
-    EXPECT_NE(text.find("                           -GTYP -> exclude GTYP section\n"
-                        "     +sectionName - This flag is optional.\n"),
-              std::string::npos);
-    const std::string end = "                    Note: Flags can be set in any order and case.\n\n";
-    EXPECT_EQ(text.substr(text.size() - end.size()), end);
+    // The converter's own lines, exactly as they always were, in their order and together.
+    const std::string original =
+        "\n  NMS symbol database to text converter.\n\n"
+        "  COMMAND: symdeck nmsFileName.nms [textFileName.txt] [-sectionName] [+sectionName]\n"
+        "  nmsFileName.nms - Name of full path to an nms file.\n"
+        "     textFileName - Name or full path to output text file.\n"
+        "                    If this parameter is not present the symdeck\n"
+        "                    will create nmsFileName.txt\n"
+        "                    (in the same directory as nmsFileName.nms).\n"
+        "     -sectionName - This flag/s is/are optional.\n"
+        "                    flags: -NMTP -> exclude NMTP section\n"
+        "                           -STTB -> exclude STTB section\n"
+        "                           -SYMD -> exclude SYMD section\n"
+        "                           -TYTB -> exclude TYTB section\n"
+        "                           -HSHT -> exclude HSHT section\n"
+        "                           -FPOD -> exclude FPOD section\n"
+        "                           -SRCP -> exclude SRCP section\n"
+        "                           -GTYP -> exclude GTYP section\n"
+        "     +sectionName - This flag is optional.\n"
+        "                    flags: +NM32 -> include ONLY NM32 header\n"
+        "                           +NMTP -> include ONLY NMTP section(NM32 header included)\n"
+        "                           +STTB -> include ONLY STTB section(NM32 header included)\n"
+        "                           +SYMD -> include ONLY SYMD section(NM32 header included)\n"
+        "                           +TYTB -> include ONLY TYTB section(NM32 header included)\n"
+        "                           +HSHT -> include ONLY HSHT section(NM32 header included)\n"
+        "                           +FPOD -> include ONLY FPOD section(NM32 header included)\n"
+        "                           +SRCP -> include ONLY SRCP section(NM32 header included)\n"
+        "                           +GTYP -> include ONLY GTYP section(NM32 header included)\n"
+        "                    Note: You can combine + flags also.\n"
+        "                    Note: Flags can be set in any order and case.\n\n";
+    ASSERT_EQ(text.substr(0, original.size()), original);
+    // Then the later switches, under a usage line of their own, each named once.
+    const std::string later = text.substr(original.size());
+    EXPECT_EQ(later.substr(0, 12), "  OPTIONS: s");
     size_t lines = 0;
-    for (char c : text) lines += c == '\n';
-    EXPECT_EQ(lines, 39u);
-    EXPECT_NE(text.find("           --json - "), std::string::npos);
-    EXPECT_NE(text.find("          -o path - "), std::string::npos);
-    EXPECT_NE(text.find("          --check - "), std::string::npos);
-    EXPECT_NE(text.find(" --explain=offset - "), std::string::npos);
+    for (char c : later) lines += c == '\n';
+    EXPECT_EQ(lines, 16u);
+    EXPECT_EQ(later.back(), '\n');
+    for (const char* item : {"\n           --json - ", "\n          -o path - ", "\n    --output path   ",
+                             "\n    --output=path   ", "\n          --check - ", "\n --explain=offset - ",
+                             "\n --explain offset   ", "\n           --help - ", "\n        --version - "})
+        EXPECT_NE(later.find(item), std::string::npos) << item;
+    EXPECT_NE(later.find("\"symdeck " SYMDECK_TEST_VERSION "\""), std::string::npos);
+}
+
+TEST(CommandLine, VersionAndTheValuesOfOptions) {
+    const struct {
+        std::vector<const char*> args;
+        Outcome outcome;
+        const char* output;  // the report's name with Convert
+    } cases[] = {
+        {{"--version"}, Outcome::ShowVersion, ""},
+        {{"x.nms", "--VERSION"}, Outcome::ShowVersion, ""},
+        {{"bad", "--version"}, Outcome::ShowVersion, ""},
+        {{"x.nms", "-o", "r.txt", "--version", "+symd"}, Outcome::ShowVersion, ""},
+        {{"x.nms", "--version", "-h"}, Outcome::ShowHelp, ""},  // help wins
+        {{"x.nms", "--versions"}, Outcome::Convert, "x.txt"},
+        // The value of -o is a name, whatever it looks like: help and version included.
+        {{"x.nms", "-o", "-h"}, Outcome::Convert, "-h"},
+        {{"x.nms", "-o", "--HELP"}, Outcome::Convert, "--HELP"},
+        {{"x.nms", "--output", "/?"}, Outcome::Convert, "/?"},
+        {{"x.nms", "-o", "--version"}, Outcome::Convert, "--version"},
+        {{"x.nms", "--output", "Out.TXT"}, Outcome::Convert, "Out.TXT"},
+        {{"x.nms", "--OUTPUT", "a", "--output=b"}, Outcome::Convert, "b"},
+        // A help switch as the value of --explain is an offset, and a bad one.
+        {{"x.nms", "--explain", "-h"}, Outcome::BadExplainOffset, ""},
+        {{"x.nms", "-o", "r", "-h"}, Outcome::ShowHelp, ""},
+        // The first argument is the database's name, never an option.
+        {{"-o", "-h"}, Outcome::ShowHelp, ""},
+        {{"x.nms", "--output"}, Outcome::MissingOptionValue, ""},
+    };
+    for (const auto& c : cases) {
+        const CommandLine line = parse(c.args);
+        EXPECT_EQ(line.outcome, c.outcome) << c.args.back();
+        if (c.outcome == Outcome::Convert) {
+            EXPECT_EQ(line.outputName, c.output);
+            EXPECT_EQ(line.outputNamed, std::string(c.output) != "x.txt") << c.output;
+        }
+    }
+    std::string version;
+    printVersion(version);
+    EXPECT_EQ(version, "symdeck " SYMDECK_TEST_VERSION "\n");
 }
 
 TEST(CommandLine, FormOutputAndCheckSwitches) {

@@ -261,6 +261,35 @@ TEST(Json, RawBytesOfTheFileAreCodePoints) {
               "\x01\"\\\x7F\xC2\x80\xC3\xBF\t");
 }
 
+// The database's name comes from the command line: it is the system's text (UTF-8), not
+// bytes of the file, and reads back as the same characters; a byte of no valid UTF-8
+// sequence reads as U+FFFD. The document itself stays ASCII.
+TEST(Json, TheDatabasesNameIsTextAsGiven) {
+    const struct {
+        std::string_view name;
+        std::string_view written;
+        std::string_view parsed;
+    } cases[] = {
+        {"plain/x.nms", "plain/x.nms", "plain/x.nms"},
+        {"Donn\xC3\xA9""es.nms", "Donn\\u00E9es.nms", "Donn\xC3\xA9""es.nms"},
+        {"\xE6\x97\xA5\xE6\x9C\xAC.nms", "\\u65E5\\u672C.nms", "\xE6\x97\xA5\xE6\x9C\xAC.nms"},
+        {"\xF0\x9F\x98\x80.nms", "\\uD83D\\uDE00.nms", "\xF0\x9F\x98\x80.nms"},
+        {"a\"b\\c\td\x01.nms", "a\\\"b\\\\c\\td\\u0001.nms", "a\"b\\c\td\x01.nms"},
+        {"Donn\xE9""es.nms", "Donn\\uFFFDes.nms", "Donn\xEF\xBF\xBD""es.nms"},
+        {"\xC3.nms\xE2\x82", "\\uFFFD.nms\\uFFFD\\uFFFD", "\xEF\xBF\xBD.nms\xEF\xBF\xBD\xEF\xBF\xBD"},
+    };
+    Database db;
+    const auto bytes = build(db).bytes;
+    for (const auto& c : cases) {
+        const std::string doc = json(bytes, c.name);
+        const std::string head = "{\"format\":\"symdeck-report\",\"version\":1,\"database\":{\"name\":\"";
+        EXPECT_EQ(doc.substr(0, head.size() + c.written.size() + 2), head + std::string(c.written) + "\",")
+            << c.written;
+        EXPECT_EQ(Json::parse(doc).at("database").at("name"), c.parsed) << c.written;
+        EXPECT_TRUE(std::all_of(doc.begin(), doc.end(), [](char b) { return static_cast<unsigned char>(b) < 0x80; }));
+    }
+}
+
 // An explanation's JSON answer spells a text from the file exactly as the report does: the
 // same escapes, so both parse to the same code points.
 TEST(Json, ExplainAnswersEscapeTextsAsTheReportDoes) {

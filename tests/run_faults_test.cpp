@@ -1,12 +1,14 @@
 // Faults of the conversion run, provoked for real on a POSIX system: signals sent to the
 // program in the middle of a conversion, a FIFO or a device as the database, a file-size
-// limit, links and modes at the report's name, a path as long as the system takes, and a
-// full, closed or broken standard output.
+// limit, links and modes at the report's name, a path as long as the system takes, a full,
+// closed or broken standard output, names of open streams and redirections made by a real
+// shell, and a pseudo-terminal as standard output.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <utility>
 #include <fcntl.h>
+#include <termios.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -15,15 +17,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "app/driver.h"
 #include "nmsbuild/large.h"
 #include "nmsbuild/sample.h"
+#include "nmsbuild/types_build.h"
+#include "report/explain_printer.h"
 #include "run_support.h"
 
 namespace symdeck::test {
 namespace {
 
-// Where the program's standard output goes.
-enum class Out { Pipe, Full, Closed, BrokenPipe };
+// Where the program's standard output goes. Terminal: the slave of a new pseudo-terminal in
+// raw mode (so that its line feeds stay line feeds), read through its master.
+enum class Out { Pipe, Full, Closed, BrokenPipe, Terminal };
 
 struct Ended {
     int status = -1;  // the exit status, or -1 when a signal ended it
@@ -40,17 +46,34 @@ std::string drain(int fd) {
     return text;
 }
 
+// A new pseudo-terminal in raw mode (its line feeds stay line feeds): [0] its master,
+// [1] its slave, whose name goes to `name`.
+bool openRawTerminal(int (&ends)[2], std::string& name) {
+    ends[1] = -1;
+    ends[0] = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (ends[0] < 0 || ::grantpt(ends[0]) != 0 || ::unlockpt(ends[0]) != 0) return false;
+    name = ::ptsname(ends[0]);
+    ends[1] = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios mode {};
+    if (ends[1] < 0 || ::tcgetattr(ends[1], &mode) != 0) return false;
+    ::cfmakeraw(&mode);
+    return ::tcsetattr(ends[1], TCSANOW, &mode) == 0;
+}
+
 // The real program, started with the shell's default signal actions and a watchdog alarm,
 // so that a child that blocks ends with SIGALRM instead of hanging the suite.
 class Program {
 public:
-    Program(const std::vector<std::string>& args, Out out = Out::Pipe, rlim_t fileLimit = RLIM_INFINITY) {
-        std::vector<const char*> argv = {SYMDECK_BINARY};
+    // `program` is the real symdeck unless given (a shell, to redirect for it).
+    Program(const std::vector<std::string>& args, Out out = Out::Pipe, rlim_t fileLimit = RLIM_INFINITY,
+            const char* program = SYMDECK_BINARY) {
+        std::vector<const char*> argv = {program};
         for (const auto& a : args) argv.push_back(a.c_str());
         argv.push_back(nullptr);
         int outPipe[2], errPipe[2];
         if (::pipe(outPipe) != 0 || ::pipe(errPipe) != 0) return;
         if (out == Out::BrokenPipe) ::close(outPipe[0]);  // no reader left, before the child runs
+        if (out == Out::Terminal && !openTerminal(outPipe)) return;
         const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
         pid_ = ::fork();
         if (pid_ == 0) {
@@ -104,10 +127,28 @@ public:
     }
 
 private:
+    // A pseudo-terminal in place of the output pipe.
+    bool openTerminal(int (&ends)[2]) {
+        ::close(ends[0]);
+        ::close(ends[1]);
+        return openRawTerminal(ends, terminal_);
+    }
+
     pid_t pid_ = -1;
     int out_ = -1;
     int err_ = -1;
+    std::string terminal_;
 };
+
+// The text of `text` with every `from` replaced by `to`.
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+// Single quotes for the shell.
+std::string quoted(const std::string& text) { return "'" + replaced(text, "'", "'\\''") + "'"; }
 
 class RunFaultsTest : public RunTest {};
 
@@ -202,7 +243,6 @@ TEST_F(RunFaultsTest, AReportToStandardOutputIsStreamedAndLeavesNoFile) {
     writeFile("x.nms", bytes);
     writeFile("cut.nms", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 700));
     const std::string damaged = report(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 700));
-    const std::string full = "symdeck: write error: " + std::string(std::strerror(ENOSPC)) + "\n";
     const struct {
         std::vector<std::string> args;
         Out out;
@@ -212,8 +252,8 @@ TEST_F(RunFaultsTest, AReportToStandardOutputIsStreamedAndLeavesNoFile) {
         {{path("x.nms"), "--output=-", "--check"}, Out::Pipe, {0, 0, report(bytes), ""}},
         {{path("cut.nms"), "-O", "-", "--CHECK"}, Out::Pipe, {2, 0, damaged, ""}},
         {{path("cut.nms"), "-o", "-"}, Out::Pipe, {0, 0, damaged, ""}},
-        // The failure message cannot be written either: standard error says why.
-        {{path("x.nms"), "-o", "-"}, Out::Full, {1, 0, "", full}},
+        // The report owns standard output: the failure message goes to standard error.
+        {{path("x.nms"), "-o", "-"}, Out::Full, {1, 0, "", kTitle + "  Failed to save text file.\n"}},
         {{path("x.nms"), "-o", "-"}, Out::BrokenPipe, {-1, SIGPIPE, "", ""}},
     };
     for (const auto& c : cases) {
@@ -225,6 +265,201 @@ TEST_F(RunFaultsTest, AReportToStandardOutputIsStreamedAndLeavesNoFile) {
         EXPECT_EQ(e.err, c.expected.err);
         EXPECT_EQ(listing(), (std::vector<std::string>{"cut.nms", "x.nms"}));
     }
+}
+
+// A shell run in the test's directory, with $S the program: for redirections that only a
+// shell makes (>> and 1<>), and for links to standard streams.
+Ended shell(const fs::path& directory, const std::string& script) {
+    const std::string line = "S=" + quoted(SYMDECK_BINARY) + "; cd " + quoted(directory.string()) + " && " + script;
+    return Program({"-c", line}, Out::Pipe, RLIM_INFINITY, "/bin/sh").wait();
+}
+
+// A name that opens an open standard stream is written into that stream, at its position,
+// as "-o -" is: through a pipe, into a file the shell opened for appending, and never
+// through a rename. An ordinary name of the file a stream is open on stays a report name.
+TEST_F(RunFaultsTest, ANameOfAnOpenStreamIsWrittenIntoThatStream) {
+    const auto bytes = nmsbuild::sampleDatabase();
+    const std::string text = report(bytes);
+    writeFile("x.nms", bytes);
+    fs::create_symlink("/dev/stdout", dir_ / "out.txt");
+    const std::string answer = "0x10: NM32_HEADER (offset: 0x0)\n"
+                               "  field creationTime, ULONG at 0x10..0x13, byte 0 of 4, value 0x5F3E2A10\n";
+    const struct {
+        std::string script;
+        Ended expected;
+        std::string log;  // log.txt afterwards
+    } cases[] = {
+        {"exec \"$S\" x.nms -o /dev/stdout", {0, 0, text, ""}, "KEEP\n"},
+        {"exec \"$S\" x.nms -o /dev/fd/1", {0, 0, text, ""}, "KEEP\n"},
+        {"exec \"$S\" x.nms -o /proc/self/fd/1", {0, 0, text, ""}, "KEEP\n"},
+        {"exec \"$S\" x.nms --output /dev/stderr", {0, 0, "", text}, "KEEP\n"},
+        {"exec \"$S\" x.nms -o out.txt", {0, 0, text, ""}, "KEEP\n"},  // a link to /dev/stdout
+        {"exec \"$S\" x.nms 3>&1 -o /dev/fd/3", {0, 0, text, ""}, "KEEP\n"},
+        {"exec \"$S\" x.nms --explain=0x10 -o /dev/stdout", {0, 0, answer, ""}, "KEEP\n"},
+        {"exec \"$S\" x.nms --explain=0x10 -o -", {0, 0, answer, ""}, "KEEP\n"},
+        // Appended where the shell left the file, nothing before or after lost.
+        {"{ echo A; \"$S\" x.nms -o /dev/stdout; echo B; } >> log.txt", {0, 0, "", ""}, "KEEP\nA\n" + text + "B\n"},
+        {"{ echo A; \"$S\" x.nms -o -; echo B; } >> log.txt", {0, 0, "", ""}, "KEEP\nA\n" + text + "B\n"},
+        {"\"$S\" x.nms --explain=0x10 -o /dev/stderr 2>> log.txt", {0, 0, "", ""}, "KEEP\n" + answer},
+        // The file's own name: replaced, as any report.
+        {"exec \"$S\" x.nms -o log.txt >> log.txt", {0, 0, "", ""}, text},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        writeFile("log.txt", {'K', 'E', 'E', 'P', '\n'});
+        const Ended e = shell(dir_, c.script);
+        EXPECT_EQ(e.status, c.expected.status);
+        EXPECT_TRUE(e.out == c.expected.out) << "standard output differs: " << e.out.substr(0, 200);
+        EXPECT_TRUE(e.err == c.expected.err) << "standard error differs: " << e.err.substr(0, 200);
+        EXPECT_TRUE(readFile("log.txt") == c.log) << "log.txt differs";
+        EXPECT_EQ(fs::read_symlink(dir_ / "out.txt"), "/dev/stdout");
+        EXPECT_EQ(listing(), (std::vector<std::string>{"log.txt", "out.txt", "x.nms"}));
+    }
+}
+
+// What the command line promises, in the real program: the value of -o wins over the help
+// switches, "--output PATH" is "--output=PATH", --version stands anywhere, and the answers
+// of --explain follow -o.
+TEST_F(RunFaultsTest, TheValueOfOutputAndTheVersionAndExplainIntoAFile) {
+    const auto bytes = nmsbuild::sampleDatabase();
+    const std::string text = report(bytes);
+    const std::string answer = "0x10: NM32_HEADER (offset: 0x0)\n"
+                               "  field creationTime, ULONG at 0x10..0x13, byte 0 of 4, value 0x5F3E2A10\n";
+    const std::string version = "symdeck " SYMDECK_TEST_VERSION "\n";
+    const struct {
+        std::string script;
+        Ended expected;
+        std::string file;  // the one file made beside x.nms, if any
+        std::string contents;
+    } cases[] = {
+        {"\"$S\" x.nms -o -h", {0, 0, "", ""}, "-h", text},
+        {"\"$S\" x.nms -o --HELP", {0, 0, "", ""}, "--HELP", text},
+        {"\"$S\" x.nms --output out.txt", {0, 0, "", ""}, "out.txt", text},
+        {"\"$S\" x.nms --Output r.json --json", {0, 0, "", ""}, "r.json",
+         renderJsonToString(NmsImage{bytes.data(), bytes.size()}, {}, "x.nms")},
+        {"\"$S\" --version", {0, 0, version, ""}, "", ""},
+        {"\"$S\" x.nms +symd --VERSION -o r.txt", {0, 0, version, ""}, "", ""},
+        {"\"$S\" x.nms --explain=0x10 -o a.txt", {0, 0, "", ""}, "a.txt", answer},
+        {"\"$S\" x.nms --explain 0x10 --output a.txt", {0, 0, "", ""}, "a.txt", answer},
+        {"\"$S\" x.nms out.txt --explain=0x10", {0, 0, answer, ""}, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        writeFile("x.nms", bytes);
+        if (!c.file.empty()) writeFile(c.file, {'o', 'l', 'd'});
+        const Ended e = shell(dir_, c.script);
+        EXPECT_EQ(e.status, c.expected.status);
+        EXPECT_EQ(e.out, c.expected.out);
+        EXPECT_EQ(e.err, c.expected.err);
+        std::vector<std::string> files = {"x.nms"};
+        if (!c.file.empty()) {
+            EXPECT_TRUE(readFile(c.file) == c.contents) << c.file << " differs";
+            files.insert(c.file < "x.nms" ? files.begin() : files.end(), c.file);
+        }
+        EXPECT_EQ(listing(), files);
+        for (const auto& name : files) fs::remove(dir_ / name);
+    }
+}
+
+// Standard output open on the database itself: nothing is written into it, whichever way
+// the report or the answers were to reach it; the message goes to standard error. With the
+// report in standard output, every failure message goes to standard error; without, they
+// stay on standard output.
+TEST_F(RunFaultsTest, TheDatabaseAsStandardOutputIsRefusedAndMessagesGoToStandardError) {
+    const auto bytes = nmsbuild::sampleDatabase();
+    const std::string database(bytes.begin(), bytes.end());
+    const std::string same = kTitle + "  The text file would overwrite the nms file.\n";
+    const std::string missing = kTitle + "  Can't open nms file (missing.nms).\n";
+    const struct {
+        std::string script;
+        Ended expected;
+    } cases[] = {
+        {"exec \"$S\" t.nms -o - 1<>t.nms", {1, 0, "", same}},
+        {"exec \"$S\" t.nms -o /dev/stdout 1<>t.nms", {1, 0, "", same}},
+        {"exec \"$S\" t.nms --json -o /dev/fd/1 1<>t.nms", {1, 0, "", same}},
+        {"exec \"$S\" t.nms --explain=4 1<>t.nms", {1, 0, "", same}},
+        {"exec \"$S\" t.nms --explain=4 -o - 1<>t.nms", {1, 0, "", same}},
+        {"exec \"$S\" t.nms -o /dev/stderr 2<>t.nms", {1, 0, same, ""}},
+        // A failure of another kind, with standard output on the database.
+        {"exec \"$S\" t.nms -o nowhere/r.txt 1<>t.nms", {1, 0, "", kTitle + "  Failed crating text file.\n"}},
+        {"exec \"$S\" missing.nms --json -o -", {1, 0, "", missing}},
+        {"exec \"$S\" missing.nms -o /dev/stdout", {1, 0, "", missing}},
+        {"exec \"$S\" missing.nms --json", {1, 0, missing, ""}},
+        {"exec \"$S\" t.nms --json -o - --explain=zz", {1, 0, "", kTitle + "  The offset to explain is not correct (zz).\n"}},
+        {"exec \"$S\" t.nm -o /dev/stdout", {1, 0, "", kTitle + "  The first argument is not correct.\n"}},
+        {"exec \"$S\" t.nms --explain=zz", {1, 0, kTitle + "  The offset to explain is not correct (zz).\n", ""}},
+        {"exec \"$S\" missing.nms -o /dev/stderr", {1, 0, missing, ""}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        writeFile("t.nms", bytes);
+        const Ended e = shell(dir_, c.script);
+        EXPECT_EQ(e.status, c.expected.status);
+        EXPECT_EQ(e.out, c.expected.out);
+        EXPECT_EQ(e.err, c.expected.err);
+        EXPECT_TRUE(readFile("t.nms") == database) << "the database was written into";
+        EXPECT_EQ(listing(), (std::vector<std::string>{"t.nms"}));
+    }
+}
+
+// On a terminal the texts of the database show their control bytes, DEL, C1 controls and
+// bytes of no valid UTF-8 as \xNN, the report's own line feeds as they are; into a file or
+// a pipe the same report is exact.
+TEST_F(RunFaultsTest, TextsOfTheDatabaseReachATerminalEscaped) {
+    const std::string hostile = "\x1B]0;owned\x07\x1B[2J\xC3\xA9t\xC3\xA9\x7F\xC2\x9B\xFF";
+    const std::string shown = "\\x1B]0;owned\\x07\\x1B[2J\xC3\xA9t\xC3\xA9\\x7F\\xC2\\x9B\\xFF";
+    nmsbuild::Database db;
+    db.header.filePath = "c:\\x\r\n" + hostile;
+    db.entries.push_back({nmsbuild::kSttb, nmsbuild::stringTable({.names = {"plain", hostile}})});
+    db.entries.push_back({nmsbuild::kTytb, nmsbuild::typeTables({.entries = {{0x22, 1}}})});
+    const auto bytes = nmsbuild::build(db).bytes;
+    writeFile("x.nms", bytes);
+    const std::string exact = report(bytes);
+    ASSERT_NE(exact.find("c:\\x\r\n" + hostile), std::string::npos);
+    ASSERT_NE(exact.find("1(\"" + hostile + "\")"), std::string::npos);
+    const std::string onTerminal = replaced(replaced(exact, hostile, shown), "c:\\x\r\n", "c:\\x\\x0D\\x0A");
+    // The answer about the first byte of the name in the string table (the second copy of
+    // the text in the file), as a pipe gets it.
+    const std::vector<uint8_t> raw(hostile.begin(), hostile.end());
+    const auto first = std::search(bytes.begin(), bytes.end(), raw.begin(), raw.end());
+    const auto at = std::search(first + 1, bytes.end(), raw.begin(), raw.end()) - bytes.begin();
+    const std::vector<uint64_t> offsets{static_cast<uint64_t>(at)};
+    const std::string answer = explainImage(NmsImage{bytes.data(), bytes.size()}, {}, offsets, false).text;
+    ASSERT_NE(answer.find(hostile), std::string::npos) << answer;
+    const std::string explain = "--explain=" + std::to_string(at);
+    const std::string json = renderJsonToString(NmsImage{bytes.data(), bytes.size()}, {}, path("x.nms"));
+    const struct {
+        std::vector<std::string> args;
+        Out out;
+        std::string expected;
+    } cases[] = {
+        {{path("x.nms"), "-o", "-"}, Out::Terminal, onTerminal},
+        {{path("x.nms"), "-o", "/dev/stdout"}, Out::Terminal, onTerminal},
+        {{path("x.nms"), explain}, Out::Terminal, replaced(answer, hostile, shown)},
+        {{path("x.nms"), "--json", "-o", "-"}, Out::Terminal, json},  // escaped already
+        {{path("x.nms"), "-o", "-"}, Out::Pipe, exact},
+        {{path("x.nms"), explain}, Out::Pipe, answer},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[1] + (c.out == Out::Terminal ? " on a terminal" : " into a pipe"));
+        Program program(c.args, c.out);
+        const Ended e = program.wait();
+        EXPECT_EQ(e.status, 0);
+        EXPECT_EQ(e.err, "");
+        EXPECT_TRUE(e.out == c.expected) << "standard output differs:\n" << e.out.substr(0, 3000);
+    }
+    // Into a file while standard output is a terminal: exact.
+    EXPECT_EQ(Program({path("x.nms"), "-o", path("r.txt")}, Out::Terminal).wait().status, 0);
+    EXPECT_TRUE(readFile("r.txt") == exact);
+    // Into a terminal by its own name, standard output a pipe: escaped.
+    int ends[2];
+    std::string name;
+    ASSERT_TRUE(openRawTerminal(ends, name));
+    ::close(ends[1]);
+    const Ended e = Program({path("x.nms"), "-o", name}).wait();
+    EXPECT_EQ(e.status, 0);
+    EXPECT_TRUE(drain(ends[0]) == onTerminal);
+    EXPECT_EQ(listing(), (std::vector<std::string>{"r.txt", "x.nms"}));
 }
 
 TEST_F(RunFaultsTest, AFifoOrADeviceAsTheReportIsWrittenIntoNotReplaced) {

@@ -48,8 +48,11 @@ protected:
             if (!a.empty() && a[0] != '-' && a[0] != '+' && a[0] != '/') a = path(a);
             argv.push_back(a.c_str());
         }
-        console_.clear();
-        return runConversion(static_cast<int>(argv.size()), argv.data(), console_);
+        Console console;
+        const int status = runConversion(static_cast<int>(argv.size()), argv.data(), console);
+        console_ = console.text;
+        consoleToError_ = console.toStandardError;
+        return status;
     }
     // Everything in the directory, so a test can see that nothing was left behind.
     std::vector<std::string> listing() const {
@@ -60,7 +63,8 @@ protected:
     }
 
     fs::path dir_;
-    std::string console_;
+    std::string console_;          // what the run had to say
+    bool consoleToError_ = false;  // ... for standard error rather than standard output
 };
 
 }  // namespace symdeck::test

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include "nmsbuild/sample.h"
+#include "report/explain_printer.h"
 #include "run_support.h"
 
 namespace symdeck::test {
@@ -102,15 +103,25 @@ TEST_F(RunTest, InputFailuresLeaveNoReport) {
 TEST_F(RunTest, OutputFailuresKeepAnExistingReportAndLeaveNoTemporaryFile) {
     const auto bytes = nmsbuild::sampleDatabase();
     writeFile("x.nms", bytes);
-    // The report's directory does not exist: nothing can be created there.
-    EXPECT_EQ(run({"x.nms", "nowhere/r.txt"}), 1);
-    EXPECT_EQ(console_, kTitle + "  Failed crating text file.\n");
-    // The report's name is a directory: the text is written, but cannot take that name.
     fs::create_directory(dir_ / "taken.txt");
-    EXPECT_EQ(run({"x.nms", "taken.txt"}), 1);
-    EXPECT_EQ(console_, kTitle + "  Failed to save text file.\n");
-    EXPECT_TRUE(fs::is_directory(dir_ / "taken.txt"));
-    EXPECT_EQ(listing(), (std::vector<std::string>{"taken.txt", "x.nms"}));
+    fs::create_directory(dir_ / "dir");
+    fs::create_directory_symlink("dir", dir_ / "link");
+    // No directory to create it in, or a directory at its name (with or without the slash,
+    // through a link, for either form and for the answers of --explain): refused before
+    // anything is rendered.
+    const std::vector<std::vector<std::string>> cases = {
+        {"x.nms", "nowhere/r.txt"},  {"x.nms", "taken.txt"},      {"x.nms", "-o", "dir"},
+        {"x.nms", "-o", "dir/"},     {"x.nms", "--output", "link"}, {"x.nms", "--json", "-o", "dir"},
+        {"x.nms", "--explain=4", "-o", "dir"},
+    };
+    for (const auto& args : cases) {
+        EXPECT_EQ(run(args), 1) << args.back();
+        EXPECT_EQ(console_, kTitle + "  Failed crating text file.\n") << args.back();
+        EXPECT_FALSE(consoleToError_);
+    }
+    EXPECT_TRUE(fs::is_empty(dir_ / "dir"));
+    EXPECT_TRUE(fs::is_empty(dir_ / "taken.txt"));
+    EXPECT_EQ(listing(), (std::vector<std::string>{"dir", "link", "taken.txt", "x.nms"}));
 }
 
 TEST_F(RunTest, AWriteThatFailsPartWayLeavesTheOldReport) {
@@ -174,6 +185,30 @@ TEST_F(RunTest, ExplainPrintsToStandardOutputAndWritesNoReport) {
     EXPECT_EQ(console_, "[\n{\"offset\":36864,\"hits\":[],\"pastEnd\":{\"fileSize\":2167}}\n]\n");
     EXPECT_EQ(run({"cut.nms", "--explain=0", "--check"}), 2);
     EXPECT_EQ(listing(), (std::vector<std::string>{"cut.nms", "x.nms"}));
+}
+
+TEST_F(RunTest, ExplainWithAnOutputNameReplacesThatFileAsAReport) {
+    const auto bytes = nmsbuild::sampleDatabase();
+    writeFile("x.nms", bytes);
+    writeFile("a.txt", std::vector<uint8_t>(100000, 'o'));
+    EXPECT_EQ(run({"x.nms", "--explain=0x4", "-o", "a.txt", "--json"}), 0);
+    EXPECT_EQ(console_, "");
+    EXPECT_EQ(readFile("a.txt"),
+              explainImage(NmsImage{bytes.data(), bytes.size()}, {}, std::vector<uint64_t>{4}, true).text);
+    // The database's own name is refused; nothing is written.
+    EXPECT_EQ(run({"x.nms", "--explain=0x4", "--output", "x.nms"}), 1);
+    EXPECT_EQ(console_, kTitle + "  The text file would overwrite the nms file.\n");
+    EXPECT_EQ(readFile("x.nms"), std::string(bytes.begin(), bytes.end()));
+    EXPECT_EQ(listing(), (std::vector<std::string>{"a.txt", "x.nms"}));
+}
+
+TEST_F(RunTest, TheDatabasesNameInTheJsonFormIsTheCommandLinesText) {
+    const auto bytes = nmsbuild::sampleDatabase();
+    writeFile("Donn\xC3\xA9""es.nms", bytes);
+    EXPECT_EQ(run({"Donn\xC3\xA9""es.nms", "--json"}), 0);
+    const std::string head = "{\"format\":\"symdeck-report\",\"version\":1,\"database\":{\"name\":\"" +
+                             path("Donn\\u00E9es.nms") + "\",";
+    EXPECT_EQ(readFile("Donn\xC3\xA9""es.json").substr(0, head.size()), head);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "report/reader.h"
+#include "report/terminal_text.h"
 #include "report/writer.h"
 
 namespace symdeck {
@@ -81,6 +82,54 @@ TEST(ReportWriter, RefusedBlockIsReportedAndLaterTextDropped) {
     EXPECT_FALSE(out.flush());
     EXPECT_EQ(refuser.calls, 1);
     EXPECT_EQ(out.length(), 1000u);
+}
+
+// For a terminal: controls, DEL, the C1 controls and every byte of a sequence that is not
+// valid UTF-8 become \xNN; valid UTF-8 of any length stays as it is.
+TEST(TerminalText, EscapesWhatATerminalWouldActOn) {
+    const struct {
+        std::string_view text;
+        std::string_view escaped;
+    } cases[] = {
+        {"plain name_1 (x)", "plain name_1 (x)"},
+        {"\x1B]0;owned\x07", "\\x1B]0;owned\\x07"},            // retitles the window
+        {"\x1B[2J\x1B[H", "\\x1B[2J\\x1B[H"},                  // clears the screen
+        {std::string_view("a\0b\tc\rd\ne", 9), "a\\x00b\\x09c\\x0Dd\\x0Ae"},
+        {"\x7F", "\\x7F"},
+        {"\x9B" "31m", "\\x9B" "31m"},                           // a lone byte, no UTF-8
+        {"\xC2\x9B" "31m", "\\xC2\\x9B" "31m"},               // U+009B, a C1 CSI
+        {"\xC2\xA0\xC3\xA9t\xC3\xA9", "\xC2\xA0\xC3\xA9t\xC3\xA9"},  // U+00A0, "été"
+        {"\xE2\x82\xAC \xF0\x9F\x98\x80", "\xE2\x82\xAC \xF0\x9F\x98\x80"},
+        {"\xC0\xAF", "\\xC0\\xAF"},                            // overlong "/"
+        {"\xE0\x80\xAF", "\\xE0\\x80\\xAF"},                  // overlong, 3 bytes
+        {"\xED\xA0\x80", "\\xED\\xA0\\x80"},                  // a surrogate
+        {"\xF4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"},        // past U+10FFFF
+        {"\xE2\x82" "A", "\\xE2\\x82" "A"},                     // cut short by ASCII
+        {"end\xE2\x82", "end\\xE2\\x82"},                        // cut short by the end
+        {"\xFF\xFE", "\\xFF\\xFE"},
+    };
+    for (const auto& c : cases) {
+        std::string text;
+        ReportWriter out(stringSink(text));
+        out.terminalText(c.text);
+        out.flush();
+        EXPECT_EQ(text, c.escaped) << c.escaped;
+        EXPECT_EQ(escapedForTerminal(c.text, false), c.escaped);
+    }
+    // A whole answer keeps its own line ends; a block boundary inside a text loses nothing.
+    EXPECT_EQ(escapedForTerminal("a\x1B\nb\n", true), "a\\x1B\nb\n");
+    std::string long_;
+    std::string expected;
+    for (int i = 0; i < 300; ++i) {
+        long_ += "\xC3\xA9\x1B";
+        expected += "\xC3\xA9\\x1B";
+    }
+    std::string text;
+    ReportWriter out(stringSink(text), 16);
+    out.terminalText(long_);
+    out.flush();
+    EXPECT_EQ(text, expected);
+    EXPECT_EQ(out.length(), expected.size());
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ fi
 
 cmake -S "$source_dir" -B "$build_dir" ${generator[@]+"${generator[@]}"} \
   -DCMAKE_BUILD_TYPE=Release -DSYMDECK_TESTS=OFF -DSYMDECK_SANITIZE=OFF
-cmake --build "$build_dir" -j2 --target symdeck
+cmake --build "$build_dir" -j2 --target symdeck manual_gz
 
 rm -f "$build_dir"/symdeck_*.deb
 (cd "$build_dir" && cpack -G DEB)

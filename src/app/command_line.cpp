@@ -19,6 +19,8 @@ bool isHelpSwitch(std::string_view arg) {
     return arg == "-h" || arg == "/h" || arg == "-?" || arg == "/?" || arg == "--help";
 }
 
+bool isVersionSwitch(std::string_view arg) { return arg == "--version"; }
+
 // The eight sections in the order their flags are applied, with their skip flags.
 struct FlagSpec {
     std::string_view plus;
@@ -42,10 +44,12 @@ bool contains(const std::vector<std::string>& args, std::string_view flag) {
     return false;
 }
 
-// The options that take a value: "-o NAME" or "--output=NAME", "--explain OFFSET" or
-// "--explain=OFFSET". A value is an argument of its own or the rest of one; either way it
-// is never a flag or a switch, so its argument is cleared from `args` (the lowered
-// arguments) once taken. Values keep the case they were typed in.
+// The options that take a value: "-o NAME", "--output NAME" or "--output=NAME", and
+// "--explain OFFSET" or "--explain=OFFSET". A value is an argument of its own or the rest
+// of one; either way it is never a flag or a switch (not even a help switch: "-o -h" names
+// a report "-h"), so its argument is cleared from `args` (the lowered arguments) once
+// taken. The first argument is the database's name and never an option. Values keep the
+// case they were typed in.
 struct OptionValues {
     std::string output;  // the last one given wins
     bool outputGiven = false;
@@ -55,16 +59,19 @@ struct OptionValues {
 
 OptionValues takeOptionValues(std::vector<std::string>& args, const char* const* argv) {
     struct Option {
-        std::string_view alone;   // the value is the next argument
-        std::string_view joined;  // the value is the rest of this argument
+        std::string_view alone;    // the value is the next argument
+        std::string_view alsoAlone;  // a second spelling of `alone`, or empty
+        std::string_view joined;   // the value is the rest of this argument
     };
-    static constexpr Option kOutput{"-o", "--output="};
-    static constexpr Option kExplain{"--explain", "--explain="};
+    static constexpr Option kOutput{"-o", "--output", "--output="};
+    static constexpr Option kExplain{"--explain", "", "--explain="};
     OptionValues values;
     for (size_t i = 1; i < args.size(); ++i) {
         for (const Option* option : {&kOutput, &kExplain}) {
             std::string value;
-            if (args[i] == option->alone) {
+            const bool alone = args[i] == option->alone ||
+                               (!option->alsoAlone.empty() && args[i] == option->alsoAlone);
+            if (alone) {
                 if (i + 1 < args.size()) value = argv[i + 2];
             } else if (args[i].starts_with(option->joined)) {
                 value = std::string(argv[i + 1]).substr(option->joined.size());
@@ -78,7 +85,6 @@ OptionValues takeOptionValues(std::vector<std::string>& args, const char* const*
             } else {
                 values.explain.push_back(value);
             }
-            const bool alone = args[i] == option->alone;
             args[i].clear();
             if (alone && i + 1 < args.size()) args[++i].clear();
             break;
@@ -141,8 +147,25 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     for (int i = 1; i < argc; ++i) lower.push_back(lowered(argv[i]));
 
     if (lower.empty()) return result;
+    // The values of the options first: a help switch there is a name or an offset.
+    const OptionValues values = takeOptionValues(lower, argv);
     for (const auto& arg : lower)
         if (isHelpSwitch(arg)) return result;
+    for (const auto& arg : lower) {
+        if (isVersionSwitch(arg)) {
+            result.outcome = Outcome::ShowVersion;
+            return result;
+        }
+    }
+
+    // The report's name from -o, known to the failures below as well: with the report in
+    // standard output, their messages go elsewhere.
+    result.outputNamed = values.outputGiven;
+    if (values.outputGiven) {
+        result.outputName = values.output;
+        result.toStandardOutput = result.outputName == "-";
+        if (result.toStandardOutput) result.outputName.clear();
+    }
 
     result.inputName = argv[1];
     const size_t marker = lower[0].find(".nms");
@@ -150,7 +173,6 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         result.outcome = Outcome::BadFirstArgument;
         return result;
     }
-    const OptionValues values = takeOptionValues(lower, argv);
     if (!values.missing.empty()) {
         result.outcome = Outcome::MissingOptionValue;
         result.badValue = values.missing;
@@ -169,14 +191,11 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     result.form = contains(lower, "--json") ? ReportForm::Json : ReportForm::Text;
     result.check = contains(lower, "--check");
     const std::string_view extension = result.form == ReportForm::Json ? ".json" : ".txt";
-    if (values.outputGiven) {
-        result.outputName = values.output;
-        result.toStandardOutput = result.outputName == "-";
-        if (result.toStandardOutput) result.outputName.clear();
-    } else if (lower.size() >= 2 && lower[1].find(extension) != std::string::npos) {
-        result.outputName = argv[2];
-    } else {
-        result.outputName = result.inputName.substr(0, marker) + std::string(extension);
+    if (!values.outputGiven) {
+        if (lower.size() >= 2 && lower[1].find(extension) != std::string::npos)
+            result.outputName = argv[2];
+        else
+            result.outputName = result.inputName.substr(0, marker) + std::string(extension);
     }
 
     result.selection = selectionFrom(lower);
@@ -187,6 +206,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
 void printHelp(std::string& console) {
     console +=
         kTitleLine;
+    // The converter's own lines first, as they always were; then the switches that came
+    // later, under a usage line of their own.
     console +=
         "  COMMAND: symdeck nmsFileName.nms [textFileName.txt] [-sectionName] [+sectionName]\n"
         "  nmsFileName.nms - Name of full path to an nms file.\n"
@@ -213,16 +234,27 @@ void printHelp(std::string& console) {
         "                           +FPOD -> include ONLY FPOD section(NM32 header included)\n"
         "                           +SRCP -> include ONLY SRCP section(NM32 header included)\n"
         "                           +GTYP -> include ONLY GTYP section(NM32 header included)\n"
+        "                    Note: You can combine + flags also.\n"
+        "                    Note: Flags can be set in any order and case.\n\n";
+    console +=
+        "  OPTIONS: symdeck nmsFileName.nms [--json] [-o path] [--check] [--explain=offset]\n"
+        "           symdeck --help | --version\n"
+        "                    Options stand anywhere after nmsFileName.nms, in any case.\n"
         "           --json - Write the report as a JSON document: nmsFileName.json,\n"
         "                    or the second argument when it contains \".json\".\n"
-        "          -o path - Write the report (either form) to path instead;\n"
-        "    --output=path   \"-o -\" writes it to standard output.\n"
+        "          -o path - Write the report (either form), or the answers of\n"
+        "    --output path   --explain, to path instead, whatever path looks like.\n"
+        "    --output=path   \"-o -\", or a name of an open stream (/dev/stdout),\n"
+        "                    writes into that stream at its position.\n"
         "          --check - Exit with status 2 when the database is damaged\n"
         "                    (the walk stopped at an error line), 0 otherwise.\n"
         " --explain=offset - Print which structure and field hold the byte at\n"
-        "                    offset (0x... or decimal; give several), no report.\n"
-        "                    Note: You can combine + flags also.\n"
-        "                    Note: Flags can be set in any order and case.\n\n";
+        " --explain offset   offset (0x... or decimal; give several), no report.\n"
+        "           --help - Print this help (as -h, /h, -? and /? do); it wins over\n"
+        "                    everything but the value of -o, --output or --explain.\n"
+        "        --version - Print \"symdeck " SYMDECK_VERSION "\" and exit.\n";
 }
+
+void printVersion(std::string& console) { console += "symdeck " SYMDECK_VERSION "\n"; }
 
 }  // namespace symdeck

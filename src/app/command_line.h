@@ -20,9 +20,17 @@ struct SectionSelection {
     bool skipGtyp = false;
 };
 
-// MissingOptionValue: an option that takes a value ("-o", "--output=", "--explain") has
-// nothing behind it. BadExplainOffset: the value of "--explain" is no offset.
-enum class Outcome { ShowHelp, BadFirstArgument, MissingOptionValue, BadExplainOffset, Convert };
+// MissingOptionValue: an option that takes a value ("-o", "--output", "--output=",
+// "--explain") has nothing behind it. BadExplainOffset: the value of "--explain" is no
+// offset.
+enum class Outcome {
+    ShowHelp,
+    ShowVersion,
+    BadFirstArgument,
+    MissingOptionValue,
+    BadExplainOffset,
+    Convert
+};
 
 // The two forms of the same report: the text, and a JSON document of the same blocks.
 enum class ReportForm { Text, Json };
@@ -34,6 +42,7 @@ struct CommandLine {
     std::string inputName;
     std::string outputName;  // empty when the report goes to standard output
     bool toStandardOutput = false;  // "-o -"
+    bool outputNamed = false;  // "-o" or "--output" given (the answers of --explain follow it)
     ReportForm form = ReportForm::Text;  // "--json"
     bool check = false;  // "--check": exit status 2 when the walk stopped at damage
     // "--explain=OFFSET": the offsets to explain instead of writing a report, in the order
@@ -52,5 +61,7 @@ inline constexpr const char* kTitleLine = "\n  NMS symbol database to text conve
 
 // Appends the help text to `console`.
 void printHelp(std::string& console);
+// Appends "symdeck VERSION" and a line feed to `console`.
+void printVersion(std::string& console);
 
 }  // namespace symdeck

@@ -63,8 +63,9 @@ WalkEnd renderWith(P& print, const NmsImage& image, const SectionSelection& sele
 
 }  // namespace
 
-WalkEnd renderImage(const NmsImage& image, const SectionSelection& selection, ReportWriter& out) {
-    TextPrinter print(out);
+WalkEnd renderImage(const NmsImage& image, const SectionSelection& selection, ReportWriter& out,
+                    bool forTerminal) {
+    TextPrinter print(out, forTerminal);
     return renderWith(print, image, selection);
 }
 

@@ -17,7 +17,10 @@ namespace symdeck {
 // Renders the text report of `image` through `out`, with the size limit for the image's
 // size. Returns how the walk ended: anything but Complete means the report ends with an
 // error line (it is complete up to and including that line). Does not flush `out`.
-WalkEnd renderImage(const NmsImage& image, const SectionSelection& selection, ReportWriter& out);
+// `forTerminal`: the report is shown on a terminal; the texts of the database are then
+// written with the bytes a terminal would act on escaped (report/terminal_text.h).
+WalkEnd renderImage(const NmsImage& image, const SectionSelection& selection, ReportWriter& out,
+                    bool forTerminal = false);
 
 // The same walk as one JSON document; `databaseName` is the name the document gives the
 // database. The document is whole and valid however the walk ended.

@@ -16,6 +16,9 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/vfs.h>
+#endif
 
 namespace symdeck::platform {
 
@@ -160,7 +163,75 @@ FileId idOf(const struct stat& info) {
     return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino), true};
 }
 
+// Whether the names in `directory` are the system's links to open descriptors, which open
+// the descriptor's own file whatever name the link's text shows ("pipe:[123]", or a path
+// that a rename has made stale). On Linux these are the directories of /proc
+// (/proc/self/fd, which /dev/fd and /dev/stdout lead to).
+bool holdsDescriptorLinks(int directory) {
+#ifdef __linux__
+    constexpr decltype(statfs::f_type) kProcMagic = 0x9FA0;  // PROC_SUPER_MAGIC
+    struct statfs info {};
+    return ::fstatfs(directory, &info) == 0 && info.f_type == kProcMagic;
+#else
+    (void)directory;
+    return false;
+#endif
+}
+
+// The standard stream open on the same file as `target`: the one the link's name numbers
+// when it is a standard descriptor, else standard output, standard error, standard input
+// in that order (on a terminal all three are often the same).
+std::optional<Stream> streamOpenOn(const struct stat& target, std::string_view linkName) {
+    const auto matches = [&](int fd) {
+        struct stat info {};
+        return ::fstat(fd, &info) == 0 && sameFile(idOf(info), idOf(target));
+    };
+    if (linkName.size() == 1 && linkName[0] >= '0' && linkName[0] <= '2' && matches(linkName[0] - '0'))
+        return static_cast<Stream>(linkName[0] - '0');
+    for (const int fd : {STDOUT_FILENO, STDERR_FILENO, STDIN_FILENO})
+        if (matches(fd)) return static_cast<Stream>(fd);
+    return std::nullopt;
+}
+
 }  // namespace
+
+FileId idOfStream(Stream stream) {
+    struct stat info {};
+    if (::fstat(static_cast<int>(stream), &info) != 0) return {};
+    return idOf(info);
+}
+
+FileId idOfFile(const std::string& name) {
+    struct stat info {};
+    if (::stat(name.c_str(), &info) != 0) return {};
+    return idOf(info);
+}
+
+std::optional<Stream> streamNamed(const std::string& reportName) {
+    // The links are followed one by one, as openFinalDirectory() does, and each is looked
+    // at before it is followed: a link to an open descriptor is followed by the system to
+    // the descriptor's file, not by its text.
+    SplitPath part = split(reportName);
+    int directory = ::open(part.directory.c_str(), kDirectoryFlags);
+    std::optional<Stream> stream;
+    for (int links = 0; directory >= 0 && !part.name.empty() && links <= kMaxLinks; ++links) {
+        struct stat target {};
+        if (holdsDescriptorLinks(directory)) {
+            if (::fstatat(directory, part.name.c_str(), &target, 0) == 0)
+                stream = streamOpenOn(target, part.name);
+            break;
+        }
+        char text[PATH_MAX];
+        const ssize_t n = ::readlinkat(directory, part.name.c_str(), text, sizeof text);
+        if (n < 0 || static_cast<size_t>(n) >= sizeof text) break;  // an ordinary name
+        const int parent = directory;
+        part = split(std::string(text, static_cast<size_t>(n)));
+        directory = ::openat(parent, part.directory.c_str(), kDirectoryFlags);
+        ::close(parent);
+    }
+    if (directory >= 0) ::close(directory);
+    return stream;
+}
 
 void prepareProcess() {
     // Beyond a file-size limit a write then fails with EFBIG, and the run reports it.
@@ -225,9 +296,14 @@ CreateStatus createReport(const std::string& reportName, const FileId& input, Pe
         ::close(directory);
         return CreateStatus::SameFileAsInput;
     }
+    // A directory can never take the report's name: refused before any work is done.
+    if (replaces && S_ISDIR(old.st_mode)) {
+        ::close(directory);
+        return CreateStatus::Failed;
+    }
     // A device, a FIFO or a socket at that name is written into, as a plain create would
     // do: renaming over it would put a regular file in place of /dev/null.
-    if (replaces && !S_ISREG(old.st_mode) && !S_ISDIR(old.st_mode)) {
+    if (replaces && !S_ISREG(old.st_mode)) {
         const int file = ::openat(directory, finalName.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
         ::close(directory);
         if (file < 0) return CreateStatus::Failed;
@@ -258,17 +334,23 @@ CreateStatus createReport(const std::string& reportName, const FileId& input, Pe
     return CreateStatus::Failed;
 }
 
-void useStandardOutput(PendingReport& report) {
-    report.file = STDOUT_FILENO;
-    report.toStandardOutput = true;
+void useStream(Stream stream, PendingReport& report) {
+    report.file = static_cast<int>(stream);
+    report.intoStream = true;
 }
+
+bool isTerminal(const PendingReport& report) {
+    return report.file >= 0 && ::isatty(static_cast<int>(report.file)) == 1;
+}
+
+bool standardOutputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
 
 bool writeReport(PendingReport& report, const char* data, size_t size) {
     return writeAll(static_cast<int>(report.file), data, size);
 }
 
 bool commitReport(PendingReport& report) {
-    if (report.toStandardOutput) return true;
+    if (report.intoStream) return true;
     if (report.file < 0) return false;
     if (report.direct) return ::close(static_cast<int>(std::exchange(report.file, -1))) == 0;
     const SignalsHeld held;
@@ -287,7 +369,7 @@ bool commitReport(PendingReport& report) {
 
 void discardReport(PendingReport& report) {
     if (report.direct && report.file >= 0) ::close(static_cast<int>(std::exchange(report.file, -1)));
-    if (report.toStandardOutput || report.directory < 0) return;
+    if (report.intoStream || report.directory < 0) return;
     const SignalsHeld held;
     const int directory = static_cast<int>(report.directory);
     if (report.file >= 0) ::close(static_cast<int>(report.file));

@@ -99,6 +99,21 @@ FileId idOf(const BY_HANDLE_FILE_INFORMATION& info) {
                   (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow, true};
 }
 
+// The handle of a standard stream; null or INVALID_HANDLE_VALUE when it has none.
+HANDLE streamHandle(Stream stream) {
+    switch (stream) {
+        case Stream::Input: return ::GetStdHandle(STD_INPUT_HANDLE);
+        case Stream::Output: return ::GetStdHandle(STD_OUTPUT_HANDLE);
+        case Stream::Error: break;
+    }
+    return ::GetStdHandle(STD_ERROR_HANDLE);
+}
+
+bool isConsole(HANDLE handle) {
+    DWORD mode = 0;
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode);
+}
+
 // Writes every byte; the system error code on failure.
 DWORD writeAll(HANDLE handle, const char* data, size_t size) {
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return ERROR_INVALID_HANDLE;
@@ -117,8 +132,7 @@ DWORD writeAll(HANDLE handle, const char* data, size_t size) {
 // else (a file, a pipe) gets the bytes as they are.
 DWORD writeText(DWORD which, std::string_view text) {
     const HANDLE handle = ::GetStdHandle(which);
-    DWORD mode = 0;
-    if (handle != nullptr && handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode)) {
+    if (isConsole(handle)) {
         const std::wstring wide = toWide(text);
         DWORD done = 0;
         return ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &done, nullptr)
@@ -257,10 +271,36 @@ ReadStatus readWholeFile(const std::string& name, InputFile& input) {
     return ReadStatus::Ok;
 }
 
+FileId idOfStream(Stream stream) {
+    const HANDLE handle = streamHandle(stream);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || ::GetFileType(handle) != FILE_TYPE_DISK ||
+        !::GetFileInformationByHandle(handle, &info))
+        return {};
+    return idOf(info);
+}
+
+FileId idOfFile(const std::string& name) {
+    const std::wstring path = systemPath(name);
+    if (path.empty()) return {};
+    OwnedHandle file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file.valid() || !::GetFileInformationByHandle(file.handle, &info)) return {};
+    return idOf(info);
+}
+
+// Windows has no names for the descriptors a process already holds: CON and CONOUT$ open
+// the console anew, and an anonymous pipe has no name at all.
+std::optional<Stream> streamNamed(const std::string&) { return std::nullopt; }
+
 CreateStatus createReport(const std::string& reportName, const FileId& input, PendingReport& report) {
     report = PendingReport{};
     std::wstring target = systemPath(reportName);
     if (target.empty()) return CreateStatus::Failed;
+    // A name that ends in a separator names a directory, never a file (a "\\?\" name keeps
+    // its slashes as they were typed).
+    if (target.back() == L'\\' || target.back() == L'/') return CreateStatus::Failed;
 
     // A device or a pipe at that name (NUL, CON, \\.\pipe\x) is written into, as a plain
     // create would: it has no directory for a temporary, and nothing to replace. A volume or
@@ -281,6 +321,9 @@ CreateStatus createReport(const std::string& reportName, const FileId& input, Pe
     // An existing report: the same-file test, and a symbolic link's target as the name that
     // is replaced (the link itself stays).
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
+    // A directory can never take the report's name: refused before any work is done.
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return CreateStatus::Failed;
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         OwnedHandle existing(::CreateFileW(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -332,11 +375,15 @@ CreateStatus createReport(const std::string& reportName, const FileId& input, Pe
     return CreateStatus::Failed;
 }
 
-void useStandardOutput(PendingReport& report) {
+void useStream(Stream stream, PendingReport& report) {
     report = PendingReport{};
-    report.file = fromHandle(::GetStdHandle(STD_OUTPUT_HANDLE));
-    report.toStandardOutput = true;
+    report.file = fromHandle(streamHandle(stream));
+    report.intoStream = true;
 }
+
+bool isTerminal(const PendingReport& report) { return report.file != -1 && isConsole(toHandle(report.file)); }
+
+bool standardOutputIsTerminal() { return isConsole(::GetStdHandle(STD_OUTPUT_HANDLE)); }
 
 bool writeReport(PendingReport& report, const char* data, size_t size) {
     if (report.file == -1) return false;
@@ -344,7 +391,7 @@ bool writeReport(PendingReport& report, const char* data, size_t size) {
 }
 
 bool commitReport(PendingReport& report) {
-    if (report.toStandardOutput) return true;
+    if (report.intoStream) return true;
     if (report.file == -1) return false;
     if (report.direct) return ::CloseHandle(toHandle(std::exchange(report.file, -1))) != 0;
     Interruption& state = interruption();
@@ -373,7 +420,7 @@ bool commitReport(PendingReport& report) {
 }
 
 void discardReport(PendingReport& report) {
-    if (report.toStandardOutput || report.file == -1) return;
+    if (report.intoStream || report.file == -1) return;
     if (report.direct) {
         ::CloseHandle(toHandle(std::exchange(report.file, -1)));
         return;

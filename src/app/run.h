@@ -7,9 +7,20 @@
 
 namespace symdeck {
 
-// Returns the exit status: 0 after a written report or the help text, 1 after a failure.
-// Whatever belongs on standard output (the help text or one failure message with its
-// title line) is appended to `console`.
-int runConversion(int argc, const char* const* argv, std::string& console);
+// What the run has to say for itself, and where it goes.
+struct Console {
+    // The help text, the version, the answers of --explain, or one failure message with its
+    // title line.
+    std::string text;
+    // Standard error instead of standard output: the report itself is written into
+    // standard output ("-o -", or a name such as /dev/stdout), or standard output is open on
+    // the database, which nothing may be written into.
+    bool toStandardError = false;
+};
+
+// Returns the exit status: 0 after a written report or the help text, 1 after a failure
+// (2 with --check after a damaged database's report). What the run has to say is appended
+// to `console`.
+int runConversion(int argc, const char* const* argv, Console& console);
 
 }  // namespace symdeck

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "report/utf8.h"
+
 namespace symdeck {
 
 namespace {
@@ -39,7 +41,8 @@ std::string_view endKind(WalkEnd end) {
 
 void JsonPrinter::begin() {
     out_.text("{\"format\":\"symdeck-report\",\"version\":1,\"database\":{\"name\":");
-    quoted(name_);
+    // The name is the command line's, not the database's: text, not raw bytes.
+    writeJsonText(out_, name_);
     char* p = put(out_.reserve(64), ",\"size\":");
     p = number(p, size_);
     out_.commit(put(p, "},\"blocks\":["));
@@ -132,6 +135,43 @@ void writeJsonString(ReportWriter& out, std::string_view text) {
         out.commit(p + 6);
     }
     out.text(text.substr(run));
+    out.ch('"');
+}
+
+namespace {
+
+void writeUnicodeEscape(ReportWriter& out, char32_t unit) {
+    char* p = out.reserve(6);
+    p[0] = '\\';
+    p[1] = 'u';
+    for (int i = 0; i < 4; ++i) p[2 + i] = kHexDigits[(unit >> (12 - 4 * i)) & 0xF];
+    out.commit(p + 6);
+}
+
+}  // namespace
+
+void writeJsonText(ReportWriter& out, std::string_view text) {
+    out.ch('"');
+    while (!text.empty()) {
+        const size_t length = utf8SequenceAt(text);
+        const auto c = static_cast<unsigned char>(text[0]);
+        if (length == 1 && kEscapes[c] == 0) {
+            out.ch(text[0]);
+        } else if (length == 1 && kEscapes[c] != 'u') {
+            char* p = out.reserve(2);
+            p[0] = '\\';
+            p[1] = kEscapes[c];
+            out.commit(p + 2);
+        } else if (length <= 1) {  // a control byte, or a byte of no valid sequence
+            writeUnicodeEscape(out, length == 0 ? 0xFFFD : c);
+        } else if (const char32_t code = utf8CodePoint(text, length); code < 0x10000) {
+            writeUnicodeEscape(out, code);
+        } else {
+            writeUnicodeEscape(out, 0xD800 + ((code - 0x10000) >> 10));
+            writeUnicodeEscape(out, 0xDC00 + ((code - 0x10000) & 0x3FF));
+        }
+        text.remove_prefix(length == 0 ? 1 : length);
+    }
     out.ch('"');
 }
 

@@ -28,6 +28,12 @@ namespace symdeck {
 // Every document that writes its texts this way is valid JSON whatever the file holds.
 void writeJsonString(ReportWriter& out, std::string_view text);
 
+// `text`, the system's own UTF-8 text (a name from the command line), as one JSON string of
+// the same characters, quotes included. The document stays ASCII: every character past
+// U+007F is a \u escape (a surrogate pair past U+FFFF). A byte that is not part of valid
+// UTF-8 is written as U+FFFD.
+void writeJsonText(ReportWriter& out, std::string_view text);
+
 class JsonPrinter {
 public:
     JsonPrinter(ReportWriter& out, std::string_view databaseName, uint64_t databaseSize)

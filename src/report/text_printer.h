@@ -14,7 +14,9 @@ namespace symdeck {
 
 class TextPrinter {
 public:
-    explicit TextPrinter(ReportWriter& out) : out_(out) {}
+    // `forTerminal`: the report is shown on a terminal, so the texts of the database are
+    // written with the bytes a terminal would act on escaped (ReportWriter::terminalText).
+    explicit TextPrinter(ReportWriter& out, bool forTerminal = false) : out_(out), terminal_(forTerminal) {}
 
     uint64_t length() const { return out_.length(); }
 
@@ -79,7 +81,7 @@ public:
     SYMDECK_INLINE void field(const Field& f) {
         ReportWriter& out = out_;
         switch (f.shape) {
-            case Shape::ListName: out.text(f.text); out.newline(); return;
+            case Shape::ListName: fileText(out, f); out.newline(); return;
             case Shape::RowHex06: out.text("     "); out.hex06(f.value); return;
             case Shape::RowDec: out.text("         "); out.dec(f.value); out.newline(); return;
             default: break;
@@ -118,7 +120,7 @@ private:
     // What a section's close writes (out of line: once per section).
     void separator(Close how);
 
-    SYMDECK_INLINE static void value(ReportWriter& out, const Field& f) {
+    SYMDECK_INLINE void value(ReportWriter& out, const Field& f) const {
         switch (f.shape) {
             case Shape::Hex: out.hex0x(f.value); break;
             case Shape::Dec: out.dec(f.value); break;
@@ -133,7 +135,7 @@ private:
             case Shape::NameRef:
                 out.dec(f.value);
                 out.text("(\"");
-                out.text(f.text);
+                fileText(out, f);
                 out.text("\")");
                 break;
             case Shape::HexNamed: out.hex0x(f.value); named(out, f.text); break;
@@ -145,8 +147,14 @@ private:
                 break;
             case Shape::ErrorHex: out.text(f.text); out.hex0x(f.value); out.text(f.tail); break;
             case Shape::ErrorDec: out.text(f.text); out.dec(f.value); out.text(f.tail); break;
-            default: out.text(f.text); break;  // Signature, String, Word
+            default: fileText(out, f); break;  // Signature, String, Word
         }
+    }
+    // A field's text, escaped for a terminal when it was read from the database. The flag
+    // is read here, on the fields that have a text, not once for every field.
+    SYMDECK_INLINE void fileText(ReportWriter& out, const Field& f) const {
+        if (terminal_ && f.textOffset != kNotInFile) out.terminalText(f.text);
+        else out.text(f.text);
     }
     // The "type name value" column header at `indent` spaces.
     SYMDECK_INLINE static void columnHeader(ReportWriter& out, unsigned indent) {
@@ -172,6 +180,7 @@ private:
     }
 
     ReportWriter& out_;
+    bool terminal_;
     unsigned indent_ = 2;  // of the innermost block's fields
     unsigned indents_[kMaxDepth] = {};
     size_t depth_ = 0;

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <new>
 
+#include "report/terminal_text.h"
+
 namespace symdeck {
 
 namespace {
@@ -52,6 +54,24 @@ void ReportWriter::textSlow(std::string_view s) {
         cur_ += n;
         s.remove_prefix(n);
     }
+}
+
+void ReportWriter::terminalText(std::string_view s) {
+    size_t shown = 0;  // bytes at the start of `s` that go out as they are
+    while (shown < s.size()) {
+        const size_t safe = terminalSafePrefix(s.substr(shown));
+        if (safe != 0) {
+            shown += safe;
+            continue;
+        }
+        text(s.substr(0, shown));
+        char* p = reserve(4);
+        terminalEscape(static_cast<unsigned char>(s[shown]), p);
+        cur_ = p + 4;
+        s.remove_prefix(shown + 1);
+        shown = 0;
+    }
+    text(s);
 }
 
 void ReportWriter::dec(uint32_t value) {

@@ -70,6 +70,9 @@ public:
             textSlow(s);
         }
     }
+    // A text from the database for a terminal: the bytes a terminal would act on are
+    // written as "\xNN" (report/terminal_text.h). Never used for a file or a pipe.
+    void terminalText(std::string_view s);
     void ch(char c) { *reserve(1) = c; ++cur_; }
     void newline() { ch('\n'); }
 

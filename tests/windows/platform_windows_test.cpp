@@ -190,9 +190,12 @@ TEST_F(PlatformWindowsTest, AReportThatCannotBeReplacedStaysAsItWas) {
     EXPECT_EQ(saveReport(name8(L"locked.txt"), {}, "new"), "create failed");
     ::SetFileAttributesW(path(L"locked.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(readFile(L"locked.txt"), "old");
-    // A directory in the report's place: the text is written but cannot take the name.
+    // A directory in the report's place, or a name that ends in a separator: refused before
+    // anything is written.
     makeDirectories(L"taken.txt");
-    EXPECT_EQ(saveReport(name8(L"taken.txt"), {}, "new"), "commit failed");
+    EXPECT_EQ(saveReport(name8(L"taken.txt"), {}, "new"), "create failed");
+    EXPECT_EQ(saveReport(name8(L"taken.txt") + "\\", {}, "new"), "create failed");
+    EXPECT_EQ(saveReport(name8(L"free.txt") + "/", {}, "new"), "create failed");
     // No directory for it at all.
     EXPECT_EQ(saveReport(name8(L"nowhere\\r.txt"), {}, "new"), "create failed");
     // Discarded on the way.
@@ -243,13 +246,17 @@ TEST_F(PlatformWindowsTest, TheRunTakesWideAndLongNamesAndGivesTheSameMessages) 
         {{folder + "app.nms.txt", folder + "App.NMS.txt"}, 1, title + "  The text file would overwrite the nms file.\n"},
         {{folder + "App.NMS", folder + "viewed.txt"}, 1, title + "  Failed to save text file.\n"},
         {{folder + "Missing.NMS"}, 1, title + "  Can't open nms file (" + folder + "Missing.NMS).\n"},
+        {{folder + "App.NMS", "-o", folder}, 1, title + "  Failed crating text file.\n"},  // a directory
+        {{folder + "App.NMS", "--output", folder.substr(0, folder.size() - 1)}, 1,
+         title + "  Failed crating text file.\n"},
     };
     for (const Case& c : cases) {
         std::vector<const char*> argv = {"symdeck"};
         for (const std::string& a : c.arguments) argv.push_back(a.c_str());
-        std::string console;
+        Console console;
         EXPECT_EQ(runConversion(static_cast<int>(argv.size()), argv.data(), console), c.status) << c.arguments[0];
-        EXPECT_EQ(console, c.console) << c.arguments[0];
+        EXPECT_EQ(console.text, c.console) << c.arguments[0];
+        EXPECT_FALSE(console.toStandardError);
     }
     ::CloseHandle(viewer);
     EXPECT_EQ(readFile(L"Donn\u00e9es\\App.txt"), report);
@@ -354,10 +361,49 @@ TEST_F(StandardOutputTest, BytesGoOutAsTheyAreWithLineFeedsOnly) {
     std::string reason;
     EXPECT_TRUE(writeStandardOutput("\n  Donn\xc3\xa9" "es\n", reason));
     PendingReport report;
-    useStandardOutput(report);
+    useStream(Stream::Output, report);
+    EXPECT_FALSE(isTerminal(report));  // a pipe is no console
+    EXPECT_FALSE(standardOutputIsTerminal());
     EXPECT_TRUE(writeReport(report, "a\nb\n", 4));
     EXPECT_TRUE(commitReport(report));
     EXPECT_EQ(drain(), "\n  Donn\xc3\xa9" "es\na\nb\n");
+}
+
+// Standard output open on the database itself: the run writes nothing into it, and its
+// message goes to standard error. (The database cannot even be opened: its open for
+// reading shares it for reading only, and standard output holds it for writing.)
+TEST_F(StandardOutputTest, TheDatabaseAsStandardOutputIsNeverWrittenInto) {
+    const auto bytes = nmsbuild::sampleDatabase();
+    wchar_t base[MAX_PATH + 1];
+    ASSERT_NE(::GetTempPathW(MAX_PATH + 1, base), 0u);
+    const std::wstring name = std::wstring(base) + L"symdeck-stdout-" + std::to_wstring(::GetCurrentProcessId()) + L".nms";
+    const HANDLE database = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(database, INVALID_HANDLE_VALUE);
+    DWORD done = 0;
+    ASSERT_TRUE(::WriteFile(database, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr));
+    ::SetFilePointer(database, 0, nullptr, FILE_BEGIN);
+    ::SetStdHandle(STD_OUTPUT_HANDLE, database);
+    const std::string name8 = utf8(name);
+    EXPECT_TRUE(sameFile(idOfStream(Stream::Output), idOfFile(name8)));
+    EXPECT_FALSE(sameFile(idOfStream(Stream::Error), idOfFile(name8)));
+    for (const char* option : {"--output=-", "--explain=4"}) {
+        const std::vector<const char*> argv = {"symdeck", name8.c_str(), option};
+        Console console;
+        EXPECT_EQ(runConversion(static_cast<int>(argv.size()), argv.data(), console), 1);
+        EXPECT_TRUE(console.toStandardError);
+        EXPECT_NE(console.text.find(name8), std::string::npos) << console.text;
+    }
+    ::SetStdHandle(STD_OUTPUT_HANDLE, write_);
+    ::CloseHandle(database);
+    const HANDLE f = ::CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::string kept(bytes.size() + 1, '\0');
+    ::ReadFile(f, kept.data(), static_cast<DWORD>(kept.size()), &done, nullptr);
+    ::CloseHandle(f);
+    ::DeleteFileW(name.c_str());
+    kept.resize(done);
+    EXPECT_EQ(kept, std::string(bytes.begin(), bytes.end()));
 }
 
 TEST_F(StandardOutputTest, AClosedStandardOutputIsAFailureWithAReason) {
