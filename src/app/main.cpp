@@ -1,12 +1,22 @@
+#include <new>
 #include <string>
 
+#include "app/command_line.h"
 #include "app/platform.h"
 #include "app/run.h"
 
 int main(int argc, char** argv) {
     symdeck::platform::prepareProcess();
     std::string console;
-    const int status = symdeck::runConversion(argc, argv, console);
+    int status = 1;
+    try {
+        status = symdeck::runConversion(argc, argv, console);
+    } catch (const std::bad_alloc&) {
+        // Memory ran out somewhere in the run: what was made is gone with the stack, and
+        // the run fails as a database too large to read does.
+        console = symdeck::kTitleLine;
+        console += "  Failed to allocate memory.\n";
+    }
     // Help that could not be shown, or a failure that could not be told, is no success.
     std::string reason;
     if (!symdeck::platform::writeStandardOutput(console, reason)) {
