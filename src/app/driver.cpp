@@ -88,14 +88,12 @@ WalkEnd explainImage(const NmsImage& image, const SectionSelection& selection,
     sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
     // The text is only counted, for the size limit: the walk ends where the report would.
     ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
-    ExplainPrinter print(sorted, image.size, counting);
+    uint64_t leftOutKinds = 0;
+    for (const SectionKind<ExplainPrinter>& kind : kSectionKinds<ExplainPrinter>)
+        if (selection.*kind.skip) leftOutKinds |= uint64_t{1} << kind.entryIndex;
+    ExplainPrinter print(sorted, image.size, counting, leftOutKinds);
     const WalkEnd end = renderWith(print, image, selection);
-    std::vector<SectionExtent> leftOut;
-    for (const SectionExtent& section : print.sections()) {
-        const SectionKind<ExplainPrinter>* kind = sectionKind<ExplainPrinter>(section.kind);
-        if (kind != nullptr && selection.*kind->skip) leftOut.push_back(section);
-    }
-    explainOffsets(print, offsets, leftOut, json, out);
+    explainOffsets(print, offsets, json, out);
     return end;
 }
 

@@ -7,7 +7,7 @@
 namespace symdeck {
 
 ExplainPrinter::ExplainPrinter(std::span<const uint64_t> sorted, uint64_t imageSize,
-                               ReportWriter& counting)
+                               ReportWriter& counting, uint64_t leftOutKinds)
     : sorted_(sorted),
       imageSize_(imageSize),
       text_(counting),
@@ -15,7 +15,8 @@ ExplainPrinter::ExplainPrinter(std::span<const uint64_t> sorted, uint64_t imageS
       open_(sorted.size() + 1),
       more_(sorted.size() + 1),
       before_(sorted.size()),
-      after_(sorted.size()) {
+      after_(sorted.size()),
+      leftOutKinds_(leftOutKinds) {
     stack_.reserve(16);
     for (size_t i = 0; i < open_.size(); ++i) open_[i] = i;
 }
@@ -79,10 +80,12 @@ void ExplainPrinter::record(const Field& f, size_t first, size_t last, bool inTe
 
 void ExplainPrinter::noteEntry(const Field& f) {
     if (f.name == "entryIndex") {
-        sections_.push_back(SectionExtent{f.value, f.shape == Shape::DecNamed ? f.text : std::string_view{}});
-    } else if (!sections_.empty() && f.name == "offEntry") {
+        noting_ = f.value < 64 && (leftOutKinds_ >> f.value & 1) != 0;
+        if (noting_)
+            sections_.push_back(SectionExtent{f.value, f.shape == Shape::DecNamed ? f.text : std::string_view{}});
+    } else if (noting_ && f.name == "offEntry") {
         sections_.back().offset = f.value;
-    } else if (!sections_.empty() && f.name == "entryLength") {
+    } else if (noting_ && f.name == "entryLength") {
         sections_.back().length = f.value;
     }
 }
@@ -371,7 +374,7 @@ void jsonHit(AnswerWriter& w, uint64_t offset, std::span<const Title> chain, con
 // begin, the ones begun so far in a heap with the latest directory entry on top. A section
 // that ends before an offset ends before every later one, so it leaves the heap for good.
 std::vector<const SectionExtent*> sectionsHolding(std::span<const uint64_t> sorted,
-                                                  std::span<const SectionExtent> leftOut) {
+                                                  const std::deque<SectionExtent>& leftOut) {
     std::vector<const SectionExtent*> holding(leftOut.empty() ? 0 : sorted.size(), nullptr);
     if (leftOut.empty()) return holding;
     std::vector<size_t> byStart(leftOut.size());
@@ -430,11 +433,11 @@ void neighbour(AnswerWriter& w, const Neighbour& n, bool json, bool before) {
 
 }  // namespace
 
-void explainOffsets(const ExplainPrinter& printer, std::span<const uint64_t> offsets,
-                    std::span<const SectionExtent> leftOut, bool json, ReportWriter& out) {
+void explainOffsets(const ExplainPrinter& printer, std::span<const uint64_t> offsets, bool json,
+                    ReportWriter& out) {
     const std::span<const uint64_t> sorted = printer.sorted();
     const uint64_t imageSize = printer.imageSize();
-    const std::vector<const SectionExtent*> holding = sectionsHolding(sorted, leftOut);
+    const std::vector<const SectionExtent*> holding = sectionsHolding(sorted, printer.sections());
     AnswerWriter w(out, json);
     ValueText values;
     const std::string stopped = stopLine(printer.stop());

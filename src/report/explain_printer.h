@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <span>
 #include <string>
 #include <string_view>
@@ -66,8 +67,10 @@ struct SectionExtent {
 class ExplainPrinter {
 public:
     // `sorted`: the asked offsets, sorted and without duplicates; `counting` takes the
-    // text that the text printer writes and only counts it.
-    ExplainPrinter(std::span<const uint64_t> sorted, uint64_t imageSize, ReportWriter& counting);
+    // text that the text printer writes and only counts it. `leftOutKinds` has bit k set
+    // when the selection leaves the sections of entryIndex k out (k below 64).
+    ExplainPrinter(std::span<const uint64_t> sorted, uint64_t imageSize, ReportWriter& counting,
+                   uint64_t leftOutKinds = 0);
 
     uint64_t length() const { return text_.length(); }
     void begin() { text_.begin(); }
@@ -135,7 +138,8 @@ public:
     const Neighbour& before(size_t i) const { return before_[i]; }
     const Neighbour& after(size_t i) const { return after_[i]; }
     const Stop& stop() const { return stop_; }
-    const std::vector<SectionExtent>& sections() const { return sections_; }
+    // The directory entries of the kinds left out, in directory order.
+    const std::deque<SectionExtent>& sections() const { return sections_; }
 
 private:
     // The index of the first asked offset at or after `offset`. The walk mostly moves
@@ -242,7 +246,10 @@ private:
     // sorted_[i + 1], the one that begins first; after it, the nearest after sorted_[i].
     std::vector<Neighbour> before_;
     std::vector<Neighbour> after_;
-    std::vector<SectionExtent> sections_;
+    // A deque: a directory of a million entries left out grows it without copies.
+    uint64_t leftOutKinds_;
+    bool noting_ = false;  // the current directory entry is one of sections_
+    std::deque<SectionExtent> sections_;
     Stop stop_{};
 };
 
@@ -254,10 +261,9 @@ struct Explanation {
 };
 
 // Writes the explanation of every offset in `offsets` (in the order given) after the walk,
-// as lines of text, or as a JSON array when `json` is set. `leftOut` are the sections that
-// the selection kept the walk out of.
-void explainOffsets(const ExplainPrinter& printer, std::span<const uint64_t> offsets,
-                    std::span<const SectionExtent> leftOut, bool json, ReportWriter& out);
+// as lines of text, or as a JSON array when `json` is set.
+void explainOffsets(const ExplainPrinter& printer, std::span<const uint64_t> offsets, bool json,
+                    ReportWriter& out);
 
 // The longest text from the file that an answer shows: a name or value beyond it is cut,
 // and the answer gives its full length.
