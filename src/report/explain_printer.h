@@ -234,6 +234,7 @@ private:
     };
     std::vector<Found> found_;
     std::vector<uint8_t> kept_;
+    static_assert(kMaxHits < 256, "a slot's count of kept places is one byte");
     std::vector<size_t> open_;
     std::vector<uint64_t> more_;
     // After the walk: the places of slot i are bySlot_[firstHit_[i] .. firstHit_[i + 1]).
