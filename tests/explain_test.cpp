@@ -282,8 +282,8 @@ std::vector<uint8_t> tableReadAcrossItsEnd() {
 
 // The answers to many offsets at once are the answers to each alone, in the order asked:
 // whatever one offset's search, skip links or nearest fields leave behind does not reach
-// another's. Every byte of each database (and a few past its end), asked in a scrambled
-// order with repeats, in both forms.
+// another's. Every byte of each database from `from` on (and a few past its end), asked in
+// a scrambled order with repeats.
 TEST(Explain, ManyOffsetsAnswerAsEachAlone) {
     const auto sample = nmsbuild::sampleDatabase();
     std::vector<uint8_t> spoiled = sample;
@@ -299,7 +299,9 @@ TEST(Explain, ManyOffsetsAnswerAsEachAlone) {
         std::string name;
         std::vector<uint8_t> bytes;
         SectionSelection selection;
+        uint64_t from = 0;  // the first byte asked
     };
+    const auto acrossItsEnd = tableReadAcrossItsEnd();
     const Case cases[] = {
         {"sample", sample, {}},
         {"sample without SYMD", sample, noSymbols},
@@ -308,21 +310,26 @@ TEST(Explain, ManyOffsetsAnswerAsEachAlone) {
         {"150 fields naming one name", nmsbuild::build(shared).bytes, {}},
         {"overlapping sections left out", overlappingSections(), noGtyp},
         {"names at the end of the file", longAndLastNames().bytes, {}},
-        {"a table read across its end", tableReadAcrossItsEnd(), {}},
+        // The two tables and the last directory entries: the 100 before them are alike.
+        {"a table read across its end", acrossItsEnd, {}, acrossItsEnd.size() - 160},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<uint64_t> offsets;
-        for (uint64_t i = 0; i < c.bytes.size() + 3; ++i) offsets.push_back((i * 7919) % (c.bytes.size() + 3));
-        offsets.insert(offsets.end(), {0, c.bytes.size() / 2, 0});
+        const uint64_t asked = c.bytes.size() + 3 - c.from;
+        for (uint64_t i = 0; i < asked; ++i) offsets.push_back(c.from + (i * 7919) % asked);
+        offsets.insert(offsets.end(), {c.from, c.from + asked / 2, c.from});
         std::string alone;
-        nlohmann::json aloneJson = nlohmann::json::array();
-        for (const uint64_t offset : offsets) {
-            alone += explain(c.bytes, {offset}, c.selection);
-            aloneJson.push_back(nlohmann::json::parse(explain(c.bytes, {offset}, c.selection, true))[0]);
-        }
+        for (const uint64_t offset : offsets) alone += explain(c.bytes, {offset}, c.selection);
         EXPECT_EQ(explain(c.bytes, offsets, c.selection), alone);
-        EXPECT_EQ(nlohmann::json::parse(explain(c.bytes, offsets, c.selection, true)), aloneJson);
+        // The JSON form writes the same places: every fourth offset is enough for it.
+        std::vector<uint64_t> some;
+        nlohmann::json aloneJson = nlohmann::json::array();
+        for (size_t i = 0; i < offsets.size(); i += 4) {
+            some.push_back(offsets[i]);
+            aloneJson.push_back(nlohmann::json::parse(explain(c.bytes, {offsets[i]}, c.selection, true))[0]);
+        }
+        EXPECT_EQ(nlohmann::json::parse(explain(c.bytes, some, c.selection, true)), aloneJson);
     }
 }
 

@@ -273,8 +273,10 @@ public:
         std::string_view value(line_);
         value.remove_prefix(row ? 0 : std::min<size_t>(value.size(), 32));
         while (!value.empty() && value.back() == '\n') value.remove_suffix(1);
+        // An empty value stays a view into the line: the writer copies it with memcpy,
+        // which must not be handed a null pointer even for no bytes.
         const size_t first = value.find_first_not_of(' ');
-        return first == std::string_view::npos ? std::string_view() : value.substr(first);
+        return value.substr(first == std::string_view::npos ? value.size() : first);
     }
 
 private:
