@@ -152,3 +152,186 @@ TEST(Explain, AByteThatVeryManyFieldsNameIsListedUpToALimit) {
 
 }  // namespace
 }  // namespace symdeck::test
+
+namespace symdeck::test {
+namespace {
+
+// A type table whose two entries name a long name and the last name of the string table,
+// which runs to the end of the file without its NUL.
+struct LongAndLastNames {
+    std::vector<uint8_t> bytes;
+    uint64_t typeTable = 0;
+    uint64_t stringTable = 0;
+};
+LongAndLastNames longAndLastNames() {
+    nmsbuild::Database db;
+    db.entries.push_back({nmsbuild::kTytb, nmsbuild::typeTables({.entries = {{0x12, 1}, {0x12, 2}}})});
+    db.entries.push_back({nmsbuild::kSttb, nmsbuild::stringTable({.names = {"alpha", std::string(300, 'x'), "tail"}})});
+    auto built = nmsbuild::build(db);
+    built.bytes.pop_back();  // the NUL of "tail"
+    return {built.bytes, built.sectionOffsets[0], built.sectionOffsets[1]};
+}
+
+TEST(Explain, LongTextsAreCutAndNamesStopAtTheEndOfTheFile) {
+    const auto db = longAndLastNames();
+    ASSERT_EQ(db.bytes.size(), 0x443u);
+    ASSERT_EQ(db.typeTable, 0x2C4u);
+    ASSERT_EQ(db.stringTable, 0x2ECu);
+    const std::string shown(kMaxShownText, 'x');
+    const std::string cut = " (cut: the first 256 of 300 bytes shown)";
+    const std::string first = "TYTB_HEADER (offset: 0x2C4) > TYPETABLE (offset: 0x2DC) 1 of 2";
+    const std::string second = "TYTB_HEADER (offset: 0x2C4) > TYPETABLE (offset: 0x2E4) 2 of 2";
+    struct Case {
+        uint64_t offset;
+        std::string answer;
+    };
+    const Case cases[] = {
+        // "tail" is 4 bytes at 0x43F..0x442 and the file ends there: no NUL is counted.
+        {0x442,
+         "0x442: " + second + "\n  text of iName at 0x43F..0x442, byte 3 of 4, \"tail\"\n"
+         "0x442: STTB_HEADER (offset: 0x2EC)\n"
+         "  list Strings, element 3 of 3, text of offset at 0x43F..0x442, byte 3 of 4, \"tail\"\n"},
+        {0x443, "0x443: past the end of the file (size 0x443)\n"},
+        // A name of 300 bytes: its first 256 are shown, as a value and as a text.
+        {0x2E0,
+         "0x2E0: " + first + "\n  field iName, ULONG at 0x2E0..0x2E3, byte 0 of 4, value 1(\"" + shown + "\")" + cut + "\n"},
+        {0x43E,
+         "0x43E: " + first + "\n  text of iName at 0x312..0x43E, byte 300 of 301 (its terminating NUL), \"" + shown + "\"" + cut + "\n"
+         "0x43E: STTB_HEADER (offset: 0x2EC)\n"
+         "  list Strings, element 2 of 3, text of offset at 0x312..0x43E, byte 300 of 301 (its terminating NUL), \"" + shown + "\"" + cut + "\n"},
+        {0x2E8, "0x2E8: " + second + "\n  field iName, ULONG at 0x2E8..0x2EB, byte 0 of 4, value 2(\"tail\")\n"},
+        {~uint64_t{0}, "0xFFFFFFFFFFFFFFFF: past the end of the file (size 0x443)\n"},
+    };
+    std::vector<uint64_t> all;
+    std::string answers;
+    for (const Case& c : cases) {
+        EXPECT_EQ(explain(db.bytes, {c.offset}), c.answer);
+        all.push_back(c.offset);
+        answers += c.answer;
+    }
+    EXPECT_EQ(explain(db.bytes, all), answers);
+}
+
+TEST(Explain, JsonGivesLargeOffsetsAsHexadecimalStringsAndTellsWhatItCut) {
+    const auto db = longAndLastNames();
+    const std::string shown(kMaxShownText, 'x');
+    const std::string pastEnd = R"("hits":[],"pastEnd":{"fileSize":1091}})";
+    // 2^53 - 1 is the last offset a reader of doubles holds exactly; from 2^53 on the
+    // offset comes as a string as well.
+    EXPECT_EQ(explain(db.bytes, {(uint64_t{1} << 53) - 1, uint64_t{1} << 53, ~uint64_t{0}}, {}, true),
+              "[\n"
+              R"({"offset":9007199254740991,)" + pastEnd + ",\n" +
+              R"({"offset":9007199254740992,"offsetHex":"0x20000000000000",)" + pastEnd + ",\n" +
+              R"({"offset":18446744073709551615,"offsetHex":"0xFFFFFFFFFFFFFFFF",)" + pastEnd + "\n]\n");
+    const auto doc = nlohmann::json::parse(explain(db.bytes, {0x2E0, 0x43E, 0x442}, {}, true));
+    const nlohmann::json cut = {{"shown", 256}, {"length", 300}};
+    EXPECT_EQ(doc[0]["hits"][0]["field"]["value"], "1(\"" + shown + "\")");
+    EXPECT_EQ(doc[0]["hits"][0]["field"]["cut"], cut);
+    EXPECT_EQ(doc[1]["hits"][1]["text"],
+              nlohmann::json({{"offset", 0x312}, {"size", 301}, {"byte", 300}, {"value", shown}, {"cut", cut}}));
+    EXPECT_EQ(doc[2]["hits"][0]["text"],
+              nlohmann::json({{"offset", 0x43F}, {"size", 4}, {"byte", 3}, {"value", "tail"}}));
+    EXPECT_FALSE(doc[2]["hits"][0]["field"].contains("cut"));
+}
+
+// Three GTYP entries: the first names the whole section, the second a part of it, the
+// third its first bytes.
+std::vector<uint8_t> overlappingSections() {
+    nmsbuild::Database db;
+    db.entries.push_back({nmsbuild::kSttb, nmsbuild::stringTable({.names = {"a"}})});
+    db.entries.push_back({nmsbuild::kGtyp, nmsbuild::gtyp({.body = std::string(64, '\0')})});
+    db.entries.push_back({.entryIndex = nmsbuild::kGtyp});
+    db.entries.push_back({.entryIndex = nmsbuild::kGtyp});
+    const auto section = static_cast<uint32_t>(nmsbuild::build(db).sectionOffsets[1]);
+    db.entries[2].offEntry = section + 32;
+    db.entries[2].entryLength = 16;
+    db.entries[3].offEntry = section;
+    db.entries[3].entryLength = 8;
+    return nmsbuild::build(db).bytes;
+}
+
+TEST(Explain, ABytesSectionLeftOutIsTheLastEntryThatHoldsIt) {
+    const auto bytes = overlappingSections();
+    SectionSelection noGtyp;
+    noGtyp.skipGtyp = true;
+    // The section is at 0x326..0x385; the second entry's part at 0x346..0x355, the third's
+    // at 0x326..0x32D.
+    EXPECT_EQ(explain(bytes, {0x326, 0x32E, 0x348, 0x356, 0x385}, noGtyp),
+              "0x326: in the GTYP section at 0x326..0x32D, which the section flags leave out\n"
+              "0x32E: in the GTYP section at 0x326..0x385, which the section flags leave out\n"
+              "0x348: in the GTYP section at 0x346..0x355, which the section flags leave out\n"
+              "0x356: in the GTYP section at 0x326..0x385, which the section flags leave out\n"
+              "0x385: in the GTYP section at 0x326..0x385, which the section flags leave out\n");
+}
+
+// A type table of three entries walked 100 times (every byte of it then has its 100
+// places), and a second table header whose entries are read from the first's, 3 bytes
+// further on: the last of them ends 3 bytes into that header, so its bytes are of one
+// full offset and three open ones.
+std::vector<uint8_t> tableReadAcrossItsEnd() {
+    nmsbuild::Database db;
+    db.entries.push_back({nmsbuild::kTytb, nmsbuild::typeTables({.entries = {{0x12, 0}, {0x13, 0}, {0x14, 0}}})});
+    db.entries.resize(100, {.entryIndex = nmsbuild::kTytb});
+    db.entries.push_back({});
+    // Built once to learn where the first table lies; the second build lays out the same.
+    const auto table = static_cast<uint32_t>(nmsbuild::build(db).sectionOffsets[0]);
+    for (size_t i = 1; i < 100; ++i) db.entries[i].offEntry = table;
+    db.entries[100] = {nmsbuild::kTytb, nmsbuild::typeTables({.nTypeTables = 3, .offTypeTables = table + 24 + 3})};
+    return nmsbuild::build(db).bytes;
+}
+
+// The answers to many offsets at once are the answers to each alone, in the order asked:
+// whatever one offset's search, skip links or nearest fields leave behind does not reach
+// another's. Every byte of each database from `from` on (and a few past its end), asked in
+// a scrambled order with repeats.
+TEST(Explain, ManyOffsetsAnswerAsEachAlone) {
+    const auto sample = nmsbuild::sampleDatabase();
+    std::vector<uint8_t> spoiled = sample;
+    std::copy_n("XXXX", 4, spoiled.begin() + 0x244);  // the directory's signature
+    nmsbuild::Database shared;
+    shared.entries.push_back({nmsbuild::kSttb, nmsbuild::stringTable({.names = {"shared"}})});
+    shared.entries.push_back({nmsbuild::kTytb, nmsbuild::typeTables({.entries = std::vector<nmsbuild::TypeTableEntry>(150)})});
+    SectionSelection noSymbols;
+    noSymbols.skipSymd = true;
+    SectionSelection noGtyp;
+    noGtyp.skipGtyp = true;
+    struct Case {
+        std::string name;
+        std::vector<uint8_t> bytes;
+        SectionSelection selection;
+        uint64_t from = 0;  // the first byte asked
+    };
+    const auto acrossItsEnd = tableReadAcrossItsEnd();
+    const Case cases[] = {
+        {"sample", sample, {}},
+        {"sample without SYMD", sample, noSymbols},
+        {"sample cut in a segment", std::vector<uint8_t>(sample.begin(), sample.begin() + 0x6A4), {}},
+        {"sample with a spoiled directory", spoiled, {}},
+        {"150 fields naming one name", nmsbuild::build(shared).bytes, {}},
+        {"overlapping sections left out", overlappingSections(), noGtyp},
+        {"names at the end of the file", longAndLastNames().bytes, {}},
+        // The two tables and the last directory entries: the 100 before them are alike.
+        {"a table read across its end", acrossItsEnd, {}, acrossItsEnd.size() - 160},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint64_t> offsets;
+        const uint64_t asked = c.bytes.size() + 3 - c.from;
+        for (uint64_t i = 0; i < asked; ++i) offsets.push_back(c.from + (i * 7919) % asked);
+        offsets.insert(offsets.end(), {c.from, c.from + asked / 2, c.from});
+        std::string alone;
+        for (const uint64_t offset : offsets) alone += explain(c.bytes, {offset}, c.selection);
+        EXPECT_EQ(explain(c.bytes, offsets, c.selection), alone);
+        // The JSON form writes the same places: every fourth offset is enough for it.
+        std::vector<uint64_t> some;
+        nlohmann::json aloneJson = nlohmann::json::array();
+        for (size_t i = 0; i < offsets.size(); i += 4) {
+            some.push_back(offsets[i]);
+            aloneJson.push_back(nlohmann::json::parse(explain(c.bytes, {offsets[i]}, c.selection, true))[0]);
+        }
+        EXPECT_EQ(nlohmann::json::parse(explain(c.bytes, some, c.selection, true)), aloneJson);
+    }
+}
+
+}  // namespace
+}  // namespace symdeck::test

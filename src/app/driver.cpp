@@ -77,27 +77,35 @@ WalkEnd renderImageJson(const NmsImage& image, const SectionSelection& selection
 
 namespace {
 bool discard(void*, const char*, size_t) { return true; }
+
+// Small blocks: callers of the string forms render many small images (tests, fuzzing).
+constexpr size_t kStringBlock = 16 * 1024;
 }  // namespace
 
-Explanation explainImage(const NmsImage& image, const SectionSelection& selection,
-                         std::span<const uint64_t> offsets, bool json) {
+WalkEnd explainImage(const NmsImage& image, const SectionSelection& selection,
+                     std::span<const uint64_t> offsets, bool json, ReportWriter& out) {
     std::vector<uint64_t> sorted(offsets.begin(), offsets.end());
     std::sort(sorted.begin(), sorted.end());
     sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
     // The text is only counted, for the size limit: the walk ends where the report would.
     ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
-    ExplainPrinter print(sorted, image.size, counting);
-    renderWith(print, image, selection);
-    std::vector<SectionExtent> leftOut;
-    for (const SectionExtent& section : print.sections()) {
-        const SectionKind<ExplainPrinter>* kind = sectionKind<ExplainPrinter>(section.kind);
-        if (kind != nullptr && selection.*kind->skip) leftOut.push_back(section);
-    }
-    return explainOffsets(print, sorted, offsets, image.size, leftOut, json);
+    uint64_t leftOutKinds = 0;
+    for (const SectionKind<ExplainPrinter>& kind : kSectionKinds<ExplainPrinter>)
+        if (selection.*kind.skip) leftOutKinds |= uint64_t{1} << kind.entryIndex;
+    ExplainPrinter print(sorted, image.size, counting, leftOutKinds);
+    const WalkEnd end = renderWith(print, image, selection);
+    explainOffsets(print, offsets, json, out);
+    return end;
 }
 
-// Small blocks: callers of these render many small images (tests, fuzzing).
-constexpr size_t kStringBlock = 16 * 1024;
+Explanation explainImage(const NmsImage& image, const SectionSelection& selection,
+                         std::span<const uint64_t> offsets, bool json) {
+    Explanation result;
+    ReportWriter out(stringSink(result.text), kStringBlock);
+    result.end = explainImage(image, selection, offsets, json, out);
+    out.flush();
+    return result;
+}
 
 std::string renderToString(const NmsImage& image, const SectionSelection& selection) {
     std::string text;

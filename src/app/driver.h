@@ -29,7 +29,10 @@ WalkEnd renderImageJson(const NmsImage& image, const SectionSelection& selection
 
 // Explains where each of `offsets` lies in the database (see report/explain_printer.h): one
 // walk, as the text report would make it, for all of them. Lines of text, or a JSON array
-// when `json` is set; `end` tells how the walk ended.
+// when `json` is set, written through `out` (not flushed); returns how the walk ended.
+WalkEnd explainImage(const NmsImage& image, const SectionSelection& selection,
+                     std::span<const uint64_t> offsets, bool json, ReportWriter& out);
+// The same answers as one string, and how the walk ended.
 struct Explanation;
 Explanation explainImage(const NmsImage& image, const SectionSelection& selection,
                          std::span<const uint64_t> offsets, bool json);

@@ -1,12 +1,24 @@
+#include <new>
 #include <string>
 
+#include "app/command_line.h"
 #include "app/platform.h"
 #include "app/run.h"
 
 int main(int argc, char** argv) {
     symdeck::platform::prepareProcess();
     symdeck::Console console;
-    const int status = symdeck::runConversion(argc, argv, console);
+    int status = 1;
+    try {
+        status = symdeck::runConversion(argc, argv, console);
+    } catch (const std::bad_alloc&) {
+        // Memory ran out somewhere in the run: what was made is gone with the stack (a
+        // pending temporary removed with it), and the run fails as a database too large to
+        // read does. The message goes where the run had decided messages go.
+        console.text = symdeck::kTitleLine;
+        console.text += "  Failed to allocate memory.\n";
+        status = 1;
+    }
     if (console.toStandardError) {
         symdeck::platform::writeStandardError(console.text);
         return status;

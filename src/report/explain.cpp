@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <queue>
 
 #include "report/explain_printer.h"
 #include "report/json_printer.h"
@@ -6,86 +7,125 @@
 namespace symdeck {
 
 ExplainPrinter::ExplainPrinter(std::span<const uint64_t> sorted, uint64_t imageSize,
-                               ReportWriter& counting)
+                               ReportWriter& counting, uint64_t leftOutKinds)
     : sorted_(sorted),
       imageSize_(imageSize),
       text_(counting),
-      hits_(sorted.size()),
-      moreHits_(sorted.size()),
+      kept_(sorted.size()),
+      open_(sorted.size() + 1),
+      more_(sorted.size() + 1),
       before_(sorted.size()),
-      after_(sorted.size()) {
+      after_(sorted.size()),
+      leftOutKinds_(leftOutKinds) {
     stack_.reserve(16);
+    for (size_t i = 0; i < open_.size(); ++i) open_[i] = i;
 }
 
 size_t ExplainPrinter::slowLowerBound(uint64_t offset) const {
     return static_cast<size_t>(std::lower_bound(sorted_.begin(), sorted_.end(), offset) - sorted_.begin());
 }
 
+size_t ExplainPrinter::endOfRange(size_t first, uint64_t end) const {
+    const size_t n = sorted_.size();
+    // sorted_[low] < end; look at low + 1, low + 2, low + 4, ... until one is not.
+    size_t low = first;
+    size_t step = 1;
+    while (step < n - low && sorted_[low + step] < end) {
+        low += step;
+        step *= 2;
+    }
+    const size_t high = step < n - low ? low + step : n;
+    return static_cast<size_t>(std::lower_bound(sorted_.begin() + static_cast<std::ptrdiff_t>(low) + 1,
+                                                sorted_.begin() + static_cast<std::ptrdiff_t>(high), end) -
+                               sorted_.begin());
+}
+
+size_t ExplainPrinter::nextOpen(size_t i) {
+    size_t root = i;
+    while (open_[root] != root) root = open_[root];
+    // Every slot passed on the way links straight to the open one from now on.
+    while (open_[i] != root) {
+        const size_t next = open_[i];
+        open_[i] = root;
+        i = next;
+    }
+    return root;
+}
+
 void ExplainPrinter::lookText(const Field& f) {
     // A name's text and the NUL that ends it, as far as the file goes.
+    if (f.textOffset >= imageSize_) return;
     const uint64_t width = std::min<uint64_t>(f.text.size() + 1, imageSize_ - f.textOffset);
     look(f, f.textOffset, width, true);
 }
 
-namespace {
-
-// The field's value as the text report spells it: the field rendered alone by a text
-// printer, without its columns.
-std::string valueText(const Field& f) {
-    std::string line;
-    {
-        ReportWriter out(stringSink(line), 0);
-        TextPrinter text(out);
-        Field alone = f;
-        alone.blank = false;
-        text.field(alone);
-        out.flush();
+void ExplainPrinter::record(const Field& f, size_t first, size_t last, bool inText) {
+    ++more_[first];
+    --more_[last];
+    size_t placeIndex = places_.size();
+    for (size_t i = nextOpen(first); i < last; i = nextOpen(i + 1)) {
+        if (placeIndex == places_.size()) {
+            if (chainStale_) {
+                chain_ = chains_.size();
+                chains_.insert(chains_.end(), stack_.begin(), stack_.end());
+                chainStale_ = false;
+            }
+            places_.push_back(ExplainPlace{f, chain_, static_cast<uint32_t>(stack_.size()), inElement_,
+                                           inText, element_, list_, readIndex_});
+        }
+        found_.push_back(Found{i, placeIndex});
+        if (++kept_[i] == kMaxHits) open_[i] = i + 1;
     }
-    // A regular field line has its value from column 32 (the fresh printer's indent of 2,
-    // then the 13- and 17-character columns); list rows have no columns.
-    const bool row = f.shape == Shape::ListName || f.shape == Shape::RowHex06 || f.shape == Shape::RowDec;
-    std::string value = row ? line : line.substr(std::min<size_t>(line.size(), 32));
-    while (!value.empty() && (value.back() == '\n')) value.pop_back();
-    const size_t first = value.find_first_not_of(' ');
-    return first == std::string::npos ? std::string() : value.substr(first);
-}
-
-}  // namespace
-
-size_t ExplainPrinter::record(const Field& f, size_t i, uint64_t end, bool inText) {
-    const std::string value = valueText(f);
-    for (; i < sorted_.size() && sorted_[i] < end; ++i) {
-        if (hits_[i].size() == kMaxHits) ++moreHits_[i];
-        else hits_[i].push_back(ExplainHit{stack_, f, inElement_, list_, element_, inText, readIndex_, value});
-    }
-    return i;
 }
 
 void ExplainPrinter::noteEntry(const Field& f) {
     if (f.name == "entryIndex") {
-        sections_.push_back(SectionExtent{f.value, f.shape == Shape::DecNamed ? f.text : std::string_view{}});
-    } else if (!sections_.empty() && f.name == "offEntry") {
+        noting_ = f.value < 64 && (leftOutKinds_ >> f.value & 1) != 0;
+        if (noting_)
+            sections_.push_back(SectionExtent{f.value, f.shape == Shape::DecNamed ? f.text : std::string_view{}});
+    } else if (noting_ && f.name == "offEntry") {
         sections_.back().offset = f.value;
-    } else if (!sections_.empty() && f.name == "entryLength") {
+    } else if (noting_ && f.name == "entryLength") {
         sections_.back().length = f.value;
     }
 }
 
-Neighbour ExplainPrinter::before(size_t i) const {
-    Neighbour best;
-    for (size_t j = 0; j <= i; ++j)
-        if (before_[j].found && (!best.found || before_[j].end > best.end)) best = before_[j];
-    return best;
-}
-
-Neighbour ExplainPrinter::after(size_t i) const {
-    Neighbour best;
-    for (size_t j = i; j < after_.size(); ++j)
-        if (after_[j].found && (!best.found || after_[j].start < best.start)) best = after_[j];
-    return best;
+void ExplainPrinter::end(const Stop& stop) {
+    text_.end(stop);
+    settle();
+    stop_ = stop;
+    const size_t n = sorted_.size();
+    // The nearest field before offset i is the best of slots 0 to i (the first of equals),
+    // the nearest after it the best of slots i to the end (the first of equals).
+    for (size_t i = 1; i < n; ++i) {
+        const Neighbour& previous = before_[i - 1];
+        if (previous.found && (!before_[i].found || before_[i].end <= previous.end)) before_[i] = previous;
+    }
+    for (size_t i = n; i-- > 1;) {
+        const Neighbour& next = after_[i];
+        if (next.found && (!after_[i - 1].found || next.start < after_[i - 1].start)) after_[i - 1] = next;
+    }
+    // How many places hold each offset, less those kept.
+    uint64_t holding = 0;
+    for (size_t i = 0; i < n; ++i) {
+        holding += more_[i];
+        more_[i] = holding - kept_[i];
+    }
+    // The kept places, slot by slot, each slot's in walk order: firstHit_[i + 1] starts as
+    // where slot i begins and is moved along as its places are laid down.
+    firstHit_.assign(n + 1, 0);
+    for (size_t i = 1; i < n; ++i) firstHit_[i + 1] = firstHit_[i] + kept_[i - 1];
+    bySlot_.resize(found_.size());
+    for (const Found& found : found_) bySlot_[firstHit_[found.slot + 1]++] = found.place;
+    std::vector<Found>().swap(found_);
+    std::vector<uint8_t>().swap(kept_);
+    std::vector<size_t>().swap(open_);
 }
 
 namespace {
+
+// The least offset that a reader holding numbers as doubles may not read back exactly.
+constexpr uint64_t kExactInDouble = uint64_t{1} << 53;
 
 // Writes the answers either as lines of text or as one JSON array; both go through the
 // same calls, so the two forms always hold the same facts.
@@ -187,12 +227,70 @@ void byteOf(AnswerWriter& w, uint64_t offset, uint64_t start, uint64_t size) {
     w.writeDecimal(size);
 }
 
-void textHit(AnswerWriter& w, uint64_t offset, const ExplainHit& hit) {
+// The bytes of a name's text that the file holds: the text and the NUL that ends it, or the
+// text alone when it runs to the end of the file without one.
+uint64_t textExtent(const Field& f, uint64_t imageSize) {
+    if (f.textOffset >= imageSize) return 0;
+    return std::min<uint64_t>(f.text.size() + 1, imageSize - f.textOffset);
+}
+
+// A text from the file as an answer shows it: its first kMaxShownText bytes.
+std::string_view shown(std::string_view text) { return text.substr(0, kMaxShownText); }
+
+// What an answer adds after a text it has cut: the text's full length.
+void cutNote(AnswerWriter& w, bool json, size_t length) {
+    if (length <= kMaxShownText) return;
+    if (json) {
+        w.member(",\"cut\":{\"shown\":", kMaxShownText);
+        w.member(",\"length\":", length);
+        w.text("}");
+        return;
+    }
+    w.text(" (cut: the first ");
+    w.writeDecimal(kMaxShownText);
+    w.text(" of ");
+    w.writeDecimal(length);
+    w.text(" bytes shown)");
+}
+
+// The field's value as the text report spells it, its text cut to kMaxShownText bytes: the
+// field rendered alone by a text printer, without its columns, into one line kept for all.
+class ValueText {
+public:
+    ValueText() : out_(stringSink(line_), 0) {}
+
+    std::string_view of(const Field& f) {
+        line_.clear();
+        Field alone = f;
+        alone.blank = false;
+        alone.text = shown(f.text);
+        TextPrinter text(out_);
+        text.field(alone);
+        out_.flush();
+        // A regular field line has its value from column 32 (the fresh printer's indent of
+        // 2, then the 13- and 17-character columns); list rows have no columns.
+        const bool row = f.shape == Shape::ListName || f.shape == Shape::RowHex06 || f.shape == Shape::RowDec;
+        std::string_view value(line_);
+        value.remove_prefix(row ? 0 : std::min<size_t>(value.size(), 32));
+        while (!value.empty() && value.back() == '\n') value.remove_suffix(1);
+        // An empty value stays a view into the line: the writer copies it with memcpy,
+        // which must not be handed a null pointer even for no bytes.
+        const size_t first = value.find_first_not_of(' ');
+        return value.substr(first == std::string_view::npos ? value.size() : first);
+    }
+
+private:
+    std::string line_;
+    ReportWriter out_;
+};
+
+void textHit(AnswerWriter& w, uint64_t offset, std::span<const Title> chain, const ExplainPlace& hit,
+             uint64_t imageSize, ValueText& values) {
     w.hex(offset);
     w.text(":");
-    for (size_t i = 0; i < hit.chain.size(); ++i) {
+    for (size_t i = 0; i < chain.size(); ++i) {
         w.text(i == 0 ? " " : " > ");
-        blockLabel(w, hit.chain[i]);
+        blockLabel(w, chain[i]);
     }
     w.text("\n  ");
     if (hit.inList) {
@@ -206,13 +304,13 @@ void textHit(AnswerWriter& w, uint64_t offset, const ExplainHit& hit) {
     }
     const Field& f = hit.field;
     if (hit.inText) {
-        const uint64_t size = std::min<uint64_t>(f.text.size() + 1, ~uint64_t{0} - f.textOffset);
         w.text("text of ");
         w.text(f.name);
-        byteOf(w, offset, f.textOffset, size);
+        byteOf(w, offset, f.textOffset, textExtent(f, imageSize));
         w.text(offset - f.textOffset == f.text.size() ? " (its terminating NUL)" : "");
         w.text(", ");
-        w.string(f.text);
+        w.string(shown(f.text));
+        cutNote(w, false, f.text.size());
         w.text("\n");
         return;
     }
@@ -228,15 +326,17 @@ void textHit(AnswerWriter& w, uint64_t offset, const ExplainHit& hit) {
     w.text(f.type);
     byteOf(w, offset, f.offset, f.width);
     w.text(", value ");
-    w.text(hit.value);
+    w.text(values.of(f));
+    cutNote(w, false, f.text.size());
     w.text("\n");
 }
 
-void jsonHit(AnswerWriter& w, uint64_t offset, const ExplainHit& hit) {
+void jsonHit(AnswerWriter& w, uint64_t offset, std::span<const Title> chain, const ExplainPlace& hit,
+             uint64_t imageSize, ValueText& values) {
     w.text("{\"blocks\":[");
-    for (size_t i = 0; i < hit.chain.size(); ++i) {
+    for (size_t i = 0; i < chain.size(); ++i) {
         if (i > 0) w.text(",");
-        jsonBlock(w, hit.chain[i]);
+        jsonBlock(w, chain[i]);
     }
     w.text("]");
     if (hit.inList) {
@@ -249,7 +349,8 @@ void jsonHit(AnswerWriter& w, uint64_t offset, const ExplainHit& hit) {
     w.member(",\"type\":", f.type);
     w.member(",\"offset\":", f.offset);
     w.member(",\"size\":", f.width);
-    w.member(",\"value\":", hit.value);
+    w.member(",\"value\":", values.of(f));
+    cutNote(w, true, f.text.size());
     if (hit.readIndex != kShown) {
         w.text(",\"shown\":false");
         if (hit.readIndex != kNoIndex) {
@@ -259,14 +360,38 @@ void jsonHit(AnswerWriter& w, uint64_t offset, const ExplainHit& hit) {
     w.text("}");
     if (hit.inText) {
         w.member(",\"text\":{\"offset\":", f.textOffset);
-        w.member(",\"size\":", f.text.size() + 1);
+        w.member(",\"size\":", textExtent(f, imageSize));
         w.member(",\"byte\":", offset - f.textOffset);
-        w.member(",\"value\":", f.text);
+        w.member(",\"value\":", shown(f.text));
+        cutNote(w, true, f.text.size());
         w.text("}");
     } else {
         w.member(",\"byte\":", offset - f.offset);
     }
     w.text("}");
+}
+
+// For each sorted offset, the section left out that holds it (the last such in directory
+// order), or nullptr: one sweep over the offsets with the sections sorted by where they
+// begin, the ones begun so far in a heap with the latest directory entry on top. A section
+// that ends before an offset ends before every later one, so it leaves the heap for good.
+std::vector<const SectionExtent*> sectionsHolding(std::span<const uint64_t> sorted,
+                                                  const std::deque<SectionExtent>& leftOut) {
+    std::vector<const SectionExtent*> holding(leftOut.empty() ? 0 : sorted.size(), nullptr);
+    if (leftOut.empty()) return holding;
+    std::vector<size_t> byStart(leftOut.size());
+    for (size_t i = 0; i < byStart.size(); ++i) byStart[i] = i;
+    std::stable_sort(byStart.begin(), byStart.end(),
+                     [&](size_t a, size_t b) { return leftOut[a].offset < leftOut[b].offset; });
+    std::priority_queue<size_t> begun;
+    size_t next = 0;
+    for (size_t i = 0; i < sorted.size(); ++i) {
+        const uint64_t at = sorted[i];
+        while (next < byStart.size() && leftOut[byStart[next]].offset <= at) begun.push(byStart[next++]);
+        while (!begun.empty() && at - leftOut[begun.top()].offset >= leftOut[begun.top()].length) begun.pop();
+        if (!begun.empty()) holding[i] = &leftOut[begun.top()];
+    }
+    return holding;
 }
 
 void neighbour(AnswerWriter& w, const Neighbour& n, bool json, bool before) {
@@ -310,29 +435,35 @@ void neighbour(AnswerWriter& w, const Neighbour& n, bool json, bool before) {
 
 }  // namespace
 
-Explanation explainOffsets(const ExplainPrinter& printer, std::span<const uint64_t> sorted,
-                           std::span<const uint64_t> offsets, uint64_t imageSize,
-                           std::span<const SectionExtent> leftOut, bool json) {
-    Explanation result;
-    result.end = printer.stop().end;
-    ReportWriter out(stringSink(result.text), 0);
+void explainOffsets(const ExplainPrinter& printer, std::span<const uint64_t> offsets, bool json,
+                    ReportWriter& out) {
+    const std::span<const uint64_t> sorted = printer.sorted();
+    const uint64_t imageSize = printer.imageSize();
+    const std::vector<const SectionExtent*> holding = sectionsHolding(sorted, printer.sections());
     AnswerWriter w(out, json);
+    ValueText values;
     const std::string stopped = stopLine(printer.stop());
     if (json) w.text("[");
     for (size_t k = 0; k < offsets.size(); ++k) {
         const uint64_t offset = offsets[k];
         const size_t i = static_cast<size_t>(std::lower_bound(sorted.begin(), sorted.end(), offset) - sorted.begin());
-        const auto& hits = printer.hits(i);
-        const SectionExtent* left = nullptr;
-        for (const SectionExtent& s : leftOut)
-            if (offset >= s.offset && offset - s.offset < s.length) left = &s;
+        const auto hits = printer.hits(i);
+        const SectionExtent* left = holding.empty() ? nullptr : holding[i];
         if (json) {
             w.text(k == 0 ? "\n{\"offset\":" : ",\n{\"offset\":");
             w.num(offset);
+            // A reader that holds numbers as doubles (JavaScript, jq) rounds those above
+            // 2^53: the offset as a hexadecimal string as well, which every reader holds.
+            if (offset >= kExactInDouble) {
+                w.text(",\"offsetHex\":\"");
+                w.hex(offset);
+                w.text("\"");
+            }
             w.text(",\"hits\":[");
             for (size_t h = 0; h < hits.size(); ++h) {
                 if (h > 0) w.text(",");
-                jsonHit(w, offset, hits[h]);
+                const ExplainPlace& place = printer.place(hits[h]);
+                jsonHit(w, offset, printer.chain(place), place, imageSize, values);
             }
             w.text("]");
             if (const uint64_t more = printer.moreHits(i); more != 0) {
@@ -360,7 +491,10 @@ Explanation explainOffsets(const ExplainPrinter& printer, std::span<const uint64
             w.text("}");
             continue;
         }
-        for (const ExplainHit& hit : hits) textHit(w, offset, hit);
+        for (const size_t h : hits) {
+            const ExplainPlace& place = printer.place(h);
+            textHit(w, offset, printer.chain(place), place, imageSize, values);
+        }
         if (const uint64_t more = printer.moreHits(i); more != 0) {
             w.hex(offset);
             w.text(": and ");
@@ -395,8 +529,6 @@ Explanation explainOffsets(const ExplainPrinter& printer, std::span<const uint64
         }
     }
     if (json) w.text("\n]\n");
-    out.flush();
-    return result;
 }
 
 }  // namespace symdeck

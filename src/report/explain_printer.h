@@ -6,9 +6,17 @@
 // reads) is looked up among the asked offsets, sorted once; a byte inside it is a hit,
 // recorded with the chain of open blocks. For a byte that no field holds, the nearest
 // fields before and after it are kept, through one slot per asked offset.
+//
+// The cost stays linear in the offsets and the walk, whatever the walk finds: a field is
+// found among the offsets by a short search from where the last one was, a place that
+// holds many offsets is stored once and named by each, an offset that already has its
+// kMaxHits places is passed over (the places beyond are only counted, through one
+// difference array), and the nearest fields are settled for every offset in one pass after
+// the walk.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <span>
 #include <string>
 #include <string_view>
@@ -23,18 +31,19 @@ namespace symdeck {
 // The readIndex of a field that the report shows.
 inline constexpr uint32_t kShown = kNoIndex - 1;
 
-// One place that holds an asked byte.
-struct ExplainHit {
-    std::vector<Title> chain;  // the open blocks, outermost first
+// One place that holds asked bytes: a field, or the text it names, with the blocks open
+// around it. Stored once however many asked offsets lie in it.
+struct ExplainPlace {
     Field field;
+    size_t chain = 0;  // its open blocks, outermost first: chainDepth titles from here on
+    uint32_t chainDepth = 0;
     bool inList = false;  // the field is (part of) element `element` of list `list`
-    List list{};
+    bool inText = false;  // the bytes are in the text the field names, not in the field
     uint32_t element = 0;
-    bool inText = false;  // the byte is in the text the field names, not in the field
+    List list{};
     // A field the walk reads but no form shows: kShown for a shown one, else its index in
     // the array the field's name names (kNoIndex: no array).
     uint32_t readIndex = kShown;
-    std::string value;    // the field's value as the text report shows it
 };
 
 // The field nearest to a byte that no field holds, on one side of it.
@@ -58,8 +67,10 @@ struct SectionExtent {
 class ExplainPrinter {
 public:
     // `sorted`: the asked offsets, sorted and without duplicates; `counting` takes the
-    // text that the text printer writes and only counts it.
-    ExplainPrinter(std::span<const uint64_t> sorted, uint64_t imageSize, ReportWriter& counting);
+    // text that the text printer writes and only counts it. `leftOutKinds` has bit k set
+    // when the selection leaves the sections of entryIndex k out (k below 64).
+    ExplainPrinter(std::span<const uint64_t> sorted, uint64_t imageSize, ReportWriter& counting,
+                   uint64_t leftOutKinds = 0);
 
     uint64_t length() const { return text_.length(); }
     void begin() { text_.begin(); }
@@ -67,11 +78,13 @@ public:
         text_.open(title);
         settle();
         stack_.push_back(title);
+        chainStale_ = true;
     }
     void close(Close how) {
         text_.close(how);
         settle();
         if (!stack_.empty()) stack_.pop_back();
+        chainStale_ = true;
     }
     SYMDECK_INLINE void field(const Field& f) {
         text_.field(f);
@@ -103,23 +116,30 @@ public:
         readIndex_ = kShown;
     }
     void unknownSection(int32_t kind) { text_.unknownSection(kind); }
-    void end(const Stop& stop) {
-        text_.end(stop);
-        settle();
-        stop_ = stop;
-    }
+    // The walk's last event: settles what the walk left pending for every offset.
+    void end(const Stop& stop);
 
-    // After the walk.
-    const std::vector<ExplainHit>& hits(size_t i) const { return hits_[i]; }
+    // After the walk. Slot i is the i-th of the sorted offsets.
+    std::span<const uint64_t> sorted() const { return sorted_; }
+    uint64_t imageSize() const { return imageSize_; }
+    // The places that hold sorted offset i, in walk order, as indices for place().
+    std::span<const size_t> hits(size_t i) const {
+        return std::span<const size_t>(bySlot_).subspan(firstHit_[i], firstHit_[i + 1] - firstHit_[i]);
+    }
+    const ExplainPlace& place(size_t index) const { return places_[index]; }
+    std::span<const Title> chain(const ExplainPlace& place) const {
+        return std::span<const Title>(chains_).subspan(place.chain, place.chainDepth);
+    }
     // Places beyond the first kMaxHits that hold sorted offset i: a damaged database can
-    // point a million fields at one name, and each answer holds a copy of its chain.
+    // point a million fields at one name.
     static constexpr size_t kMaxHits = 100;
-    uint64_t moreHits(size_t i) const { return moreHits_[i]; }
+    uint64_t moreHits(size_t i) const { return more_[i]; }
     // The nearest fields before and after sorted offset i (meaningful when it has no hit).
-    Neighbour before(size_t i) const;
-    Neighbour after(size_t i) const;
+    const Neighbour& before(size_t i) const { return before_[i]; }
+    const Neighbour& after(size_t i) const { return after_[i]; }
     const Stop& stop() const { return stop_; }
-    const std::vector<SectionExtent>& sections() const { return sections_; }
+    // The directory entries of the kinds left out, in directory order.
+    const std::deque<SectionExtent>& sections() const { return sections_; }
 
 private:
     // The index of the first asked offset at or after `offset`. The walk mostly moves
@@ -132,13 +152,21 @@ private:
         return hint = slowLowerBound(offset);
     }
     size_t slowLowerBound(uint64_t offset) const;
+    // The first index from `first` on whose offset is at or after `end`, found by doubling
+    // steps from `first`: the cost grows with the log of the offsets a field holds.
+    size_t endOfRange(size_t first, uint64_t end) const;
 
     SYMDECK_INLINE void look(const Field& f, uint64_t start, uint64_t width, bool inText) {
         if (sorted_.empty() || width == 0) return;
-        const size_t first = lowerBound(start, inText ? textHint_ : hint_);
+        size_t& hint = inText ? textHint_ : hint_;
+        const size_t first = lowerBound(start, hint);
         const uint64_t end = start + width;
         size_t i = first;
-        if (i < sorted_.size() && sorted_[i] < end) i = record(f, i, end, inText);
+        if (i < sorted_.size() && sorted_[i] < end) {
+            i = endOfRange(first, end);
+            record(f, first, i, inText);
+            hint = i;  // the next field most likely begins where this one ends
+        }
         // Every asked offset from i on lies at or after the field's end: the field is a
         // candidate for the nearest one before them. Those before `first` lie before it.
         // Most fields are such candidates, so the best of a block's candidates waits in
@@ -151,9 +179,11 @@ private:
             after_[first - 1] = neighbour(f, start, end, inText);
     }
     void lookText(const Field& f);
-    // Records the hits of asked offsets from `i` on that lie before `end`; returns the
-    // first index past them.
-    size_t record(const Field& f, size_t i, uint64_t end, bool inText);
+    // Records the field as a place of the asked offsets [first, last): each that has fewer
+    // than kMaxHits places gets it; the others only count it.
+    void record(const Field& f, size_t first, size_t last, bool inText);
+    // The first slot from i on that has room for another place (the slot count when none).
+    size_t nextOpen(size_t i);
     Neighbour neighbour(const Field& f, uint64_t start, uint64_t end, bool inText) const {
         return Neighbour{true, stack_.empty() ? Title{} : stack_.back(), f.name, inText, start, end};
     }
@@ -188,27 +218,56 @@ private:
     uint32_t readIndex_ = kShown;
     size_t hint_ = 0;
     size_t textHint_ = 0;
-    std::vector<std::vector<ExplainHit>> hits_;
-    std::vector<uint64_t> moreHits_;
-    // Slot i of before_: of the fields that end after sorted_[i - 1] and by sorted_[i], the
-    // one that ends last; the nearest field before sorted_[i] is the best of slots 0 to i.
-    // Slot i of after_: of the fields that begin after sorted_[i] and by sorted_[i + 1], the
-    // one that begins first; the nearest after sorted_[i] is the best of slots i to the end.
+
+    // The places found, and the open blocks of each: a copy of the stack is made only when
+    // it has changed since the last place.
+    std::vector<ExplainPlace> places_;
+    std::vector<Title> chains_;
+    bool chainStale_ = true;
+    size_t chain_ = 0;
+    // During the walk: (slot, place) for every place kept, in walk order; per slot, how
+    // many it has; the skip links past full slots; +1 at a place's first slot and -1 past
+    // its last, whose running sum is how many places hold each slot.
+    struct Found {
+        size_t slot;
+        size_t place;
+    };
+    std::vector<Found> found_;
+    std::vector<uint8_t> kept_;
+    static_assert(kMaxHits < 256, "a slot's count of kept places is one byte");
+    std::vector<size_t> open_;
+    std::vector<uint64_t> more_;
+    // After the walk: the places of slot i are bySlot_[firstHit_[i] .. firstHit_[i + 1]).
+    std::vector<size_t> firstHit_;
+    std::vector<size_t> bySlot_;
+
+    // Slot i of before_: during the walk, of the fields that end after sorted_[i - 1] and
+    // by sorted_[i], the one that ends last; after it, the nearest field before sorted_[i].
+    // Slot i of after_: during the walk, of the fields that begin after sorted_[i] and by
+    // sorted_[i + 1], the one that begins first; after it, the nearest after sorted_[i].
     std::vector<Neighbour> before_;
     std::vector<Neighbour> after_;
-    std::vector<SectionExtent> sections_;
+    // A deque: a directory of a million entries left out grows it without copies.
+    uint64_t leftOutKinds_;
+    bool noting_ = false;  // the current directory entry is one of sections_
+    std::deque<SectionExtent> sections_;
     Stop stop_{};
 };
 
-// The explanation of every offset in `offsets` (in the order given) after the walk, as
-// lines of text, or as a JSON array when `json` is set. `sorted` is what the printer was
-// made with; `leftOut` are the sections that the selection kept the walk out of.
+// The answers for every asked offset, as one text (tests, tools); `end` tells how the
+// walk ended.
 struct Explanation {
     std::string text;
     WalkEnd end = WalkEnd::Complete;
 };
-Explanation explainOffsets(const ExplainPrinter& printer, std::span<const uint64_t> sorted,
-                           std::span<const uint64_t> offsets, uint64_t imageSize,
-                           std::span<const SectionExtent> leftOut, bool json);
+
+// Writes the explanation of every offset in `offsets` (in the order given) after the walk,
+// as lines of text, or as a JSON array when `json` is set.
+void explainOffsets(const ExplainPrinter& printer, std::span<const uint64_t> offsets, bool json,
+                    ReportWriter& out);
+
+// The longest text from the file that an answer shows: a name or value beyond it is cut,
+// and the answer gives its full length.
+inline constexpr size_t kMaxShownText = 256;
 
 }  // namespace symdeck
