@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/driver.h"
+#include "report/driver.h"
 #include "app/run.h"
 #include "test_support.h"
 

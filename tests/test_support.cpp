@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/driver.h"
+#include "report/driver.h"
 
 namespace symdeck::test {
 

@@ -29,22 +29,10 @@ void ExplainPrinter::lookText(const Field& f) {
 
 namespace {
 
-// The field's value as the text report spells it: the field rendered alone by a text
-// printer, without its columns.
-std::string valueText(const Field& f) {
-    std::string line;
-    {
-        ReportWriter out(stringSink(line), 0);
-        TextPrinter text(out);
-        Field alone = f;
-        alone.blank = false;
-        text.field(alone);
-        out.flush();
-    }
-    // A regular field line has its value from column 32 (the fresh printer's indent of 2,
-    // then the 13- and 17-character columns); list rows have no columns.
-    const bool row = f.shape == Shape::ListName || f.shape == Shape::RowHex06 || f.shape == Shape::RowDec;
-    std::string value = row ? line : line.substr(std::min<size_t>(line.size(), 32));
+// The field's value as the text report spells it, without the blanks at its start and the
+// line feeds at its end.
+std::string shownValue(const Field& f) {
+    std::string value = valueText(f);
     while (!value.empty() && (value.back() == '\n')) value.pop_back();
     const size_t first = value.find_first_not_of(' ');
     return first == std::string::npos ? std::string() : value.substr(first);
@@ -53,7 +41,7 @@ std::string valueText(const Field& f) {
 }  // namespace
 
 size_t ExplainPrinter::record(const Field& f, size_t i, uint64_t end, bool inText) {
-    const std::string value = valueText(f);
+    const std::string value = shownValue(f);
     for (; i < sorted_.size() && sorted_[i] < end; ++i) {
         if (hits_[i].size() == kMaxHits) ++moreHits_[i];
         else hits_[i].push_back(ExplainHit{stack_, f, inElement_, list_, element_, inText, readIndex_, value});
@@ -63,7 +51,7 @@ size_t ExplainPrinter::record(const Field& f, size_t i, uint64_t end, bool inTex
 
 void ExplainPrinter::noteEntry(const Field& f) {
     if (f.name == "entryIndex") {
-        sections_.push_back(SectionExtent{f.value, f.shape == Shape::DecNamed ? f.text : std::string_view{}});
+        sections_.push_back(SectionExtent{f.value, f.meaning == Meaning::Word ? f.text : std::string_view{}});
     } else if (!sections_.empty() && f.name == "offEntry") {
         sections_.back().offset = f.value;
     } else if (!sections_.empty() && f.name == "entryLength") {
@@ -136,7 +124,7 @@ private:
 
 void blockLabel(AnswerWriter& w, const Title& t) {
     w.text(t.word);
-    if (t.form == TitleForm::TypeRecord) {
+    if (t.mark == Mark::TypeIndex) {
         w.text(" (type: ");
         w.hex(t.number);
         w.text(")");
@@ -155,7 +143,7 @@ void blockLabel(AnswerWriter& w, const Title& t) {
 void jsonBlock(AnswerWriter& w, const Title& t) {
     w.member("{\"block\":", t.word);
     w.member(",\"offset\":", t.offset);
-    if (t.form == TitleForm::TypeRecord) {
+    if (t.mark == Mark::TypeIndex) {
         w.member(",\"typeIndex\":", t.number);
     }
     w.member(",\"index\":", t.position);

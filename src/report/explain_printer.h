@@ -68,8 +68,8 @@ public:
         settle();
         stack_.push_back(title);
     }
-    void close(Close how) {
-        text_.close(how);
+    void close() {
+        text_.close();
         settle();
         if (!stack_.empty()) stack_.pop_back();
     }
@@ -77,7 +77,7 @@ public:
         text_.field(f);
         look(f, f.offset, f.width, false);
         if (f.textOffset != kNotInFile && f.textOffset != f.offset) lookText(f);
-        if (!stack_.empty() && stack_.back().form == TitleForm::Entry) noteEntry(f);
+        if (!stack_.empty() && stack_.back().mark == Mark::EntryIndex) noteEntry(f);
     }
     void openList(const List& list) {
         text_.openList(list);
@@ -96,7 +96,8 @@ public:
         text_.closeList(list);
         inElement_ = false;
     }
-    void heading(Heading heading) { text_.heading(heading); }
+    void openRun(const Run& run) { text_.openRun(run); }
+    void closeRun(const Run& run) { text_.closeRun(run); }
     SYMDECK_INLINE void reads(const Field& f, uint32_t index) {
         readIndex_ = index;
         look(f, f.offset, f.width, false);

@@ -37,7 +37,7 @@ public:
 
     void begin();
     void open(const Title& title);
-    void close(Close) {
+    void close() {
         assert(depth_ > 1 && (top() == Scope::Fields || top() == Scope::Blocks));
         pop("]}");
     }
@@ -56,41 +56,21 @@ public:
         p = put(p, ",\"size\":");
         p = number(p, f.width);
         p = put(p, ",\"value\":");
-        switch (f.shape) {
-            case Shape::Signature:
-            case Shape::String:
-                out_.commit(p);
-                quoted(f.text);
-                break;
-            case Shape::NameRef:
-            case Shape::HexNamed:
-            case Shape::DecNamed:
-            case Shape::Word:
-            case Shape::ListName:
-                p = number(p, f.value);
-                p = put(p, ",\"text\":");
-                out_.commit(p);
-                quoted(f.text);
-                break;
-            case Shape::FileType:
-                p = number(p, f.value);
-                if (!f.text.empty()) {
-                    p = put(p, ",\"text\":");
-                    out_.commit(p);
-                    quoted(f.text);
-                } else {
-                    out_.commit(p);
-                }
-                break;
-            case Shape::ErrorHex:
-            case Shape::ErrorDec:
-                p = number(p, f.value);
-                out_.commit(p);
-                error(f);
-                break;
-            default:
-                out_.commit(number(p, f.value));
-                break;
+        if (f.role == Role::Signature || f.role == Role::Text) {
+            // The text is the value.
+            out_.commit(p);
+            quoted(f.text);
+        } else if (f.meaning == Meaning::Word) {
+            p = number(p, f.value);
+            p = put(p, ",\"text\":");
+            out_.commit(p);
+            quoted(f.text);
+        } else if (f.meaning != Meaning::None) {
+            p = number(p, f.value);
+            out_.commit(p);
+            error(f);
+        } else {
+            out_.commit(number(p, f.value));
         }
         out_.ch('}');
     }
@@ -110,7 +90,9 @@ public:
         assert(top() == Scope::List);
         pop("]}");
     }
-    void heading(Heading) {}
+    // Runs of blocks are not part of this document (its blocks nest as they are walked).
+    void openRun(const Run&) {}
+    void closeRun(const Run&) {}
     void reads(const Field&, uint32_t) {}
     void unknownSection(int32_t kind);
     void end(const Stop& stop);

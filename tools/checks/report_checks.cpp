@@ -4,8 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/driver.h"
-#include "app/sections.h"
+#include "report/driver.h"
+#include "report/sections.h"
 #include "checks/json_checks.h"
 #include "report/printers.h"
 
@@ -57,7 +57,7 @@ bool endsWithErrorLine(std::string_view text) {
 
 SectionSelection selectionFromBits(uint8_t bits) {
     SectionSelection s;
-    for (const auto& kind : kSectionKinds<TextPrinter>) s.*kind.skip = (bits >> kind.selectionBit) & 1;
+    for (const auto& kind : kSectionKindInfo) s.*kind.skip = (bits >> kind.flagOrder) & 1;
     return s;
 }
 

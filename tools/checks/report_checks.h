@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/command_line.h"
+#include "report/selection.h"
 
 namespace symdeck::checks {
 

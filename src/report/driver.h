@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/command_line.h"
 #include "report/events.h"
 #include "report/reader.h"
+#include "report/selection.h"
 #include "report/writer.h"
 
 namespace symdeck {

@@ -1,10 +1,10 @@
-#include "app/driver.h"
+#include "report/driver.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "app/sections.h"
 #include "report/printers.h"
+#include "report/sections.h"
 
 namespace symdeck {
 
@@ -24,14 +24,21 @@ Entry entryAt(const NmsImage& image, uint64_t directory, uint32_t i) {
 }
 
 template <class P>
-bool walkSections(Walk<P>& walk, const SectionSelection& selection) {
+bool walkSections(Walk<P>& walk) {
     if (!renderNm32Header(walk)) return false;
     // The header's fixed part has been checked, so offNMDR can be read.
     const uint64_t directory = recordAt(walk.image, 0, nm32::kSize)->u32(nm32::kOffNmdr);
     if (!renderDirectory(walk, directory)) return false;
     const uint32_t nNMDE = recordAt(walk.image, directory, nmdr::kSize)->u32(nmdr::kNNmde);
 
-    // The first STTB entry serves the names of every section, whatever the selection.
+    // The first NMTP entry holds the records that type indices name, and the first STTB
+    // entry serves the names of every section, whatever the selection.
+    for (uint32_t i = 0; i < nNMDE; ++i) {
+        const Entry entry = entryAt(walk.image, directory, i);
+        if (entry.entryIndex != kTypeRecordsKind) continue;
+        installTypeRecords(walk, entry.offEntry);
+        break;
+    }
     for (uint32_t i = 0; i < nNMDE; ++i) {
         const Entry entry = entryAt(walk.image, directory, i);
         if (entry.entryIndex != kStringTableKind) continue;
@@ -41,22 +48,21 @@ bool walkSections(Walk<P>& walk, const SectionSelection& selection) {
 
     for (uint32_t i = 0; i < nNMDE; ++i) {
         const Entry entry = entryAt(walk.image, directory, i);
-        const SectionKind<P>* kind = sectionKind<P>(entry.entryIndex);
-        if (kind == nullptr) {
-            walk.print.unknownSection(static_cast<int32_t>(entry.entryIndex));
-            continue;
-        }
-        if (selection.*kind->skip) continue;
-        if (!kind->render(walk, entry.offEntry)) return false;
+        bool rendered = true;
+        const bool known = withSectionKind(entry.entryIndex, [&](const auto& kind) {
+            if (!(walk.selection.*kind.info.skip)) rendered = kind.render(walk, entry.offEntry);
+        });
+        if (!known) walk.print.unknownSection(static_cast<int32_t>(entry.entryIndex));
+        if (!rendered) return false;
     }
     return true;
 }
 
 template <class P>
 WalkEnd renderWith(P& print, const NmsImage& image, const SectionSelection& selection) {
-    Walk<P> walk{image, print, reportLimit(image.size)};
+    Walk<P> walk{image, print, reportLimit(image.size), selection};
     print.begin();
-    walkSections(walk, selection);
+    walkSections(walk);
     print.end(walk.stop);
     return walk.stop.end;
 }
@@ -89,7 +95,7 @@ Explanation explainImage(const NmsImage& image, const SectionSelection& selectio
     renderWith(print, image, selection);
     std::vector<SectionExtent> leftOut;
     for (const SectionExtent& section : print.sections()) {
-        const SectionKind<ExplainPrinter>* kind = sectionKind<ExplainPrinter>(section.kind);
+        const SectionKindInfo* kind = sectionKind(section.kind);
         if (kind != nullptr && selection.*kind->skip) leftOut.push_back(section);
     }
     return explainOffsets(print, sorted, offsets, image.size, leftOut, json);
