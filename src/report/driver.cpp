@@ -101,6 +101,13 @@ Explanation explainImage(const NmsImage& image, const SectionSelection& selectio
     return explainOffsets(print, sorted, offsets, image.size, leftOut, json);
 }
 
+std::vector<WalkEvent> recordWalk(const NmsImage& image, const SectionSelection& selection) {
+    ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
+    EventRecorder record(counting);
+    renderWith(record, image, selection);
+    return std::move(record.events());
+}
+
 // Small blocks: callers of these render many small images (tests, fuzzing).
 constexpr size_t kStringBlock = 16 * 1024;
 

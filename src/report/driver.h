@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "report/events.h"
 #include "report/reader.h"
@@ -30,6 +31,11 @@ WalkEnd renderImageJson(const NmsImage& image, const SectionSelection& selection
 struct Explanation;
 Explanation explainImage(const NmsImage& image, const SectionSelection& selection,
                          std::span<const uint64_t> offsets, bool json);
+
+// Every event of the walk over `image`, in order (tools and tests: report/recorder.h). The
+// walk ends where the text report would.
+struct WalkEvent;
+std::vector<WalkEvent> recordWalk(const NmsImage& image, const SectionSelection& selection = {});
 
 // The whole text report, or the whole JSON document, of `image` as one string (tests, the
 // fuzzer, tools).

@@ -85,6 +85,10 @@ enum class Leads : uint8_t {
     LeftOut,   // a section of a kind the selection leaves out of the walk
 };
 
+inline constexpr std::string_view kLeadsWords[] = {"nothing", "block", "elements", "area",
+                                                   "array",   "text",  "record",   "leftOut"};
+constexpr std::string_view leadsWord(Leads leads) { return kLeadsWords[static_cast<unsigned>(leads)]; }
+
 // Why a type index has no target.
 enum class Unresolved : uint8_t {
     None,

@@ -6,12 +6,14 @@
 #include "report/explain_printer.h"
 #include "report/json_printer.h"
 #include "report/printer.h"
+#include "report/recorder.h"
 #include "report/text_printer.h"
 #include "report/walk.h"
 
 namespace symdeck {
 
-static_assert(Printer<TextPrinter> && Printer<JsonPrinter> && Printer<ExplainPrinter>);
+static_assert(Printer<TextPrinter> && Printer<JsonPrinter> && Printer<ExplainPrinter> &&
+              Printer<EventRecorder>);
 
 // The contract is the whole list of members: a printer that lacks any one of them (here
 // closeRun, then length) is no printer.
@@ -48,4 +50,5 @@ static_assert(!Printer<NoLength>);
 #define SYMDECK_INSTANTIATE(name, ...)                                        \
     template bool name(Walk<TextPrinter>& __VA_OPT__(, ) __VA_ARGS__);        \
     template bool name(Walk<JsonPrinter>& __VA_OPT__(, ) __VA_ARGS__);       \
-    template bool name(Walk<ExplainPrinter>& __VA_OPT__(, ) __VA_ARGS__)
+    template bool name(Walk<ExplainPrinter>& __VA_OPT__(, ) __VA_ARGS__);     \
+    template bool name(Walk<EventRecorder>& __VA_OPT__(, ) __VA_ARGS__)

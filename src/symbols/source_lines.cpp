@@ -28,10 +28,13 @@ bool renderSegmentSources(Walk<P>& walk, const Record& segment) {
                                     return true;
                                 });
     if (!complete) return false;
-    // The rows are counted by the sections' shares together; with none there is no table.
-    const Run rowRun{"SEGDATA_SOURCELINES", rows, lineCount, line_row::kSize};
-    print.openRun(rowRun);
-    if (lineCount != 0) {
+    // The rows are counted by the sections' shares together. Without rows there is no
+    // table, and the walk says so with an empty run where the rows would begin.
+    if (lineCount == 0) {
+        const Run none{"SEGDATA_SOURCELINES", rows, 0, line_row::kSize};
+        print.openRun(none);
+        print.closeRun(none);
+    } else {
         print.open(Title{"SEGDATA_SOURCELINES", rows, 0, TitleLayout{6, TitleSpelling::Bare}});
         const List list{"SEGDATA_SOURCELINES", rows, lineCount, line_row::kSize, kNotInFile,
                         ListSpelling::LineRows};
@@ -45,7 +48,6 @@ bool renderSegmentSources(Walk<P>& walk, const Record& segment) {
         if (!complete) return false;
         print.close();
     }
-    print.closeRun(rowRun);
 
     const Run run{"SEGDATA_SOURCESECTION", sections, nSourceSec, source_section::kSize,
                   segment.offset + segment::kNSourceSec, Lead::Gap};

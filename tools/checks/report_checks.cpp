@@ -61,7 +61,8 @@ SectionSelection selectionFromBits(uint8_t bits) {
     return s;
 }
 
-std::string checkReport(const uint8_t* data, uint64_t size, const SectionSelection& selection) {
+std::string checkReport(const uint8_t* data, uint64_t size, const SectionSelection& selection,
+                        WalkTally* tally) {
     const NmsImage image{data, size};
     const std::string text = renderToString(image, selection);
     const std::string banner = std::string(kSeparator) + std::string(kBannerTitle) + std::string(kSeparator);
@@ -94,6 +95,16 @@ std::string checkReport(const uint8_t* data, uint64_t size, const SectionSelecti
         return "the explanation is not a JSON array of one answer per offset";
     if ((answers.end != WalkEnd::Complete) != endsWithErrorLine(text))
         return "the explanation's walk did not stop where the report's did";
+
+    // What the walk says of its fields: targets and counts.
+    const std::vector<WalkEvent> events = recordWalk(image, selection);
+    if (events.empty() || events.back().kind != WalkEvent::Kind::End ||
+        (events.back().stop.end != WalkEnd::Complete) != endsWithErrorLine(text))
+        return "the recorded walk did not stop where the report's did";
+    WalkTally counted;
+    if (std::string failure = checkWalk(events, size, selection, counted); !failure.empty())
+        return failure;
+    if (tally != nullptr) *tally += counted;
     return {};
 }
 
