@@ -132,12 +132,12 @@ void writeJsonString(ReportWriter& out, std::string_view text) {
 }
 
 // The message: its first part, the value in the radix the meaning gives, its last part.
-void JsonPrinter::error(const Field& f) {
+void JsonPrinter::error(std::string_view head, bool hex, uint32_t value, std::string_view tail) {
     out_.text(",\"error\":\"");
-    out_.text(f.text);
-    if (f.meaning == Meaning::ErrorHex) out_.hex0x(f.value);
-    else out_.dec(f.value);
-    out_.text(f.tail);
+    out_.text(head);
+    if (hex) out_.hex0x(value);
+    else out_.dec(value);
+    out_.text(tail);
     out_.ch('"');
 }
 

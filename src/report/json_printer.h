@@ -68,7 +68,9 @@ public:
         } else if (f.meaning != Meaning::None) {
             p = number(p, f.value);
             out_.commit(p);
-            error(f);
+            // The pieces by value: the field itself never leaves this inlined member, so its
+            // role and meaning stay constants that fold.
+            error(f.text, f.meaning == Meaning::ErrorHex, f.value, f.tail);
         } else {
             out_.commit(number(p, f.value));
         }
@@ -134,7 +136,7 @@ private:
     }
     static char* number(char* p, uint64_t value) { return std::to_chars(p, p + 20, value).ptr; }
     void quoted(std::string_view text) { writeJsonString(out_, text); }
-    void error(const Field& f);
+    void error(std::string_view head, bool hex, uint32_t value, std::string_view tail);
 
     ReportWriter& out_;
     std::string_view name_;
