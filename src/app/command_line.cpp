@@ -22,7 +22,7 @@ bool isHelpSwitch(std::string_view arg) {
 }
 
 // A kind's flag as typed, lower-cased: its sign and its name.
-std::string flagOf(char sign, std::string_view name) { return sign + lowered(name); }
+std::string flagOf(char sign, std::string_view name) { return std::string(1, sign).append(lowered(name)); }
 
 bool contains(const std::vector<std::string>& args, std::string_view flag) {
     for (size_t i = 1; i < args.size(); ++i)
@@ -186,16 +186,17 @@ void printHelp(std::string& console) {
     // One line per kind of section, in the order of the flags.
     const char* lead = "                    flags: ";
     for (const auto& kind : kSectionKindsByFlag) {
-        console += lead;
-        console += "-" + std::string(kind.name) + " -> exclude " + std::string(kind.name) + " section\n";
+        console.append(lead).append("-").append(kind.name).append(" -> exclude ");
+        console.append(kind.name).append(" section\n");
         lead = "                           ";
     }
     console +=
         "     +sectionName - This flag is optional.\n"
         "                    flags: +NM32 -> include ONLY NM32 header\n";
     for (const auto& kind : kSectionKindsByFlag)
-        console += "                           +" + std::string(kind.name) + " -> include ONLY " +
-                   std::string(kind.name) + " section(NM32 header included)\n";
+        console.append("                           +").append(kind.name).append(" -> include ONLY ")
+            .append(kind.name)
+            .append(" section(NM32 header included)\n");
     console +=
         "           --json - Write the report as a JSON document: nmsFileName.json,\n"
         "                    or the second argument when it contains \".json\".\n"

@@ -128,8 +128,10 @@ enum class Counting : uint8_t {
 struct Field {
     std::string_view name;
     std::string_view type;  // the storage type word ("ULONG", "USHORT", "CHAR[0x104]")
-    uint64_t offset;        // extent: absolute offset in the file ...
-    uint32_t width;         // ... and the bytes the field occupies
+    // Extent: where the field lies, as an absolute offset in the file, and its bytes. Every
+    // block, list and run states its extent the same way: its offset and a size.
+    uint64_t offset;
+    uint32_t size;
     uint32_t value;         // the stored number (a USHORT widened without sign)
     Role role;
     Meaning meaning = Meaning::None;

@@ -214,7 +214,7 @@ void textHit(AnswerWriter& w, uint64_t offset, const ExplainHit& hit) {
     }
     w.text(", ");
     w.text(f.type);
-    byteOf(w, offset, f.offset, f.width);
+    byteOf(w, offset, f.offset, f.size);
     w.text(", value ");
     w.text(hit.value);
     w.text("\n");
@@ -236,7 +236,7 @@ void jsonHit(AnswerWriter& w, uint64_t offset, const ExplainHit& hit) {
     w.member(",\"field\":{\"name\":", f.name);
     w.member(",\"type\":", f.type);
     w.member(",\"offset\":", f.offset);
-    w.member(",\"size\":", f.width);
+    w.member(",\"size\":", f.size);
     w.member(",\"value\":", hit.value);
     if (hit.readIndex != kShown) {
         w.text(",\"shown\":false");

@@ -75,7 +75,7 @@ public:
     }
     SYMDECK_INLINE void field(const Field& f) {
         text_.field(f);
-        look(f, f.offset, f.width, false);
+        look(f, f.offset, f.size, false);
         if (f.textOffset != kNotInFile && f.textOffset != f.offset) lookText(f);
         if (!stack_.empty() && stack_.back().mark == Mark::EntryIndex) noteEntry(f);
     }
@@ -100,7 +100,7 @@ public:
     void closeRun(const Run& run) { text_.closeRun(run); }
     SYMDECK_INLINE void reads(const Field& f, uint32_t index) {
         readIndex_ = index;
-        look(f, f.offset, f.width, false);
+        look(f, f.offset, f.size, false);
         readIndex_ = kShown;
     }
     void unknownSection(int32_t kind) { text_.unknownSection(kind); }

@@ -54,7 +54,7 @@ public:
         p = put(p, "\",\"offset\":");
         p = number(p, f.offset);
         p = put(p, ",\"size\":");
-        p = number(p, f.width);
+        p = number(p, f.size);
         p = put(p, ",\"value\":");
         if (f.role == Role::Signature || f.role == Role::Text) {
             // The text is the value.
