@@ -34,6 +34,9 @@ struct SectionKind {
     Render render;
 };
 
+template <class Render>
+SectionKind(SectionKindInfo, Render) -> SectionKind<Render>;
+
 #define SYMDECK_RENDERER(function) \
     [](auto& walk, uint64_t sectionOffset) { return function(walk, sectionOffset); }
 
