@@ -6,6 +6,7 @@
 
 #include "nmsbuild/symbols_build.h"
 #include "nmsbuild/types_build.h"
+#include "report/text_printer.h"
 #include "report/walk.h"
 #include "test_support.h"
 
@@ -19,7 +20,7 @@ std::string h(uint64_t value) { return "0x" + hex(value); }
 // The lines of N1 ... Nn, all zero.
 std::string unnamedLines(int n) {
     std::string lines;
-    for (int i = 1; i <= n; ++i) lines += "N" + std::to_string(i) + " number 0x0\n";
+    for (int i = 1; i <= n; ++i) lines.append("N").append(std::to_string(i)).append(" number 0x0\n");
     return lines;
 }
 
@@ -435,6 +436,46 @@ TEST(Roles, TargetsPastTheEndAreFlagged) {
     // An empty run stands where no procedure and no row lies.
     EXPECT_NE(lines.find("run SEGDATA_PROCEDURE @" + h(seg + 0xFFFFFFF0) + " count 0"), std::string::npos);
     EXPECT_NE(lines.find("run SEGDATA_SOURCELINES @" + h(seg + 0x7FFFFFFF) + " count 0"), std::string::npos);
+}
+
+// The one spelling of every value: what the report's value column shows, which explain and
+// any other text that shows a value take from the same function.
+TEST(Roles, OneSpellingOfEveryValue) {
+    struct Case {
+        Spelling spelling;
+        uint32_t value;
+        Meaning meaning;
+        std::string_view text;
+        std::string_view tail;
+        uint32_t entries;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {Spelling::Hex, 0x1A, Meaning::None, "", "", 0, "0x1A"},
+        {Spelling::Dec, 0xFFFFFFFF, Meaning::None, "", "", 0, "-1"},
+        {Spelling::DecHexBytes, 4096, Meaning::None, "", "", 0, "4096(0x1000) bytes"},
+        {Spelling::DecBytes, 48, Meaning::None, "", "", 0, "48 bytes"},
+        {Spelling::RegisterBytes, 40, Meaning::None, "", "", 2, "40(0x28) bytes (nRegisters: 2)"},
+        {Spelling::AsText, 0, Meaning::Word, "FAR", "", 0, "FAR"},
+        {Spelling::NameRef, 3, Meaning::Word, "main", "", 0, "3(\"main\")"},
+        {Spelling::HexNamed, 0x22, Meaning::Word, "unsigned long", "", 0, "0x22(unsigned long)"},
+        {Spelling::DecNamed, 17, Meaning::Word, "eax", "", 0, "17(eax)"},
+        {Spelling::FileType, 10, Meaning::None, "", "", 0, "0x0A"},
+        {Spelling::FileType, 0x2, Meaning::Word, "PE_EXE", "", 0, "0x02(PE_EXE)"},
+        {Spelling::Message, 3, Meaning::ErrorHex, "", "(unknown)", 0, "0x3(unknown)"},
+        {Spelling::WideMessage, 4, Meaning::ErrorDec, "unknown(", ")", 0, "unknown(4)"},
+        {Spelling::RowHex06, 0x1A, Meaning::None, "", "", 0, "0x00001A"},
+        {Spelling::RowHex06, 0x1234567, Meaning::None, "", "", 0, "0x1234567"},
+        {Spelling::RowDec, 7, Meaning::None, "", "", 0, "7"},
+        {Spelling::ListName, 0, Meaning::Word, "abc", "", 0, "abc"},
+    };
+    for (const Case& c : cases) {
+        Field f{"x", "ULONG", 0, 4, c.value, Role::Number, c.meaning, FieldLayout{c.spelling}};
+        f.text = c.text;
+        f.tail = c.tail;
+        f.entries = c.entries;
+        EXPECT_EQ(valueText(f), c.expected);
+    }
 }
 
 }  // namespace
