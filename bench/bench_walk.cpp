@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/driver.h"
-#include "app/sections.h"
+#include "report/driver.h"
+#include "report/sections.h"
 #include "nmsbuild/large.h"
 #include "report/printers.h"
 
@@ -66,10 +66,10 @@ BENCHMARK(BM_WholeFileJson)->Arg(1)->Arg(4)->Arg(16)->Arg(64)->Unit(benchmark::k
 // Each kind of section alone, at 16 MiB (the header and directory are always there and are
 // tiny), in both forms: BM_Sttb, BM_SttbJson, ...
 void registerSectionKinds() {
-    using Kind = symdeck::SectionKind<symdeck::TextPrinter>;
-    for (const Kind& kind : symdeck::kSectionKinds<symdeck::TextPrinter>) {
+    using Kind = symdeck::SectionKindInfo;
+    for (const Kind& kind : symdeck::kSectionKindInfo) {
         SectionSelection only;
-        for (const Kind& other : symdeck::kSectionKinds<symdeck::TextPrinter>)
+        for (const Kind& other : symdeck::kSectionKindInfo)
             only.*other.skip = &other != &kind;
         std::string word(kind.name);
         for (size_t i = 1; i < word.size(); ++i) word[i] = static_cast<char>(word[i] - 'A' + 'a');

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 
 #include "checks/report_checks.h"
 #include "nmsbuild/sample.h"
@@ -14,13 +15,28 @@ namespace symdeck {
 namespace {
 
 using checks::checkReport;
+using checks::WalkTally;
+
+// Every property of the walk's events must have checked something: a property that passes
+// by checking nothing would hide that the walk no longer says what it means.
+void expectChecked(const WalkTally& t, const WalkTally& floor) {
+    std::cout << "checked: targets " << t.targets << ", followed " << t.followed << ", type records "
+              << t.typeRecords << ", counts " << t.counts << ", runs " << t.runs << "\n";
+    EXPECT_GE(t.targets, floor.targets);
+    EXPECT_GE(t.followed, floor.followed);
+    EXPECT_GE(t.typeRecords, floor.typeRecords);
+    EXPECT_GE(t.counts, floor.counts);
+    EXPECT_GE(t.runs, floor.runs);
+}
 
 TEST(Damage, EveryTruncationOfTheSample) {
     const auto sample = nmsbuild::sampleDatabase();
+    WalkTally tally;
     for (size_t size = 0; size <= sample.size(); ++size) {
-        const std::string failure = checkReport(sample.data(), size, SectionSelection{});
+        const std::string failure = checkReport(sample.data(), size, SectionSelection{}, &tally);
         ASSERT_EQ(failure, "") << "truncated to " << size << " bytes";
     }
+    expectChecked(tally, {40000, 20000, 8, 20, 20});
 }
 
 // A small deterministic generator, so that a failure names a case that can be replayed.
@@ -38,6 +54,7 @@ TEST(Damage, ThousandsOfCorruptionsOfTheSample) {
                                     static_cast<uint32_t>(sample.size()),
                                     static_cast<uint32_t>(sample.size() - 1), 0x1000, 0x244};
     Lcg rng{12345};
+    WalkTally tally;
     for (int round = 0; round < 4000; ++round) {
         std::vector<uint8_t> bytes = sample;
         const int edits = 1 + static_cast<int>(rng.next() % 4);
@@ -59,9 +76,10 @@ TEST(Damage, ThousandsOfCorruptionsOfTheSample) {
             }
         }
         const auto selection = checks::selectionFromBits(static_cast<uint8_t>(rng.next()));
-        const std::string failure = checkReport(bytes.data(), bytes.size(), selection);
+        const std::string failure = checkReport(bytes.data(), bytes.size(), selection, &tally);
         ASSERT_EQ(failure, "") << "corruption round " << round;
     }
+    expectChecked(tally, {60000, 30000, 3000, 12000, 12000});
 }
 
 // Inputs kept from fuzzing (first byte: the selection bits; then the database).
@@ -70,6 +88,7 @@ TEST(Damage, FuzzRegressionsAndSeeds) {
     if (dir == nullptr) GTEST_SKIP() << "SYMDECK_REGRESSIONS is not set (run through ctest)";
     const std::filesystem::path regressions(dir);
     int replayed = 0;
+    WalkTally tally;
     for (const auto& folder : {regressions, regressions.parent_path() / "corpus"}) {
         for (const auto& entry : std::filesystem::directory_iterator(folder)) {
             if (!entry.is_regular_file() || entry.path().filename().string()[0] == '.') continue;
@@ -77,12 +96,13 @@ TEST(Damage, FuzzRegressionsAndSeeds) {
             const std::string data{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
             if (data.empty()) continue;
             const auto* bytes = reinterpret_cast<const uint8_t*>(data.data());
-            EXPECT_EQ(checkReport(bytes + 1, data.size() - 1, checks::selectionFromBits(bytes[0])), "")
+            EXPECT_EQ(checkReport(bytes + 1, data.size() - 1, checks::selectionFromBits(bytes[0]), &tally), "")
                 << entry.path();
             ++replayed;
         }
     }
     EXPECT_GT(replayed, 0);
+    expectChecked(tally, {250, 100, 15, 60, 60});
 }
 
 }  // namespace

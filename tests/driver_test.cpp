@@ -2,6 +2,7 @@
 // text, where the walk stops, and the bounds and size-limit check points.
 #include <gtest/gtest.h>
 
+#include "app/command_line.h"
 #include "nmsbuild/types_build.h"
 #include "report/walk.h"
 #include "test_support.h"

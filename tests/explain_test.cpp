@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
-#include "app/driver.h"
+#include "report/driver.h"
 #include "nmsbuild/sample.h"
 #include "nmsbuild/types_build.h"
 #include "report/explain_printer.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/driver.h"
+#include "report/driver.h"
 #include "checks/json_checks.h"
 #include "nmsbuild/symbols_build.h"
 #include "nmsbuild/types_build.h"

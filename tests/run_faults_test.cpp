@@ -17,7 +17,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/driver.h"
+#include "report/driver.h"
 #include "nmsbuild/large.h"
 #include "nmsbuild/sample.h"
 #include "nmsbuild/types_build.h"

@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "app/driver.h"
+#include "app/command_line.h"
 #include "app/run.h"
+#include "report/driver.h"
 #include "test_support.h"
 
 namespace symdeck::test {

@@ -4,10 +4,12 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "app/command_line.h"
 #include "nmsbuild/nmsbuild.h"
+#include "report/recorder.h"
+#include "report/selection.h"
 
 namespace symdeck::test {
 
@@ -26,6 +28,13 @@ std::string afterDirectory(const std::string& report);
 
 // The last line of `text` (without its line feed).
 std::string lastLine(const std::string& text);
+
+// The events of the walk over `bytes`, one line each, as the roles and targets tests write
+// them: what each field is, holds and leads to; where blocks, lists and runs lie and what
+// counts them. `word`: only the events of the first section block titled so.
+std::string eventLines(const std::vector<uint8_t>& bytes, const SectionSelection& selection = {},
+                       std::string_view word = {});
+std::string eventLines(const std::vector<WalkEvent>& events);
 
 // "%X" of `value`, for expected texts that name computed offsets.
 std::string hex(uint64_t value);

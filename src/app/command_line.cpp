@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "report/sections.h"
+
 #include <array>
 #include <string_view>
 #include <vector>
@@ -21,22 +23,8 @@ bool isHelpSwitch(std::string_view arg) {
 
 bool isVersionSwitch(std::string_view arg) { return arg == "--version"; }
 
-// The eight sections in the order their flags are applied, with their skip flags.
-struct FlagSpec {
-    std::string_view plus;
-    std::string_view minus;
-    bool SectionSelection::*skip;
-};
-constexpr std::array<FlagSpec, 8> kFlags = {{
-    {"+nmtp", "-nmtp", &SectionSelection::skipNmtp},
-    {"+sttb", "-sttb", &SectionSelection::skipSttb},
-    {"+symd", "-symd", &SectionSelection::skipSymd},
-    {"+tytb", "-tytb", &SectionSelection::skipTytb},
-    {"+hsht", "-hsht", &SectionSelection::skipHsht},
-    {"+fpod", "-fpod", &SectionSelection::skipFpod},
-    {"+srcp", "-srcp", &SectionSelection::skipSrcp},
-    {"+gtyp", "-gtyp", &SectionSelection::skipGtyp},
-}};
+// A kind's flag as typed, lower-cased: its sign and its name.
+std::string flagOf(char sign, std::string_view name) { return std::string(1, sign).append(lowered(name)); }
 
 bool contains(const std::vector<std::string>& args, std::string_view flag) {
     for (size_t i = 1; i < args.size(); ++i)
@@ -122,20 +110,20 @@ SectionSelection selectionFrom(const std::vector<std::string>& args) {
     SectionSelection selection;
     bool plusSeen = false;
     if (contains(args, "+nm32")) {
-        for (const auto& flag : kFlags) selection.*flag.skip = true;
+        for (const auto& kind : kSectionKindsByFlag) selection.*kind.skip = true;
         plusSeen = true;
     }
-    for (const auto& flag : kFlags) {
-        if (!contains(args, flag.plus)) continue;
+    for (const auto& kind : kSectionKindsByFlag) {
+        if (!contains(args, flagOf('+', kind.name))) continue;
         if (!plusSeen) {
-            for (const auto& other : kFlags) selection.*other.skip = true;
+            for (const auto& other : kSectionKindsByFlag) selection.*other.skip = true;
             plusSeen = true;
         }
-        selection.*flag.skip = false;
+        selection.*kind.skip = false;
     }
     if (!plusSeen)
-        for (const auto& flag : kFlags)
-            if (contains(args, flag.minus)) selection.*flag.skip = true;
+        for (const auto& kind : kSectionKindsByFlag)
+            if (contains(args, flagOf('-', kind.name))) selection.*kind.skip = true;
     return selection;
 }
 
@@ -215,25 +203,22 @@ void printHelp(std::string& console) {
         "                    If this parameter is not present the symdeck\n"
         "                    will create nmsFileName.txt\n"
         "                    (in the same directory as nmsFileName.nms).\n"
-        "     -sectionName - This flag/s is/are optional.\n"
-        "                    flags: -NMTP -> exclude NMTP section\n"
-        "                           -STTB -> exclude STTB section\n"
-        "                           -SYMD -> exclude SYMD section\n"
-        "                           -TYTB -> exclude TYTB section\n"
-        "                           -HSHT -> exclude HSHT section\n"
-        "                           -FPOD -> exclude FPOD section\n"
-        "                           -SRCP -> exclude SRCP section\n"
-        "                           -GTYP -> exclude GTYP section\n"
+        "     -sectionName - This flag/s is/are optional.\n";
+    // One line per kind of section, in the order of the flags.
+    const char* lead = "                    flags: ";
+    for (const auto& kind : kSectionKindsByFlag) {
+        console.append(lead).append("-").append(kind.name).append(" -> exclude ");
+        console.append(kind.name).append(" section\n");
+        lead = "                           ";
+    }
+    console +=
         "     +sectionName - This flag is optional.\n"
-        "                    flags: +NM32 -> include ONLY NM32 header\n"
-        "                           +NMTP -> include ONLY NMTP section(NM32 header included)\n"
-        "                           +STTB -> include ONLY STTB section(NM32 header included)\n"
-        "                           +SYMD -> include ONLY SYMD section(NM32 header included)\n"
-        "                           +TYTB -> include ONLY TYTB section(NM32 header included)\n"
-        "                           +HSHT -> include ONLY HSHT section(NM32 header included)\n"
-        "                           +FPOD -> include ONLY FPOD section(NM32 header included)\n"
-        "                           +SRCP -> include ONLY SRCP section(NM32 header included)\n"
-        "                           +GTYP -> include ONLY GTYP section(NM32 header included)\n"
+        "                    flags: +NM32 -> include ONLY NM32 header\n";
+    for (const auto& kind : kSectionKindsByFlag)
+        console.append("                           +").append(kind.name).append(" -> include ONLY ")
+            .append(kind.name)
+            .append(" section(NM32 header included)\n");
+    console +=
         "                    Note: You can combine + flags also.\n"
         "                    Note: Flags can be set in any order and case.\n\n";
     console +=

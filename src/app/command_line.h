@@ -5,20 +5,9 @@
 #include <string>
 #include <vector>
 
-namespace symdeck {
+#include "report/selection.h"
 
-// One skip flag per kind of section the driver dispatches; a set flag leaves every section
-// of that kind out of the report. The header and the directory are always reported.
-struct SectionSelection {
-    bool skipNmtp = false;
-    bool skipSttb = false;
-    bool skipSymd = false;
-    bool skipTytb = false;
-    bool skipHsht = false;
-    bool skipFpod = false;
-    bool skipSrcp = false;
-    bool skipGtyp = false;
-};
+namespace symdeck {
 
 // MissingOptionValue: an option that takes a value ("-o", "--output", "--output=",
 // "--explain") has nothing behind it. BadExplainOffset: the value of "--explain" is no

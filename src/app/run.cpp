@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "app/command_line.h"
-#include "app/driver.h"
+#include "report/driver.h"
 #include "app/platform.h"
 #include "report/explain_printer.h"
 #include "report/terminal_text.h"

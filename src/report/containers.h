@@ -38,19 +38,23 @@ static_assert(kN1 + 5 * 4 == kSize);
 inline constexpr uint64_t kSectionLength = 4;
 
 // Checks the header of the section at `offset` (signature, then its `size`-byte fixed
-// part), opens its block, titled with the cursor's header name in `form`, and reports the
+// part), opens its block, titled with the cursor's header name spelled `spelling` (a
+// section's title numbers its end unless it is spelled as a plain record), and reports the
 // signature and sectionLength. Nothing when the walk stops there.
 template <class P>
 std::optional<Record> openSection(Cursor<P>& cursor, uint64_t offset, std::string_view signature,
-                                  uint64_t size, TitleForm form) {
+                                  uint64_t size, TitleSpelling spelling) {
     auto header = cursor.signedAt(offset, signature, size);
     if (!header) return header;
     // The end is the 32-bit sum the text prints.
     const uint32_t end = static_cast<uint32_t>(offset + header->u32(kSectionLength));
-    cursor.walk.print.open(Title{cursor.header, offset, 0, form, end});
+    const bool withEnd = spelling != TitleSpelling::Record;
+    cursor.walk.print.open(Title{cursor.header, offset, size,
+                                 TitleLayout{0, spelling, Closing::Separator},
+                                 withEnd ? Mark::SectionEnd : Mark::None, withEnd ? end : 0});
     Fields<P> f{cursor.walk, *header};
     f.signature(signature);
-    f.bytes(kSectionLength, "sectionLength");
+    f.size(kSectionLength, "sectionLength");
     return header;
 }
 
@@ -60,14 +64,14 @@ std::optional<Record> openSection(Cursor<P>& cursor, uint64_t offset, std::strin
 // with the separator.
 template <class P, class Body>
 SYMDECK_INLINE bool renderSection(Walk<P>& walk, uint64_t offset, std::string_view header,
-                                  std::string_view signature, uint64_t size, TitleForm form,
+                                  std::string_view signature, uint64_t size, TitleSpelling spelling,
                                   Body&& body) {
     Cursor<P> cursor{walk, header};
-    auto record = openSection(cursor, offset, signature, size, form);
+    auto record = openSection(cursor, offset, signature, size, spelling);
     if (!record) return false;
     Fields<P> f{walk, *record};
     if (!body(cursor, f)) return false;
-    walk.print.close(Close::Separator);
+    walk.print.close();
     return true;
 }
 

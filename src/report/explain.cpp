@@ -82,7 +82,7 @@ void ExplainPrinter::noteEntry(const Field& f) {
     if (f.name == "entryIndex") {
         noting_ = f.value < 64 && (leftOutKinds_ >> f.value & 1) != 0;
         if (noting_)
-            sections_.push_back(SectionExtent{f.value, f.shape == Shape::DecNamed ? f.text : std::string_view{}});
+            sections_.push_back(SectionExtent{f.value, f.meaning == Meaning::Word ? f.text : std::string_view{}});
     } else if (noting_ && f.name == "offEntry") {
         sections_.back().offset = f.value;
     } else if (noting_ && f.name == "entryLength") {
@@ -176,7 +176,7 @@ private:
 
 void blockLabel(AnswerWriter& w, const Title& t) {
     w.text(t.word);
-    if (t.form == TitleForm::TypeRecord) {
+    if (t.mark == Mark::TypeIndex) {
         w.text(" (type: ");
         w.hex(t.number);
         w.text(")");
@@ -195,7 +195,7 @@ void blockLabel(AnswerWriter& w, const Title& t) {
 void jsonBlock(AnswerWriter& w, const Title& t) {
     w.member("{\"block\":", t.word);
     w.member(",\"offset\":", t.offset);
-    if (t.form == TitleForm::TypeRecord) {
+    if (t.mark == Mark::TypeIndex) {
         w.member(",\"typeIndex\":", t.number);
     }
     w.member(",\"index\":", t.position);
@@ -253,8 +253,8 @@ void cutNote(AnswerWriter& w, bool json, size_t length) {
     w.text(" bytes shown)");
 }
 
-// The field's value as the text report spells it, its text cut to kMaxShownText bytes: the
-// field rendered alone by a text printer, without its columns, into one line kept for all.
+// The field's value as the text report spells it (the text form's one spelling of a value),
+// its text cut to kMaxShownText bytes, into one line kept for all.
 class ValueText {
 public:
     ValueText() : out_(stringSink(line_), 0) {}
@@ -262,19 +262,13 @@ public:
     std::string_view of(const Field& f) {
         line_.clear();
         Field alone = f;
-        alone.blank = false;
         alone.text = shown(f.text);
-        TextPrinter text(out_);
-        text.field(alone);
+        spellValue(out_, alone);
         out_.flush();
-        // A regular field line has its value from column 32 (the fresh printer's indent of
-        // 2, then the 13- and 17-character columns); list rows have no columns.
-        const bool row = f.shape == Shape::ListName || f.shape == Shape::RowHex06 || f.shape == Shape::RowDec;
+        // A list row's parts are spelled as the row shows them; the value itself has no
+        // blanks ahead of it otherwise. An empty value stays a view into the line: the
+        // writer copies it with memcpy, which must not be handed a null pointer.
         std::string_view value(line_);
-        value.remove_prefix(row ? 0 : std::min<size_t>(value.size(), 32));
-        while (!value.empty() && value.back() == '\n') value.remove_suffix(1);
-        // An empty value stays a view into the line: the writer copies it with memcpy,
-        // which must not be handed a null pointer even for no bytes.
         const size_t first = value.find_first_not_of(' ');
         return value.substr(first == std::string_view::npos ? value.size() : first);
     }
@@ -324,7 +318,7 @@ void textHit(AnswerWriter& w, uint64_t offset, std::span<const Title> chain, con
     }
     w.text(", ");
     w.text(f.type);
-    byteOf(w, offset, f.offset, f.width);
+    byteOf(w, offset, f.offset, f.size);
     w.text(", value ");
     w.text(values.of(f));
     cutNote(w, false, f.text.size());
@@ -348,7 +342,7 @@ void jsonHit(AnswerWriter& w, uint64_t offset, std::span<const Title> chain, con
     w.member(",\"field\":{\"name\":", f.name);
     w.member(",\"type\":", f.type);
     w.member(",\"offset\":", f.offset);
-    w.member(",\"size\":", f.width);
+    w.member(",\"size\":", f.size);
     w.member(",\"value\":", values.of(f));
     cutNote(w, true, f.text.size());
     if (hit.readIndex != kShown) {

@@ -80,17 +80,17 @@ public:
         stack_.push_back(title);
         chainStale_ = true;
     }
-    void close(Close how) {
-        text_.close(how);
+    void close() {
+        text_.close();
         settle();
         if (!stack_.empty()) stack_.pop_back();
         chainStale_ = true;
     }
     SYMDECK_INLINE void field(const Field& f) {
         text_.field(f);
-        look(f, f.offset, f.width, false);
+        look(f, f.offset, f.size, false);
         if (f.textOffset != kNotInFile && f.textOffset != f.offset) lookText(f);
-        if (!stack_.empty() && stack_.back().form == TitleForm::Entry) noteEntry(f);
+        if (!stack_.empty() && stack_.back().mark == Mark::EntryIndex) noteEntry(f);
     }
     void openList(const List& list) {
         text_.openList(list);
@@ -109,10 +109,11 @@ public:
         text_.closeList(list);
         inElement_ = false;
     }
-    void heading(Heading heading) { text_.heading(heading); }
+    void openRun(const Run& run) { text_.openRun(run); }
+    void closeRun(const Run& run) { text_.closeRun(run); }
     SYMDECK_INLINE void reads(const Field& f, uint32_t index) {
         readIndex_ = index;
-        look(f, f.offset, f.width, false);
+        look(f, f.offset, f.size, false);
         readIndex_ = kShown;
     }
     void unknownSection(int32_t kind) { text_.unknownSection(kind); }

@@ -14,7 +14,7 @@ template <class P, class Report>
 bool renderHeaderOnly(Walk<P>& walk, uint64_t offset, std::string_view name,
                       std::string_view header, uint64_t size, uint64_t unnamedAt, int unnamed,
                       Report&& report) {
-    return renderSection(walk, offset, header, name, size, TitleForm::Section,
+    return renderSection(walk, offset, header, name, size, TitleSpelling::Section,
                          [&](Cursor<P>&, Fields<P>& f) {
                              report(f);
                              f.unnamed(unnamedAt, unnamed, false, true);
@@ -28,17 +28,18 @@ template <class P>
 bool renderGtyp(Walk<P>& walk, uint64_t sectionOffset) {
     return renderHeaderOnly(walk, sectionOffset, "GTYP", "GTYP_HEADER", gtyp::kSize, gtyp::kN1, 2,
                             [](Fields<P>& f) {
-                                f.hex(gtyp::kOffNmtp, "offNMTP");
-                                f.hex(gtyp::kOffSttb, "offSTTB");
-                                f.hex(gtyp::kOffTytb, "offTYTB");
-                                f.hex(gtyp::kOffHsht, "offHSHT");
+                                // Printed, not followed.
+                                f.offset(gtyp::kOffNmtp, "offNMTP");
+                                f.offset(gtyp::kOffSttb, "offSTTB");
+                                f.offset(gtyp::kOffTytb, "offTYTB");
+                                f.offset(gtyp::kOffHsht, "offHSHT");
                             });
 }
 
 template <class P>
 bool renderSrcp(Walk<P>& walk, uint64_t sectionOffset) {
     return renderHeaderOnly(walk, sectionOffset, "SRCP", "SRCP_HEADER", srcp::kSize, srcp::kN1, 2,
-                            [](Fields<P>& f) { f.hex(srcp::kOffSourceFiles, "offSourceFiles"); });
+                            [](Fields<P>& f) { f.offset(srcp::kOffSourceFiles, "offSourceFiles"); });
 }
 
 template <class P>

@@ -58,16 +58,12 @@ void JsonPrinter::open(const Title& title) {
     }
     assert(top() == Scope::Blocks);
     char* p = head("\n{\"block\":\"", title.word, title.offset);
-    switch (title.form) {
-        case TitleForm::Section:
-        case TitleForm::SectionSpaced: p = put(p, ",\"end\":"); break;
-        case TitleForm::Entry: p = put(p, ",\"index\":"); break;
-        case TitleForm::TypeRecord: p = put(p, ",\"typeIndex\":"); break;
-        default: break;
+    switch (title.mark) {
+        case Mark::SectionEnd: p = number(put(p, ",\"end\":"), title.number); break;
+        case Mark::EntryIndex: p = number(put(p, ",\"index\":"), title.number); break;
+        case Mark::TypeIndex: p = number(put(p, ",\"typeIndex\":"), title.number); break;
+        case Mark::None: break;
     }
-    if (title.form == TitleForm::Section || title.form == TitleForm::SectionSpaced ||
-        title.form == TitleForm::Entry || title.form == TitleForm::TypeRecord)
-        p = number(p, title.number);
     out_.commit(put(p, ",\"fields\":["));
     push(Scope::Fields);
 }
@@ -175,17 +171,13 @@ void writeJsonText(ReportWriter& out, std::string_view text) {
     out.ch('"');
 }
 
-// The error message is the value column of the text form: its first part, the number as
-// the text shows it, and its last part.
-void JsonPrinter::error(const Field& f) {
+// The message: its first part, the value in the radix the meaning gives, its last part.
+void JsonPrinter::error(std::string_view head, bool hex, uint32_t value, std::string_view tail) {
     out_.text(",\"error\":\"");
-    // The blank that widens one text line's name column is no part of the message.
-    std::string_view head = f.text;
-    while (!head.empty() && head.front() == ' ') head.remove_prefix(1);
     out_.text(head);
-    if (f.shape == Shape::ErrorHex) out_.hex0x(f.value);
-    else out_.dec(f.value);
-    out_.text(f.tail);
+    if (hex) out_.hex0x(value);
+    else out_.dec(value);
+    out_.text(tail);
     out_.ch('"');
 }
 

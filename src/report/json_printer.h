@@ -43,7 +43,7 @@ public:
 
     void begin();
     void open(const Title& title);
-    void close(Close) {
+    void close() {
         assert(depth_ > 1 && (top() == Scope::Fields || top() == Scope::Blocks));
         pop("]}");
     }
@@ -60,43 +60,25 @@ public:
         p = put(p, "\",\"offset\":");
         p = number(p, f.offset);
         p = put(p, ",\"size\":");
-        p = number(p, f.width);
+        p = number(p, f.size);
         p = put(p, ",\"value\":");
-        switch (f.shape) {
-            case Shape::Signature:
-            case Shape::String:
-                out_.commit(p);
-                quoted(f.text);
-                break;
-            case Shape::NameRef:
-            case Shape::HexNamed:
-            case Shape::DecNamed:
-            case Shape::Word:
-            case Shape::ListName:
-                p = number(p, f.value);
-                p = put(p, ",\"text\":");
-                out_.commit(p);
-                quoted(f.text);
-                break;
-            case Shape::FileType:
-                p = number(p, f.value);
-                if (!f.text.empty()) {
-                    p = put(p, ",\"text\":");
-                    out_.commit(p);
-                    quoted(f.text);
-                } else {
-                    out_.commit(p);
-                }
-                break;
-            case Shape::ErrorHex:
-            case Shape::ErrorDec:
-                p = number(p, f.value);
-                out_.commit(p);
-                error(f);
-                break;
-            default:
-                out_.commit(number(p, f.value));
-                break;
+        if (f.role == Role::Signature || f.role == Role::Text) {
+            // The text is the value.
+            out_.commit(p);
+            quoted(f.text);
+        } else if (f.meaning == Meaning::Word) {
+            p = number(p, f.value);
+            p = put(p, ",\"text\":");
+            out_.commit(p);
+            quoted(f.text);
+        } else if (f.meaning != Meaning::None) {
+            p = number(p, f.value);
+            out_.commit(p);
+            // The pieces by value: the field itself never leaves this inlined member, so its
+            // role and meaning stay constants that fold.
+            error(f.text, f.meaning == Meaning::ErrorHex, f.value, f.tail);
+        } else {
+            out_.commit(number(p, f.value));
         }
         out_.ch('}');
     }
@@ -116,7 +98,9 @@ public:
         assert(top() == Scope::List);
         pop("]}");
     }
-    void heading(Heading) {}
+    // Runs of blocks are not part of this document (its blocks nest as they are walked).
+    void openRun(const Run&) {}
+    void closeRun(const Run&) {}
     void reads(const Field&, uint32_t) {}
     void unknownSection(int32_t kind);
     void end(const Stop& stop);
@@ -158,7 +142,7 @@ private:
     }
     static char* number(char* p, uint64_t value) { return std::to_chars(p, p + 20, value).ptr; }
     void quoted(std::string_view text) { writeJsonString(out_, text); }
-    void error(const Field& f);
+    void error(std::string_view head, bool hex, uint32_t value, std::string_view tail);
 
     ReportWriter& out_;
     std::string_view name_;

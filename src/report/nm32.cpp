@@ -13,7 +13,8 @@ constexpr EnumName kFileTypes[] = {{2, "PE_EXE"}, {4, "PE_DLL"}, {6, "LE_VXD"}, 
 // its 260 bytes runs on into copyrightString, and either may run on to the image's end.
 Field textField(const NmsImage& image, const Record& header, uint64_t at, uint64_t size,
                 std::string_view type, std::string_view name, bool blank) {
-    Field f{name, type, header.offset + at, static_cast<uint32_t>(size), 0, Shape::String, blank};
+    Field f{name, type, header.offset + at, static_cast<uint32_t>(size), 0, Role::Text,
+            Meaning::None, FieldLayout{Spelling::AsText, blank ? After::Blank : After::Line}};
     f.text = textAt(image, header.offset + at);
     f.textOffset = header.offset + at;
     return f;
@@ -27,31 +28,36 @@ bool renderNm32Header(Walk<P>& walk) {
     if (!header) return false;
     walk.formatMinorVersion = header->u32(nm32::kVerMinor);
 
-    walk.print.open(Title{"NM32_HEADER", header->offset, 0, TitleForm::Header});
+    walk.print.open(Title{"NM32_HEADER", header->offset, nm32::kSize,
+                          TitleLayout{0, TitleSpelling::Header, Closing::Separator}});
     Fields<P> f{walk, *header};
     f.signature("NM32");
-    f.hex(nm32::kVerMajor, "verMajor");
-    f.hex(nm32::kVerMinor, "verMinor");
-    f.hex(nm32::kOffNmdr, "offNMDR");
-    f.hex(nm32::kCreationTime, "creationTime");
-    f.hex(nm32::kCreationNumber, "creationNumber");
+    f.number(nm32::kVerMajor, "verMajor");
+    f.number(nm32::kVerMinor, "verMinor");
+    // The directory counts from the image's first byte.
+    f.offsetTo(nm32::kOffNmdr, "offNMDR", Leads::Block, 0);
+    f.number(nm32::kCreationTime, "creationTime");
+    f.number(nm32::kCreationNumber, "creationNumber");
 
-    Field fileType = f.ulong(*header, nm32::kFileType, "fileType", Shape::FileType, false);
+    Field fileType = f.ulong(*header, nm32::kFileType, "fileType", Role::Enum, Spelling::FileType);
     if (const EnumName* known = findName(kFileTypes, fileType.value)) {
+        // 10 is known but has no word.
         fileType.text = known->name;
+        if (!known->name.empty()) fileType.meaning = Meaning::Word;
     } else {
-        fileType.shape = Shape::ErrorHex;
+        fileType.layout.spelling = Spelling::Message;
+        fileType.meaning = Meaning::ErrorHex;
         fileType.tail = "(unknown)";
     }
     f.emit(fileType);
-    f.emit(f.ulong(*header, nm32::kFileLength, "fileLength", Shape::DecBytes, false));
+    f.emit(f.ulong(*header, nm32::kFileLength, "fileLength", Role::Size, Spelling::DecBytes));
     f.unnamed(nm32::kN1, 8, false, false);
 
     f.emit(textField(walk.image, *header, nm32::kFilePath, nm32::kFilePathSize, "CHAR[0x104]",
                      "filePath", false));
     f.emit(textField(walk.image, *header, nm32::kCopyright, nm32::kCopyrightSize, "CHAR[0x100]",
                      "copyrightString", true));
-    walk.print.close(Close::Separator);
+    walk.print.close();
     return true;
 }
 

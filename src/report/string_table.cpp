@@ -29,19 +29,24 @@ NameText stringAt(const NmsImage& image, const StringTableView& table, uint32_t 
 template <class P>
 bool renderStringTable(Walk<P>& walk, uint64_t sectionOffset) {
     return renderSection(
-        walk, sectionOffset, "STTB_HEADER", "STTB", sttb::kSize, TitleForm::SectionSpaced,
+        walk, sectionOffset, "STTB_HEADER", "STTB", sttb::kSize, TitleSpelling::SectionSpaced,
         [&](Cursor<P>& cursor, Fields<P>& f) {
-            f.dec(sttb::kNNames, "nNames");
+            f.count(sttb::kNNames, "nNames", "Strings");
             f.unnamed(sttb::kN1, 2, false, true);
             // The count is this section's own; the names come through the installed table,
-            // which is the first STTB section of the directory.
-            const List list{"Strings", sectionOffset + sttb::kSize, ListForm::Strings,
-                            f.record.u32(sttb::kNNames)};
-            return cursor.list(list, 4, [&](const Record& entry, uint32_t i) {
-                Field name = Fields<P>::ulong(entry, 0, "offset", Shape::ListName, false);
+            // which is the first STTB section of the directory. The offsets of that section
+            // lead to the names shown; another section's are not followed.
+            const uint64_t offsets = sectionOffset + sttb::kSize;
+            const bool installed = walk.strings.count != 0 && walk.strings.offsets == offsets;
+            const List list{"Strings", offsets, f.u32(sttb::kNNames), 4, sectionOffset + sttb::kNNames,
+                            ListSpelling::Strings};
+            return cursor.list(list, [&](const Record& entry, uint32_t i) {
+                Field name = Fields<P>::ulong(entry, 0, "offset", Role::Offset, Spelling::ListName);
                 const NameText text = stringAt(walk.image, walk.strings, i);
+                name.meaning = Meaning::Word;
                 name.text = text.text;
                 name.textOffset = text.offset;
+                if (installed) name.target = f.follow(Leads::Text, walk.strings.stringBase, name.value);
                 walk.print.field(name);
             });
         });

@@ -17,37 +17,48 @@ void TextPrinter::begin() {
     out_.text(kSeparator);
 }
 
-void TextPrinter::separator(Close how) {
-    if (how == Close::BlankSeparator) out_.newline();
+std::string valueText(const Field& f) {
+    std::string value;
+    ReportWriter out(stringSink(value), 0);
+    spellValue(out, f);
+    out.flush();
+    return value;
+}
+
+void TextPrinter::separator(Closing how) {
+    if (how == Closing::BlankSeparator) out_.newline();
     out_.text(kSeparator);
 }
 
 void TextPrinter::openList(const List& list) {
-    switch (list.form) {
-        case ListForm::TableOffsets:
+    switch (list.layout) {
+        case ListSpelling::TableOffsets:
             out_.text(" Type Table Offsets: (offset: 0x");
             out_.hex(list.offset);
             out_.text(")\n");
             break;
-        case ListForm::Strings: out_.text(" Strings:\n"); break;
-        case ListForm::LineRows:
+        case ListSpelling::Strings: out_.text(" Strings:\n"); break;
+        case ListSpelling::LineRows:
             out_.text("        offset       offInCode        lineNumber\n");
             break;
-        case ListForm::TypeList: break;
+        case ListSpelling::TypeList: break;
     }
 }
 
-void TextPrinter::heading(Heading heading) {
-    switch (heading) {
-        case Heading::SegmentDivider:
-            out_.text("    ~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~\n");
-            break;
-        case Heading::TypeTables: out_.text("\n Type Tables:\n"); break;
-        case Heading::SourceFiles: out_.text("\n  Source Files Definitions:\n"); break;
-        case Heading::UnknownTypeNote:
-            out_.text("    (Read 'Type Strings Explained.txt' in Source\\Readings.)\n\n");
-            break;
-        case Heading::Gap: out_.newline(); break;
+void TextPrinter::divider() {
+    out_.text("    ~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~\n");
+}
+
+void TextPrinter::note() {
+    out_.text("    (Read 'Type Strings Explained.txt' in Source\\Readings.)\n\n");
+}
+
+void TextPrinter::lead(Lead lead) {
+    switch (lead) {
+        case Lead::Gap: out_.newline(); break;
+        case Lead::TypeTables: out_.text("\n Type Tables:\n"); break;
+        case Lead::SourceFiles: out_.text("\n  Source Files Definitions:\n"); break;
+        case Lead::None: break;
     }
 }
 

@@ -6,11 +6,70 @@
 #include <cassert>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "report/events.h"
 #include "report/writer.h"
 
 namespace symdeck {
+
+// The value of field `f` as the report spells it in its value column (a list row's part as
+// the row shows it, without the blanks that place it). The one spelling of every value:
+// the report's lines, explain's answers and any other text that shows a value use it.
+// A field's text, escaped for a terminal when it was read from the database
+// (ReportWriter::terminalText). The flag is read here, on the fields that have a text, not
+// once for every field.
+SYMDECK_INLINE void fileText(ReportWriter& out, const Field& f, bool terminal) {
+    if (terminal && f.textOffset != kNotInFile) out.terminalText(f.text);
+    else out.text(f.text);
+}
+
+// `terminal`: the value is shown on a terminal (texts of the database escaped).
+SYMDECK_INLINE void spellValue(ReportWriter& out, const Field& f, bool terminal = false) {
+    switch (f.layout.spelling) {
+        case Spelling::Hex: out.hex0x(f.value); break;
+        case Spelling::Dec: out.dec(f.value); break;
+        case Spelling::DecHexBytes: out.decHexBytes(f.value); break;
+        case Spelling::DecBytes: out.dec(f.value); out.text(" bytes"); break;
+        case Spelling::RegisterBytes:
+            out.decHexBytes(f.value);
+            out.text(" (nRegisters: ");
+            out.dec(f.entries);
+            out.ch(')');
+            break;
+        case Spelling::NameRef:
+            out.dec(f.value);
+            out.text("(\"");
+            fileText(out, f, terminal);
+            out.text("\")");
+            break;
+        case Spelling::HexNamed: out.hex0x(f.value); out.ch('('); out.text(f.text); out.ch(')'); break;
+        case Spelling::DecNamed: out.dec(f.value); out.ch('('); out.text(f.text); out.ch(')'); break;
+        case Spelling::FileType:
+            out.text(f.value < 0x10 ? "0x0" : "0x");
+            out.hex(f.value);
+            if (f.meaning == Meaning::Word) {
+                out.ch('(');
+                out.text(f.text);
+                out.ch(')');
+            }
+            break;
+        case Spelling::Message:
+        case Spelling::WideMessage:
+            out.text(f.text);
+            if (f.meaning == Meaning::ErrorHex) out.hex0x(f.value);
+            else out.dec(f.value);
+            out.text(f.tail);
+            break;
+        case Spelling::RowHex06: out.hex06(f.value); break;
+        case Spelling::RowDec: out.dec(f.value); break;
+        case Spelling::AsText:
+        case Spelling::ListName: fileText(out, f, terminal); break;
+    }
+}
+
+// The same as a string.
+std::string valueText(const Field& f);
 
 class TextPrinter {
 public:
@@ -23,44 +82,48 @@ public:
     void begin();  // the banner
     SYMDECK_INLINE void open(const Title& title) {
         assert(depth_ < kMaxDepth);
+        const TitleLayout layout = title.layout;
+        closings_[depth_] = layout.closing;
         indents_[depth_++] = indent_;
-        indent_ = title.indent + 2;
+        indent_ = layout.indent + 2u;
         // Every event binds the writer once: a byte stored into the report may alias any
         // member, so `out_` itself would be read again after each store.
         ReportWriter& out = out_;
-        switch (title.form) {
-            case TitleForm::Header:
+        switch (layout.spelling) {
+            case TitleSpelling::Header:
                 out.text(title.word);
                 out.text(" (offset: 0x");
                 out.hex(title.offset);
                 out.text(" )\n");
                 break;
-            case TitleForm::Section:
-            case TitleForm::SectionSpaced:
+            case TitleSpelling::Section:
+            case TitleSpelling::SectionSpaced:
                 out.text(title.word);
                 out.text(" (offset: 0x");
                 out.hex(title.offset);
                 out.text("(start), 0x");
                 out.hex(title.number);
-                out.text(title.form == TitleForm::Section ? "(end))\n" : "(end) )\n");
+                out.text(layout.spelling == TitleSpelling::Section ? "(end))\n" : "(end) )\n");
                 break;
-            case TitleForm::Bare:
-                spaces(out, title.indent);
+            case TitleSpelling::Bare:
+                spaces(out, layout.indent);
                 out.text(title.word);
                 out.newline();
                 return;
-            case TitleForm::Record:
-            case TitleForm::Entry:
-            case TitleForm::TypeRecord:
-                // The word at the title's indentation, what the form puts between, and the
-                // offset last.
-                spaces(out, title.indent);
+            case TitleSpelling::Divided:
+            case TitleSpelling::Record:
+            case TitleSpelling::Entry:
+            case TitleSpelling::TypeRecord:
+                if (layout.spelling == TitleSpelling::Divided) divider();
+                // The word at the title's indentation, what the spelling puts between, and
+                // the offset last.
+                spaces(out, layout.indent);
                 out.text(title.word);
-                if (title.form == TitleForm::Entry) {
+                if (layout.spelling == TitleSpelling::Entry) {
                     out.text(" (");
                     out.dec(static_cast<uint32_t>(title.number));
                     out.text(")(offset: 0x");
-                } else if (title.form == TitleForm::TypeRecord) {
+                } else if (layout.spelling == TitleSpelling::TypeRecord) {
                     out.text(" (type: 0x");
                     out.hex(title.number);
                     out.text(") (offset: 0x");
@@ -71,45 +134,49 @@ public:
                 out.text(")\n");
                 break;
         }
-        columnHeader(out, title.indent + 2);
+        columnHeader(out, layout.indent + 2u);
     }
-    SYMDECK_INLINE void close(Close how) {
+    SYMDECK_INLINE void close() {
         assert(depth_ > 0);
         indent_ = indents_[--depth_];
-        if (how != Close::Quiet) separator(how);
+        if (closings_[depth_] != Closing::Quiet) separator(closings_[depth_]);
     }
     SYMDECK_INLINE void field(const Field& f) {
         ReportWriter& out = out_;
-        switch (f.shape) {
-            case Shape::ListName: fileText(out, f); out.newline(); return;
-            case Shape::RowHex06: out.text("     "); out.hex06(f.value); return;
-            case Shape::RowDec: out.text("         "); out.dec(f.value); out.newline(); return;
-            default: break;
+        switch (f.layout.spelling) {
+            case Spelling::ListName: fileText(out, f, terminal_); out.newline(); return;
+            case Spelling::RowHex06: out.text("     "); out.hex06(f.value); return;
+            case Spelling::RowDec: out.text("         "); out.dec(f.value); out.newline(); return;
+            case Spelling::WideMessage: out.field(indent_, f.type, f.name); out.ch(' '); break;
+            default: out.field(indent_, f.type, f.name); break;
         }
-        out.field(indent_, f.type, f.name);
-        value(out, f);
+        spellValue(out, f, terminal_);
         char* p = out.reserve(2);
         p[0] = '\n';
         p[1] = '\n';
-        out.commit(p + (f.blank ? 2 : 1));
+        out.commit(p + (f.layout.after == After::Blank ? 2 : 1));
+        if (f.layout.after == After::Note) note();
     }
     void openList(const List& list);
     SYMDECK_INLINE void element(const List& list, uint32_t index, uint64_t offset) {
         ReportWriter& out = out_;
-        if (list.form == ListForm::Strings) {
+        if (list.layout == ListSpelling::Strings) {
             out.text("  [");
             out.dec(index);
             out.text("] ");
-        } else if (list.form == ListForm::LineRows) {
+        } else if (list.layout == ListSpelling::LineRows) {
             out.text("        ");
             out.hex06(offset);
         }
     }
     void endElement() {}
     SYMDECK_INLINE void closeList(const List& list) {
-        if (list.form == ListForm::Strings || list.form == ListForm::TypeList) out_.newline();
+        if (list.layout == ListSpelling::Strings || list.layout == ListSpelling::TypeList) out_.newline();
     }
-    void heading(Heading heading);
+    SYMDECK_INLINE void openRun(const Run& run) {
+        if (run.lead != Lead::None) lead(run.lead);
+    }
+    void closeRun(const Run&) {}
     void reads(const Field&, uint32_t) {}
     void unknownSection(int32_t kind);
     void end(const Stop& stop);
@@ -118,44 +185,13 @@ private:
     static constexpr size_t kMaxDepth = 8;
 
     // What a section's close writes (out of line: once per section).
-    void separator(Close how);
+    void separator(Closing how);
+    // The line of tildes ahead of each segment, the reading hint of a type record of
+    // unknown kind, and the lines ahead of runs (out of line: rare).
+    void divider();
+    void note();
+    void lead(Lead lead);
 
-    SYMDECK_INLINE void value(ReportWriter& out, const Field& f) const {
-        switch (f.shape) {
-            case Shape::Hex: out.hex0x(f.value); break;
-            case Shape::Dec: out.dec(f.value); break;
-            case Shape::Bytes: out.decHexBytes(f.value); break;
-            case Shape::DecBytes: out.dec(f.value); out.text(" bytes"); break;
-            case Shape::RegisterBytes:
-                out.decHexBytes(f.value);
-                out.text(" (nRegisters: ");
-                out.dec(f.aux);
-                out.ch(')');
-                break;
-            case Shape::NameRef:
-                out.dec(f.value);
-                out.text("(\"");
-                fileText(out, f);
-                out.text("\")");
-                break;
-            case Shape::HexNamed: out.hex0x(f.value); named(out, f.text); break;
-            case Shape::DecNamed: out.dec(f.value); named(out, f.text); break;
-            case Shape::FileType:
-                out.text(f.value < 0x10 ? "0x0" : "0x");
-                out.hex(f.value);
-                if (!f.text.empty()) named(out, f.text);
-                break;
-            case Shape::ErrorHex: out.text(f.text); out.hex0x(f.value); out.text(f.tail); break;
-            case Shape::ErrorDec: out.text(f.text); out.dec(f.value); out.text(f.tail); break;
-            default: fileText(out, f); break;  // Signature, String, Word
-        }
-    }
-    // A field's text, escaped for a terminal when it was read from the database. The flag
-    // is read here, on the fields that have a text, not once for every field.
-    SYMDECK_INLINE void fileText(ReportWriter& out, const Field& f) const {
-        if (terminal_ && f.textOffset != kNotInFile) out.terminalText(f.text);
-        else out.text(f.text);
-    }
     // The "type name value" column header at `indent` spaces.
     SYMDECK_INLINE static void columnHeader(ReportWriter& out, unsigned indent) {
         // Blanks are laid down for 48 columns, so the header must end inside them.
@@ -173,16 +209,12 @@ private:
         std::memset(p, ' ', n);
         out.commit(p + n);
     }
-    SYMDECK_INLINE static void named(ReportWriter& out, std::string_view text) {
-        out.ch('(');
-        out.text(text);
-        out.ch(')');
-    }
 
     ReportWriter& out_;
     bool terminal_;
     unsigned indent_ = 2;  // of the innermost block's fields
     unsigned indents_[kMaxDepth] = {};
+    Closing closings_[kMaxDepth] = {};
     size_t depth_ = 0;
 };
 

@@ -8,9 +8,15 @@
 #include <string_view>
 
 #include "report/events.h"
+#include "report/printer.h"
 #include "report/reader.h"
+#include "report/selection.h"
 
 namespace symdeck {
+
+// Type indices from this value on name the records of the NMTP section: index
+// kFirstRecordType + i is record number i.
+inline constexpr uint32_t kFirstRecordType = 0x1000;
 
 // The installed string table: `count` names whose offsets are the ULONGs at image offset
 // `offsets`, each counted from image offset `stringBase`. Empty (count 0) until installed.
@@ -20,14 +26,27 @@ struct StringTableView {
     uint64_t stringBase = 0;
 };
 
+// The type records that type indices name: those of the directory's first NMTP entry,
+// whose header (signature and fixed part) lies in the file. Record i's offset is the ULONG
+// at `table` + 4 * i, counted from `records`. Absent until installed.
+struct TypeRecordsView {
+    bool present = false;
+    uint32_t count = 0;
+    uint64_t table = 0;
+    uint64_t records = 0;
+};
+
 // Everything a renderer needs, passed down the walk instead of living in globals.
-template <class Printer>
+template <Printer P>
 struct Walk {
     NmsImage image;
-    Printer& print;
+    P& print;
     // The walk stops with an error once the report has reached this many bytes.
     uint64_t limit;
+    // The kinds of section the walk reports.
+    SectionSelection selection{};
     StringTableView strings{};
+    TypeRecordsView types{};
     // The NM32 header's verMinor; decides the length of SYMD procedure records.
     uint32_t formatMinorVersion = 0;
     // Why the walk stopped, once a check point has failed.
@@ -61,17 +80,31 @@ std::string_view primitiveTypeName(uint32_t index);
 Stop limitStop(std::string_view header, uint64_t limit);
 Stop boundsStop(std::string_view header, uint64_t offset, uint64_t fileSize);
 
-template <class Printer>
+template <Printer P>
 struct Fields;
+
+// Where type index `index` leads: the offset of its NMTP record when the record exists
+// (its element of the offset table and its first four bytes lie in the file), else why not.
+inline Target typeTarget(const NmsImage& image, const TypeRecordsView& types, uint32_t index) {
+    if (index < kFirstRecordType) return Target{Leads::Nothing, false, Unresolved::Primitive, 0};
+    if (!types.present) return Target{Leads::Nothing, false, Unresolved::NoTypeSection, 0};
+    const uint32_t i = index - kFirstRecordType;
+    if (i >= types.count) return Target{Leads::Nothing, false, Unresolved::BeyondTypeCount, 0};
+    const auto offset = readU32(image, types.table + uint64_t{4} * i);
+    if (!offset) return Target{Leads::Nothing, false, Unresolved::OffsetNotInFile, 0};
+    const uint64_t at = types.records + *offset;
+    if (!fits(image, at, 4)) return Target{Leads::Nothing, false, Unresolved::RecordNotInFile, 0};
+    return Target{Leads::Record, true, Unresolved::None, at};
+}
 
 // The walk's position in one part of the file: every check point it makes names `header`
 // (the header of that part) when it fails. A check point comes before anything of a
 // structure (or list element) is reported: first the report's size against the limit, then
 // the structure's bytes against the image. On failure the walk's stop is recorded and
 // nothing is returned; the renderers then return false up to the driver.
-template <class Printer>
+template <Printer P>
 struct Cursor {
-    Walk<Printer>& walk;
+    Walk<P>& walk;
     std::string_view header;
 
     SYMDECK_INLINE std::optional<Record> at(uint64_t offset, uint64_t width) {
@@ -99,31 +132,34 @@ struct Cursor {
         return true;
     }
 
-    // Reports `count` blocks titled `word` at `indent`, one per `stride`-byte element from
-    // `base` on, each checked first. `visit(fields, i)` reports block i's fields (and what
-    // nests in it) and returns false when the walk has stopped inside it, which leaves the
-    // block open. False when a check point failed.
+    // Reports `run`: its `run.count` blocks titled with the run's name, one per
+    // `run.stride`-byte element from `run.offset` on, each checked first, their titles laid
+    // out by `layout`. `visit(fields, i)` reports block i's fields (and what nests in it) and
+    // returns false when the walk has stopped inside it, which leaves the block and the run
+    // open. False when a check point failed.
     template <class Visit>
-    SYMDECK_INLINE bool blocks(std::string_view word, unsigned indent, uint64_t base, uint64_t stride,
-                uint32_t count, Visit&& visit) {
-        return each(base, stride, count, [&](const Record& r, uint32_t i) {
-            walk.print.open(Title{word, r.offset, indent, TitleForm::Record, 0, i, count});
-            Fields<Printer> f{walk, r};
+    SYMDECK_INLINE bool blocks(const Run& run, TitleLayout layout, Visit&& visit) {
+        walk.print.openRun(run);
+        const bool complete = each(run.offset, run.stride, run.count, [&](const Record& r, uint32_t i) {
+            walk.print.open(Title{run.name, r.offset, run.stride, layout, Mark::None, 0, i, run.count});
+            Fields<P> f{walk, r};
             if (!visit(f, i)) return false;
-            walk.print.close(Close::Quiet);
+            walk.print.close();
             return true;
         });
+        if (complete) walk.print.closeRun(run);
+        return complete;
     }
 
-    // Reports `list`: its `list.count` elements of `stride` bytes from `list.offset` on, each
-    // checked first, with `visit(record, i)` reporting each element's fields. False when a
-    // check point failed (the list is then left open).
+    // Reports `list`: its `list.count` elements of `list.stride` bytes from `list.offset`
+    // on, each checked first, with `visit(record, i)` reporting each element's fields. False
+    // when a check point failed (the list is then left open).
     template <class Visit>
-    SYMDECK_INLINE bool list(const List& list, uint64_t stride, Visit&& visit) {
-        // A copy goes out of line, so that `list` itself never escapes: its form stays a
+    SYMDECK_INLINE bool list(const List& list, Visit&& visit) {
+        // A copy goes out of line, so that `list` itself never escapes: its layout stays a
         // constant that every element's event folds.
         walk.print.openList(List{list});
-        const bool complete = each(list.offset, stride, list.count, [&](const Record& r, uint32_t i) {
+        const bool complete = each(list.offset, list.stride, list.count, [&](const Record& r, uint32_t i) {
             walk.print.element(list, i, r.offset);
             visit(r, i);
             walk.print.endElement();
@@ -149,40 +185,69 @@ struct Cursor {
 };
 
 // Field events from the bytes of one structure: each builder reads the field at `at`
-// (relative to the structure), and hands its event to the printer. A set `blank` closes
-// the field's group in the text form with a blank line.
-template <class Printer>
+// (relative to the structure), gives it its role (and its target, count or name), and
+// hands its event to the printer. A set `blank` closes the field's group in the text form
+// with a blank line.
+template <Printer P>
 struct Fields {
-    Walk<Printer>& walk;
+    Walk<P>& walk;
     const Record& record;
     // The printer itself, one load nearer than through the walk on every field.
-    Printer& print = walk.print;
+    P& print = walk.print;
 
-    SYMDECK_INLINE static Field ulong(const Record& r, uint64_t at, std::string_view name, Shape shape,
-                       bool blank) {
-        return Field{name, "ULONG", r.offset + at, 4, r.u32(at), shape, blank};
+    SYMDECK_INLINE static Field ulong(const Record& r, uint64_t at, std::string_view name, Role role,
+                                      Spelling spelling, bool blank = false) {
+        return Field{name,  "ULONG", r.offset + at,          4, r.u32(at),
+                     role, Meaning::None, layout(spelling, blank)};
     }
-    SYMDECK_INLINE static Field ushort(const Record& r, uint64_t at, std::string_view name, Shape shape,
-                        bool blank) {
-        return Field{name, "USHORT", r.offset + at, 2, r.u16(at), shape, blank};
+    SYMDECK_INLINE static Field ushort(const Record& r, uint64_t at, std::string_view name, Role role,
+                                       Spelling spelling, bool blank = false) {
+        return Field{name,  "USHORT", r.offset + at,         2, r.u16(at),
+                     role, Meaning::None, layout(spelling, blank)};
     }
+    SYMDECK_INLINE static constexpr FieldLayout layout(Spelling spelling, bool blank) {
+        return FieldLayout{spelling, blank ? After::Blank : After::Line};
+    }
+    // A target `base` + `value` bytes into the file.
+    SYMDECK_INLINE Target follow(Leads leads, uint64_t base, uint32_t value) const {
+        const uint64_t at = base + value;
+        return Target{leads, at < walk.image.size, Unresolved::None, at};
+    }
+    SYMDECK_INLINE uint32_t u32(uint64_t at) const { return record.u32(at); }
 
     SYMDECK_INLINE void emit(const Field& field) { print.field(field); }
 
-    SYMDECK_INLINE void hex(uint64_t at, std::string_view name, bool blank = false) {
-        emit(ulong(record, at, name, Shape::Hex, blank));
+    // Uninterpreted words, versions, times and the like, in hexadecimal or decimal.
+    SYMDECK_INLINE void number(uint64_t at, std::string_view name, bool blank = false) {
+        emit(ulong(record, at, name, Role::Number, Spelling::Hex, blank));
     }
-    SYMDECK_INLINE void dec(uint64_t at, std::string_view name, bool blank = false) {
-        emit(ulong(record, at, name, Shape::Dec, blank));
+    SYMDECK_INLINE void decimal(uint64_t at, std::string_view name, bool blank = false) {
+        emit(ulong(record, at, name, Role::Number, Spelling::Dec, blank));
     }
-    SYMDECK_INLINE void bytes(uint64_t at, std::string_view name, bool blank = false) {
-        emit(ulong(record, at, name, Shape::Bytes, blank));
+    SYMDECK_INLINE void number16(uint64_t at, std::string_view name, bool blank = false) {
+        emit(ushort(record, at, name, Role::Number, Spelling::Hex, blank));
     }
-    SYMDECK_INLINE void hex16(uint64_t at, std::string_view name, bool blank = false) {
-        emit(ushort(record, at, name, Shape::Hex, blank));
+    // An offset the walk does not follow.
+    SYMDECK_INLINE void offset(uint64_t at, std::string_view name, bool blank = false) {
+        emit(ulong(record, at, name, Role::Offset, Spelling::Hex, blank));
     }
-    SYMDECK_INLINE void dec16(uint64_t at, std::string_view name, bool blank = false) {
-        emit(ushort(record, at, name, Shape::Dec, blank));
+    // An offset the walk follows: to `base` + its value.
+    SYMDECK_INLINE void offsetTo(uint64_t at, std::string_view name, Leads leads, uint64_t base,
+                                 bool blank = false) {
+        Field f = ulong(record, at, name, Role::Offset, Spelling::Hex, blank);
+        f.target = follow(leads, base, f.value);
+        emit(f);
+    }
+    // A count of the run or list named `counts`, in decimal.
+    SYMDECK_INLINE void count(uint64_t at, std::string_view name, std::string_view counts,
+                              Counting counting = Counting::Run, bool blank = false) {
+        Field f = ulong(record, at, name, Role::Count, Spelling::Dec, blank);
+        f.counts = counts;
+        f.counting = counting;
+        emit(f);
+    }
+    SYMDECK_INLINE void size(uint64_t at, std::string_view name, bool blank = false) {
+        emit(ulong(record, at, name, Role::Size, Spelling::DecHexBytes, blank));
     }
     // N1, N2, ... from field offset `at` on, `count` ULONGs; the last closes the group when
     // `blank` is set.
@@ -190,26 +255,29 @@ struct Fields {
         static constexpr std::string_view kNames[] = {"N1", "N2", "N3", "N4", "N5",
                                                       "N6", "N7", "N8", "N9", "N10"};
         for (int i = 0; i < count; ++i)
-            emit(ulong(record, at + 4 * uint64_t(i), kNames[i], decimal ? Shape::Dec : Shape::Hex,
-                       blank && i == count - 1));
+            emit(ulong(record, at + 4 * uint64_t(i), kNames[i], Role::Number,
+                       decimal ? Spelling::Dec : Spelling::Hex, blank && i == count - 1));
     }
     // The signature at the structure's start, as name and value.
     SYMDECK_INLINE void signature(std::string_view text) {
-        Field f = ulong(record, 0, text, Shape::Signature, false);
+        Field f = ulong(record, 0, text, Role::Signature, Spelling::AsText);
         f.text = text;
         f.textOffset = record.offset;
         emit(f);
     }
-    // A type index: 0x%X(type name).
+    // A type index, 0x%X(type name), and the record it names.
     SYMDECK_INLINE void type(uint64_t at, std::string_view name, bool blank = false) {
-        Field f = ulong(record, at, name, Shape::HexNamed, blank);
+        Field f = ulong(record, at, name, Role::TypeIndex, Spelling::HexNamed, blank);
+        f.meaning = Meaning::Word;
         f.text = primitiveTypeName(f.value);
+        f.target = typeTarget(walk.image, walk.types, f.value);
         emit(f);
     }
-    // A name index: %d("name").
+    // A name index, %d("name"), and where its name lies.
     SYMDECK_INLINE void name(uint64_t at, bool blank = false) {
-        Field f = ulong(record, at, "iName", Shape::NameRef, blank);
+        Field f = ulong(record, at, "iName", Role::NameIndex, Spelling::NameRef, blank);
         const NameText text = stringAt(walk.image, walk.strings, f.value);
+        f.meaning = Meaning::Word;
         f.text = text.text;
         f.textOffset = text.offset;
         emit(f);

@@ -104,7 +104,7 @@ public:
         } while (value != 0);
     }
     // "0x%X".
-    void hex0x(uint64_t value) {
+    [[gnu::always_inline]] void hex0x(uint64_t value) {
         char* p = reserve(2);
         p[0] = '0';
         p[1] = 'x';

@@ -22,8 +22,9 @@ void reportLocalVariable(Walk<P>& walk, const Record& entry, uint32_t i, uint32_
     openVariable(walk, entry, "SEGDATA_VLPTABLE", 10, i, count,
                  TableTypes<1>{kLocalTableTypes, "TYPE ERROR -> it should be 1(TT_LOCALV) but it's ",
                                "ULONG"});
-    Fields<P>{walk, entry}.hex(vlp::kOffVlp, "offVLP", true);
-    walk.print.close(Close::Quiet);
+    // Printed, not followed.
+    Fields<P>{walk, entry}.offset(vlp::kOffVlp, "offVLP", true);
+    walk.print.close();
 }
 
 template <class P>
@@ -34,14 +35,15 @@ void reportRegisterVariable(Walk<P>& walk, const Record& entry, uint32_t i, uint
                                "but it's ",
                                "USHORT"});
     Fields<P> f{walk, entry};
-    f.hex(register_entry::kParameterOffset, "parameterOffset");
+    f.offset(register_entry::kParameterOffset, "parameterOffset");
     // A 16-bit field, though its line carries the type word ULONG.
-    Field number = f.ushort(entry, register_entry::kRegisterNumber, "registerNumber",
-                            Shape::DecNamed, true);
+    Field number = f.ushort(entry, register_entry::kRegisterNumber, "registerNumber", Role::Enum,
+                            Spelling::DecNamed, true);
     number.type = "ULONG";
+    number.meaning = Meaning::Word;
     number.text = registerName(number.value);
     f.emit(number);
-    walk.print.close(Close::Quiet);
+    walk.print.close();
 }
 
 }  // namespace
@@ -55,38 +57,51 @@ bool renderSegmentProcedures(Walk<P>& walk, const Record& segment) {
     const uint64_t localArea = segment.offset + segment.u32(segment::kOffLVarDef);
     const uint64_t registerArea = segment.offset + segment.u32(segment::kOffRegDef);
 
-    return cursor.blocks(
-        "SEGDATA_PROCEDURE", 6, segment.offset + segment.u32(segment::kOffProcDef), stride,
-        nProcedures, [&](Fields<P>& f, uint32_t) {
-            const Record& procedure = f.record;
-            const uint32_t nLocalVariables = procedure.u32(procedure::kNLocalVariables);
-            const uint32_t sizeRegVariables = procedure.u32(procedure::kSizeRegVariables);
-            const auto nRegisters = static_cast<uint32_t>(sizeRegVariables / register_entry::kSize);
-            f.hex(procedure::kOffStartProc, "offStartProc");
-            f.hex(procedure::kOffEndProc, "offEndProc");
-            f.hex(procedure::kOffLocVariables, "offLocVariables");
-            f.dec(procedure::kNLocalVariables, "nLocalVariables");
-            f.hex(procedure::kOffRegVariables, "offRegVariables");
-            Field size = f.ulong(procedure, procedure::kSizeRegVariables, "sizeRegVariables",
-                                 Shape::RegisterBytes, false);
-            size.aux = nRegisters;
-            f.emit(size);
-            f.hex(procedure::kM1, "M1", shortForm);
-            if (!shortForm) f.hex(procedure::kN1, "N1", true);
+    const Run procedures{"SEGDATA_PROCEDURE", segment.offset + segment.u32(segment::kOffProcDef),
+                         nProcedures, static_cast<uint32_t>(stride),
+                         segment.offset + segment::kNProcedures};
+    return cursor.blocks(procedures, TitleLayout{6}, [&](Fields<P>& f, uint32_t) {
+        const Record& procedure = f.record;
+        const uint32_t nLocalVariables = procedure.u32(procedure::kNLocalVariables);
+        const uint32_t sizeRegVariables = procedure.u32(procedure::kSizeRegVariables);
+        const auto nRegisters = static_cast<uint32_t>(sizeRegVariables / register_entry::kSize);
+        // Printed, not followed.
+        f.offset(procedure::kOffStartProc, "offStartProc");
+        f.offset(procedure::kOffEndProc, "offEndProc");
+        f.offsetTo(procedure::kOffLocVariables, "offLocVariables", Leads::Elements, localArea);
+        f.count(procedure::kNLocalVariables, "nLocalVariables", "SEGDATA_VLPTABLE");
+        f.offsetTo(procedure::kOffRegVariables, "offRegVariables", Leads::Elements, registerArea);
+        // A size in bytes that also counts the register entries.
+        Field size = f.ulong(procedure, procedure::kSizeRegVariables, "sizeRegVariables", Role::Size,
+                             Spelling::RegisterBytes);
+        size.entries = nRegisters;
+        size.counts = "SEGDATA_REGISTER";
+        f.emit(size);
+        f.number(procedure::kM1, "M1", shortForm);
+        if (!shortForm) f.number(procedure::kN1, "N1", true);
 
-            const uint64_t locals = localArea + procedure.u32(procedure::kOffLocVariables);
-            const uint64_t registers = registerArea + procedure.u32(procedure::kOffRegVariables);
-            return cursor.each(locals, vlp::kSize, nLocalVariables,
-                               [&](const Record& entry, uint32_t i) {
-                                   reportLocalVariable(walk, entry, i, nLocalVariables);
-                                   return true;
-                               }) &&
-                   cursor.each(registers, register_entry::kSize, nRegisters,
-                               [&](const Record& entry, uint32_t i) {
-                                   reportRegisterVariable(walk, entry, i, nRegisters);
-                                   return true;
-                               });
-        });
+        const Run locals{"SEGDATA_VLPTABLE", localArea + procedure.u32(procedure::kOffLocVariables),
+                         nLocalVariables, vlp::kSize, procedure.offset + procedure::kNLocalVariables};
+        const Run registers{"SEGDATA_REGISTER",
+                            registerArea + procedure.u32(procedure::kOffRegVariables), nRegisters,
+                            register_entry::kSize, procedure.offset + procedure::kSizeRegVariables};
+        walk.print.openRun(locals);
+        if (!cursor.each(locals.offset, vlp::kSize, nLocalVariables, [&](const Record& entry, uint32_t i) {
+                reportLocalVariable(walk, entry, i, nLocalVariables);
+                return true;
+            }))
+            return false;
+        walk.print.closeRun(locals);
+        walk.print.openRun(registers);
+        if (!cursor.each(registers.offset, register_entry::kSize, nRegisters,
+                         [&](const Record& entry, uint32_t i) {
+                             reportRegisterVariable(walk, entry, i, nRegisters);
+                             return true;
+                         }))
+            return false;
+        walk.print.closeRun(registers);
+        return true;
+    });
 }
 
 SYMDECK_INSTANTIATE(renderSegmentProcedures, const Record&);

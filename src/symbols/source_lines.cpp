@@ -28,29 +28,38 @@ bool renderSegmentSources(Walk<P>& walk, const Record& segment) {
                                     return true;
                                 });
     if (!complete) return false;
-    if (lineCount != 0) {
-        print.open(Title{"SEGDATA_SOURCELINES", rows, 6, TitleForm::Bare});
-        const List list{"SEGDATA_SOURCELINES", rows, ListForm::LineRows, lineCount};
-        complete = cursor.list(list, line_row::kSize, [&](const Record& row, uint32_t) {
-            print.field(Fields<P>::ulong(row, line_row::kOffInCode, "offInCode", Shape::RowHex06,
-                                         false));
-            print.field(Fields<P>::ulong(row, line_row::kLineNumber, "lineNumber", Shape::RowDec,
-                                         false));
+    // The rows are counted by the sections' shares together. Without rows there is no
+    // table, and the walk says so with an empty run where the rows would begin.
+    if (lineCount == 0) {
+        const Run none{"SEGDATA_SOURCELINES", rows, 0, line_row::kSize};
+        print.openRun(none);
+        print.closeRun(none);
+    } else {
+        print.open(Title{"SEGDATA_SOURCELINES", rows, 0, TitleLayout{6, TitleSpelling::Bare}});
+        const List list{"SEGDATA_SOURCELINES", rows, lineCount, line_row::kSize, kNotInFile,
+                        ListSpelling::LineRows};
+        complete = cursor.list(list, [&](const Record& row, uint32_t) {
+            // A place in the code, not in the file.
+            print.field(Fields<P>::ulong(row, line_row::kOffInCode, "offInCode", Role::Offset,
+                                         Spelling::RowHex06));
+            print.field(Fields<P>::ulong(row, line_row::kLineNumber, "lineNumber", Role::Number,
+                                         Spelling::RowDec));
         });
         if (!complete) return false;
-        print.close(Close::Quiet);
+        print.close();
     }
-    print.heading(Heading::Gap);
 
-    return cursor.blocks("SEGDATA_SOURCESECTION", 6, sections, source_section::kSize, nSourceSec,
-                         [](Fields<P>& f, uint32_t) {
-                             f.hex(source_section::kOffStart, "offStart");
-                             f.hex(source_section::kOffEnd, "offEnd");
-                             f.hex(source_section::kOffSourceLines, "offSourceLines");
-                             f.dec(source_section::kNLineTables, "nLineTables");
-                             f.hex(source_section::kOffInSfDef, "offInSFDef", true);
-                             return true;
-                         });
+    const Run run{"SEGDATA_SOURCESECTION", sections, nSourceSec, source_section::kSize,
+                  segment.offset + segment::kNSourceSec, Lead::Gap};
+    return cursor.blocks(run, TitleLayout{6}, [](Fields<P>& f, uint32_t) {
+        // Places in the code, and where the rows would be: printed, not followed.
+        f.offset(source_section::kOffStart, "offStart");
+        f.offset(source_section::kOffEnd, "offEnd");
+        f.offset(source_section::kOffSourceLines, "offSourceLines");
+        f.count(source_section::kNLineTables, "nLineTables", "SEGDATA_SOURCELINES", Counting::Share);
+        f.offset(source_section::kOffInSfDef, "offInSFDef", true);
+        return true;
+    });
 }
 
 SYMDECK_INSTANTIATE(renderSegmentSources, const Record&);

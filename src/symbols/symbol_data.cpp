@@ -15,27 +15,30 @@ namespace {
 
 template <class P>
 void reportSegmentFields(Fields<P>& f) {
-    f.dec16(segment::kNSeg, "nSeg");
+    const uint64_t base = f.record.offset;  // every offset of the record counts from it
+    f.emit(f.ushort(f.record, segment::kNSeg, "nSeg", Role::Number, Spelling::Dec));
     f.name(segment::kIName);
-    f.hex(segment::kN1, "N1");
-    f.bytes(segment::kPhysSize, "physSize");
-    f.hex(segment::kOffProcDef, "offProcDef");
-    f.dec(segment::kNProcedures, "nProcedures");
-    f.hex(segment::kOffLVarDef, "offLVarDef");
-    f.hex(segment::kOffRegDef, "offRegDef");
-    f.hex(segment::kOffVlpDef, "offVLPDef");
-    f.dec(segment::kNVlp, "nVLP");
-    f.hex(segment::kOffVlpOffsets, "offVLPOffsets");
-    f.hex(segment::kOffSourceSDef, "offSourceSDef");
-    f.dec(segment::kNSourceSec, "nSourceSec");
-    f.hex(segment::kOffScLineDef, "offSCLineDef", true);
+    f.number(segment::kN1, "N1");
+    f.size(segment::kPhysSize, "physSize");
+    f.offsetTo(segment::kOffProcDef, "offProcDef", Leads::Elements, base);
+    f.count(segment::kNProcedures, "nProcedures", "SEGDATA_PROCEDURE");
+    // The areas that the procedures' offsets and the VLP offsets count from.
+    f.offsetTo(segment::kOffLVarDef, "offLVarDef", Leads::Area, base);
+    f.offsetTo(segment::kOffRegDef, "offRegDef", Leads::Area, base);
+    f.offsetTo(segment::kOffVlpDef, "offVLPDef", Leads::Area, base);
+    f.count(segment::kNVlp, "nVLP", "SEGDATA_VLPTABLE");
+    f.offsetTo(segment::kOffVlpOffsets, "offVLPOffsets", Leads::Array, base);
+    f.offsetTo(segment::kOffSourceSDef, "offSourceSDef", Leads::Elements, base);
+    f.count(segment::kNSourceSec, "nSourceSec", "SEGDATA_SOURCESECTION");
+    f.offsetTo(segment::kOffScLineDef, "offSCLineDef", Leads::Elements, base, true);
 }
 
 template <class P>
 bool reportSourceFile(Fields<P>& f, uint32_t) {
     f.name(source_file::kIName);
-    f.hex(source_file::kOffSource, "offSource");
-    f.bytes(source_file::kSourceLength, "sourceLength");
+    // Printed, not followed.
+    f.offset(source_file::kOffSource, "offSource");
+    f.size(source_file::kSourceLength, "sourceLength");
     f.unnamed(source_file::kN1, 2, false, true);
     return true;
 }
@@ -48,38 +51,37 @@ bool renderSegmentData(Cursor<P>& cursor, uint64_t headerBase) {
     P& print = walk.print;
     auto segmentData = cursor.at(headerBase, segmentdata_header::kSize);
     if (!segmentData) return false;
-    print.open(Title{"SEGMENTDATA_HEADER", headerBase, 2, TitleForm::Record});
+    print.open(Title{"SEGMENTDATA_HEADER", headerBase, segmentdata_header::kSize, TitleLayout{2}});
     Fields<P> h{walk, *segmentData};
     const uint32_t subSectionLength = segmentData->u32(segmentdata_header::kSubSectionLength);
     const uint32_t nSourceFiles = segmentData->u32(segmentdata_header::kNSourceFiles);
     const uint32_t nSegments = segmentData->u32(segmentdata_header::kNSegments);
-    h.bytes(segmentdata_header::kSubSectionLength, "subSectionLength");
-    h.dec(segmentdata_header::kNSourceFiles, "nSourceFiles");
-    h.dec(segmentdata_header::kNSegments, "nSegments", true);
+    // A length, and where the source files begin.
+    Field length = h.ulong(*segmentData, segmentdata_header::kSubSectionLength, "subSectionLength",
+                           Role::Size, Spelling::DecHexBytes);
+    length.target = h.follow(Leads::Elements, headerBase, subSectionLength);
+    h.emit(length);
+    h.count(segmentdata_header::kNSourceFiles, "nSourceFiles", "SEGDATA_SOURCEFILE");
+    h.count(segmentdata_header::kNSegments, "nSegments", "SEGMENTDATA", Counting::Run, true);
 
     // The records follow each other 54 bytes apart, whatever their blocks' offsets say.
-    bool complete = cursor.each(
-        headerBase + segmentdata_header::kSize, segment::kSize, nSegments,
-        [&](const Record& segment, uint32_t k) {
-            print.heading(Heading::SegmentDivider);
-            print.open(Title{"SEGMENTDATA", segment.offset, 4, TitleForm::Record, 0, k, nSegments});
-            Fields<P> s{walk, segment};
+    const Run segments{"SEGMENTDATA", headerBase + segmentdata_header::kSize, nSegments,
+                       segment::kSize, headerBase + segmentdata_header::kNSegments};
+    const bool complete = cursor.blocks(
+        segments, TitleLayout{4, TitleSpelling::Divided}, [&](Fields<P>& s, uint32_t) {
             reportSegmentFields(s);
-            if (!renderSegmentProcedures(walk, segment) || !renderSegmentSources(walk, segment) ||
-                !renderSegmentVlpTables(walk, segment))
-                return false;
-            print.close(Close::Quiet);
-            return true;
+            return renderSegmentProcedures(walk, s.record) && renderSegmentSources(walk, s.record) &&
+                   renderSegmentVlpTables(walk, s.record);
         });
     if (!complete) return false;
 
     // The source files are found through subSectionLength alone, wherever the segments'
     // blocks end.
-    print.heading(Heading::SourceFiles);
-    complete = cursor.blocks("SEGDATA_SOURCEFILE", 4, headerBase + subSectionLength,
-                             source_file::kSize, nSourceFiles, reportSourceFile<P>);
-    if (!complete) return false;
-    print.close(Close::Quiet);
+    const Run files{"SEGDATA_SOURCEFILE", headerBase + subSectionLength, nSourceFiles,
+                    source_file::kSize, headerBase + segmentdata_header::kNSourceFiles,
+                    Lead::SourceFiles};
+    if (!cursor.blocks(files, TitleLayout{4}, reportSourceFile<P>)) return false;
+    print.close();
     return true;
 }
 
@@ -87,13 +89,13 @@ bool renderSegmentData(Cursor<P>& cursor, uint64_t headerBase) {
 
 template <class P>
 bool renderSymbolData(Walk<P>& walk, uint64_t sectionOffset) {
-    return renderSection(walk, sectionOffset, kSymdHeader, "SYMD", symd::kSize, TitleForm::Section,
+    return renderSection(walk, sectionOffset, kSymdHeader, "SYMD", symd::kSize, TitleSpelling::Section,
                          [](Cursor<P>& cursor, Fields<P>& f) {
-                             f.hex(symd::kOffSDataHeader, "offSData_header");
-                             f.unnamed(symd::kN1, 8, false, true);
                              // offSData_header counts from the image's first byte, not from
                              // the section.
-                             return renderSegmentData(cursor, f.record.u32(symd::kOffSDataHeader));
+                             f.offsetTo(symd::kOffSDataHeader, "offSData_header", Leads::Block, 0);
+                             f.unnamed(symd::kN1, 8, false, true);
+                             return renderSegmentData(cursor, f.u32(symd::kOffSDataHeader));
                          });
 }
 

@@ -111,17 +111,20 @@ struct TableTypes {
 // with size, tableType, type and iName at the same offsets), element i of `count`, and
 // reports those four fields.
 template <class P, size_t N>
-void openVariable(Walk<P>& walk, const Record& entry, std::string_view word, unsigned indent,
+void openVariable(Walk<P>& walk, const Record& entry, std::string_view word, uint8_t indent,
                   uint32_t i, uint32_t count, const TableTypes<N>& types) {
     static_assert(vlp::kType == register_entry::kType && vlp::kIName == register_entry::kIName);
-    walk.print.open(Title{word, entry.offset, indent, TitleForm::Record, 0, i, count});
+    walk.print.open(Title{word, entry.offset, entry.width, TitleLayout{indent}, Mark::None, 0, i, count});
     Fields<P> f{walk, entry};
-    f.hex16(vlp::kSize16, "size");
-    Field field = f.ushort(entry, vlp::kTableType, "tableType", Shape::DecNamed, false);
+    // The entry's size in bytes, printed only: entries lie a fixed distance apart.
+    f.emit(f.ushort(entry, vlp::kSize16, "size", Role::Size, Spelling::Hex));
+    Field field = f.ushort(entry, vlp::kTableType, "tableType", Role::Enum, Spelling::DecNamed);
     if (const EnumName* name = findName(types.known, field.value)) {
+        field.meaning = Meaning::Word;
         field.text = name->name;
     } else {
-        field.shape = Shape::ErrorDec;
+        field.layout.spelling = Spelling::Message;
+        field.meaning = Meaning::ErrorDec;
         field.type = types.errorType;
         field.text = types.error;
     }

@@ -21,20 +21,28 @@ bool renderSegmentVlpTables(Walk<P>& walk, const Record& segment) {
     const uint64_t area = segment.offset + segment.u32(segment::kOffVlpDef);
     const uint32_t nVLP = segment.u32(segment::kNVlp);
 
-    return cursor.each(
-        segment.offset + segment.u32(segment::kOffVlpOffsets), 4, nVLP,
-        [&](const Record& element, uint32_t k) {
-            walk.print.reads(Fields<P>::ulong(element, 0, "VLPOffsets", Shape::Hex, false), k);
-            auto entry = cursor.at(area + element.u32(0), vlp::kSize);
-            if (!entry) return false;
-            openVariable(walk, *entry, "SEGDATA_VLPTABLE", 6, k, nVLP,
-                         TableTypes<6>{kVlpTableTypes,
-                                       "TYPE ERROR -> it should be one of the 4 to 9 but it's ",
-                                       "USHORT"});
-            Fields<P>{walk, *entry}.hex(vlp::kOffVlp, "offVLP", true);
-            walk.print.close(Close::Quiet);
-            return true;
-        });
+    // Each block's place is read from the array.
+    const Run run{"SEGDATA_VLPTABLE", segment.offset + segment.u32(segment::kOffVlpOffsets), nVLP, 0,
+                  segment.offset + segment::kNVlp};
+    walk.print.openRun(run);
+    const bool complete = cursor.each(run.offset, 4, nVLP, [&](const Record& element, uint32_t k) {
+        Field offset = Fields<P>::ulong(element, 0, "VLPOffsets", Role::Offset, Spelling::Hex);
+        offset.target = Target{Leads::Block, area + offset.value < walk.image.size, Unresolved::None,
+                               area + offset.value};
+        walk.print.reads(offset, k);
+        auto entry = cursor.at(area + element.u32(0), vlp::kSize);
+        if (!entry) return false;
+        openVariable(walk, *entry, "SEGDATA_VLPTABLE", 6, k, nVLP,
+                     TableTypes<6>{kVlpTableTypes,
+                                   "TYPE ERROR -> it should be one of the 4 to 9 but it's ",
+                                   "USHORT"});
+        // Printed, not followed.
+        Fields<P>{walk, *entry}.offset(vlp::kOffVlp, "offVLP", true);
+        walk.print.close();
+        return true;
+    });
+    if (complete) walk.print.closeRun(run);
+    return complete;
 }
 
 SYMDECK_INSTANTIATE(renderSegmentVlpTables, const Record&);

@@ -12,34 +12,39 @@ namespace symdeck {
 template <class P>
 bool renderHashTables(Walk<P>& walk, uint64_t sectionOffset) {
     return renderSection(
-        walk, sectionOffset, "HSHT_HEADER", "HSHT", hsht::kSize, TitleForm::Record,
+        walk, sectionOffset, "HSHT_HEADER", "HSHT", hsht::kSize, TitleSpelling::Record,
         [&](Cursor<P>& cursor, Fields<P>& f) {
             const Record& header = f.record;
             // A count, but printed in hexadecimal.
-            f.hex(hsht::kSizeTableOffsets, "sizeTableOffsets");
-            f.dec(hsht::kNTypes, "nTypes");
-            f.hex(hsht::kOffTableOffsets, "offTableOffsets");
-            f.hex(hsht::kOffTypeTables, "offTypeTables");
+            Field size = f.ulong(header, hsht::kSizeTableOffsets, "sizeTableOffsets", Role::Count,
+                                 Spelling::Hex);
+            size.counts = "Type Table Offsets";
+            f.emit(size);
+            f.count(hsht::kNTypes, "nTypes", "HSHT_TYPETABLE");
+            f.offsetTo(hsht::kOffTableOffsets, "offTableOffsets", Leads::Elements, 0);
+            f.offsetTo(hsht::kOffTypeTables, "offTypeTables", Leads::Elements, 0);
             f.unnamed(hsht::kN1, 2, false, true);
 
+            // The list's values are printed as stored and not followed.
             const List list{"Type Table Offsets", header.u32(hsht::kOffTableOffsets),
-                            ListForm::TableOffsets, header.u32(hsht::kSizeTableOffsets)};
-            if (!cursor.list(list, 4, [&](const Record& value, uint32_t) {
-                    Fields<P>{walk, value}.hex(0, "offset");
+                            header.u32(hsht::kSizeTableOffsets), 4,
+                            sectionOffset + hsht::kSizeTableOffsets, ListSpelling::TableOffsets};
+            if (!cursor.list(list, [&](const Record& value, uint32_t) {
+                    Fields<P>{walk, value}.offset(0, "offset");
                 }))
                 return false;
 
-            walk.print.heading(Heading::TypeTables);
-            return cursor.blocks("HSHT_TYPETABLE", 2, header.u32(hsht::kOffTypeTables),
-                                 hsht::kEntrySize, header.u32(hsht::kNTypes),
-                                 [](Fields<P>& e, uint32_t) {
-                                     e.hex(hsht::kEntryOffPreviousTable, "offPreviousTable");
-                                     e.hex(hsht::kEntryHashNumber, "hashNumber");
-                                     e.name(hsht::kEntryIName);
-                                     e.type(hsht::kEntryType, "type");
-                                     e.hex(hsht::kEntryN1, "N1", true);
-                                     return true;
-                                 });
+            const Run run{"HSHT_TYPETABLE", header.u32(hsht::kOffTypeTables), header.u32(hsht::kNTypes),
+                          hsht::kEntrySize, sectionOffset + hsht::kNTypes, Lead::TypeTables};
+            return cursor.blocks(run, TitleLayout{2}, [](Fields<P>& e, uint32_t) {
+                // A link to another entry, printed as stored and not followed.
+                e.offset(hsht::kEntryOffPreviousTable, "offPreviousTable");
+                e.number(hsht::kEntryHashNumber, "hashNumber");
+                e.name(hsht::kEntryIName);
+                e.type(hsht::kEntryType, "type");
+                e.number(hsht::kEntryN1, "N1", true);
+                return true;
+            });
         });
 }
 

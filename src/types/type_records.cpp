@@ -110,18 +110,21 @@ constexpr EnumName kCallingConventions[] = {
 
 constexpr EnumName kAccess[] = {{0, "none"}, {1, "private"}, {2, "protected"}, {3, "public"}};
 
-// A field whose value is a word of `table`; a value without a word reads as `head`, the
-// number and `tail` (an error), or as the bare hexadecimal number when `head` is empty.
+// An enumeration's field: its value's word from `table`; a value without a word reads as
+// the message `head`, the number and `tail` (spelled `message`), or as the bare hexadecimal
+// number when `head` is empty.
 template <size_t N>
-Field wordField(Field f, const EnumName (&table)[N], std::string_view head,
-                std::string_view tail) {
+Field enumField(Field f, const EnumName (&table)[N], std::string_view head, std::string_view tail,
+                Spelling message = Spelling::Message) {
     if (const EnumName* known = findName(table, f.value)) {
-        f.shape = Shape::Word;
+        f.layout.spelling = Spelling::AsText;
+        f.meaning = Meaning::Word;
         f.text = known->name;
     } else if (head.empty()) {
-        f.shape = Shape::Hex;
+        f.layout.spelling = Spelling::Hex;
     } else {
-        f.shape = Shape::ErrorDec;
+        f.layout.spelling = message;
+        f.meaning = Meaning::ErrorDec;
         f.text = head;
         f.tail = tail;
     }
@@ -130,40 +133,43 @@ Field wordField(Field f, const EnumName (&table)[N], std::string_view head,
 
 template <class P>
 void reportLabel(Fields<P>& f) {
-    f.emit(wordField(f.ulong(f.record, label::kMode, "mode", Shape::Word, true), kModes, {}, {}));
+    f.emit(enumField(f.ulong(f.record, label::kMode, "mode", Role::Enum, Spelling::AsText, true),
+                     kModes, {}, {}));
 }
 
 template <class P>
 void reportProcedure(Fields<P>& f) {
-    f.hex(procedure::kArgList, "argList");
+    // Refers to the argument list, but is printed and not resolved.
+    f.number(procedure::kArgList, "argList");
     f.type(procedure::kRType, "rType");
-    f.emit(wordField(f.ulong(f.record, procedure::kCall, "call", Shape::Word, false),
+    f.emit(enumField(f.ulong(f.record, procedure::kCall, "call", Role::Enum, Spelling::AsText),
                      kCallingConventions, "unknown(", ")"));
-    f.dec(procedure::kArgCount, "argCount", true);
+    f.count(procedure::kArgCount, "argCount", "arguments", Counting::Unreported, true);
 }
 
 template <class P>
 void reportArray(Fields<P>& f) {
     f.type(array::kElemType, "elemType");
-    f.hex(array::kN1, "N1");
-    f.hex16(array::kN2, "N2");
-    f.emit(f.ulong(f.record, array::kLength, "length", Shape::DecBytes, false));
+    f.number(array::kN1, "N1");
+    f.number16(array::kN2, "N2");
+    f.emit(f.ulong(f.record, array::kLength, "length", Role::Size, Spelling::DecBytes));
     f.type(array::kIndexType, "indexType");
-    f.hex(array::kN3, "N3");
-    f.dec(array::kNElements, "nElements");
-    f.hex16(array::kN4, "N4", true);
+    f.number(array::kN3, "N3");
+    f.count(array::kNElements, "nElements", "elements", Counting::Unreported);
+    f.number16(array::kN4, "N4", true);
 }
 
 template <class P>
 void reportAggregate(Fields<P>& f) {
-    f.hex(aggregate::kDerivedType, "derivedType");
+    // Printed and not resolved.
+    f.number(aggregate::kDerivedType, "derivedType");
     f.name(aggregate::kIName);
-    f.hex16(aggregate::kProperty, "property");
-    f.dec(aggregate::kNFields, "nFields");
-    f.bytes(aggregate::kLength, "length");
-    f.hex(aggregate::kN1, "N1");
-    f.hex(aggregate::kN2, "N2");
-    f.hex16(aggregate::kN3, "N3", true);
+    f.number16(aggregate::kProperty, "property");
+    f.count(aggregate::kNFields, "nFields", "fields", Counting::Unreported);
+    f.size(aggregate::kLength, "length");
+    f.number(aggregate::kN1, "N1");
+    f.number(aggregate::kN2, "N2");
+    f.number16(aggregate::kN3, "N3", true);
 }
 
 template <class P>
@@ -171,24 +177,27 @@ void reportMember(Fields<P>& f) {
     f.type(member::kIndexType, "indexType");
     f.name(member::kIName);
     // An access without a word is the one field line of the report whose name column is
-    // 18 characters wide: its value begins with a blank.
-    f.emit(wordField(f.ushort(f.record, member::kAccess, "access", Shape::Word, false), kAccess,
-                     " unknown(", ")"));
-    f.dec16(member::kOffset, "offset");
-    f.hex(member::kN1, "N1", true);
+    // 18 characters wide.
+    f.emit(enumField(f.ushort(f.record, member::kAccess, "access", Role::Enum, Spelling::AsText),
+                     kAccess, "unknown(", ")", Spelling::WideMessage));
+    // The member's place inside its structure, in decimal.
+    f.emit(f.ushort(f.record, member::kOffset, "offset", Role::Offset, Spelling::Dec));
+    f.number(member::kN1, "N1", true);
 }
 
 // The count's type indices, printed as bare numbers; each entry is checked before its line.
 template <class P>
 bool reportTypeList(Cursor<P>& cursor, Fields<P>& f) {
-    f.hex(typelist::kN1, "N1");
-    const uint32_t count = f.record.u32(typelist::kCount);
-    f.dec(typelist::kCount, "argCount");
+    f.number(typelist::kN1, "N1");
+    const uint32_t count = f.u32(typelist::kCount);
+    f.count(typelist::kCount, "argCount", "type");
     const uint64_t first = f.record.offset + f.record.width;
-    return cursor.list(List{"type", first, ListForm::TypeList, count}, 4,
-                       [&](const Record& entry, uint32_t) {
-                           Fields<P>{cursor.walk, entry}.hex(0, "type");
-                       });
+    const List list{"type", first, count, 4, f.record.offset + typelist::kCount, ListSpelling::TypeList};
+    return cursor.list(list, [&](const Record& entry, uint32_t) {
+        Field type = Fields<P>::ulong(entry, 0, "type", Role::TypeIndex, Spelling::Hex);
+        type.target = typeTarget(cursor.walk.image, cursor.walk.types, type.value);
+        f.emit(type);
+    });
 }
 
 template <class P>
@@ -202,11 +211,17 @@ bool renderRecord(Cursor<P>& cursor, uint64_t offset, uint32_t typeIndex, uint32
     if (!record) return false;
 
     P& print = cursor.walk.print;
-    print.open(Title{kind.title, offset, 2, TitleForm::TypeRecord, typeIndex, i, nTypes});
+    print.open(Title{kind.title, offset, kind.size, TitleLayout{2, TitleSpelling::TypeRecord},
+                     Mark::TypeIndex, typeIndex, i, nTypes});
     Fields<P> f{cursor.walk, *record};
-    Field index = f.ulong(*record, 0, "lf_index", Shape::HexNamed, false);
-    index.text = kind.name;
-    if (kind.name.empty()) index.shape = Shape::Hex;
+    Field index = f.ulong(*record, 0, "lf_index", Role::Enum, Spelling::HexNamed);
+    if (kind.name.empty()) {
+        // A kind without a word: the bare number, and the pointer to the type strings.
+        index.layout = FieldLayout{Spelling::Hex, After::Note};
+    } else {
+        index.meaning = Meaning::Word;
+        index.text = kind.name;
+    }
     f.emit(index);
 
     switch (lfIndex) {
@@ -220,36 +235,55 @@ bool renderRecord(Cursor<P>& cursor, uint64_t offset, uint32_t typeIndex, uint32
         case kLfDerived:
             if (!reportTypeList(cursor, f)) return false;
             break;
-        default: print.heading(Heading::UnknownTypeNote);
+        default: break;
     }
-    print.close(Close::Quiet);
+    print.close();
     return true;
 }
 
 }  // namespace
 
 template <class P>
+void installTypeRecords(Walk<P>& walk, uint64_t sectionOffset) {
+    auto header = recordAt(walk.image, sectionOffset, nmtp::kSize);
+    if (!header || !header->startsWith("NMTP")) return;
+    const uint32_t count = header->u32(nmtp::kNTypes);
+    const uint64_t table = sectionOffset + nmtp::kSize;
+    walk.types = TypeRecordsView{true, count, table, table + uint64_t{4} * count};
+}
+
+template <class P>
 bool renderTypeRecords(Walk<P>& walk, uint64_t sectionOffset) {
     Cursor<P> cursor{walk, kHeader};
-    auto header = openSection(cursor, sectionOffset, "NMTP", nmtp::kSize, TitleForm::Section);
+    auto header = openSection(cursor, sectionOffset, "NMTP", nmtp::kSize, TitleSpelling::Section);
     if (!header) return false;
     P& print = walk.print;
     Fields<P> f{walk, *header};
     const uint32_t nTypes = header->u32(nmtp::kNTypes);
-    f.dec(nmtp::kNTypes, "nTypes");
+    f.count(nmtp::kNTypes, "nTypes", "type records");
     f.unnamed(nmtp::kN1, 2, false, true);
 
+    // Record i lies typeOffsets[i] bytes behind the table.
     const uint64_t table = sectionOffset + nmtp::kSize;
     const uint64_t records = table + uint64_t{4} * nTypes;
+    const Run run{"type records", table, nTypes, 0, sectionOffset + nmtp::kNTypes};
+    print.openRun(run);
     const bool complete = cursor.each(table, 4, nTypes, [&](const Record& entry, uint32_t i) {
-        print.reads(Fields<P>::ulong(entry, 0, "typeOffsets", Shape::Hex, false), i);
+        Field offset = Fields<P>::ulong(entry, 0, "typeOffsets", Role::Offset, Spelling::Hex);
+        offset.target = f.follow(Leads::Block, records, offset.value);
+        print.reads(offset, i);
         return renderRecord(cursor, records + entry.u32(0), kFirstRecordType + i, i, nTypes);
     });
     if (!complete) return false;
-    print.close(Close::Separator);
+    print.closeRun(run);
+    print.close();
     return true;
 }
 
 SYMDECK_INSTANTIATE(renderTypeRecords, uint64_t);
+template void installTypeRecords(Walk<TextPrinter>&, uint64_t);
+template void installTypeRecords(Walk<JsonPrinter>&, uint64_t);
+template void installTypeRecords(Walk<ExplainPrinter>&, uint64_t);
+template void installTypeRecords(Walk<EventRecorder>&, uint64_t);
 
 }  // namespace symdeck

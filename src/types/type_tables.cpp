@@ -11,20 +11,21 @@ namespace symdeck {
 template <class P>
 bool renderTypeTables(Walk<P>& walk, uint64_t sectionOffset) {
     return renderSection(
-        walk, sectionOffset, "TYTB_HEADER", "TYTB", tytb::kSize, TitleForm::Record,
-        [](Cursor<P>& cursor, Fields<P>& f) {
-            f.hex(tytb::kOffTypeTables, "offTypeTables");
+        walk, sectionOffset, "TYTB_HEADER", "TYTB", tytb::kSize, TitleSpelling::Record,
+        [sectionOffset](Cursor<P>& cursor, Fields<P>& f) {
+            f.offsetTo(tytb::kOffTypeTables, "offTypeTables", Leads::Elements, 0);
             f.unnamed(tytb::kN1, 2, false, true);
-            f.print.reads(Fields<P>::ulong(f.record, tytb::kNTypeTables, "nTypeTables", Shape::Dec,
-                                           false),
-                          kNoIndex);
-            return cursor.blocks("TYPETABLE", 2, f.record.u32(tytb::kOffTypeTables),
-                                 tytb::kEntrySize, f.record.u32(tytb::kNTypeTables),
-                                 [](Fields<P>& e, uint32_t) {
-                                     e.type(tytb::kEntryType, "type");
-                                     e.name(tytb::kEntryIName, true);
-                                     return true;
-                                 });
+            Field count = Fields<P>::ulong(f.record, tytb::kNTypeTables, "nTypeTables", Role::Count,
+                                           Spelling::Dec);
+            count.counts = "TYPETABLE";
+            f.print.reads(count, kNoIndex);
+            const Run run{"TYPETABLE", f.u32(tytb::kOffTypeTables), f.u32(tytb::kNTypeTables),
+                          tytb::kEntrySize, sectionOffset + tytb::kNTypeTables};
+            return cursor.blocks(run, TitleLayout{2}, [](Fields<P>& e, uint32_t) {
+                e.type(tytb::kEntryType, "type");
+                e.name(tytb::kEntryIName, true);
+                return true;
+            });
         });
 }
 

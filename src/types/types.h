@@ -13,10 +13,6 @@
 
 namespace symdeck {
 
-// Type indices from this value on name the records of the NMTP section: index
-// kFirstRecordType + i is record number i.
-inline constexpr uint32_t kFirstRecordType = 0x1000;
-
 // Field offsets of each structure, in bytes from its first byte, and its fixed size.
 namespace nmtp {
 inline constexpr uint64_t kNTypes = 8, kN1 = 12, kSize = 20;
@@ -40,6 +36,13 @@ inline constexpr uint64_t kEntryOffPreviousTable = 0, kEntryHashNumber = 4, kEnt
                           kEntryType = 12, kEntryN1 = 16, kEntrySize = 20;
 static_assert(kEntryN1 + 4 == kEntrySize);
 }  // namespace hsht
+
+// Makes the NMTP section at `sectionOffset` the one whose records type indices name, when
+// its signature and header lie in the file; otherwise type indices name no record. Reports
+// nothing and never stops the walk: the section's renderer reports its damage where it
+// stands.
+template <class P>
+void installTypeRecords(Walk<P>& walk, uint64_t sectionOffset);
 
 // NMTP: the header, then one block per record in type-index order.
 template <class P>

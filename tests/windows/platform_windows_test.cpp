@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/driver.h"
+#include "report/driver.h"
 #include "app/platform.h"
 #include "app/run.h"
 #include "nmsbuild/sample.h"

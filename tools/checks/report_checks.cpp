@@ -4,8 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/driver.h"
-#include "app/sections.h"
+#include "report/driver.h"
+#include "report/sections.h"
 #include "checks/json_checks.h"
 #include "report/printers.h"
 
@@ -57,11 +57,12 @@ bool endsWithErrorLine(std::string_view text) {
 
 SectionSelection selectionFromBits(uint8_t bits) {
     SectionSelection s;
-    for (const auto& kind : kSectionKinds<TextPrinter>) s.*kind.skip = (bits >> kind.selectionBit) & 1;
+    for (const auto& kind : kSectionKindInfo) s.*kind.skip = (bits >> kind.flagOrder) & 1;
     return s;
 }
 
-std::string checkReport(const uint8_t* data, uint64_t size, const SectionSelection& selection) {
+std::string checkReport(const uint8_t* data, uint64_t size, const SectionSelection& selection,
+                        WalkTally* tally) {
     const NmsImage image{data, size};
     const std::string text = renderToString(image, selection);
     const std::string banner = std::string(kSeparator) + std::string(kBannerTitle) + std::string(kSeparator);
@@ -94,6 +95,16 @@ std::string checkReport(const uint8_t* data, uint64_t size, const SectionSelecti
         return "the explanation is not a JSON array of one answer per offset";
     if ((answers.end != WalkEnd::Complete) != endsWithErrorLine(text))
         return "the explanation's walk did not stop where the report's did";
+
+    // What the walk says of its fields: targets and counts.
+    const std::vector<WalkEvent> events = recordWalk(image, selection);
+    if (events.empty() || events.back().kind != WalkEvent::Kind::End ||
+        (events.back().stop.end != WalkEnd::Complete) != endsWithErrorLine(text))
+        return "the recorded walk did not stop where the report's did";
+    WalkTally counted;
+    if (std::string failure = checkWalk(events, size, selection, counted); !failure.empty())
+        return failure;
+    if (tally != nullptr) *tally += counted;
     return {};
 }
 

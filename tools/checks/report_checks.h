@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/command_line.h"
+#include "checks/walk_checks.h"
+#include "report/selection.h"
 
 namespace symdeck::checks {
 
@@ -17,9 +18,12 @@ namespace symdeck::checks {
 //   line that begins "ERROR in";
 // - both renderings are the same bytes;
 // - its JSON form has the properties checkJsonAgainstText() checks, and stays within the
-//   limit plus what one name can add.
+//   limit plus what one name can add;
+// - the events of the same walk have the properties checkWalk() checks (what it checked is
+//   added to `tally` when one is given).
 // Returns an empty string when all hold, else what failed.
-std::string checkReport(const uint8_t* data, uint64_t size, const SectionSelection& selection);
+std::string checkReport(const uint8_t* data, uint64_t size, const SectionSelection& selection,
+                        WalkTally* tally = nullptr);
 
 // The selection encoded in the eight bits of `bits` (bit 0 NMTP ... bit 7 GTYP).
 SectionSelection selectionFromBits(uint8_t bits);

@@ -6,10 +6,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "app/command_line.h"
 #include "report/events.h"
 #include "report/reader.h"
+#include "report/selection.h"
 #include "report/writer.h"
 
 namespace symdeck {
@@ -36,6 +37,11 @@ WalkEnd explainImage(const NmsImage& image, const SectionSelection& selection,
 struct Explanation;
 Explanation explainImage(const NmsImage& image, const SectionSelection& selection,
                          std::span<const uint64_t> offsets, bool json);
+
+// Every event of the walk over `image`, in order (tools and tests: report/recorder.h). The
+// walk ends where the text report would.
+struct WalkEvent;
+std::vector<WalkEvent> recordWalk(const NmsImage& image, const SectionSelection& selection = {});
 
 // The whole text report, or the whole JSON document, of `image` as one string (tests, the
 // fuzzer, tools).

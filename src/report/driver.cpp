@@ -1,10 +1,10 @@
-#include "app/driver.h"
+#include "report/driver.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "app/sections.h"
 #include "report/printers.h"
+#include "report/sections.h"
 
 namespace symdeck {
 
@@ -24,14 +24,21 @@ Entry entryAt(const NmsImage& image, uint64_t directory, uint32_t i) {
 }
 
 template <class P>
-bool walkSections(Walk<P>& walk, const SectionSelection& selection) {
+bool walkSections(Walk<P>& walk) {
     if (!renderNm32Header(walk)) return false;
     // The header's fixed part has been checked, so offNMDR can be read.
     const uint64_t directory = recordAt(walk.image, 0, nm32::kSize)->u32(nm32::kOffNmdr);
     if (!renderDirectory(walk, directory)) return false;
     const uint32_t nNMDE = recordAt(walk.image, directory, nmdr::kSize)->u32(nmdr::kNNmde);
 
-    // The first STTB entry serves the names of every section, whatever the selection.
+    // The first NMTP entry holds the records that type indices name, and the first STTB
+    // entry serves the names of every section, whatever the selection.
+    for (uint32_t i = 0; i < nNMDE; ++i) {
+        const Entry entry = entryAt(walk.image, directory, i);
+        if (entry.entryIndex != kTypeRecordsKind) continue;
+        installTypeRecords(walk, entry.offEntry);
+        break;
+    }
     for (uint32_t i = 0; i < nNMDE; ++i) {
         const Entry entry = entryAt(walk.image, directory, i);
         if (entry.entryIndex != kStringTableKind) continue;
@@ -41,22 +48,21 @@ bool walkSections(Walk<P>& walk, const SectionSelection& selection) {
 
     for (uint32_t i = 0; i < nNMDE; ++i) {
         const Entry entry = entryAt(walk.image, directory, i);
-        const SectionKind<P>* kind = sectionKind<P>(entry.entryIndex);
-        if (kind == nullptr) {
-            walk.print.unknownSection(static_cast<int32_t>(entry.entryIndex));
-            continue;
-        }
-        if (selection.*kind->skip) continue;
-        if (!kind->render(walk, entry.offEntry)) return false;
+        bool rendered = true;
+        const bool known = withSectionKind(entry.entryIndex, [&](const auto& kind) {
+            if (!(walk.selection.*kind.info.skip)) rendered = kind.render(walk, entry.offEntry);
+        });
+        if (!known) walk.print.unknownSection(static_cast<int32_t>(entry.entryIndex));
+        if (!rendered) return false;
     }
     return true;
 }
 
 template <class P>
 WalkEnd renderWith(P& print, const NmsImage& image, const SectionSelection& selection) {
-    Walk<P> walk{image, print, reportLimit(image.size)};
+    Walk<P> walk{image, print, reportLimit(image.size), selection};
     print.begin();
-    walkSections(walk, selection);
+    walkSections(walk);
     print.end(walk.stop);
     return walk.stop.end;
 }
@@ -90,7 +96,7 @@ WalkEnd explainImage(const NmsImage& image, const SectionSelection& selection,
     // The text is only counted, for the size limit: the walk ends where the report would.
     ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
     uint64_t leftOutKinds = 0;
-    for (const SectionKind<ExplainPrinter>& kind : kSectionKinds<ExplainPrinter>)
+    for (const SectionKindInfo& kind : kSectionKindInfo)
         if (selection.*kind.skip) leftOutKinds |= uint64_t{1} << kind.entryIndex;
     ExplainPrinter print(sorted, image.size, counting, leftOutKinds);
     const WalkEnd end = renderWith(print, image, selection);
@@ -105,6 +111,13 @@ Explanation explainImage(const NmsImage& image, const SectionSelection& selectio
     result.end = explainImage(image, selection, offsets, json, out);
     out.flush();
     return result;
+}
+
+std::vector<WalkEvent> recordWalk(const NmsImage& image, const SectionSelection& selection) {
+    ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
+    EventRecorder record(counting);
+    renderWith(record, image, selection);
+    return std::move(record.events());
 }
 
 std::string renderToString(const NmsImage& image, const SectionSelection& selection) {

@@ -1,0 +1,40 @@
+// Properties of what the walk says, whatever the input: the targets of its fields and what
+// its counts count. Used by checkReport() for the damage sweeps and the fuzzer, and by the
+// tests. Each property counts what it checked, so that a caller can tell that it did check
+// something.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "report/recorder.h"
+#include "report/selection.h"
+
+namespace symdeck::checks {
+
+struct WalkTally {
+    uint64_t targets = 0;       // targets checked to lie in the file or be flagged
+    uint64_t followed = 0;      // followed offsets checked to lead to a reported block or element
+    uint64_t typeRecords = 0;   // type indices checked to name a reported NMTP record
+    uint64_t counts = 0;        // counts checked against the blocks or elements reported
+    uint64_t runs = 0;          // runs and lists checked to hold the number they announced
+
+    WalkTally& operator+=(const WalkTally& other);
+};
+
+// Checks the events of one walk over a file of `size` bytes with `selection`:
+// - every target lies inside the file or is flagged as not there;
+// - when the walk is complete, every followed offset that leads to a block, or to a run or
+//   list that is not empty, targets the offset of a block or list element that the walk
+//   reports (an empty run or list reported at the target also answers it); when the walk
+//   stopped, a target it reports or where it stopped is checked, others are not;
+// - when the walk is complete and reports the NMTP sections, every type index that names a
+//   record targets a type record's block that the walk reports;
+// - when the walk is complete, every count of a run or list equals the number of blocks or
+//   elements reported for it, and every run and list holds the number it announced.
+// Returns an empty string when all hold, else what failed; adds what it checked to `tally`.
+std::string checkWalk(const std::vector<WalkEvent>& events, uint64_t size,
+                      const SectionSelection& selection, WalkTally& tally);
+
+}  // namespace symdeck::checks
