@@ -22,6 +22,7 @@ test|libgtest-dev|[ -e /usr/lib/x86_64-linux-gnu/libgtest.a ] || [ -e /usr/lib/l
 test|nlohmann-json3-dev|[ -e /usr/include/nlohmann/json.hpp ]
 test|python3|[ -x /usr/bin/python3 ]
 test|python3-jsonschema|/usr/bin/python3 -c 'import jsonschema' 2>/dev/null
+test|jq|command -v jq
 fuzz|clang|command -v clang++
 fuzz|libclang-rt-14-dev|ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a
 windows|g++-mingw-w64-x86-64-posix|command -v x86_64-w64-mingw32-g++-posix
@@ -82,6 +83,8 @@ start=$SECONDS
 echo "Installing the test dependencies: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 # A fresh machine has no package lists yet; an old list may name versions that are gone.
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+# Another apt run (a second checkout installing at the same time) holds the lock a while.
+lock=(-o DPkg::Lock::Timeout=600)
+"${sudo[@]}" apt-get "${lock[@]}" update -qq
+"${sudo[@]}" apt-get "${lock[@]}" install -y -qq "${missing[@]}" >/dev/null
 echo "Installed ${missing[*]} in $((SECONDS - start)) s"
