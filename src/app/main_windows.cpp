@@ -4,12 +4,18 @@
 // symdeckMain (CMake renames it; the source stays the same on every system).
 #include <windows.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
+#include "app/platform.h"
+
 int symdeckMain(int argc, char** argv);
 
-int wmain(int argc, wchar_t** argv) {
+namespace {
+
+int run(int argc, wchar_t** argv) {
     std::vector<std::string> arguments;
     arguments.reserve(static_cast<size_t>(argc));
     for (int i = 0; i < argc; ++i) {
@@ -23,4 +29,19 @@ int wmain(int argc, wchar_t** argv) {
     for (std::string& argument : arguments) pointers.push_back(argument.data());
     pointers.push_back(nullptr);
     return symdeckMain(argc, pointers.data());
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    // The arguments' conversion comes before the common entry and its own catch: memory
+    // that runs out here fails the run the same way.
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::string reason;
+        symdeck::platform::writeStandardOutput(
+            std::string(symdeck::kTitleLine) + "  Failed to allocate memory.\n", reason);
+        return 1;
+    }
 }
