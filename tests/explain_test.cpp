@@ -10,7 +10,7 @@
 #include "report/driver.h"
 #include "nmsbuild/sample.h"
 #include "nmsbuild/types_build.h"
-#include "report/explain_printer.h"
+#include "report/explain_answers.h"
 
 namespace symdeck::test {
 namespace {

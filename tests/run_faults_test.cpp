@@ -21,7 +21,7 @@
 #include "nmsbuild/large.h"
 #include "nmsbuild/sample.h"
 #include "nmsbuild/types_build.h"
-#include "report/explain_printer.h"
+#include "report/explain_answers.h"
 #include "run_support.h"
 
 namespace symdeck::test {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "report/driver.h"
+#include "report/explain_answers.h"
 #include "report/sections.h"
 #include "checks/json_checks.h"
 #include "report/printers.h"
