@@ -143,6 +143,63 @@ TEST(Explain, TheJsonFormHoldsTheSameFacts) {
     EXPECT_EQ(doc[3]["hits"][0]["field"]["index"], 1);
 }
 
+// A field in explain's JSON is the report's JSON field (value a number, a string only for a
+// signature or a text; "text" or "error"), with its role, its target and the text's spelling.
+// Targets worked out by hand: the STTB section at 0x3BC; the first segment's procedures at
+// its start (0x63D) plus offProcDef.
+TEST(Explain, JsonFieldsGiveValuesRolesAndTargets) {
+    const auto sample = nmsbuild::sampleDatabase();
+    std::vector<uint8_t> farProcedures = sample;
+    const uint8_t far[] = {0x00, 0x00, 0xFF, 0xFF};  // offProcDef 0xFFFF0000
+    std::copy(std::begin(far), std::end(far), farProcedures.begin() + 0x64B);
+    nmsbuild::Database unknownKind = nmsbuild::sampleDescription();
+    unknownKind.entries[1].entryIndex = 9;
+    const auto unknown = nmsbuild::build(unknownKind);
+    SectionSelection noSttb;
+    noSttb.skipSttb = true;
+    struct Case {
+        std::string name;
+        std::vector<uint8_t> bytes;
+        SectionSelection selection;
+        uint64_t offset;
+        nlohmann::json field;
+    };
+    using J = nlohmann::json;
+    const Case cases[] = {
+        {"a signature", sample, {}, 0x0,
+         J{{"name", "NM32"}, {"type", "ULONG"}, {"offset", 0}, {"size", 4}, {"value", "NM32"},
+           {"role", "signature"}, {"spelled", "NM32"}}},
+        {"an enumeration", sample, {}, 0x2A4,
+         J{{"name", "entryIndex"}, {"type", "ULONG"}, {"offset", 0x2A4}, {"size", 4}, {"value", 2},
+           {"text", "STTB"}, {"role", "enum"}, {"spelled", "2(STTB)"}}},
+        {"a section's offset", sample, {}, 0x2A8,
+         J{{"name", "offEntry"}, {"type", "ULONG"}, {"offset", 0x2A8}, {"size", 4}, {"value", 0x3BC},
+           {"role", "offset"}, {"target", 0x3BC}, {"leads", "block"}, {"spelled", "0x3BC"}}},
+        {"a section's offset left out", sample, noSttb, 0x2A8,
+         J{{"name", "offEntry"}, {"type", "ULONG"}, {"offset", 0x2A8}, {"size", 4}, {"value", 0x3BC},
+           {"role", "offset"}, {"target", 0x3BC}, {"leads", "leftOut"}, {"spelled", "0x3BC"}}},
+        {"a primitive type", sample, {}, 0x6ED,
+         J{{"name", "type"}, {"type", "ULONG"}, {"offset", 0x6ED}, {"size", 4}, {"value", 0x12},
+           {"text", "long"}, {"role", "typeIndex"}, {"unresolved", "primitive"}, {"spelled", "0x12(long)"}}},
+        {"a target past the end", farProcedures, {}, 0x64B,
+         J{{"name", "offProcDef"}, {"type", "ULONG"}, {"offset", 0x64B}, {"size", 4}, {"value", 0xFFFF0000u},
+           {"role", "offset"}, {"target", 0x63D + uint64_t{0xFFFF0000}}, {"leads", "elements"},
+           {"targetInFile", false}, {"spelled", "0xFFFF0000"}}},
+        {"an unknown kind", unknown.bytes, {}, 0x2A4,
+         J{{"name", "entryIndex"}, {"type", "ULONG"}, {"offset", 0x2A4}, {"size", 4}, {"value", 9},
+           {"error", "9(unknown)"}, {"role", "enum"}, {"spelled", "9(unknown)"}}},
+        {"an unknown kind's offset, not followed", unknown.bytes, {}, 0x2A8,
+         J{{"name", "offEntry"}, {"type", "ULONG"}, {"offset", 0x2A8}, {"size", 4}, {"value", 0x3BC},
+           {"role", "offset"}, {"spelled", "0x3BC"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto doc = J::parse(explain(c.bytes, {c.offset}, c.selection, true));
+        ASSERT_FALSE(doc[0]["hits"].empty()) << doc.dump();
+        EXPECT_EQ(doc[0]["hits"][0]["field"], c.field);
+    }
+}
+
 TEST(Explain, AByteThatVeryManyFieldsNameIsListedUpToALimit) {
     // 150 type-table entries name the one name; its string-table element holds it as well.
     nmsbuild::Database db;
