@@ -90,6 +90,20 @@ TEST(Explain, AnOffsetInEveryKindOfStructure) {
               expected);
 }
 
+// A value is the report's spelling of it whole: a text of the database that begins with
+// blanks keeps them (no blanks are taken off the front of a rendered value).
+TEST(Explain, AValueIsSpelledWholeLeadingBlanksAndAll) {
+    auto sample = nmsbuild::sampleDatabase();
+    sample[0x40] = ' ';
+    sample[0x41] = ' ';
+    EXPECT_EQ(explain(sample, {0x41}),
+              "0x41: NM32_HEADER (offset: 0x0)\n"
+              "  field filePath, CHAR[0x104] at 0x40..0x143, byte 1 of 260, value   \\work\\app\\release\\app.exe\n");
+    const auto doc = nlohmann::json::parse(explain(sample, {0x41}, {}, true));
+    EXPECT_EQ(doc[0]["hits"][0]["field"]["value"], "  \\work\\app\\release\\app.exe");
+    EXPECT_EQ(doc[0]["hits"][0]["field"]["spelled"], "  \\work\\app\\release\\app.exe");
+}
+
 TEST(Explain, SectionsLeftOutAndAWalkCutShort) {
     const auto sample = nmsbuild::sampleDatabase();
     SectionSelection noSymbols;
