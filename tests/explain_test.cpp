@@ -4,13 +4,15 @@
 // whole outputs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <nlohmann/json.hpp>
 #include <vector>
 
 #include "report/driver.h"
 #include "nmsbuild/sample.h"
 #include "nmsbuild/types_build.h"
-#include "report/explain_printer.h"
+#include "report/explain_answers.h"
 
 namespace symdeck::test {
 namespace {
@@ -88,6 +90,20 @@ TEST(Explain, AnOffsetInEveryKindOfStructure) {
               expected);
 }
 
+// A value is the report's spelling of it whole: a text of the database that begins with
+// blanks keeps them (no blanks are taken off the front of a rendered value).
+TEST(Explain, AValueIsSpelledWholeLeadingBlanksAndAll) {
+    auto sample = nmsbuild::sampleDatabase();
+    sample[0x40] = ' ';
+    sample[0x41] = ' ';
+    EXPECT_EQ(explain(sample, {0x41}),
+              "0x41: NM32_HEADER (offset: 0x0)\n"
+              "  field filePath, CHAR[0x104] at 0x40..0x143, byte 1 of 260, value   \\work\\app\\release\\app.exe\n");
+    const auto doc = nlohmann::json::parse(explain(sample, {0x41}, {}, true));
+    EXPECT_EQ(doc[0]["hits"][0]["field"]["value"], "  \\work\\app\\release\\app.exe");
+    EXPECT_EQ(doc[0]["hits"][0]["field"]["spelled"], "  \\work\\app\\release\\app.exe");
+}
+
 TEST(Explain, SectionsLeftOutAndAWalkCutShort) {
     const auto sample = nmsbuild::sampleDatabase();
     SectionSelection noSymbols;
@@ -119,18 +135,83 @@ TEST(Explain, TheJsonFormHoldsTheSameFacts) {
     const std::string text = explain(sample, {0x4B1, 0x57D, 0x9000, 0x7CD}, {}, true);
     const auto doc = nlohmann::json::parse(text);
     ASSERT_EQ(doc.size(), 4u);
+    // The value is a number, as in the report's JSON document; the text's spelling of it
+    // beside. Type 0x1002 is the record after 0x1001's: the records follow the NMTP header
+    // (0x449, 20 bytes) and its 12 offsets at 0x48D, record 2 at 0x28 from there, 0x4B5.
     EXPECT_EQ(doc[0].dump(),
               R"({"hits":[{"blocks":[{"block":"NMTP_HEADER","count":1,"index":0,"offset":1097},)"
               R"({"block":"DATAS_LF_ARGLIST","count":12,"index":1,"offset":1185,"typeIndex":4097}],)"
-              R"("byte":0,"element":1,"elements":2,"field":{"name":"type","offset":1201,"size":4,)"
-              R"("type":"ULONG","value":"0x1002"},"list":"type"}],"offset":1201})");
+              R"("byte":0,"element":1,"elements":2,"field":{"leads":"record","name":"type","offset":1201,)"
+              R"("role":"typeIndex","size":4,"spelled":"0x1002","target":1205,"type":"ULONG","value":4098},)"
+              R"("list":"type"}],"offset":1201})");
     EXPECT_EQ(doc[1]["hits"].size(), 0u);
+    // The nearest fields by offset and size, as the report's JSON gives extents: lf_index,
+    // the record's one field, is the ULONG at 0x579..0x57C.
     EXPECT_EQ(doc[1]["previous"]["block"]["block"], "unknown type");
-    EXPECT_EQ(doc[1]["previous"]["end"], 0x57D);
-    EXPECT_EQ(doc[1]["next"]["start"], 0x585);
+    EXPECT_EQ(doc[1]["previous"]["offset"], 0x579);
+    EXPECT_EQ(doc[1]["previous"]["size"], 4);
+    EXPECT_EQ(doc[1]["next"]["offset"], 0x585);
+    EXPECT_EQ(doc[1]["next"]["size"], 4);
     EXPECT_EQ(doc[2]["pastEnd"]["fileSize"], sample.size());
     EXPECT_EQ(doc[3]["hits"][0]["field"]["shown"], false);
     EXPECT_EQ(doc[3]["hits"][0]["field"]["index"], 1);
+}
+
+// A field in explain's JSON is the report's JSON field (value a number, a string only for a
+// signature or a text; "text" or "error"), with its role, its target and the text's spelling.
+// Targets worked out by hand: the STTB section at 0x3BC; the first segment's procedures at
+// its start (0x63D) plus offProcDef.
+TEST(Explain, JsonFieldsGiveValuesRolesAndTargets) {
+    const auto sample = nmsbuild::sampleDatabase();
+    std::vector<uint8_t> farProcedures = sample;
+    const uint8_t far[] = {0x00, 0x00, 0xFF, 0xFF};  // offProcDef 0xFFFF0000
+    std::copy(std::begin(far), std::end(far), farProcedures.begin() + 0x64B);
+    nmsbuild::Database unknownKind = nmsbuild::sampleDescription();
+    unknownKind.entries[1].entryIndex = 9;
+    const auto unknown = nmsbuild::build(unknownKind);
+    SectionSelection noSttb;
+    noSttb.skipSttb = true;
+    struct Case {
+        std::string name;
+        std::vector<uint8_t> bytes;
+        SectionSelection selection;
+        uint64_t offset;
+        nlohmann::json field;
+    };
+    using J = nlohmann::json;
+    const Case cases[] = {
+        {"a signature", sample, {}, 0x0,
+         J{{"name", "NM32"}, {"type", "ULONG"}, {"offset", 0}, {"size", 4}, {"value", "NM32"},
+           {"role", "signature"}, {"spelled", "NM32"}}},
+        {"an enumeration", sample, {}, 0x2A4,
+         J{{"name", "entryIndex"}, {"type", "ULONG"}, {"offset", 0x2A4}, {"size", 4}, {"value", 2},
+           {"text", "STTB"}, {"role", "enum"}, {"spelled", "2(STTB)"}}},
+        {"a section's offset", sample, {}, 0x2A8,
+         J{{"name", "offEntry"}, {"type", "ULONG"}, {"offset", 0x2A8}, {"size", 4}, {"value", 0x3BC},
+           {"role", "offset"}, {"target", 0x3BC}, {"leads", "block"}, {"spelled", "0x3BC"}}},
+        {"a section's offset left out", sample, noSttb, 0x2A8,
+         J{{"name", "offEntry"}, {"type", "ULONG"}, {"offset", 0x2A8}, {"size", 4}, {"value", 0x3BC},
+           {"role", "offset"}, {"target", 0x3BC}, {"leads", "leftOut"}, {"spelled", "0x3BC"}}},
+        {"a primitive type", sample, {}, 0x6ED,
+         J{{"name", "type"}, {"type", "ULONG"}, {"offset", 0x6ED}, {"size", 4}, {"value", 0x12},
+           {"text", "long"}, {"role", "typeIndex"}, {"unresolved", "primitive"}, {"spelled", "0x12(long)"}}},
+        {"a target past the end", farProcedures, {}, 0x64B,
+         J{{"name", "offProcDef"}, {"type", "ULONG"}, {"offset", 0x64B}, {"size", 4}, {"value", 0xFFFF0000u},
+           {"role", "offset"}, {"target", 0x63D + uint64_t{0xFFFF0000}}, {"leads", "elements"},
+           {"targetInFile", false}, {"spelled", "0xFFFF0000"}}},
+        {"an unknown kind", unknown.bytes, {}, 0x2A4,
+         J{{"name", "entryIndex"}, {"type", "ULONG"}, {"offset", 0x2A4}, {"size", 4}, {"value", 9},
+           {"error", "9(unknown)"}, {"role", "enum"}, {"spelled", "9(unknown)"}}},
+        {"an unknown kind's offset, not followed", unknown.bytes, {}, 0x2A8,
+         J{{"name", "offEntry"}, {"type", "ULONG"}, {"offset", 0x2A8}, {"size", 4}, {"value", 0x3BC},
+           {"role", "offset"}, {"spelled", "0x3BC"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto doc = J::parse(explain(c.bytes, {c.offset}, c.selection, true));
+        ASSERT_FALSE(doc[0]["hits"].empty()) << doc.dump();
+        EXPECT_EQ(doc[0]["hits"][0]["field"], c.field);
+    }
 }
 
 TEST(Explain, AByteThatVeryManyFieldsNameIsListedUpToALimit) {
@@ -225,7 +306,9 @@ TEST(Explain, JsonGivesLargeOffsetsAsHexadecimalStringsAndTellsWhatItCut) {
               R"({"offset":18446744073709551615,"offsetHex":"0xFFFFFFFFFFFFFFFF",)" + pastEnd + "\n]\n");
     const auto doc = nlohmann::json::parse(explain(db.bytes, {0x2E0, 0x43E, 0x442}, {}, true));
     const nlohmann::json cut = {{"shown", 256}, {"length", 300}};
-    EXPECT_EQ(doc[0]["hits"][0]["field"]["value"], "1(\"" + shown + "\")");
+    EXPECT_EQ(doc[0]["hits"][0]["field"]["value"], 1);
+    EXPECT_EQ(doc[0]["hits"][0]["field"]["text"], shown);
+    EXPECT_EQ(doc[0]["hits"][0]["field"]["spelled"], "1(\"" + shown + "\")");
     EXPECT_EQ(doc[0]["hits"][0]["field"]["cut"], cut);
     EXPECT_EQ(doc[1]["hits"][1]["text"],
               nlohmann::json({{"offset", 0x312}, {"size", 301}, {"byte", 300}, {"value", shown}, {"cut", cut}}));
@@ -262,6 +345,83 @@ TEST(Explain, ABytesSectionLeftOutIsTheLastEntryThatHoldsIt) {
               "0x348: in the GTYP section at 0x346..0x355, which the section flags leave out\n"
               "0x356: in the GTYP section at 0x326..0x385, which the section flags leave out\n"
               "0x385: in the GTYP section at 0x326..0x385, which the section flags leave out\n");
+}
+
+// Every kind of section left out by its flag: the directory entry's Enum field gives the
+// kind, its followed offset (which leads nowhere the walk goes) the start, its Size field
+// the length; where they lie is where the builder put them. An entry of a kind no flag
+// names is never taken for a section left out, nor is one of a kind the walk reports.
+TEST(Explain, EverySectionLeftOutIsToldByItsEntry) {
+    const auto sample = nmsbuild::build(nmsbuild::sampleDescription());
+    const auto entryWord = [&](size_t i, uint64_t field) {
+        const uint64_t at = sample.directoryOffset + 56 + 36 * i + field;  // NMDR, NMDE sizes
+        uint32_t v = 0;
+        for (int b = 3; b >= 0; --b) v = v << 8 | sample.bytes[at + b];
+        return v;
+    };
+    struct Case {
+        std::string name;
+        bool SectionSelection::*skip;
+        uint32_t kind;
+    };
+    const Case cases[] = {
+        {"GTYP", &SectionSelection::skipGtyp, nmsbuild::kGtyp},
+        {"STTB", &SectionSelection::skipSttb, nmsbuild::kSttb},
+        {"NMTP", &SectionSelection::skipNmtp, nmsbuild::kNmtp},
+        {"TYTB", &SectionSelection::skipTytb, nmsbuild::kTytb},
+        {"HSHT", &SectionSelection::skipHsht, nmsbuild::kHsht},
+        {"SYMD", &SectionSelection::skipSymd, nmsbuild::kSymd},
+        {"SRCP", &SectionSelection::skipSrcp, nmsbuild::kSrcp},
+        {"FPOD", &SectionSelection::skipFpod, nmsbuild::kFpod},
+    };
+    size_t checked = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        size_t entry = sample.sectionOffsets.size();
+        for (size_t i = 0; i < sample.sectionOffsets.size(); ++i)
+            if (entryWord(i, 4) == c.kind) entry = i;
+        ASSERT_LT(entry, sample.sectionOffsets.size());
+        const uint64_t start = sample.sectionOffsets[entry];
+        const uint64_t length = entryWord(entry, 12);
+        ASSERT_EQ(entryWord(entry, 8), start);
+        SectionSelection selection;
+        selection.*c.skip = true;
+        // The section's signature and its sectionLength: bytes no name's text shares.
+        const std::vector<uint64_t> asked{start, start + 4};
+        std::string expected;
+        for (const uint64_t at : asked) {
+            char line[160];
+            std::snprintf(line, sizeof line,
+                          "0x%llX: in the %s section at 0x%llX..0x%llX, which the section flags leave out\n",
+                          static_cast<unsigned long long>(at), c.name.c_str(),
+                          static_cast<unsigned long long>(start),
+                          static_cast<unsigned long long>(start + length - 1));
+            expected += line;
+        }
+        EXPECT_EQ(explain(sample.bytes, asked, selection), expected);
+        const auto doc = nlohmann::json::parse(explain(sample.bytes, asked, selection, true));
+        EXPECT_EQ(doc[1]["leftOut"], nlohmann::json({{"kind", c.kind}, {"name", c.name}, {"offset", start},
+                                                     {"size", length}}));
+        // Reported, the same byte is the section's signature.
+        const std::string reported = explain(sample.bytes, {start});
+        EXPECT_NE(reported.find("field " + c.name + ", ULONG at"), std::string::npos) << reported;
+        ++checked;
+    }
+    EXPECT_EQ(checked, std::size(cases));
+
+    // An entry of an unknown kind (9) over the FPOD section: with FPOD's own entry gone, the
+    // bytes are in no structure, whatever the flags leave out.
+    nmsbuild::Database db = nmsbuild::sampleDescription();
+    const auto fpod = std::find_if(db.entries.begin(), db.entries.end(),
+                                   [](const auto& e) { return e.entryIndex == nmsbuild::kFpod; });
+    ASSERT_NE(fpod, db.entries.end());
+    fpod->entryIndex = 9;
+    const auto unknown = nmsbuild::build(db);
+    const uint64_t at = unknown.sectionOffsets[static_cast<size_t>(fpod - db.entries.begin())];
+    SectionSelection everything;
+    for (const Case& c : cases) everything.*c.skip = true;
+    const std::string answer = explain(unknown.bytes, {at}, everything);
+    EXPECT_NE(answer.find(": in no structure that the report describes\n"), std::string::npos) << answer;
 }
 
 // A type table of three entries walked 100 times (every byte of it then has its 100

@@ -12,7 +12,7 @@
 #include "checks/json_checks.h"
 #include "nmsbuild/symbols_build.h"
 #include "nmsbuild/types_build.h"
-#include "report/explain_printer.h"
+#include "report/explain_answers.h"
 #include "report/walk.h"
 #include "test_support.h"
 

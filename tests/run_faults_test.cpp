@@ -21,7 +21,7 @@
 #include "nmsbuild/large.h"
 #include "nmsbuild/sample.h"
 #include "nmsbuild/types_build.h"
-#include "report/explain_printer.h"
+#include "report/explain_answers.h"
 #include "run_support.h"
 
 namespace symdeck::test {
@@ -410,14 +410,15 @@ TEST_F(RunFaultsTest, TextsOfTheDatabaseReachATerminalEscaped) {
     const std::string shown = "\\x1B]0;owned\\x07\\x1B[2J\xC3\xA9t\xC3\xA9\\x7F\\xC2\\x9B\\xFF";
     nmsbuild::Database db;
     db.header.filePath = "c:\\x\r\n" + hostile;
-    db.entries.push_back({nmsbuild::kSttb, nmsbuild::stringTable({.names = {"plain", hostile}})});
+    db.entries.push_back({nmsbuild::kSttb, nmsbuild::stringTable({.names = {"plain", hostile, "two\nlines"}})});
     db.entries.push_back({nmsbuild::kTytb, nmsbuild::typeTables({.entries = {{0x22, 1}}})});
     const auto bytes = nmsbuild::build(db).bytes;
     writeFile("x.nms", bytes);
     const std::string exact = report(bytes);
     ASSERT_NE(exact.find("c:\\x\r\n" + hostile), std::string::npos);
     ASSERT_NE(exact.find("1(\"" + hostile + "\")"), std::string::npos);
-    const std::string onTerminal = replaced(replaced(exact, hostile, shown), "c:\\x\r\n", "c:\\x\\x0D\\x0A");
+    const std::string onTerminal = replaced(replaced(replaced(exact, hostile, shown), "c:\\x\r\n", "c:\\x\\x0D\\x0A"),
+                                            "two\nlines", "two\\x0Alines");
     // The answer about the first byte of the name in the string table (the second copy of
     // the text in the file), as a pipe gets it.
     const std::vector<uint8_t> raw(hostile.begin(), hostile.end());
@@ -428,6 +429,20 @@ TEST_F(RunFaultsTest, TextsOfTheDatabaseReachATerminalEscaped) {
     ASSERT_NE(answer.find(hostile), std::string::npos) << answer;
     const std::string explain = "--explain=" + std::to_string(at);
     const std::string json = renderJsonToString(NmsImage{bytes.data(), bytes.size()}, {}, path("x.nms"));
+    // Explain's answers about the header's filePath (its value holds CR LF) and a name with a
+    // line feed in it: on a terminal those bytes are escaped as the report escapes them, the
+    // answers' own line feeds stay.
+    const std::string lines = "two\nlines";
+    const auto named = std::search(bytes.begin(), bytes.end(), lines.begin(), lines.end()) - bytes.begin();
+    const std::vector<uint64_t> texts{0x40, static_cast<uint64_t>(named)};
+    const std::string textAnswers = explainImage(NmsImage{bytes.data(), bytes.size()}, {}, texts, false).text;
+    ASSERT_NE(textAnswers.find("value c:\\x\r\n" + hostile + "\n"), std::string::npos) << textAnswers;
+    ASSERT_NE(textAnswers.find("\"two\nlines\"\n"), std::string::npos) << textAnswers;
+    const std::string textsOnTerminal =
+        replaced(replaced(replaced(textAnswers, hostile, shown), "c:\\x\r\n", "c:\\x\\x0D\\x0A"), "two\nlines",
+                 "two\\x0Alines");
+    const std::string explainTexts = "--explain=0x40";
+    const std::string explainName = "--explain=" + std::to_string(named);
     const struct {
         std::vector<std::string> args;
         Out out;
@@ -439,6 +454,9 @@ TEST_F(RunFaultsTest, TextsOfTheDatabaseReachATerminalEscaped) {
         {{path("x.nms"), "--json", "-o", "-"}, Out::Terminal, json},  // escaped already
         {{path("x.nms"), "-o", "-"}, Out::Pipe, exact},
         {{path("x.nms"), explain}, Out::Pipe, answer},
+        {{path("x.nms"), explainTexts, explainName}, Out::Terminal, textsOnTerminal},
+        {{path("x.nms"), explainTexts, explainName, "-o", "-"}, Out::Terminal, textsOnTerminal},
+        {{path("x.nms"), explainTexts, explainName}, Out::Pipe, textAnswers},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args[1] + (c.out == Out::Terminal ? " on a terminal" : " into a pipe"));
@@ -459,6 +477,11 @@ TEST_F(RunFaultsTest, TextsOfTheDatabaseReachATerminalEscaped) {
     const Ended e = Program({path("x.nms"), "-o", name}).wait();
     EXPECT_EQ(e.status, 0);
     EXPECT_TRUE(drain(ends[0]) == onTerminal);
+    ASSERT_TRUE(openRawTerminal(ends, name));
+    ::close(ends[1]);
+    const Ended answered = Program({path("x.nms"), explainTexts, explainName, "-o", name}).wait();
+    EXPECT_EQ(answered.status, 0);
+    EXPECT_TRUE(drain(ends[0]) == textsOnTerminal);
     EXPECT_EQ(listing(), (std::vector<std::string>{"r.txt", "x.nms"}));
 }
 

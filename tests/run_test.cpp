@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 
 #include "nmsbuild/sample.h"
-#include "report/explain_printer.h"
+#include "report/explain_answers.h"
 #include "run_support.h"
 
 namespace symdeck::test {

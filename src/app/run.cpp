@@ -11,8 +11,7 @@
 #include "app/command_line.h"
 #include "report/driver.h"
 #include "app/platform.h"
-#include "report/explain_printer.h"
-#include "report/terminal_text.h"
+#include "report/explain_answers.h"
 
 namespace symdeck {
 
@@ -143,25 +142,28 @@ const char* openDestination(std::optional<platform::Stream> stream, const std::s
 }
 
 // The answers of --explain: to standard output without -o, else to the -o target, put in
-// place as a report is. On a terminal the texts of the database in them are escaped.
-int writeAnswers(const CommandLine& line, std::optional<platform::Stream> stream, const Explanation& answers,
+// place as a report is. On a terminal the texts of the database in them are escaped, so the
+// walk waits until the destination is known.
+int writeAnswers(const CommandLine& line, std::optional<platform::Stream> stream, const NmsImage& image,
                  const platform::FileId& input, Console& console) {
-    const int status = line.check && answers.end != WalkEnd::Complete ? 2 : 0;
+    const bool json = line.form == ReportForm::Json;
     if (!line.outputNamed) {
         if (platform::sameFile(platform::idOfStream(platform::Stream::Output), input))
             return fail(console, kSameFileMessage);
-        console.text += platform::standardOutputIsTerminal() ? escapedForTerminal(answers.text, true)
-                                                             : answers.text;
-        return status;
+        const Explanation answers = explainImage(image, line.selection, line.explainOffsets, json,
+                                                 platform::standardOutputIsTerminal());
+        console.text += answers.text;
+        return line.check && answers.end != WalkEnd::Complete ? 2 : 0;
     }
     PendingGuard pending;
     if (const char* failure = openDestination(stream, line.outputName, input, pending.report))
         return fail(console, failure);
-    const std::string text =
-        platform::isTerminal(pending.report) ? escapedForTerminal(answers.text, true) : answers.text;
-    if (!platform::writeReport(pending.report, text.data(), text.size()) || !platform::commitReport(pending.report))
+    const Explanation answers =
+        explainImage(image, line.selection, line.explainOffsets, json, platform::isTerminal(pending.report));
+    if (!platform::writeReport(pending.report, answers.text.data(), answers.text.size()) ||
+        !platform::commitReport(pending.report))
         return fail(console, "  Failed to save text file.\n");
-    return status;
+    return line.check && answers.end != WalkEnd::Complete ? 2 : 0;
 }
 
 }  // namespace
@@ -208,11 +210,7 @@ int runConversion(int argc, const char* const* argv, Console& console) {
 
     const NmsImage image{input.bytes.data(), input.size};
     // Explaining offsets writes no report, only the answers.
-    if (!line.explainOffsets.empty()) {
-        const Explanation answers =
-            explainImage(image, line.selection, line.explainOffsets, line.form == ReportForm::Json);
-        return writeAnswers(line, stream, answers, input.id, console);
-    }
+    if (!line.explainOffsets.empty()) return writeAnswers(line, stream, image, input.id, console);
 
     // Destroyed in reverse: the writer is done with the blocks, then the writing thread has
     // ended, before the temporary may be removed.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "report/explain_answers.h"
 #include "report/printers.h"
 #include "report/sections.h"
 
@@ -89,26 +90,23 @@ constexpr size_t kStringBlock = 16 * 1024;
 }  // namespace
 
 WalkEnd explainImage(const NmsImage& image, const SectionSelection& selection,
-                     std::span<const uint64_t> offsets, bool json, ReportWriter& out) {
+                     std::span<const uint64_t> offsets, bool json, ReportWriter& out, bool forTerminal) {
     std::vector<uint64_t> sorted(offsets.begin(), offsets.end());
     std::sort(sorted.begin(), sorted.end());
     sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
     // The text is only counted, for the size limit: the walk ends where the report would.
     ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
-    uint64_t leftOutKinds = 0;
-    for (const SectionKindInfo& kind : kSectionKindInfo)
-        if (selection.*kind.skip) leftOutKinds |= uint64_t{1} << kind.entryIndex;
-    ExplainPrinter print(sorted, image.size, counting, leftOutKinds);
+    ExplainPrinter print(sorted, image.size, counting);
     const WalkEnd end = renderWith(print, image, selection);
-    explainOffsets(print, offsets, json, out);
+    explainOffsets(print, offsets, json, out, forTerminal);
     return end;
 }
 
 Explanation explainImage(const NmsImage& image, const SectionSelection& selection,
-                         std::span<const uint64_t> offsets, bool json) {
+                         std::span<const uint64_t> offsets, bool json, bool forTerminal) {
     Explanation result;
     ReportWriter out(stringSink(result.text), kStringBlock);
-    result.end = explainImage(image, selection, offsets, json, out);
+    result.end = explainImage(image, selection, offsets, json, out, forTerminal);
     out.flush();
     return result;
 }

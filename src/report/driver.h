@@ -31,12 +31,16 @@ WalkEnd renderImageJson(const NmsImage& image, const SectionSelection& selection
 // Explains where each of `offsets` lies in the database (see report/explain_printer.h): one
 // walk, as the text report would make it, for all of them. Lines of text, or a JSON array
 // when `json` is set, written through `out` (not flushed); returns how the walk ended.
+// `forTerminal`: the text answers are shown on a terminal; the texts of the database in them
+// are then written with the bytes a terminal would act on escaped, line feeds included
+// (report/explain_answers.h).
 WalkEnd explainImage(const NmsImage& image, const SectionSelection& selection,
-                     std::span<const uint64_t> offsets, bool json, ReportWriter& out);
-// The same answers as one string, and how the walk ended.
+                     std::span<const uint64_t> offsets, bool json, ReportWriter& out,
+                     bool forTerminal = false);
+// The same answers as one string, and how the walk ended (report/explain_answers.h).
 struct Explanation;
 Explanation explainImage(const NmsImage& image, const SectionSelection& selection,
-                         std::span<const uint64_t> offsets, bool json);
+                         std::span<const uint64_t> offsets, bool json, bool forTerminal = false);
 
 // Every event of the walk over `image`, in order (tools and tests: report/recorder.h). The
 // walk ends where the text report would.

@@ -67,10 +67,8 @@ struct SectionExtent {
 class ExplainPrinter {
 public:
     // `sorted`: the asked offsets, sorted and without duplicates; `counting` takes the
-    // text that the text printer writes and only counts it. `leftOutKinds` has bit k set
-    // when the selection leaves the sections of entryIndex k out (k below 64).
-    ExplainPrinter(std::span<const uint64_t> sorted, uint64_t imageSize, ReportWriter& counting,
-                   uint64_t leftOutKinds = 0);
+    // text that the text printer writes and only counts it.
+    ExplainPrinter(std::span<const uint64_t> sorted, uint64_t imageSize, ReportWriter& counting);
 
     uint64_t length() const { return text_.length(); }
     void begin() { text_.begin(); }
@@ -188,6 +186,9 @@ private:
     Neighbour neighbour(const Field& f, uint64_t start, uint64_t end, bool inText) const {
         return Neighbour{true, stack_.empty() ? Title{} : stack_.back(), f.name, inText, start, end};
     }
+    // A field of a directory entry (a block marked EntryIndex): its kind is the Enum field,
+    // the section's start the Offset field, whose target says whether the selection leaves
+    // the section out, and its length the Size field.
     void noteEntry(const Field& f);
     // Gives the pending candidate the innermost block's title and keeps it if it is the best
     // for its slot.
@@ -248,27 +249,14 @@ private:
     // sorted_[i + 1], the one that begins first; after it, the nearest after sorted_[i].
     std::vector<Neighbour> before_;
     std::vector<Neighbour> after_;
-    // A deque: a directory of a million entries left out grows it without copies.
-    uint64_t leftOutKinds_;
+    // The kind of the current directory entry, from its Enum field: its number, and its
+    // name when the kind is known.
+    uint32_t entryKind_ = 0;
+    std::string_view entryName_;
     bool noting_ = false;  // the current directory entry is one of sections_
+    // A deque: a directory of a million entries left out grows it without copies.
     std::deque<SectionExtent> sections_;
     Stop stop_{};
 };
-
-// The answers for every asked offset, as one text (tests, tools); `end` tells how the
-// walk ended.
-struct Explanation {
-    std::string text;
-    WalkEnd end = WalkEnd::Complete;
-};
-
-// Writes the explanation of every offset in `offsets` (in the order given) after the walk,
-// as lines of text, or as a JSON array when `json` is set.
-void explainOffsets(const ExplainPrinter& printer, std::span<const uint64_t> offsets, bool json,
-                    ReportWriter& out);
-
-// The longest text from the file that an answer shows: a name or value beyond it is cut,
-// and the answer gives its full length.
-inline constexpr size_t kMaxShownText = 256;
 
 }  // namespace symdeck

@@ -69,27 +69,32 @@ void TextPrinter::unknownSection(int32_t kind) {
     out_.ch(')');
 }
 
-void TextPrinter::end(const Stop& stop) {
-    if (stop.end == WalkEnd::Complete) return;
+void spellStop(ReportWriter& out, const Stop& stop) {
     // Every error line names the header of the part of the file being walked.
-    out_.text("ERROR in ");
-    out_.text(stop.header);
+    out.text("ERROR in ");
+    out.text(stop.header);
     switch (stop.end) {
         case WalkEnd::Limit:
-            out_.text(" -> the report has reached its limit of 0x");
-            out_.hex(stop.number);
-            out_.text(" bytes.\n");
+            out.text(" -> the report has reached its limit of 0x");
+            out.hex(stop.number);
+            out.text(" bytes.");
             break;
         case WalkEnd::Bounds:
-            out_.text(" -> the data at offset 0x");
-            out_.hex(stop.offset);
-            out_.text(" runs past the end of the file (size 0x");
-            out_.hex(stop.number);
-            out_.text(").\n");
+            out.text(" -> the data at offset 0x");
+            out.hex(stop.offset);
+            out.text(" runs past the end of the file (size 0x");
+            out.hex(stop.number);
+            out.text(").");
             break;
-        case WalkEnd::Signature: out_.text(" -> the signature was not correct.\n"); break;
+        case WalkEnd::Signature: out.text(" -> the signature was not correct."); break;
         case WalkEnd::Complete: break;
     }
+}
+
+void TextPrinter::end(const Stop& stop) {
+    if (stop.end == WalkEnd::Complete) return;
+    spellStop(out_, stop);
+    out_.ch('\n');
 }
 
 }  // namespace symdeck

@@ -71,6 +71,10 @@ SYMDECK_INLINE void spellValue(ReportWriter& out, const Field& f, bool terminal 
 // The same as a string.
 std::string valueText(const Field& f);
 
+// The error line of a walk that stopped (`stop.end` not Complete), without its line feed:
+// the report's last line, and what explain's answers say of where the walk stopped.
+void spellStop(ReportWriter& out, const Stop& stop);
+
 class TextPrinter {
 public:
     // `forTerminal`: the report is shown on a terminal, so the texts of the database are

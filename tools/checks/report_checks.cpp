@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "report/driver.h"
+#include "report/explain_answers.h"
 #include "report/sections.h"
 #include "checks/json_checks.h"
 #include "report/printers.h"
@@ -95,6 +96,25 @@ std::string checkReport(const uint8_t* data, uint64_t size, const SectionSelecti
         return "the explanation is not a JSON array of one answer per offset";
     if ((answers.end != WalkEnd::Complete) != endsWithErrorLine(text))
         return "the explanation's walk did not stop where the report's did";
+    // Each field found is the report's JSON field: its value a number but for a signature or
+    // a text, its extent an offset and a size that hold the byte asked (or name the text
+    // that does), its target an integer.
+    uint64_t explained = 0;
+    for (size_t k = 0; k < offsets.size(); ++k) {
+        for (const nlohmann::json& hit : parsed[k]["hits"]) {
+            const nlohmann::json& field = hit["field"];
+            const bool textual = field["role"] == "signature" || field["role"] == "text";
+            if (textual != field["value"].is_string() || (!textual && !field["value"].is_number_unsigned()))
+                return "an explained field's value is not as the report's JSON gives it: " + field.dump();
+            if (field.contains("target") && !field["target"].is_number_unsigned())
+                return "an explained field's target is not an integer: " + field.dump();
+            const nlohmann::json& extent = hit.contains("text") ? hit["text"] : field;
+            const uint64_t byte = (hit.contains("text") ? hit["text"]["byte"] : hit["byte"]).get<uint64_t>();
+            if (extent["offset"].get<uint64_t>() + byte != offsets[k] || byte >= extent["size"].get<uint64_t>())
+                return "an explained field does not hold the byte asked: " + hit.dump();
+            ++explained;
+        }
+    }
 
     // What the walk says of its fields: targets and counts.
     const std::vector<WalkEvent> events = recordWalk(image, selection);
@@ -104,6 +124,7 @@ std::string checkReport(const uint8_t* data, uint64_t size, const SectionSelecti
     WalkTally counted;
     if (std::string failure = checkWalk(events, size, selection, counted); !failure.empty())
         return failure;
+    counted.explained = explained;
     if (tally != nullptr) *tally += counted;
     return {};
 }

@@ -12,6 +12,7 @@ WalkTally& WalkTally::operator+=(const WalkTally& other) {
     typeRecords += other.typeRecords;
     counts += other.counts;
     runs += other.runs;
+    explained += other.explained;
     return *this;
 }
 

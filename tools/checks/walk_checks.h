@@ -19,6 +19,7 @@ struct WalkTally {
     uint64_t typeRecords = 0;   // type indices checked to name a reported NMTP record
     uint64_t counts = 0;        // counts checked against the blocks or elements reported
     uint64_t runs = 0;          // runs and lists checked to hold the number they announced
+    uint64_t explained = 0;     // fields of explain's answers checked against the byte asked
 
     WalkTally& operator+=(const WalkTally& other);
 };
