@@ -206,8 +206,8 @@ TEST_F(RunTest, TheDatabasesNameInTheJsonFormIsTheCommandLinesText) {
     const auto bytes = nmsbuild::sampleDatabase();
     writeFile("Donn\xC3\xA9""es.nms", bytes);
     EXPECT_EQ(run({"Donn\xC3\xA9""es.nms", "--json"}), 0);
-    const std::string head = "{\"format\":\"symdeck-report\",\"version\":1,\"database\":{\"name\":\"" +
-                             path("Donn\\u00E9es.nms") + "\",";
+    const std::string head = "{\"format\":\"symdeck-report\",\"version\":2,\"database\":{\"name\":\"" +
+                             path("Donn\xC3\xA9""es.nms") + "\",";
     EXPECT_EQ(readFile("Donn\xC3\xA9""es.json").substr(0, head.size()), head);
 }
 

@@ -313,6 +313,7 @@ std::string_view JsonPrinter::countedWord(std::string_view counts) {
     if (counts == "type") return "types";
     if (counts == "Type Table Offsets") return "typeTableOffsets";
     if (counts == "SEGDATA_SOURCELINES") return "lineRows";
+    if (counts == "type records") return "typeRecords";
     return counts;
 }
 

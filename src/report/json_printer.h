@@ -133,8 +133,10 @@ public:
             textValue(f.name, f.text, own);
         } else {
             p = number(p, f.value);
-            if (readsSigned(f) && f.size == 4 && f.value >= 0x80000000u)
-                p = std::to_chars(put(p, ",\"signed\":"), p + 20, static_cast<int32_t>(f.value)).ptr;
+            if (readsSigned(f) && f.size == 4 && f.value >= 0x80000000u) {
+                p = put(p, ",\"signed\":");
+                p = std::to_chars(p, p + 12, static_cast<int32_t>(f.value)).ptr;
+            }
             if (own) ownValue(f.name, f.value);
             if (f.problem != Problem::None) {
                 p = put(p, ",\"error\":\"");

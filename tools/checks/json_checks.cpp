@@ -30,9 +30,9 @@ std::string titleOf(const Json& block) {
     if (word == "UNKNOWN") return "UNKNOWN SubSection (value " + std::to_string(block.at("kind").get<int64_t>()) + ")";
     if (word == "SEGDATA_SOURCELINES") return word;
     const std::string offset = hex(block.at("offset").get<uint64_t>());
-    if (block.contains("end")) {
+    if (block.contains("sectionEnd")) {
         const std::string tail = word == "STTB_HEADER" ? "(end) )" : "(end))";
-        return word + " (offset: " + offset + "(start), " + hex(block.at("end").get<uint64_t>()) + tail;
+        return word + " (offset: " + offset + "(start), " + hex(block.at("sectionEnd").get<uint64_t>()) + tail;
     }
     if (block.contains("index"))
         return word + " (" + std::to_string(block.at("index").get<uint64_t>()) + ")(offset: " + offset + ")";
@@ -70,11 +70,21 @@ struct ShapeCheck {
             }
             return true;
         }
-        const bool interpreted = f.contains("text") || f.contains("error");
-        const auto last = f.contains("text") ? "text" : "error";
-        if (interpreted ? !keysAre(f, {"name", "type", "offset", "size", "value", last})
-                        : !keysAre(f, {"name", "type", "offset", "size", "value"}))
-            return fail("a field's keys are not name, type, offset, size, value[, text|error]: " + f.dump());
+        // name, type, offset, size, value first, in that order; role always; the rest as
+        // they apply, in their order.
+        static constexpr std::string_view kOrder[] = {"name",  "type",   "offset",   "size",
+                                                      "value", "signed", "text",     "error",
+                                                      "bytes", "role",   "target",   "leads",
+                                                      "targetOutsideFile", "counts", "counting",
+                                                      "entries"};
+        size_t next = 0;
+        for (const auto& item : f.items()) {
+            while (next < std::size(kOrder) && kOrder[next] != item.key()) ++next;
+            if (next == std::size(kOrder)) return fail("a field's keys are out of order or unknown: " + f.dump());
+        }
+        for (const char* key : {"name", "type", "offset", "size", "value", "role"})
+            if (!f.contains(key)) return fail(std::string("a field has no ") + key + ": " + f.dump());
+        if (f.contains("text") && f.contains("error")) return fail("a field has both text and error: " + f.dump());
         const uint64_t offset = f.at("offset"), width = f.at("size");
         if (offset > size || width > size - offset) return fail("a field lies outside the file: " + f.dump());
         for (const char* key : {"value", "text"})
@@ -87,7 +97,7 @@ struct ShapeCheck {
 
     bool block(const Json& b) {
         if (b.value("block", "") == "UNKNOWN") {
-            return keysAre(b, {"block", "kind", "fields"}) || fail("an unknown kind's block has other keys");
+            return keysAre(b, {"block", "kind", "fields", "values"}) || fail("an unknown kind's block has other keys");
         }
         if (!b.contains("block") || !b.contains("fields") || !b.at("fields").is_array())
             return fail("a block has no block word or no fields");
@@ -162,10 +172,10 @@ std::string checkJsonAgainstText(const std::string& json, const std::string& tex
         return std::string("the JSON form does not parse: ") + e.what();
     }
     if (!endsWith(json, "}\n")) return "the JSON form does not end with a line feed";
-    if (!keysAre(doc, {"format", "version", "database", "blocks", "end"}) ||
-        doc.at("format") != "symdeck-report" || doc.at("version") != 1 ||
+    if (!keysAre(doc, {"format", "version", "database", "blocks", "result"}) ||
+        doc.at("format") != "symdeck-report" || doc.at("version") != 2 ||
         !keysAre(doc.at("database"), {"name", "size"}) || doc.at("database").at("size") != size)
-        return "the JSON form's top level is not format, version, database, blocks, end";
+        return "the JSON form's top level is not format, version, database, blocks, result";
     ShapeCheck shape{size, false, {}};
     for (const Json& b : doc.at("blocks"))
         if (!shape.block(b)) return shape.failure;
@@ -194,11 +204,11 @@ std::string checkJsonAgainstText(const std::string& json, const std::string& tex
         return "the text has " + std::to_string(countTitleLines(text)) + " block titles, the JSON form " +
                std::to_string(titles.size());
 
-    const std::string errorLine = errorLineOf(doc.at("end"));
+    const std::string errorLine = errorLineOf(doc.at("result"));
     const size_t lastLine = text.size() < 2 ? 0 : text.rfind('\n', text.size() - 2) + 1;
     if (errorLine.empty() ? text.find("ERROR in ", lastLine) != std::string::npos
                           : !endsWith(text, errorLine + "\n"))
-        return "the JSON form's end " + doc.at("end").dump() + " is not the text's last line";
+        return "the JSON form's result " + doc.at("result").dump() + " is not the text's last line";
     return {};
 }
 
