@@ -374,6 +374,96 @@ TEST(Json, ExplainAnswersEscapeTextsAsTheReportDoes) {
     for (const Json& hit : hits) EXPECT_EQ(hit.at("text").at("value"), "\x01\"\\\x7F\xC2\x80\xC3\xBF\t");
 }
 
+std::string lines(const std::vector<uint8_t>& bytes) {
+    return renderJsonToString(NmsImage{bytes.data(), bytes.size()}, {}, "t.nms", true);
+}
+
+// The lines form: a header, one line per block with the path of its enclosing blocks, a
+// long list carried on in list lines of at most 2048 elements, and the result.
+TEST(JsonLines, LongListsAreSplitAndEveryLineIsTheDocuments) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 5000; ++i) names.push_back("name" + std::to_string(i));
+    Database db;
+    db.entries.push_back({kSttb, stringTable({.names = names})});
+    db.entries.push_back({kTytb, typeTables({.entries = {{0x10, 4999}}})});
+    const auto bytes = build(db).bytes;
+    const std::string text = lines(bytes);
+    std::vector<Json> parsed;
+    size_t longest = 0;
+    for (size_t at = 0; at < text.size();) {
+        const size_t nl = text.find('\n', at);
+        ASSERT_NE(nl, std::string::npos);
+        longest = std::max(longest, nl - at);
+        parsed.push_back(Json::parse(text.substr(at, nl - at)));
+        at = nl + 1;
+    }
+    std::vector<std::string> kinds;
+    for (const Json& line : parsed)
+        kinds.push_back(line.at("line").get<std::string>() + " " + line.value("block", "") +
+                        (line.contains("list") ? " " + line.at("list").get<std::string>() : ""));
+    EXPECT_EQ(kinds, (std::vector<std::string>{"header ", "block NM32_HEADER", "block NMDR_HEADER",
+                                               "block NMDE_S", "block NMDE_S", "block STTB_HEADER",
+                                               "list STTB_HEADER strings", "list STTB_HEADER strings",
+                                               "block TYTB_HEADER", "block TYPETABLE", "result "}));
+    // Each line holds at most 2048 elements, about 256 KiB; the list lines carry on where
+    // the line before ended.
+    size_t elements = parsed[5].at("fields").back().at("elements").size();
+    for (size_t i : {6, 7}) {
+        EXPECT_EQ(parsed[i].at("first"), elements);
+        elements += parsed[i].at("elements").size();
+        EXPECT_LE(parsed[i].at("elements").size(), 2048u);
+    }
+    EXPECT_EQ(elements, 5000u);
+    EXPECT_LT(longest, 1u << 20);
+    EXPECT_EQ(parsed.front().dump(),
+              "{\"line\":\"header\",\"format\":\"symdeck-report-lines\",\"version\":2,"
+              "\"database\":{\"name\":\"t.nms\",\"size\":" + std::to_string(bytes.size()) + "}}");
+    EXPECT_EQ(parsed[9].at("path").dump(), "[{\"block\":\"TYTB_HEADER\",\"offset\":" +
+                                               std::to_string(parsed[8].at("offset").get<uint64_t>()) + "}]");
+    EXPECT_EQ(parsed.back().dump(),
+              "{\"line\":\"result\",\"result\":{\"status\":\"complete\",\"damagedFields\":0,\"unknownValues\":0}}");
+    checks::WalkTally tally;
+    EXPECT_EQ(checks::checkJsonProperties(json(bytes), text, tally), "");
+    EXPECT_EQ(tally.lines, 9u);
+}
+
+// Each fault the properties of version 2 are there for is caught.
+TEST(JsonChecks, PropertiesCatchTheFaultsTheyAreThereFor) {
+    Database db;
+    db.header.copyrightString = "\xE9t\xE9";
+    db.entries.push_back({kSttb, stringTable({.names = {"a", "b"}})});
+    db.entries.push_back({kTytb, typeTables({.entries = {{0x10, 0}, {0x11, 1}}})});
+    const auto bytes = build(db).bytes;
+    const std::string doc = json(bytes), text = lines(bytes);
+    checks::WalkTally tally;
+    ASSERT_EQ(checks::checkJsonProperties(doc, text, tally), "");
+    EXPECT_EQ(tally.invalidTexts, 1u);
+    EXPECT_GT(tally.jsonTargets, 0u);
+    EXPECT_GT(tally.jsonCounts, 0u);
+    const auto replaced = [](std::string in, const std::string& from, const std::string& to) {
+        const size_t at = in.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        return at == std::string::npos ? in : in.replace(at, from.size(), to);
+    };
+    struct Case {
+        const char* what;
+        std::string json, lines;
+    } cases[] = {
+        {"a value that is not its field's", replaced(doc, "\"nNMDE\":2", "\"nNMDE\":4"), text},
+        {"a field left out of the values", replaced(doc, "\"verMajor\":1,", ""), text},
+        {"a target no block has", replaced(doc, "\"target\":580", "\"target\":581"), text},
+        {"a count that is not its blocks'", replaced(doc, "\"value\":2,\"role\":\"count\"", "\"value\":4,\"role\":\"count\""), text},
+        {"bytes that are not the text's", replaced(doc, "\"bytes\":\"e974e9", "\"bytes\":\"e975e9"), text},
+        {"a line left out", doc, replaced(text, "{\"line\":\"block\",\"block\":\"TYPETABLE\"", "{\"line\":\"block\",\"block\":\"TYPETABLE\"").substr(0, text.rfind("{\"line\":\"block\",\"block\":\"TYPETABLE\"")) + text.substr(text.rfind("{\"line\":\"result\""))},
+        {"a line's path", doc, replaced(text, "\"path\":[{\"block\":\"TYTB_HEADER\"", "\"path\":[{\"block\":\"NMDR_HEADER\"")},
+        {"another result", doc, replaced(text, "\"status\":\"complete\"", "\"status\":\"complete\",\"x\":1")},
+    };
+    for (const Case& c : cases) {
+        checks::WalkTally ignored;
+        EXPECT_NE(checks::checkJsonProperties(c.json, c.lines, ignored), "") << c.what;
+    }
+}
+
 // Each fault the property check is there for is caught.
 TEST(JsonChecks, CatchTheFaultsTheyAreThereFor) {
     Database db;

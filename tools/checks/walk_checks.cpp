@@ -12,6 +12,11 @@ WalkTally& WalkTally::operator+=(const WalkTally& other) {
     typeRecords += other.typeRecords;
     counts += other.counts;
     runs += other.runs;
+    values += other.values;
+    jsonTargets += other.jsonTargets;
+    jsonCounts += other.jsonCounts;
+    invalidTexts += other.invalidTexts;
+    lines += other.lines;
     return *this;
 }
 
