@@ -31,7 +31,7 @@ const std::vector<uint8_t>& database(int mebibytes) {
 
 bool discard(void*, const char*, size_t) { return true; }
 
-enum class Form { Text, Json };
+enum class Form { Text, Json, JsonLines };
 
 void renderWith(benchmark::State& state, const SectionSelection& selection, int mebibytes,
                 Form form) {
@@ -41,7 +41,7 @@ void renderWith(benchmark::State& state, const SectionSelection& selection, int 
     for (auto _ : state) {
         ReportWriter out(ReportSink{&discard, nullptr});
         if (form == Form::Text) symdeck::renderImage(image, selection, out);
-        else symdeck::renderImageJson(image, selection, "large.nms", out);
+        else symdeck::renderImageJson(image, selection, "large.nms", out, form == Form::JsonLines);
         out.flush();
         reportBytes += out.length();
         benchmark::DoNotOptimize(reportBytes);
@@ -62,6 +62,10 @@ void BM_WholeFileJson(benchmark::State& state) {
 }
 BENCHMARK(BM_WholeFile)->Arg(1)->Arg(4)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WholeFileJson)->Arg(1)->Arg(4)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
+void BM_WholeFileJsonLines(benchmark::State& state) {
+    renderWith(state, SectionSelection{}, static_cast<int>(state.range(0)), Form::JsonLines);
+}
+BENCHMARK(BM_WholeFileJsonLines)->Arg(1)->Arg(4)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
 
 // Each kind of section alone, at 16 MiB (the header and directory are always there and are
 // tiny), in both forms: BM_Sttb, BM_SttbJson, ...

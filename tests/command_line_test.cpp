@@ -142,9 +142,9 @@ TEST(CommandLine, HelpText) {
     EXPECT_EQ(later.substr(0, 12), "  OPTIONS: s");
     size_t lines = 0;
     for (char c : later) lines += c == '\n';
-    EXPECT_EQ(lines, 16u);
+    EXPECT_EQ(lines, 19u);
     EXPECT_EQ(later.back(), '\n');
-    for (const char* item : {"\n           --json - ", "\n          -o path - ", "\n    --output path   ",
+    for (const char* item : {"\n           --json - ", "\n     --json-lines - ", "\n          -o path - ", "\n    --output path   ",
                              "\n    --output=path   ", "\n          --check - ", "\n --explain=offset - ",
                              "\n --explain offset   ", "\n           --help - ", "\n        --version - "})
         EXPECT_NE(later.find(item), std::string::npos) << item;
@@ -216,6 +216,12 @@ TEST(CommandLine, FormOutputAndCheckSwitches) {
         {{"x.nms", "--CHECK", "-symd"}, "x.txt", ReportForm::Text, true, "..S....."},
         {{"x.nms", "--check", "--json", "-o", "-"}, "-", ReportForm::Json, true, "........"},
         {{"x.nms", "--checks", "-json"}, "x.txt", ReportForm::Text, false, "........"},
+        // The lines form: NAME.jsonl, its own marker, -o and -o -; it wins over --json.
+        {{"App.NMS", "--JSON-LINES"}, "App.jsonl", ReportForm::JsonLines, false, "........"},
+        {{"x.nms", "Out.jsonl", "--json-lines"}, "Out.jsonl", ReportForm::JsonLines, false, "........"},
+        {{"x.nms", "out.json", "--json-lines"}, "x.jsonl", ReportForm::JsonLines, false, "........"},
+        {{"x.nms", "--json", "--json-lines", "-o", "-"}, "-", ReportForm::JsonLines, false, "........"},
+        {{"x.nms", "--json-lines", "-o", "r.txt", "--check"}, "r.txt", ReportForm::JsonLines, true, "........"},
     };
     for (const auto& c : cases) {
         const CommandLine line = parse(c.args);

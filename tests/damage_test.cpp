@@ -23,12 +23,20 @@ void expectChecked(const WalkTally& t, const WalkTally& floor) {
     std::cout << "checked: targets " << t.targets << ", followed " << t.followed << ", type records "
               << t.typeRecords << ", counts " << t.counts << ", runs " << t.runs << ", explained "
               << t.explained << "\n";
+              << t.typeRecords << ", counts " << t.counts << ", runs " << t.runs << "; JSON values "
+              << t.values << ", targets " << t.jsonTargets << ", counts " << t.jsonCounts
+              << ", invalid texts " << t.invalidTexts << ", lines " << t.lines << "\n";
     EXPECT_GE(t.targets, floor.targets);
     EXPECT_GE(t.followed, floor.followed);
     EXPECT_GE(t.typeRecords, floor.typeRecords);
     EXPECT_GE(t.counts, floor.counts);
     EXPECT_GE(t.runs, floor.runs);
     EXPECT_GE(t.explained, floor.explained);
+    EXPECT_GE(t.values, floor.values);
+    EXPECT_GE(t.jsonTargets, floor.jsonTargets);
+    EXPECT_GE(t.jsonCounts, floor.jsonCounts);
+    EXPECT_GE(t.invalidTexts, floor.invalidTexts);
+    EXPECT_GE(t.lines, floor.lines);
 }
 
 TEST(Damage, EveryTruncationOfTheSample) {
@@ -38,7 +46,7 @@ TEST(Damage, EveryTruncationOfTheSample) {
         const std::string failure = checkReport(sample.data(), size, SectionSelection{}, &tally);
         ASSERT_EQ(failure, "") << "truncated to " << size << " bytes";
     }
-    expectChecked(tally, {40000, 20000, 8, 20, 20, 4000});
+    expectChecked(tally, {40000, 20000, 8, 20, 20, 4000, 30000, 10000, 15, 0, 30000});
 }
 
 // A small deterministic generator, so that a failure names a case that can be replayed.
@@ -81,7 +89,7 @@ TEST(Damage, ThousandsOfCorruptionsOfTheSample) {
         const std::string failure = checkReport(bytes.data(), bytes.size(), selection, &tally);
         ASSERT_EQ(failure, "") << "corruption round " << round;
     }
-    expectChecked(tally, {60000, 30000, 3000, 12000, 12000, 7000});
+    expectChecked(tally, {60000, 30000, 3000, 12000, 12000, 7000, 60000, 20000, 12000, 100, 60000});
 }
 
 // Inputs kept from fuzzing (first byte: the selection bits; then the database).
@@ -104,7 +112,7 @@ TEST(Damage, FuzzRegressionsAndSeeds) {
         }
     }
     EXPECT_GT(replayed, 0);
-    expectChecked(tally, {250, 100, 15, 60, 60, 40});
+    expectChecked(tally, {250, 100, 15, 60, 60, 40, 150, 60, 60, 0, 150});
 }
 
 }  // namespace

@@ -27,17 +27,27 @@ std::string json(const std::vector<uint8_t>& bytes, std::string_view name = "t.n
     return renderJsonToString(NmsImage{bytes.data(), bytes.size()}, selection, name);
 }
 
-// One field as the document writes it.
+// One field as the document writes it: `before` holds what stands between its value and its
+// role (signed, text or error, bytes), `after` what follows the role (target, counts).
 std::string F(const std::string& name, const std::string& type, uint64_t offset, int size,
-              const std::string& value, const std::string& extra = "") {
+              const std::string& value, const std::string& role, const std::string& before = "",
+              const std::string& after = "") {
     return "{\"name\":\"" + name + "\",\"type\":\"" + type + "\",\"offset\":" +
            std::to_string(offset) + ",\"size\":" + std::to_string(size) + ",\"value\":" + value +
-           extra + "}";
+           before + ",\"role\":\"" + role + "\"" + after + "}";
 }
-std::string U(const std::string& name, uint64_t offset, uint64_t value, const std::string& extra = "") {
-    return F(name, "ULONG", offset, 4, std::to_string(value), extra);
+std::string U(const std::string& name, uint64_t offset, uint64_t value, const std::string& role = "number",
+              const std::string& before = "", const std::string& after = "") {
+    return F(name, "ULONG", offset, 4, std::to_string(value), role, before, after);
 }
 std::string text(const std::string& t) { return ",\"text\":\"" + t + "\""; }
+std::string error(const std::string& code) { return ",\"error\":\"" + code + "\""; }
+std::string target(uint64_t at, const std::string& leads) {
+    return ",\"target\":" + std::to_string(at) + ",\"leads\":\"" + leads + "\"";
+}
+std::string counts(const std::string& what, const std::string& counting = "run") {
+    return ",\"counts\":\"" + what + "\",\"counting\":\"" + counting + "\"";
+}
 // ",N1,N2,...": `count` zero ULONGs from `offset` on.
 std::string unnamed(uint64_t offset, int count) {
     std::string fields;
@@ -49,6 +59,12 @@ std::string unnamed(uint64_t offset, int count) {
     }
     return fields;
 }
+// ",\"N1\":0,...": the same in the values.
+std::string unnamedValues(int count) {
+    std::string values;
+    for (int i = 0; i < count; ++i) values += ",\"N" + std::to_string(i + 1) + "\":0";
+    return values;
+}
 
 TEST(Json, WholeDocumentOfASmallDatabase) {
     Database db;
@@ -59,39 +75,53 @@ TEST(Json, WholeDocumentOfASmallDatabase) {
     db.entries.push_back({9, {}});
     const auto bytes = build(db).bytes;
     std::string expected =
-        "{\"format\":\"symdeck-report\",\"version\":1,\"database\":{\"name\":\"dir\\\\t.nms\",\"size\":740},"
+        "{\"format\":\"symdeck-report\",\"version\":2,\"database\":{\"name\":\"dir\\\\t.nms\",\"size\":740},"
         "\"blocks\":[\n{\"block\":\"NM32_HEADER\",\"offset\":0,\"fields\":[" +
-        F("NM32", "ULONG", 0, 4, "\"NM32\"") + "," + U("verMajor", 4, 1) + "," + U("verMinor", 8, 0) +
-        "," + U("offNMDR", 12, 580) + "," + U("creationTime", 16, 0) + "," +
-        U("creationNumber", 20, 0) + "," + U("fileType", 24, 3, ",\"error\":\"0x3(unknown)\"") + "," +
-        U("fileLength", 28, 0);
+        F("NM32", "ULONG", 0, 4, "\"NM32\"", "signature") + "," + U("verMajor", 4, 1) + "," + U("verMinor", 8, 0) +
+        "," + U("offNMDR", 12, 580, "offset", "", target(580, "block")) + "," + U("creationTime", 16, 0) + "," +
+        U("creationNumber", 20, 0) + "," + U("fileType", 24, 3, "enum", error("unknownEnum")) + "," +
+        U("fileLength", 28, 0, "size");
     expected += unnamed(32, 8);
-    expected += "," + F("filePath", "CHAR[0x104]", 64, 260, "\"c:\\\\a\\\"b\"") + "," +
-                F("copyrightString", "CHAR[0x100]", 324, 256, "\"\\u0001\\u00E9\"") + "]},";
+    // A text of invalid UTF-8: U+FFFD for the byte of no sequence, and the exact bytes.
+    expected += "," + F("filePath", "CHAR[0x104]", 64, 260, "\"c:\\\\a\\\"b\"", "text") + "," +
+                F("copyrightString", "CHAR[0x100]", 324, 256, "\"\\u0001\xEF\xBF\xBD\"", "text",
+                  ",\"bytes\":\"01e9\"") +
+                "],\"values\":{\"NM32\":\"NM32\",\"verMajor\":1,\"verMinor\":0,\"offNMDR\":580,"
+                "\"creationTime\":0,\"creationNumber\":0,\"fileType\":3,\"fileLength\":0" +
+                unnamedValues(8) + ",\"filePath\":\"c:\\\\a\\\"b\",\"copyrightString\":\"\\u0001\xEF\xBF\xBD\"}},";
     expected += "\n{\"block\":\"NMDR_HEADER\",\"offset\":580,\"fields\":[" +
-                F("NMDR", "ULONG", 580, 4, "\"NMDR\"") + "," + U("nNMDE", 584, 2) + "," +
-                U("offGTYP", 588, 0) + "," + U("offSTTB", 592, 0) + "," + U("offSYMD", 596, 0) +
-                "," + U("offSRCP", 600, 0) + "," + U("offFPOD", 604, 0);
+                F("NMDR", "ULONG", 580, 4, "\"NMDR\"", "signature") + "," +
+                U("nNMDE", 584, 2, "count", "", counts("NMDE_S")) + "," + U("offGTYP", 588, 0, "offset") + "," +
+                U("offSTTB", 592, 0, "offset") + "," + U("offSYMD", 596, 0, "offset") + "," +
+                U("offSRCP", 600, 0, "offset") + "," + U("offFPOD", 604, 0, "offset");
     expected += unnamed(608, 7);
-    expected += "],\"blocks\":[";
+    expected += "],\"values\":{\"NMDR\":\"NMDR\",\"nNMDE\":2,\"offGTYP\":0,\"offSTTB\":0,\"offSYMD\":0,"
+                "\"offSRCP\":0,\"offFPOD\":0" + unnamedValues(7) + "},\"blocks\":[";
     const uint32_t kinds[] = {kTytb, 9}, offsets[] = {708, 0}, lengths[] = {32, 0};
     for (uint32_t e = 0; e < 2; ++e) {
         const uint64_t at = 636 + 36 * e;
         expected += std::string(e ? "," : "") + "\n{\"block\":\"NMDE_S\",\"offset\":" + std::to_string(at) +
                     ",\"index\":" + std::to_string(e) + ",\"fields\":[" +
-                    F("NMDE", "ULONG", at, 4, "\"NMDE\"") + "," +
-                    U("entryIndex", at + 4, kinds[e], e ? ",\"error\":\"9(unknown)\"" : text("TYTB")) +
-                    "," + U("offEntry", at + 8, offsets[e]) + "," + U("entryLength", at + 12, lengths[e]);
+                    F("NMDE", "ULONG", at, 4, "\"NMDE\"", "signature") + "," +
+                    U("entryIndex", at + 4, kinds[e], "enum", e ? error("unknownSectionKind") : text("TYTB")) +
+                    "," + U("offEntry", at + 8, offsets[e], "offset", "", e ? "" : target(708, "block")) + "," +
+                    U("entryLength", at + 12, lengths[e], "size");
         expected += unnamed(at + 16, 5);
-        expected += "]}";
+        expected += "],\"values\":{\"NMDE\":\"NMDE\",\"entryIndex\":" + std::to_string(kinds[e]) +
+                    ",\"offEntry\":" + std::to_string(offsets[e]) + ",\"entryLength\":" +
+                    std::to_string(lengths[e]) + unnamedValues(5) + "}}";
     }
     expected += "]},\n{\"block\":\"TYTB_HEADER\",\"offset\":708,\"fields\":[" +
-                F("TYTB", "ULONG", 708, 4, "\"TYTB\"") + "," + U("sectionLength", 712, 32) + "," +
-                U("offTypeTables", 720, 732) + "," + U("N1", 724, 0) + "," + U("N2", 728, 0) +
-                "],\"blocks\":[\n{\"block\":\"TYPETABLE\",\"offset\":732,\"fields\":[" +
-                U("type", 732, 0x22, text("unsigned long")) + "," +
-                U("iName", 736, 5, text("iName is out of range")) + "]}]},"
-                "\n{\"block\":\"UNKNOWN\",\"kind\":9,\"fields\":[]}],\n\"end\":{\"status\":\"complete\"}}\n";
+                F("TYTB", "ULONG", 708, 4, "\"TYTB\"", "signature") + "," + U("sectionLength", 712, 32, "size") +
+                "," + U("offTypeTables", 720, 732, "offset", "", target(732, "elements")) + "," + U("N1", 724, 0) +
+                "," + U("N2", 728, 0) +
+                "],\"values\":{\"TYTB\":\"TYTB\",\"sectionLength\":32,\"offTypeTables\":732,"
+                "\"N1\":0,\"N2\":0},\"blocks\":[\n{\"block\":\"TYPETABLE\",\"offset\":732,\"fields\":[" +
+                U("type", 732, 0x22, "typeIndex", text("unsigned long")) + "," +
+                U("iName", 736, 5, "nameIndex", error("nameIndexOutOfRange")) +
+                "],\"values\":{\"type\":34,\"iName\":5}}]},"
+                "\n{\"block\":\"UNKNOWN\",\"kind\":9,\"fields\":[],\"values\":{}}],\n"
+                "\"result\":{\"status\":\"complete\",\"damagedFields\":1,\"unknownValues\":2}}\n";
     EXPECT_EQ(json(bytes, "dir\\t.nms"), expected);
 }
 
@@ -102,7 +132,7 @@ std::string sectionBlock(uint32_t kind, SectionEmitter section, uint32_t verMino
     db.entries.push_back({kSttb, stringTable({.names = {"_TEXT", "x", "r"}})});
     db.entries.push_back({kind, std::move(section)});
     const Json doc = Json::parse(json(build(db).bytes, "t.nms", {.skipSttb = true}));
-    EXPECT_EQ(doc.at("end").dump(), "{\"status\":\"complete\"}");
+    EXPECT_EQ(doc.at("result").at("status"), "complete");
     return doc.at("blocks").at(2).dump();
 }
 
@@ -120,30 +150,42 @@ TEST(Json, SectionBlocksNestListsAndErrorsAsTheTextDoes) {
     const Case cases[] = {
         {"hash table: the offsets list, then the entries as nested blocks", kHsht,
          hashTables({.tableOffsets = {7}, .entries = {{.iName = 1, .type = 0x1000}}}),
-         "{\"block\":\"HSHT_HEADER\",\"offset\":" + at(0) + ",\"fields\":[" + F("HSHT", "ULONG", s, 4, "\"HSHT\"") +
-             "," + U("sectionLength", s + 4, 56) + "," + U("sizeTableOffsets", s + 8, 1) + "," +
-             U("nTypes", s + 12, 1) + "," + U("offTableOffsets", s + 16, s + 32) + "," +
-             U("offTypeTables", s + 20, s + 36) + "," + U("N1", s + 24, 0) + "," + U("N2", s + 28, 0) +
-             ",{\"list\":\"Type Table Offsets\",\"offset\":" + at(32) + ",\"elements\":[[" + U("offset", s + 32, 7) +
-             "]]}],\"blocks\":[{\"block\":\"HSHT_TYPETABLE\",\"offset\":" + at(36) + ",\"fields\":[" +
-             U("offPreviousTable", s + 36, 0) + "," + U("hashNumber", s + 40, 0) + "," +
-             U("iName", s + 44, 1, text("x")) + "," + U("type", s + 48, 0x1000, text("one of NM types")) +
-             "," + U("N1", s + 52, 0) + "]}]}"},
+         "{\"block\":\"HSHT_HEADER\",\"offset\":" + at(0) + ",\"fields\":[" +
+             F("HSHT", "ULONG", s, 4, "\"HSHT\"", "signature") + "," + U("sectionLength", s + 4, 56, "size") +
+             "," + U("sizeTableOffsets", s + 8, 1, "count", "", counts("typeTableOffsets")) + "," +
+             U("nTypes", s + 12, 1, "count", "", counts("HSHT_TYPETABLE")) + "," +
+             U("offTableOffsets", s + 16, s + 32, "offset", "", target(s + 32, "elements")) + "," +
+             U("offTypeTables", s + 20, s + 36, "offset", "", target(s + 36, "elements")) + "," +
+             U("N1", s + 24, 0) + "," + U("N2", s + 28, 0) +
+             ",{\"list\":\"typeTableOffsets\",\"offset\":" + at(32) + ",\"elements\":[[" +
+             U("offset", s + 32, 7, "offset") +
+             "]]}],\"values\":{\"HSHT\":\"HSHT\",\"sectionLength\":56,\"sizeTableOffsets\":1,\"nTypes\":1,"
+             "\"offTableOffsets\":" + at(32) + ",\"offTypeTables\":" + at(36) + ",\"N1\":0,\"N2\":0},"
+             "\"blocks\":[{\"block\":\"HSHT_TYPETABLE\",\"offset\":" + at(36) + ",\"fields\":[" +
+             U("offPreviousTable", s + 36, 0, "offset") + "," + U("hashNumber", s + 40, 0) + "," +
+             U("iName", s + 44, 1, "nameIndex", text("x")) + "," +
+             U("type", s + 48, 0x1000, "typeIndex", text("one of NM types")) + "," + U("N1", s + 52, 0) +
+             "],\"values\":{\"offPreviousTable\":0,\"hashNumber\":0,\"iName\":1,\"type\":4096,\"N1\":0}}]}"},
         {"type records: a member with an access of no word, a derivation list", kNmtp,
          typeRecords({.records = {Member{.indexType = 0x10, .iName = 2, .access = 9},
                                   Derived{.types = {0x1000}}}}),
-         "{\"block\":\"NMTP_HEADER\",\"offset\":" + at(0) + ",\"end\":" + at(64) + ",\"fields\":[" +
-             F("NMTP", "ULONG", s, 4, "\"NMTP\"") + "," + U("sectionLength", s + 4, 64) + "," +
-             U("nTypes", s + 8, 2) + "," + U("N1", s + 12, 0) + "," + U("N2", s + 16, 0) +
-             "],\"blocks\":[{\"block\":\"DATAS_LF_MEMBER\",\"offset\":" + at(28) + ",\"typeIndex\":4096,\"fields\":[" +
-             U("lf_index", s + 28, 0x1406, text("TYPE_LF_MEMBER")) + "," +
-             U("indexType", s + 32, 0x10, text("char")) + "," + U("iName", s + 36, 2, text("r")) + "," +
-             F("access", "USHORT", s + 40, 2, "9", ",\"error\":\"unknown(9)\"") + "," +
-             F("offset", "USHORT", s + 42, 2, "0") + "," + U("N1", s + 44, 0) +
-             "]},{\"block\":\"DATAS_LF_DERIVED\",\"offset\":" + at(48) + ",\"typeIndex\":4097,\"fields\":[" +
-             U("lf_index", s + 48, 0x2204, text("TYPE_LF_DERIVED")) + "," + U("N1", s + 52, 0) + "," +
-             U("argCount", s + 56, 1) + ",{\"list\":\"type\",\"offset\":" + at(60) + ",\"elements\":[[" +
-             U("type", s + 60, 0x1000) + "]]}]}]}"},
+         "{\"block\":\"NMTP_HEADER\",\"offset\":" + at(0) + ",\"sectionEnd\":" + at(64) + ",\"fields\":[" +
+             F("NMTP", "ULONG", s, 4, "\"NMTP\"", "signature") + "," + U("sectionLength", s + 4, 64, "size") +
+             "," + U("nTypes", s + 8, 2, "count", "", counts("typeRecords")) + "," + U("N1", s + 12, 0) + "," +
+             U("N2", s + 16, 0) +
+             "],\"values\":{\"NMTP\":\"NMTP\",\"sectionLength\":64,\"nTypes\":2,\"N1\":0,\"N2\":0},"
+             "\"blocks\":[{\"block\":\"DATAS_LF_MEMBER\",\"offset\":" + at(28) + ",\"typeIndex\":4096,\"fields\":[" +
+             U("lf_index", s + 28, 0x1406, "enum", text("TYPE_LF_MEMBER")) + "," +
+             U("indexType", s + 32, 0x10, "typeIndex", text("char")) + "," +
+             U("iName", s + 36, 2, "nameIndex", text("r")) + "," +
+             F("access", "USHORT", s + 40, 2, "9", "enum", error("unknownEnum")) + "," +
+             F("offset", "USHORT", s + 42, 2, "0", "offset") + "," + U("N1", s + 44, 0) +
+             "],\"values\":{\"lf_index\":5126,\"indexType\":16,\"iName\":2,\"access\":9,\"offset\":0,\"N1\":0}},"
+             "{\"block\":\"DATAS_LF_DERIVED\",\"offset\":" + at(48) + ",\"typeIndex\":4097,\"fields\":[" +
+             U("lf_index", s + 48, 0x2204, "enum", text("TYPE_LF_DERIVED")) + "," + U("N1", s + 52, 0) + "," +
+             U("argCount", s + 56, 1, "count", "", counts("types")) + ",{\"list\":\"types\",\"offset\":" + at(60) +
+             ",\"elements\":[[" + U("type", s + 60, 0x1000, "typeIndex", "", target(s + 28, "record")) +
+             "]]}],\"values\":{\"lf_index\":8708,\"N1\":0,\"argCount\":1}}]}"},
     };
     for (const Case& c : cases) EXPECT_EQ(sectionBlock(c.kind, c.section), c.expected) << c.what;
 }
@@ -174,18 +216,20 @@ TEST(Json, SymbolDataNestsSegmentsProceduresVariablesLinesAndFiles) {
                          "    SEGDATA_SOURCEFILE"}));
     const Json& segment = symd.at("blocks").at(0).at("blocks").at(0);
     const Json& procedure = segment.at("blocks").at(0);
-    // The local variable's tableType breaks its rule: the type word of its text line, ULONG.
+    // The local variable's tableType breaks its rule; its type word is that of its two bytes,
+    // whatever word the text's error line shows.
     const Json& local = procedure.at("blocks").at(0).at("fields").at(1);
-    EXPECT_EQ(local.at("type"), "ULONG");
-    EXPECT_EQ(local.at("size"), 2);
-    EXPECT_EQ(local.at("error"), "TYPE ERROR -> it should be 1(TT_LOCALV) but it's 5");
+    EXPECT_EQ(local.dump(), F("tableType", "USHORT", local.at("offset"), 2, "5", "enum", error("wrongTableType")));
+    // A 16-bit register number, though the text's line says ULONG.
     const Json& reg = procedure.at("blocks").at(1).at("fields").at(5);
-    EXPECT_EQ(reg.dump(), F("registerNumber", "ULONG", reg.at("offset"), 2, "17", text("eax")));
+    EXPECT_EQ(reg.dump(), F("registerNumber", "USHORT", reg.at("offset"), 2, "17", "enum", text("eax")));
     const Json& lines = segment.at("blocks").at(1);
     const uint64_t row = lines.at("offset");
     EXPECT_EQ(lines.at("fields").dump(),
-              "[{\"list\":\"SEGDATA_SOURCELINES\",\"offset\":" + std::to_string(row) + ",\"elements\":[[" +
-                  U("offInCode", row, 0x10) + "," + U("lineNumber", row + 4, 7) + "]]}]");
+              "[{\"list\":\"lineRows\",\"offset\":" + std::to_string(row) + ",\"elements\":[[" +
+                  U("offInCode", row, 0x10, "offset") + "," + U("lineNumber", row + 4, 7) + "]]}]");
+    EXPECT_EQ(procedure.at("values").at("sizeRegVariables"), 18);
+    EXPECT_EQ(procedure.at("fields").at(5).at("entries"), 1);
     EXPECT_EQ(segment.at("blocks").at(3).at("fields").at(1).at("text"), "TT_LOCALP");
     EXPECT_EQ(symd.at("blocks").at(0).at("blocks").at(1).at("fields").at(0).at("text"), "r");
 }
@@ -210,15 +254,15 @@ TEST(Json, TheEndOfADamagedWalkClosesEveryScope) {
     } cases[] = {
         {"bounds", truncated,
          "{\"status\":\"error\",\"kind\":\"bounds\",\"header\":\"SYMD_HEADER\",\"offset\":" +
-             std::to_string(cut - 8) + ",\"fileSize\":" + std::to_string(cut) + "}"},
+             std::to_string(cut - 8) + ",\"fileSize\":" + std::to_string(cut) + ",\"damagedFields\":0,\"unknownValues\":0}"},
         {"signature", badSignature,
          "{\"status\":\"error\",\"kind\":\"signature\",\"header\":\"SYMD_HEADER\",\"offset\":" +
-             std::to_string(symd) + "}"},
+             std::to_string(symd) + ",\"damagedFields\":0,\"unknownValues\":0}"},
     };
     for (const Case& c : cases) {
         const std::string doc = json(c.bytes);
         const std::string text = report(c.bytes);
-        EXPECT_EQ(Json::parse(doc).at("end").dump(), c.end) << c.what;
+        EXPECT_EQ(Json::parse(doc).at("result").dump(), c.end) << c.what;
         EXPECT_EQ(checks::checkJsonAgainstText(doc, text, c.bytes.size()), "") << c.what;
     }
 }
@@ -241,29 +285,50 @@ TEST(Json, TheSizeLimitCountsTheDocumentsOwnBytes) {
     const auto bytes = build(db).bytes;
     const std::string doc = json(bytes);
     const uint64_t limit = reportLimit(bytes.size());
-    EXPECT_EQ(Json::parse(doc).at("end").dump(),
+    EXPECT_EQ(Json::parse(doc).at("result").dump(),
               "{\"status\":\"error\",\"kind\":\"limit\",\"header\":\"STTB_HEADER\",\"limit\":" +
-                  std::to_string(limit) + "}");
+                  std::to_string(limit) + ",\"damagedFields\":0,\"unknownValues\":0}");
     EXPECT_GE(doc.size(), limit);
     EXPECT_LE(doc.size(), limit + name.size() + 400);
     EXPECT_EQ(checks::checkJsonAgainstText(doc, report(bytes), bytes.size()), "");
 }
 
-// Every byte of a name stands for one code point: control bytes, quote and backslash
-// escaped, bytes from 0x80 on as U+0080 to U+00FF.
-TEST(Json, RawBytesOfTheFileAreCodePoints) {
-    Database db;
-    db.entries.push_back({kSttb, stringTable({.names = {std::string("\x01\"\\\x7F\x80\xFF\t", 7)}})});
-    const std::string doc = json(build(db).bytes);
-    EXPECT_NE(doc.find("\"text\":\"\\u0001\\\"\\\\\\u007F\\u0080\\u00FF\\t\"}"), std::string::npos);
-    const Json parsed = Json::parse(doc);
-    EXPECT_EQ(parsed.at("blocks").at(2).at("fields").at(5).at("elements").at(0).at(0).at("text"),
-              "\x01\"\\\x7F\xC2\x80\xC3\xBF\t");
+// A text of the file that is valid UTF-8 is that text; one that is not has one U+FFFD for
+// each maximal invalid subsequence (as Python's errors="replace" decodes it) and its exact
+// bytes in lower-case hexadecimal. Control bytes, quote and backslash are escaped.
+TEST(Json, TextsOfTheFileAreUtf8OrReplacedWithTheirBytes) {
+    const std::string R = "\xEF\xBF\xBD";  // U+FFFD
+    const struct {
+        std::string name;
+        std::string written;  // between the quotes
+        std::string bytes;    // "" when valid
+    } cases[] = {
+        {"\xC3\xBC\xE2\x82\xAC", "\xC3\xBC\xE2\x82\xAC", ""},
+        {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80", ""},
+        {std::string("\x01\"\\\x7F\t", 5), "\\u0001\\\"\\\\\\u007F\\t", ""},
+        {"\x80\xFF", R + R, "80ff"},
+        {"\xE2\x82" "A", R + "A", "e28241"},          // a cut sequence is one subsequence
+        {"\xF0\x9F\x98", R, "f09f98"},
+        {"\xF0\x80\x80", R + R + R, "f08080"},       // overlong: no valid second byte
+        {"\xED\xA0\x80", R + R + R, "eda080"},       // a surrogate
+        {"\xF4\x90\x80\x80", R + R + R + R, "f4908080"},  // past U+10FFFF
+        {"\xC0\xAF" "x\xC3", R + R + "x" + R, "c0af78c3"},
+    };
+    for (const auto& c : cases) {
+        Database db;
+        db.entries.push_back({kSttb, stringTable({.names = {c.name}})});
+        const std::string doc = json(build(db).bytes);
+        const std::string want = "\"text\":\"" + c.written + "\"" +
+                                 (c.bytes.empty() ? "" : ",\"bytes\":\"" + c.bytes + "\"") + ",\"role\"";
+        EXPECT_NE(doc.find(want), std::string::npos) << c.bytes << "\n" << doc;
+        const Json name = Json::parse(doc).at("blocks").at(2).at("fields").at(5).at("elements").at(0).at(0);
+        EXPECT_EQ(name.contains("bytes"), !c.bytes.empty()) << c.bytes;
+    }
 }
 
-// The database's name comes from the command line: it is the system's text (UTF-8), not
-// bytes of the file, and reads back as the same characters; a byte of no valid UTF-8
-// sequence reads as U+FFFD. The document itself stays ASCII.
+// The database's name comes from the command line: the system's text (UTF-8), written as
+// it is; a byte of no valid UTF-8 sequence reads as U+FFFD, one per maximal invalid
+// subsequence.
 TEST(Json, TheDatabasesNameIsTextAsGiven) {
     const struct {
         std::string_view name;
@@ -271,27 +336,25 @@ TEST(Json, TheDatabasesNameIsTextAsGiven) {
         std::string_view parsed;
     } cases[] = {
         {"plain/x.nms", "plain/x.nms", "plain/x.nms"},
-        {"Donn\xC3\xA9""es.nms", "Donn\\u00E9es.nms", "Donn\xC3\xA9""es.nms"},
-        {"\xE6\x97\xA5\xE6\x9C\xAC.nms", "\\u65E5\\u672C.nms", "\xE6\x97\xA5\xE6\x9C\xAC.nms"},
-        {"\xF0\x9F\x98\x80.nms", "\\uD83D\\uDE00.nms", "\xF0\x9F\x98\x80.nms"},
+        {"Donn\xC3\xA9""es.nms", "Donn\xC3\xA9""es.nms", "Donn\xC3\xA9""es.nms"},
+        {"\xE6\x97\xA5\xE6\x9C\xAC.nms", "\xE6\x97\xA5\xE6\x9C\xAC.nms", "\xE6\x97\xA5\xE6\x9C\xAC.nms"},
+        {"\xF0\x9F\x98\x80.nms", "\xF0\x9F\x98\x80.nms", "\xF0\x9F\x98\x80.nms"},
         {"a\"b\\c\td\x01.nms", "a\\\"b\\\\c\\td\\u0001.nms", "a\"b\\c\td\x01.nms"},
-        {"Donn\xE9""es.nms", "Donn\\uFFFDes.nms", "Donn\xEF\xBF\xBD""es.nms"},
-        {"\xC3.nms\xE2\x82", "\\uFFFD.nms\\uFFFD\\uFFFD", "\xEF\xBF\xBD.nms\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"Donn\xE9""es.nms", "Donn\xEF\xBF\xBD""es.nms", "Donn\xEF\xBF\xBD""es.nms"},
+        {"\xC3.nms\xE2\x82", "\xEF\xBF\xBD.nms\xEF\xBF\xBD", "\xEF\xBF\xBD.nms\xEF\xBF\xBD"},
     };
     Database db;
     const auto bytes = build(db).bytes;
     for (const auto& c : cases) {
         const std::string doc = json(bytes, c.name);
-        const std::string head = "{\"format\":\"symdeck-report\",\"version\":1,\"database\":{\"name\":\"";
+        const std::string head = "{\"format\":\"symdeck-report\",\"version\":2,\"database\":{\"name\":\"";
         EXPECT_EQ(doc.substr(0, head.size() + c.written.size() + 2), head + std::string(c.written) + "\",")
             << c.written;
         EXPECT_EQ(Json::parse(doc).at("database").at("name"), c.parsed) << c.written;
-        EXPECT_TRUE(std::all_of(doc.begin(), doc.end(), [](char b) { return static_cast<unsigned char>(b) < 0x80; }));
     }
 }
 
-// An explanation's JSON answer spells a text from the file exactly as the report does: the
-// same escapes, so both parse to the same code points.
+// An explanation's JSON answer spells a text from the file as one code point per byte.
 TEST(Json, ExplainAnswersEscapeTextsAsTheReportDoes) {
     const std::string name("\x01\"\\\x7F\x80\xFF\t", 7);
     Database db;
@@ -309,6 +372,96 @@ TEST(Json, ExplainAnswersEscapeTextsAsTheReportDoes) {
     const Json hits = Json::parse(answer).at(0).at("hits");
     ASSERT_FALSE(hits.empty());
     for (const Json& hit : hits) EXPECT_EQ(hit.at("text").at("value"), "\x01\"\\\x7F\xC2\x80\xC3\xBF\t");
+}
+
+std::string lines(const std::vector<uint8_t>& bytes) {
+    return renderJsonToString(NmsImage{bytes.data(), bytes.size()}, {}, "t.nms", true);
+}
+
+// The lines form: a header, one line per block with the path of its enclosing blocks, a
+// long list carried on in list lines of at most 2048 elements, and the result.
+TEST(JsonLines, LongListsAreSplitAndEveryLineIsTheDocuments) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 5000; ++i) names.push_back("name" + std::to_string(i));
+    Database db;
+    db.entries.push_back({kSttb, stringTable({.names = names})});
+    db.entries.push_back({kTytb, typeTables({.entries = {{0x10, 4999}}})});
+    const auto bytes = build(db).bytes;
+    const std::string text = lines(bytes);
+    std::vector<Json> parsed;
+    size_t longest = 0;
+    for (size_t at = 0; at < text.size();) {
+        const size_t nl = text.find('\n', at);
+        ASSERT_NE(nl, std::string::npos);
+        longest = std::max(longest, nl - at);
+        parsed.push_back(Json::parse(text.substr(at, nl - at)));
+        at = nl + 1;
+    }
+    std::vector<std::string> kinds;
+    for (const Json& line : parsed)
+        kinds.push_back(line.at("line").get<std::string>() + " " + line.value("block", "") +
+                        (line.contains("list") ? " " + line.at("list").get<std::string>() : ""));
+    EXPECT_EQ(kinds, (std::vector<std::string>{"header ", "block NM32_HEADER", "block NMDR_HEADER",
+                                               "block NMDE_S", "block NMDE_S", "block STTB_HEADER",
+                                               "list STTB_HEADER strings", "list STTB_HEADER strings",
+                                               "block TYTB_HEADER", "block TYPETABLE", "result "}));
+    // Each line holds at most 2048 elements, about 256 KiB; the list lines carry on where
+    // the line before ended.
+    size_t elements = parsed[5].at("fields").back().at("elements").size();
+    for (size_t i : {6, 7}) {
+        EXPECT_EQ(parsed[i].at("first"), elements);
+        elements += parsed[i].at("elements").size();
+        EXPECT_LE(parsed[i].at("elements").size(), 2048u);
+    }
+    EXPECT_EQ(elements, 5000u);
+    EXPECT_LT(longest, 1u << 20);
+    EXPECT_EQ(parsed.front().dump(),
+              "{\"line\":\"header\",\"format\":\"symdeck-report-lines\",\"version\":2,"
+              "\"database\":{\"name\":\"t.nms\",\"size\":" + std::to_string(bytes.size()) + "}}");
+    EXPECT_EQ(parsed[9].at("path").dump(), "[{\"block\":\"TYTB_HEADER\",\"offset\":" +
+                                               std::to_string(parsed[8].at("offset").get<uint64_t>()) + "}]");
+    EXPECT_EQ(parsed.back().dump(),
+              "{\"line\":\"result\",\"result\":{\"status\":\"complete\",\"damagedFields\":0,\"unknownValues\":0}}");
+    checks::WalkTally tally;
+    EXPECT_EQ(checks::checkJsonProperties(json(bytes), text, tally), "");
+    EXPECT_EQ(tally.lines, 9u);
+}
+
+// Each fault the properties of version 2 are there for is caught.
+TEST(JsonChecks, PropertiesCatchTheFaultsTheyAreThereFor) {
+    Database db;
+    db.header.copyrightString = "\xE9t\xE9";
+    db.entries.push_back({kSttb, stringTable({.names = {"a", "b"}})});
+    db.entries.push_back({kTytb, typeTables({.entries = {{0x10, 0}, {0x11, 1}}})});
+    const auto bytes = build(db).bytes;
+    const std::string doc = json(bytes), text = lines(bytes);
+    checks::WalkTally tally;
+    ASSERT_EQ(checks::checkJsonProperties(doc, text, tally), "");
+    EXPECT_EQ(tally.invalidTexts, 1u);
+    EXPECT_GT(tally.jsonTargets, 0u);
+    EXPECT_GT(tally.jsonCounts, 0u);
+    const auto replaced = [](std::string in, const std::string& from, const std::string& to) {
+        const size_t at = in.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        return at == std::string::npos ? in : in.replace(at, from.size(), to);
+    };
+    struct Case {
+        const char* what;
+        std::string json, lines;
+    } cases[] = {
+        {"a value that is not its field's", replaced(doc, "\"nNMDE\":2", "\"nNMDE\":4"), text},
+        {"a field left out of the values", replaced(doc, "\"verMajor\":1,", ""), text},
+        {"a target no block has", replaced(doc, "\"target\":580", "\"target\":581"), text},
+        {"a count that is not its blocks'", replaced(doc, "\"value\":2,\"role\":\"count\"", "\"value\":4,\"role\":\"count\""), text},
+        {"bytes that are not the text's", replaced(doc, "\"bytes\":\"e974e9", "\"bytes\":\"e975e9"), text},
+        {"a line left out", doc, replaced(text, "{\"line\":\"block\",\"block\":\"TYPETABLE\"", "{\"line\":\"block\",\"block\":\"TYPETABLE\"").substr(0, text.rfind("{\"line\":\"block\",\"block\":\"TYPETABLE\"")) + text.substr(text.rfind("{\"line\":\"result\""))},
+        {"a line's path", doc, replaced(text, "\"path\":[{\"block\":\"TYTB_HEADER\"", "\"path\":[{\"block\":\"NMDR_HEADER\"")},
+        {"another result", doc, replaced(text, "\"status\":\"complete\"", "\"status\":\"complete\",\"x\":1")},
+    };
+    for (const Case& c : cases) {
+        checks::WalkTally ignored;
+        EXPECT_NE(checks::checkJsonProperties(c.json, c.lines, ignored), "") << c.what;
+    }
 }
 
 // Each fault the property check is there for is caught.
@@ -329,14 +482,14 @@ TEST(JsonChecks, CatchTheFaultsTheyAreThereFor) {
         const char* what;
         std::string json;
     } cases[] = {
-        {"a scope left open", replaced("]}]}],\n\"end\"", "]}],\n\"end\"")},
-        {"a trailing comma", replaced("]}]}],\n\"end\"", "]}]},],\n\"end\"")},
+        {"a scope left open", replaced("}}]}],\n\"result\"", "}}],\n\"result\"")},
+        {"a trailing comma", replaced("}}]}],\n\"result\"", "}}]},],\n\"result\"")},
         {"no line feed at the end", doc.substr(0, doc.size() - 1)},
         {"a block the text does not have", replaced("\"block\":\"TYPETABLE\"", "\"block\":\"TYPETABLES\"")},
         {"a block's offset", replaced("\"block\":\"TYPETABLE\",\"offset\":", "\"block\":\"TYPETABLE\",\"offset\":1")},
-        {"an end the text does not have", replaced("{\"status\":\"complete\"}",
+        {"an end the text does not have", replaced("{\"status\":\"complete\"",
                                                    "{\"status\":\"error\",\"kind\":\"signature\","
-                                                   "\"header\":\"TYTB_HEADER\",\"offset\":1}")},
+                                                   "\"header\":\"TYTB_HEADER\",\"offset\":1")},
         {"a field outside the file", replaced("\"size\":4,", "\"size\":4000000,")},
         {"a field's keys out of order", replaced("{\"name\":\"N2\",\"type\":\"ULONG\"", "{\"type\":\"ULONG\",\"name\":\"N2\"")},
         {"a block left out", replaced(",\n{\"block\":\"TYPETABLE\"", "]},{\"x\":[{\"block\":\"TYPETABLE\"")},

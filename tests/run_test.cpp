@@ -7,7 +7,10 @@
 #include <sys/stat.h>
 
 #include "nmsbuild/sample.h"
+#include "nmsbuild/symbols_build.h"
+#include "nmsbuild/types_build.h"
 #include "report/explain_answers.h"
+#include "report/explain_printer.h"
 #include "run_support.h"
 
 namespace symdeck::test {
@@ -171,6 +174,52 @@ TEST_F(RunTest, CheckStatusAndOptionFailures) {
     EXPECT_EQ(readFile("cut.txt"), report(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 700)));
 }
 
+// --check tells damage also when the walk completes: a field that breaks a rule of the
+// format (a table type its place does not allow, a name index at or beyond the count, a
+// name past the end of the file). A value the program merely has no word for is no damage.
+TEST_F(RunTest, CheckTellsFieldsThatBreakARule) {
+    using namespace nmsbuild;
+    const auto symbols = [](VlpEntry local, RegisterVariable reg) {
+        Database db;
+        db.entries.push_back({kSttb, stringTable({.names = {"a"}})});
+        db.entries.push_back({kSymd, symbolData({.segments = {{.procedures = {{.locals = {local},
+                                                                                .registers = {reg}}}}}})});
+        return build(db).bytes;
+    };
+    Database pastEnd;  // one name whose offset points far past the end
+    pastEnd.entries.push_back({kSttb, [](Bytes& out) {
+                                   out.raw("STTB");
+                                   for (uint32_t v : {0u, 1u, 0u, 0u, 0x7FFFFFF0u}) out.u32(v);
+                               }});
+    pastEnd.entries.push_back({kTytb, typeTables({.entries = {{0x10, 0}}})});
+    const struct {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        int status;
+        uint64_t damaged, unknown;
+    } cases[] = {
+        {"sound", symbols({}, {}), 0, 0, 0},
+        {"a register without a name", symbols({}, {.registerNumber = 200}), 0, 0, 1},
+        {"a local variable's table type 5", symbols({.tableType = 5}, {}), 2, 1, 0},
+        {"a register's table type 1", symbols({}, {.tableType = 1}), 2, 1, 0},
+        {"a name index beyond the count", symbols({.iName = 1}, {.iName = 7}), 2, 2, 0},
+        {"a name past the end of the file", build(pastEnd).bytes, 2, 2, 0},
+    };
+    for (const auto& c : cases) {
+        writeFile("x.nms", c.bytes);
+        EXPECT_EQ(run({"x.nms", "--check"}), c.status) << c.what;
+        // The text report stays what it is without --check.
+        EXPECT_EQ(readFile("x.txt"), report(c.bytes)) << c.what;
+        EXPECT_EQ(run({"x.nms", "--json-lines", "--check"}), c.status) << c.what;
+        EXPECT_EQ(run({"x.nms", "--json", "--check"}), c.status) << c.what;
+        const std::string json = readFile("x.json");
+        const std::string counts = ",\"damagedFields\":" + std::to_string(c.damaged) +
+                                   ",\"unknownValues\":" + std::to_string(c.unknown) + "}}\n";
+        EXPECT_EQ(json.substr(json.size() - std::min(json.size(), counts.size())), counts) << c.what;
+        EXPECT_EQ(run({"x.nms"}), 0) << c.what;
+    }
+}
+
 TEST_F(RunTest, ExplainPrintsToStandardOutputAndWritesNoReport) {
     const auto bytes = nmsbuild::sampleDatabase();
     writeFile("x.nms", bytes);
@@ -206,8 +255,8 @@ TEST_F(RunTest, TheDatabasesNameInTheJsonFormIsTheCommandLinesText) {
     const auto bytes = nmsbuild::sampleDatabase();
     writeFile("Donn\xC3\xA9""es.nms", bytes);
     EXPECT_EQ(run({"Donn\xC3\xA9""es.nms", "--json"}), 0);
-    const std::string head = "{\"format\":\"symdeck-report\",\"version\":1,\"database\":{\"name\":\"" +
-                             path("Donn\\u00E9es.nms") + "\",";
+    const std::string head = "{\"format\":\"symdeck-report\",\"version\":2,\"database\":{\"name\":\"" +
+                             path("Donn\xC3\xA9""es.nms") + "\",";
     EXPECT_EQ(readFile("Donn\xC3\xA9""es.json").substr(0, head.size()), head);
 }
 

@@ -176,9 +176,13 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         result.explainOffsets.push_back(offset);
     }
 
-    result.form = contains(lower, "--json") ? ReportForm::Json : ReportForm::Text;
+    result.form = contains(lower, "--json-lines") ? ReportForm::JsonLines
+                  : contains(lower, "--json")     ? ReportForm::Json
+                                                  : ReportForm::Text;
     result.check = contains(lower, "--check");
-    const std::string_view extension = result.form == ReportForm::Json ? ".json" : ".txt";
+    const std::string_view extension = result.form == ReportForm::JsonLines ? ".jsonl"
+                                       : result.form == ReportForm::Json    ? ".json"
+                                                                            : ".txt";
     if (!values.outputGiven) {
         if (lower.size() >= 2 && lower[1].find(extension) != std::string::npos)
             result.outputName = argv[2];
@@ -227,12 +231,15 @@ void printHelp(std::string& console) {
         "                    Options stand anywhere after nmsFileName.nms, in any case.\n"
         "           --json - Write the report as a JSON document: nmsFileName.json,\n"
         "                    or the second argument when it contains \".json\".\n"
+        "     --json-lines - Write it as JSON lines, one object a line: nmsFileName.jsonl,\n"
+        "                    or the second argument when it contains \".jsonl\".\n"
         "          -o path - Write the report (either form), or the answers of\n"
         "    --output path   --explain, to path instead, whatever path looks like.\n"
         "    --output=path   \"-o -\", or a name of an open stream (/dev/stdout),\n"
         "                    writes into that stream at its position.\n"
         "          --check - Exit with status 2 when the database is damaged\n"
-        "                    (the walk stopped at an error line), 0 otherwise.\n"
+        "                    (the walk stopped at an error line, or a field\n"
+        "                    breaks a rule of the format), 0 otherwise.\n"
         " --explain=offset - Print which structure and field hold the byte at\n"
         " --explain offset   offset (0x... or decimal; give several), no report.\n"
         "           --help - Print this help (as -h, /h, -? and /? do); it wins over\n"

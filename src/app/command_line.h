@@ -21,18 +21,19 @@ enum class Outcome {
     Convert
 };
 
-// The two forms of the same report: the text, and a JSON document of the same blocks.
-enum class ReportForm { Text, Json };
+// The forms of the same report: the text, a JSON document of the same blocks, and the same
+// as JSON lines.
+enum class ReportForm { Text, Json, JsonLines };
 
 struct CommandLine {
     Outcome outcome = Outcome::ShowHelp;
     // Both names exactly as typed; only the matching of switches, flags and the ".nms",
-    // ".txt" and ".json" markers ignores case.
+    // ".txt", ".json" and ".jsonl" markers ignores case.
     std::string inputName;
     std::string outputName;  // empty when the report goes to standard output
     bool toStandardOutput = false;  // "-o -"
     bool outputNamed = false;  // "-o" or "--output" given (the answers of --explain follow it)
-    ReportForm form = ReportForm::Text;  // "--json"
+    ReportForm form = ReportForm::Text;  // "--json", "--json-lines"
     bool check = false;  // "--check": exit status 2 when the walk stopped at damage
     // "--explain=OFFSET": the offsets to explain instead of writing a report, in the order
     // given.

@@ -229,15 +229,19 @@ int runConversion(int argc, const char* const* argv, Console& console) {
 
     // On a terminal the texts of the database are escaped; the JSON form escapes every
     // byte a terminal could act on already.
-    const WalkEnd end = line.form == ReportForm::Json
-                            ? renderImageJson(image, line.selection, line.inputName, *out)
-                            : renderImage(image, line.selection, *out, platform::isTerminal(pending.report));
+    FieldProblems problems;
+    const WalkEnd end =
+        line.form == ReportForm::Text
+            ? renderImage(image, line.selection, *out, platform::isTerminal(pending.report), &problems)
+            : renderImageJson(image, line.selection, line.inputName, *out,
+                              line.form == ReportForm::JsonLines, &problems);
     const bool flushed = out->flush();
     const bool written = file.finish() && flushed;  // always wait for the block in flight
     if (!written || !platform::commitReport(pending.report))
         return fail(console, "  Failed to save text file.\n");
-    // With --check a damaged database is told by the status as well as by the report.
-    return line.check && end != WalkEnd::Complete ? 2 : 0;
+    // With --check a damaged database is told by the status as well as by the report: the
+    // walk stopped at damage, or a field breaks a rule of the format.
+    return line.check && (end != WalkEnd::Complete || problems.damaged != 0) ? 2 : 0;
 }
 
 }  // namespace symdeck

@@ -43,6 +43,7 @@ bool renderDirectory(Walk<P>& walk, uint64_t offset) {
             kind.layout.spelling = Spelling::Message;
             kind.meaning = Meaning::ErrorDec;
             kind.tail = "(unknown)";
+            kind.problem = Problem::UnknownSectionKind;
         }
         e.emit(kind);
         // The section of a known kind lies offEntry bytes into the file; an unknown kind's

@@ -71,15 +71,20 @@ WalkEnd renderWith(P& print, const NmsImage& image, const SectionSelection& sele
 }  // namespace
 
 WalkEnd renderImage(const NmsImage& image, const SectionSelection& selection, ReportWriter& out,
-                    bool forTerminal) {
+                    bool forTerminal, FieldProblems* problems) {
     TextPrinter print(out, forTerminal);
-    return renderWith(print, image, selection);
+    const WalkEnd end = renderWith(print, image, selection);
+    if (problems) *problems = print.problems();
+    return end;
 }
 
 WalkEnd renderImageJson(const NmsImage& image, const SectionSelection& selection,
-                        std::string_view databaseName, ReportWriter& out) {
-    JsonPrinter print(out, databaseName, image.size);
-    return renderWith(print, image, selection);
+                        std::string_view databaseName, ReportWriter& out, bool lines,
+                        FieldProblems* problems) {
+    JsonPrinter print(out, databaseName, image.size, lines);
+    const WalkEnd end = renderWith(print, image, selection);
+    if (problems) *problems = print.problems();
+    return end;
 }
 
 namespace {
@@ -127,10 +132,10 @@ std::string renderToString(const NmsImage& image, const SectionSelection& select
 }
 
 std::string renderJsonToString(const NmsImage& image, const SectionSelection& selection,
-                               std::string_view databaseName) {
+                               std::string_view databaseName, bool lines) {
     std::string text;
     ReportWriter out(stringSink(text), kStringBlock);
-    renderImageJson(image, selection, databaseName, out);
+    renderImageJson(image, selection, databaseName, out, lines);
     out.flush();
     return text;
 }

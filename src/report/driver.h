@@ -20,13 +20,17 @@ namespace symdeck {
 // error line (it is complete up to and including that line). Does not flush `out`.
 // `forTerminal`: the report is shown on a terminal; the texts of the database are then
 // written with the bytes a terminal would act on escaped (report/terminal_text.h).
+// `problems`, when given, receives the counts of fields whose values are damaged or have no
+// word (--check).
 WalkEnd renderImage(const NmsImage& image, const SectionSelection& selection, ReportWriter& out,
-                    bool forTerminal = false);
+                    bool forTerminal = false, FieldProblems* problems = nullptr);
 
-// The same walk as one JSON document; `databaseName` is the name the document gives the
-// database. The document is whole and valid however the walk ended.
+// The same walk as one JSON document, or as JSON lines when `lines` is set; `databaseName`
+// is the name the document gives the database. The document is whole and valid however
+// the walk ended.
 WalkEnd renderImageJson(const NmsImage& image, const SectionSelection& selection,
-                        std::string_view databaseName, ReportWriter& out);
+                        std::string_view databaseName, ReportWriter& out, bool lines = false,
+                        FieldProblems* problems = nullptr);
 
 // Explains where each of `offsets` lies in the database (see report/explain_printer.h): one
 // walk, as the text report would make it, for all of them. Lines of text, or a JSON array
@@ -51,6 +55,6 @@ std::vector<WalkEvent> recordWalk(const NmsImage& image, const SectionSelection&
 // fuzzer, tools).
 std::string renderToString(const NmsImage& image, const SectionSelection& selection = {});
 std::string renderJsonToString(const NmsImage& image, const SectionSelection& selection = {},
-                               std::string_view databaseName = "");
+                               std::string_view databaseName = "", bool lines = false);
 
 }  // namespace symdeck

@@ -72,6 +72,52 @@ enum class Meaning : uint8_t {
     ErrorHex,  // the value in decimal (or hexadecimal, 0x%X), then `tail`
 };
 
+// What is wrong with a field's value, when something is: a lookup that fails, or a value
+// that breaks a rule of the format. The text form spells these in its own words; other
+// forms name them by these codes. The first three are damage: the file breaks a rule the
+// format states. The others are values the program merely has no word for.
+enum class Problem : uint8_t {
+    None,
+    NameIndexOutOfRange,   // a name index at or beyond the string table's count
+    NamePastEndOfFile,     // a name whose offset lies past the end of the file
+    WrongTableType,        // a variable entry's tableType is not one its place allows
+    UnknownRegister,       // a register number without a name
+    UnknownPrimitiveType,  // a type index below 0x1000 that names no known primitive type
+    UnknownEnum,           // an enumeration's value without a word
+    UnknownSectionKind,    // a directory entry of a kind the walk does not know
+};
+
+inline constexpr std::string_view kProblemCodes[] = {
+    "",
+    "nameIndexOutOfRange",
+    "namePastEndOfFile",
+    "wrongTableType",
+    "unknownRegister",
+    "unknownPrimitiveType",
+    "unknownEnum",
+    "unknownSectionKind"};
+constexpr std::string_view problemCode(Problem problem) {
+    return kProblemCodes[static_cast<unsigned>(problem)];
+}
+// A problem that is damage to the file, as opposed to a value without a word.
+constexpr bool isDamage(Problem problem) {
+    return problem == Problem::NameIndexOutOfRange || problem == Problem::NamePastEndOfFile ||
+           problem == Problem::WrongTableType;
+}
+
+// Counts of the fields whose values have something wrong, by kind: damage to the file (a
+// rule the format states is broken), and values the program has no word for.
+struct FieldProblems {
+    uint64_t damaged = 0;
+    uint64_t unknown = 0;
+
+    SYMDECK_INLINE void add(Problem problem) {
+        if (problem == Problem::None) return;
+        if (isDamage(problem)) ++damaged;
+        else ++unknown;
+    }
+};
+
 // Where a field leads.
 enum class Leads : uint8_t {
     Nothing,   // no target: the field is printed and not followed, or leads nowhere
@@ -149,6 +195,8 @@ struct Field {
     std::string_view counts = "";
     // A Size that also counts entries (sizeRegVariables): how many.
     uint32_t entries = 0;
+    // What is wrong with the value, if anything (the text form tells it by `text`).
+    Problem problem = Problem::None;
 };
 
 // What a block's title numbers besides its offset.

@@ -1,21 +1,31 @@
-// The JSON form: turns walk events into one JSON document.
+// The JSON forms: turn walk events into one JSON document (--json), or into one JSON object
+// per line (--json-lines). Version 2 of both (docs/json-version-2.md says what changed).
 //
-//   {"format":"symdeck-report","version":1,"database":{"name":...,"size":...},
-//    "blocks":[...],"end":{"status":"complete"}}
+//   {"format":"symdeck-report","version":2,"database":{"name":...,"size":...},
+//    "blocks":[...],"result":{"status":"complete",...}}
 //
-// A block is {"block":<title word>,"offset":...,"fields":[...]} with "blocks":[...] after
-// its fields when blocks nest in it; a field is {"name","type","offset","size","value"}
-// with "text" (its interpretation) or "error" where the text form shows one; a list is an
-// entry of "fields" with "elements", each an array of fields. Texts from the file are raw
-// bytes: each byte is written as one code point, so every document is valid JSON whatever
-// the file holds. The printer keeps the stack of open scopes and closes all of them at the
-// end, however the walk ended.
+// A block is {"block":<word>,"offset":...,"fields":[...],"values":{...}} with "blocks":[...]
+// last when blocks nest in it. A field is {"name","type","offset","size","value"} then, as
+// they apply, "signed", "text" or "error", "bytes", and always "role", then "target",
+// "leads", "targetOutsideFile", "counts", "counting", "entries". `values` maps each of the
+// block's own fields (not those of its lists' elements) to its value. A list is an entry of
+// "fields": {"list":<identifier>,"offset":...,"elements":[[fields]...]}.
+//
+// The lines form writes a "header" line, one "block" line per block (its fields and values,
+// and the path of the blocks it nests in), "list" lines that carry on a long list of the
+// block line before, and a "result" line.
+//
+// Texts from the file that are valid UTF-8 are written as that text; where they are not,
+// each maximal invalid subsequence becomes one U+FFFD and "bytes" holds the exact bytes in
+// lower-case hexadecimal. The printer keeps the stack of open scopes and closes all of them
+// at the end, however the walk ended.
 #pragma once
 
 #include <cassert>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "report/events.h"
@@ -25,7 +35,7 @@ namespace symdeck {
 
 // `text` as one JSON string, quotes included: each byte is the code point of the same
 // number (0x80-0xFF as \u0080-\u00FF), with quotes, backslashes and control bytes escaped.
-// Every document that writes its texts this way is valid JSON whatever the file holds.
+// (The explain form writes its texts this way.)
 void writeJsonString(ReportWriter& out, std::string_view text);
 
 // `text`, the system's own UTF-8 text (a name from the command line), as one JSON string of
@@ -34,29 +44,84 @@ void writeJsonString(ReportWriter& out, std::string_view text);
 // UTF-8 is written as U+FFFD.
 void writeJsonText(ReportWriter& out, std::string_view text);
 
+// The length of the maximal invalid subsequence at the start of `text`, where no valid
+// UTF-8 sequence begins: the longest prefix of a valid sequence's bytes (at least one),
+// which a decoder replaces by one U+FFFD. `text` must not be empty.
+size_t utf8InvalidLength(std::string_view text);
+
+// A growing buffer with the writer's reserve/commit interface: a block's values wait here
+// until its fields are written. It grows to the largest block and then stays.
+class ValuesBuffer {
+public:
+    ValuesBuffer() { data_.resize(4096); }
+    char* reserve(size_t n) {
+        if (data_.size() - used_ < n) data_.resize(2 * (used_ + n));
+        return data_.data() + used_;
+    }
+    void commit(char* end) { used_ = static_cast<size_t>(end - data_.data()); }
+    void text(std::string_view s) { commit(static_cast<char*>(std::memcpy(reserve(s.size()), s.data(), s.size())) + s.size()); }
+    void ch(char c) { *reserve(1) = c; ++used_; }
+    std::string_view view() const { return {data_.data(), used_}; }
+    bool empty() const { return used_ == 0; }
+    void clear() { used_ = 0; }
+
+private:
+    std::string data_;
+    size_t used_ = 0;
+};
+
+// Whether the format reads the field as a signed number: the text shows it as a signed
+// decimal.
+SYMDECK_INLINE constexpr bool readsSigned(const Field& f) {
+    switch (f.layout.spelling) {
+        case Spelling::Dec:
+        case Spelling::DecHexBytes:
+        case Spelling::DecBytes:
+        case Spelling::RegisterBytes:
+        case Spelling::NameRef:
+        case Spelling::DecNamed:
+        case Spelling::RowDec: return true;
+        case Spelling::Message:
+        case Spelling::WideMessage: return f.meaning == Meaning::ErrorDec;
+        default: return false;
+    }
+}
+
+// The storage word of `size` bytes; other sizes (arrays of characters) keep their own.
+SYMDECK_INLINE constexpr std::string_view storageWord(const Field& f) {
+    return f.size == 4 ? std::string_view("ULONG") : f.size == 2 ? std::string_view("USHORT") : f.type;
+}
+
 class JsonPrinter {
 public:
-    JsonPrinter(ReportWriter& out, std::string_view databaseName, uint64_t databaseSize)
-        : out_(out), name_(databaseName), size_(databaseSize) {}
+    // `lines`: the --json-lines form.
+    JsonPrinter(ReportWriter& out, std::string_view databaseName, uint64_t databaseSize, bool lines = false)
+        : out_(out), name_(databaseName), size_(databaseSize), lines_(lines) {}
+
+    // The most elements, and about the most bytes, one line of the lines form holds of a list.
+    static constexpr uint32_t kLineElements = 2048;
+    static constexpr uint64_t kLineBytes = 256 * 1024;
 
     uint64_t length() const { return out_.length(); }
+    const FieldProblems& problems() const { return problems_; }
 
     void begin();
     void open(const Title& title);
-    void close() {
-        assert(depth_ > 1 && (top() == Scope::Fields || top() == Scope::Blocks));
-        pop("]}");
-    }
+    void close();
     SYMDECK_INLINE void field(const Field& f) {
         assert(top() == Scope::Fields || top() == Scope::Element);
+        assert(!fieldsEnded_);
+        assert(f.meaning < Meaning::ErrorDec || f.problem != Problem::None);
         // Names and type words are the program's own short ASCII words: no escaping.
         assert(f.name.size() <= 16 && f.type.size() <= 16);
+        problems_.add(f.problem);
+        const bool own = top() == Scope::Fields;
         char* p = out_.reserve(ReportWriter::kMaxReserve);
         p = separator(p);
         p = put(p, "{\"name\":\"");
         p = put(p, f.name);
         p = put(p, "\",\"type\":\"");
-        p = put(p, f.type);
+        p = put(p, storageWord(f));
         p = put(p, "\",\"offset\":");
         p = number(p, f.offset);
         p = put(p, ",\"size\":");
@@ -65,26 +130,56 @@ public:
         if (f.role == Role::Signature || f.role == Role::Text) {
             // The text is the value.
             out_.commit(p);
-            quoted(f.text);
-        } else if (f.meaning == Meaning::Word) {
-            p = number(p, f.value);
-            p = put(p, ",\"text\":");
-            out_.commit(p);
-            quoted(f.text);
-        } else if (f.meaning != Meaning::None) {
-            p = number(p, f.value);
-            out_.commit(p);
-            // The pieces by value: the field itself never leaves this inlined member, so its
-            // role and meaning stay constants that fold.
-            error(f.text, f.meaning == Meaning::ErrorHex, f.value, f.tail);
+            textValue(f.name, f.text, own);
         } else {
-            out_.commit(number(p, f.value));
+            p = number(p, f.value);
+            if (readsSigned(f) && f.size == 4 && f.value >= 0x80000000u) {
+                p = put(p, ",\"signed\":");
+                p = std::to_chars(p, p + 12, static_cast<int32_t>(f.value)).ptr;
+            }
+            if (own) ownValue(f.name, f.value);
+            if (f.problem != Problem::None) {
+                p = put(p, ",\"error\":\"");
+                p = put(p, problemCode(f.problem));
+                *p++ = '"';
+                out_.commit(p);
+            } else if (f.meaning == Meaning::Word) {
+                out_.commit(put(p, ",\"text\":"));
+                // Names come from the file; enumeration words and type names are the
+                // program's own, which the same writing leaves as they are.
+                fileText(f.text);
+            } else {
+                out_.commit(p);
+            }
         }
-        out_.ch('}');
+        p = out_.reserve(ReportWriter::kMaxReserve);
+        p = put(p, ",\"role\":\"");
+        p = put(p, roleName(f.role));
+        *p++ = '"';
+        if (f.target.has()) {
+            p = number(put(p, ",\"target\":"), f.target.at);
+            p = put(p, ",\"leads\":\"");
+            p = put(p, leadsWord(f.target.leads));
+            *p++ = '"';
+            if (!f.target.inFile) p = put(p, ",\"targetOutsideFile\":true");
+        }
+        if (!f.counts.empty()) {
+            p = put(p, ",\"counts\":\"");
+            p = put(p, countedWord(f.counts));
+            p = put(p, "\",\"counting\":\"");
+            p = put(p, countingWord(f.counting));
+            *p++ = '"';
+        }
+        if (f.layout.spelling == Spelling::RegisterBytes) p = number(put(p, ",\"entries\":"), f.entries);
+        *p++ = '}';
+        out_.commit(p);
     }
     void openList(const List& list);
-    void element(const List&, uint32_t, uint64_t) {
+    void element(const List& list, uint32_t i, uint64_t) {
         assert(top() == Scope::List);
+        if (lines_ && (inChunk_ >= kLineElements || out_.length() - lineStart_ >= kLineBytes))
+            splitList(list, i);
+        ++inChunk_;
         char* p = separator(out_.reserve(2));
         *p++ = '[';
         out_.commit(p);
@@ -94,16 +189,18 @@ public:
         assert(top() == Scope::Element);
         pop("]");
     }
-    void closeList(const List&) {
-        assert(top() == Scope::List);
-        pop("]}");
-    }
+    void closeList(const List&);
     // Runs of blocks are not part of this document (its blocks nest as they are walked).
     void openRun(const Run&) {}
     void closeRun(const Run&) {}
     void reads(const Field&, uint32_t) {}
     void unknownSection(int32_t kind);
     void end(const Stop& stop);
+
+    // The identifier a list, or what a count counts, has in these documents: lists are
+    // named in one style; block words stay as they are.
+    static std::string_view countedWord(std::string_view counts);
+    static std::string_view countingWord(Counting counting);
 
 private:
     // What the innermost open bracket holds.
@@ -127,29 +224,51 @@ private:
         first_[depth_ - 1] = false;
         return p;
     }
-    // The head of an object at the innermost array's next place: `opening` (the brace and
-    // its first key up to the quote of its value), `word`, then the object's "offset".
-    char* head(std::string_view opening, std::string_view word, uint64_t offset) {
-        char* p = separator(out_.reserve(ReportWriter::kMaxReserve));
-        p = put(p, opening);
-        p = put(p, word);
-        p = put(p, "\",\"offset\":");
-        return number(p, offset);
-    }
     static char* put(char* p, std::string_view s) {
         std::memcpy(p, s.data(), s.size());
         return p + s.size();
     }
     static char* number(char* p, uint64_t value) { return std::to_chars(p, p + 20, value).ptr; }
-    void quoted(std::string_view text) { writeJsonString(out_, text); }
-    void error(std::string_view head, bool hex, uint32_t value, std::string_view tail);
+    // A block's own field into its values: "name":value.
+    void ownValue(std::string_view name, uint32_t value) {
+        char* p = values_.reserve(64);
+        if (!values_.empty()) *p++ = ',';
+        *p++ = '"';
+        p = put(p, name);
+        p = put(p, "\":");
+        values_.commit(number(p, value));
+    }
+    // A text from the file as a value (and into the values when the field is the block's own).
+    void textValue(std::string_view name, std::string_view text, bool own);
+    // A text from the file, with "bytes" after it when it is not valid UTF-8.
+    void fileText(std::string_view text);
+    // Ends the fields of the innermost block: its values, then what the form puts after.
+    void endFields();
+    void splitList(const List& list, uint32_t first);
+    void path();
 
     ReportWriter& out_;
     std::string_view name_;
     uint64_t size_;
+    bool lines_;
     Scope scopes_[kMaxDepth] = {};
     bool first_[kMaxDepth] = {};
     size_t depth_ = 0;
+    ValuesBuffer values_;  // the innermost block's, while its fields are written
+    FieldProblems problems_;
+    // The lines form: the open blocks (word and offset), where the current line began, how
+    // many elements of a list it holds, and whether the block's line has already ended
+    // (its list goes on in list lines).
+    struct Open {
+        std::string_view word;
+        uint64_t offset;
+    };
+    Open blocks_[kMaxDepth] = {};
+    size_t openBlocks_ = 0;
+    uint64_t lineStart_ = 0;
+    uint32_t inChunk_ = 0;
+    uint64_t listOffset_ = 0;
+    bool fieldsEnded_ = false;
 };
 
 }  // namespace symdeck

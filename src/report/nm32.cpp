@@ -48,6 +48,7 @@ bool renderNm32Header(Walk<P>& walk) {
         fileType.layout.spelling = Spelling::Message;
         fileType.meaning = Meaning::ErrorHex;
         fileType.tail = "(unknown)";
+        fileType.problem = Problem::UnknownEnum;
     }
     f.emit(fileType);
     f.emit(f.ulong(*header, nm32::kFileLength, "fileLength", Role::Size, Spelling::DecBytes));

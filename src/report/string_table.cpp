@@ -18,10 +18,10 @@ bool installStringTable(Walk<P>& walk, uint64_t sectionOffset) {
 }
 
 NameText stringAt(const NmsImage& image, const StringTableView& table, uint32_t iName) {
-    if (iName >= table.count) return {"iName is out of range"};
+    if (iName >= table.count) return {"iName is out of range", kNotInFile, Problem::NameIndexOutOfRange};
     auto nameOffset = readU32(image, table.offsets + uint64_t{4} * iName);
     if (!nameOffset || table.stringBase + *nameOffset >= image.size)
-        return {"iName points past the end of the file"};
+        return {"iName points past the end of the file", kNotInFile, Problem::NamePastEndOfFile};
     const uint64_t at = table.stringBase + *nameOffset;
     return {textAt(image, at), at};
 }
@@ -46,6 +46,7 @@ bool renderStringTable(Walk<P>& walk, uint64_t sectionOffset) {
                 name.meaning = Meaning::Word;
                 name.text = text.text;
                 name.textOffset = text.offset;
+                name.problem = text.problem;
                 if (installed) name.target = f.follow(Leads::Text, walk.strings.stringBase, name.value);
                 walk.print.field(name);
             });

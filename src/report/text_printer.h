@@ -82,6 +82,8 @@ public:
     explicit TextPrinter(ReportWriter& out, bool forTerminal = false) : out_(out), terminal_(forTerminal) {}
 
     uint64_t length() const { return out_.length(); }
+    // The fields so far whose values have something wrong (--check reads them).
+    const FieldProblems& problems() const { return problems_; }
 
     void begin();  // the banner
     SYMDECK_INLINE void open(const Title& title) {
@@ -146,6 +148,7 @@ public:
         if (closings_[depth_] != Closing::Quiet) separator(closings_[depth_]);
     }
     SYMDECK_INLINE void field(const Field& f) {
+        problems_.add(f.problem);
         ReportWriter& out = out_;
         switch (f.layout.spelling) {
             case Spelling::ListName: fileText(out, f, terminal_); out.newline(); return;
@@ -216,6 +219,7 @@ private:
 
     ReportWriter& out_;
     bool terminal_;
+    FieldProblems problems_;
     unsigned indent_ = 2;  // of the innermost block's fields
     unsigned indents_[kMaxDepth] = {};
     Closing closings_[kMaxDepth] = {};

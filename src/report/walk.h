@@ -63,6 +63,7 @@ constexpr uint64_t reportLimit(uint64_t imageSize) { return 64 * imageSize + (ui
 struct NameText {
     std::string_view text;
     uint64_t offset = kNotInFile;
+    Problem problem = Problem::None;  // why there is no name
 };
 
 // The name with index `iName` in the installed table. Never fails: an index at or beyond
@@ -75,6 +76,8 @@ NameText stringAt(const NmsImage& image, const StringTableView& table, uint32_t 
 // types the report knows, "unknown primitive type(not all are set in symdeck)" for any
 // other index below 0x1000, and "one of NM types" for every record index.
 std::string_view primitiveTypeName(uint32_t index);
+// Whether the index (below 0x1000) is one of those primitive types.
+bool isKnownPrimitiveType(uint32_t index);
 
 // Records why the walk stops (out of line: it happens once per walk).
 Stop limitStop(std::string_view header, uint64_t limit);
@@ -271,6 +274,8 @@ struct Fields {
         f.meaning = Meaning::Word;
         f.text = primitiveTypeName(f.value);
         f.target = typeTarget(walk.image, walk.types, f.value);
+        if (f.value < kFirstRecordType && !isKnownPrimitiveType(f.value))
+            f.problem = Problem::UnknownPrimitiveType;
         emit(f);
     }
     // A name index, %d("name"), and where its name lies.
@@ -280,6 +285,7 @@ struct Fields {
         f.meaning = Meaning::Word;
         f.text = text.text;
         f.textOffset = text.offset;
+        f.problem = text.problem;
         emit(f);
     }
 };

@@ -42,6 +42,7 @@ void reportRegisterVariable(Walk<P>& walk, const Record& entry, uint32_t i, uint
     number.type = "ULONG";
     number.meaning = Meaning::Word;
     number.text = registerName(number.value);
+    if (!isKnownRegister(number.value)) number.problem = Problem::UnknownRegister;
     f.emit(number);
     walk.print.close();
 }

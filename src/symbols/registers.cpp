@@ -44,6 +44,10 @@ constexpr std::array<std::string_view, kRegisterCount> kRegisterNames = [] {
 
 }  // namespace
 
+bool isKnownRegister(uint32_t number) {
+    return number < kRegisterCount && !kRegisterNames[number].empty();
+}
+
 std::string_view registerName(uint32_t number) {
     if (number < kRegisterCount && !kRegisterNames[number].empty()) return kRegisterNames[number];
     return "unknown register";

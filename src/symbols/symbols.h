@@ -83,6 +83,8 @@ constexpr uint64_t procedureSize(uint32_t formatMinorVersion) {
 
 // The name of an x86 register number, or "unknown register".
 std::string_view registerName(uint32_t number);
+// Whether the register number has a name.
+bool isKnownRegister(uint32_t number);
 
 // The whole SYMD section at `sectionOffset`.
 template <class P>
@@ -127,6 +129,7 @@ void openVariable(Walk<P>& walk, const Record& entry, std::string_view word, uin
         field.meaning = Meaning::ErrorDec;
         field.type = types.errorType;
         field.text = types.error;
+        field.problem = Problem::WrongTableType;
     }
     f.emit(field);
     f.type(vlp::kType, "type");

@@ -5,6 +5,10 @@
 
 namespace symdeck {
 
+namespace {
+constexpr std::string_view kUnknownPrimitive = "unknown primitive type(not all are set in symdeck)";
+}  // namespace
+
 std::string_view primitiveTypeName(uint32_t index) {
     switch (index) {
         case 0x0000: return "no Type";
@@ -35,7 +39,11 @@ std::string_view primitiveTypeName(uint32_t index) {
         default: break;
     }
     if (index >= kFirstRecordType) return "one of NM types";
-    return "unknown primitive type(not all are set in symdeck)";
+    return kUnknownPrimitive;
+}
+
+bool isKnownPrimitiveType(uint32_t index) {
+    return index < kFirstRecordType && primitiveTypeName(index).data() != kUnknownPrimitive.data();
 }
 
 }  // namespace symdeck

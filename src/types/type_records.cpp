@@ -122,7 +122,9 @@ Field enumField(Field f, const EnumName (&table)[N], std::string_view head, std:
         f.text = known->name;
     } else if (head.empty()) {
         f.layout.spelling = Spelling::Hex;
+        f.problem = Problem::UnknownEnum;
     } else {
+        f.problem = Problem::UnknownEnum;
         f.layout.spelling = message;
         f.meaning = Meaning::ErrorDec;
         f.text = head;

@@ -1,6 +1,7 @@
 #include "checks/json_checks.h"
 
 #include <cstdio>
+#include <set>
 #include <nlohmann/json.hpp>
 #include <string_view>
 
@@ -30,9 +31,9 @@ std::string titleOf(const Json& block) {
     if (word == "UNKNOWN") return "UNKNOWN SubSection (value " + std::to_string(block.at("kind").get<int64_t>()) + ")";
     if (word == "SEGDATA_SOURCELINES") return word;
     const std::string offset = hex(block.at("offset").get<uint64_t>());
-    if (block.contains("end")) {
+    if (block.contains("sectionEnd")) {
         const std::string tail = word == "STTB_HEADER" ? "(end) )" : "(end))";
-        return word + " (offset: " + offset + "(start), " + hex(block.at("end").get<uint64_t>()) + tail;
+        return word + " (offset: " + offset + "(start), " + hex(block.at("sectionEnd").get<uint64_t>()) + tail;
     }
     if (block.contains("index"))
         return word + " (" + std::to_string(block.at("index").get<uint64_t>()) + ")(offset: " + offset + ")";
@@ -70,11 +71,21 @@ struct ShapeCheck {
             }
             return true;
         }
-        const bool interpreted = f.contains("text") || f.contains("error");
-        const auto last = f.contains("text") ? "text" : "error";
-        if (interpreted ? !keysAre(f, {"name", "type", "offset", "size", "value", last})
-                        : !keysAre(f, {"name", "type", "offset", "size", "value"}))
-            return fail("a field's keys are not name, type, offset, size, value[, text|error]: " + f.dump());
+        // name, type, offset, size, value first, in that order; role always; the rest as
+        // they apply, in their order.
+        static constexpr std::string_view kOrder[] = {"name",  "type",   "offset",   "size",
+                                                      "value", "signed", "text",     "error",
+                                                      "bytes", "role",   "target",   "leads",
+                                                      "targetOutsideFile", "counts", "counting",
+                                                      "entries"};
+        size_t next = 0;
+        for (const auto& item : f.items()) {
+            while (next < std::size(kOrder) && kOrder[next] != item.key()) ++next;
+            if (next == std::size(kOrder)) return fail("a field's keys are out of order or unknown: " + f.dump());
+        }
+        for (const char* key : {"name", "type", "offset", "size", "value", "role"})
+            if (!f.contains(key)) return fail(std::string("a field has no ") + key + ": " + f.dump());
+        if (f.contains("text") && f.contains("error")) return fail("a field has both text and error: " + f.dump());
         const uint64_t offset = f.at("offset"), width = f.at("size");
         if (offset > size || width > size - offset) return fail("a field lies outside the file: " + f.dump());
         for (const char* key : {"value", "text"})
@@ -87,7 +98,7 @@ struct ShapeCheck {
 
     bool block(const Json& b) {
         if (b.value("block", "") == "UNKNOWN") {
-            return keysAre(b, {"block", "kind", "fields"}) || fail("an unknown kind's block has other keys");
+            return keysAre(b, {"block", "kind", "fields", "values"}) || fail("an unknown kind's block has other keys");
         }
         if (!b.contains("block") || !b.contains("fields") || !b.at("fields").is_array())
             return fail("a block has no block word or no fields");
@@ -162,10 +173,10 @@ std::string checkJsonAgainstText(const std::string& json, const std::string& tex
         return std::string("the JSON form does not parse: ") + e.what();
     }
     if (!endsWith(json, "}\n")) return "the JSON form does not end with a line feed";
-    if (!keysAre(doc, {"format", "version", "database", "blocks", "end"}) ||
-        doc.at("format") != "symdeck-report" || doc.at("version") != 1 ||
+    if (!keysAre(doc, {"format", "version", "database", "blocks", "result"}) ||
+        doc.at("format") != "symdeck-report" || doc.at("version") != 2 ||
         !keysAre(doc.at("database"), {"name", "size"}) || doc.at("database").at("size") != size)
-        return "the JSON form's top level is not format, version, database, blocks, end";
+        return "the JSON form's top level is not format, version, database, blocks, result";
     ShapeCheck shape{size, false, {}};
     for (const Json& b : doc.at("blocks"))
         if (!shape.block(b)) return shape.failure;
@@ -194,11 +205,242 @@ std::string checkJsonAgainstText(const std::string& json, const std::string& tex
         return "the text has " + std::to_string(countTitleLines(text)) + " block titles, the JSON form " +
                std::to_string(titles.size());
 
-    const std::string errorLine = errorLineOf(doc.at("end"));
+    const std::string errorLine = errorLineOf(doc.at("result"));
     const size_t lastLine = text.size() < 2 ? 0 : text.rfind('\n', text.size() - 2) + 1;
     if (errorLine.empty() ? text.find("ERROR in ", lastLine) != std::string::npos
                           : !endsWith(text, errorLine + "\n"))
-        return "the JSON form's end " + doc.at("end").dump() + " is not the text's last line";
+        return "the JSON form's result " + doc.at("result").dump() + " is not the text's last line";
+    return {};
+}
+
+}  // namespace symdeck::checks
+
+namespace symdeck::checks {
+
+// Written apart from the program's own writer, from the table of well-formed byte
+// sequences: a sequence is valid when its bytes fit the ranges of its first byte's row.
+std::string replaceInvalidUtf8(std::string_view bytes) {
+    struct Row {
+        unsigned first, last, length, low, high;  // first byte range, length, second byte range
+    };
+    static constexpr Row kRows[] = {{0x00, 0x7F, 1, 0, 0},       {0xC2, 0xDF, 2, 0x80, 0xBF},
+                                    {0xE0, 0xE0, 3, 0xA0, 0xBF}, {0xE1, 0xEC, 3, 0x80, 0xBF},
+                                    {0xED, 0xED, 3, 0x80, 0x9F}, {0xEE, 0xEF, 3, 0x80, 0xBF},
+                                    {0xF0, 0xF0, 4, 0x90, 0xBF}, {0xF1, 0xF3, 4, 0x80, 0xBF},
+                                    {0xF4, 0xF4, 4, 0x80, 0x8F}};
+    std::string out;
+    size_t i = 0;
+    const auto at = [&](size_t k) { return k < bytes.size() ? static_cast<unsigned char>(bytes[k]) : 0x100u; };
+    while (i < bytes.size()) {
+        const unsigned c = at(i);
+        const Row* row = nullptr;
+        for (const Row& r : kRows)
+            if (c >= r.first && c <= r.last) row = &r;
+        if (row == nullptr) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+            continue;
+        }
+        size_t good = 1;  // bytes of the sequence that fit so far
+        while (good < row->length) {
+            const unsigned b = at(i + good);
+            const bool fits = good == 1 ? b >= row->low && b <= row->high : b >= 0x80 && b <= 0xBF;
+            if (!fits) break;
+            ++good;
+        }
+        if (good == row->length) out.append(bytes.substr(i, good));
+        else out += "\xEF\xBF\xBD";
+        i += good;
+    }
+    return out;
+}
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+struct Properties {
+    WalkTally& tally;
+    bool complete = false;
+    std::string failure;
+    std::set<uint64_t> places;  // offsets of blocks and list elements
+    std::vector<const Json*> blocks;      // in pre-order
+    std::vector<std::vector<const Json*>> paths;  // each block's enclosing blocks
+
+    bool fail(const std::string& what) {
+        if (failure.empty()) failure = what;
+        return false;
+    }
+
+    void collect(const Json& list, std::vector<const Json*>& path) {
+        for (const Json& b : list) {
+            blocks.push_back(&b);
+            paths.push_back(path);
+            if (b.contains("offset")) places.insert(b.at("offset").get<uint64_t>());
+            if (b.contains("fields"))
+                for (const Json& f : b.at("fields"))
+                    if (f.contains("list"))
+                        for (const Json& element : f.at("elements"))
+                            if (!element.empty()) places.insert(element.at(0).at("offset").get<uint64_t>());
+            if (b.contains("blocks")) {
+                path.push_back(&b);
+                collect(b.at("blocks"), path);
+                path.pop_back();
+            }
+        }
+    }
+
+    bool text(const Json& f) {
+        if (!f.contains("bytes")) return true;
+        std::string raw;
+        const std::string hex = f.at("bytes");
+        for (size_t i = 0; i + 1 < hex.size(); i += 2) raw += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+        const Json& shown = f.contains("text") ? f.at("text") : f.at("value");
+        if (replaceInvalidUtf8(raw) != shown.get<std::string>()) return fail("bytes do not decode to the text: " + f.dump());
+        if (replaceInvalidUtf8(raw) == raw) return fail("bytes of a valid text: " + f.dump());
+        ++tally.invalidTexts;
+        return true;
+    }
+
+    bool block(const Json& b) {
+        if (b.at("block") == "UNKNOWN") return true;
+        Json own = Json::object();
+        for (const Json& f : b.at("fields")) {
+            if (f.contains("list")) {
+                for (const Json& element : f.at("elements"))
+                    for (const Json& inner : element)
+                        if (!text(inner)) return false;
+                continue;
+            }
+            const std::string name = f.at("name");
+            if (own.contains(name)) return fail("two fields named " + name + " in a block");
+            own[name] = f.at("value");
+            if (!text(f)) return false;
+        }
+        if (own != b.at("values")) return fail("values are not the block's fields: " + b.at("values").dump());
+        ++tally.values;
+        for (const Json& f : b.at("fields")) {
+            if (f.contains("list") || !f.contains("target")) continue;
+            const std::string leads = f.at("leads");
+            if (leads != "block" && leads != "elements") continue;
+            if (places.count(f.at("target").get<uint64_t>())) {
+                ++tally.jsonTargets;
+                continue;
+            }
+            // A run or list that is empty has no place; a stopped walk may not have got there.
+            if (leads == "elements" || !complete) continue;
+            return fail("a target that is no block of the document: " + f.dump());
+        }
+        if (complete) return counts(b);
+        return true;
+    }
+
+    bool counts(const Json& b) {
+        for (const Json& f : b.at("fields")) {
+            if (f.contains("list") || f.value("counting", "") != "run") continue;
+            const std::string what = f.at("counts");
+            uint64_t found = 0;
+            bool known = false;
+            for (const Json& g : b.at("fields"))
+                if (g.contains("list") && g.at("list") == what) {
+                    found += g.at("elements").size();
+                    known = true;
+                }
+            if (b.contains("blocks"))
+                for (const Json& inner : b.at("blocks"))
+                    if (what == "typeRecords" ? inner.contains("typeIndex") : inner.at("block") == what) {
+                        ++found;
+                        known = true;
+                    }
+            const uint64_t announced = f.at("role") == "size" ? f.at("entries").get<uint64_t>() : f.at("value").get<uint64_t>();
+            if (!known && announced != 0) return fail("a count of what the block does not hold: " + f.dump());
+            if (found != announced) return fail("a count that is not its blocks' or elements' number: " + f.dump());
+            ++tally.jsonCounts;
+        }
+        return true;
+    }
+};
+
+// The lines of `lines`, parsed, or a failure.
+std::vector<Json> parseLines(const std::string& lines, std::string& failure) {
+    std::vector<Json> parsed;
+    size_t at = 0;
+    while (at < lines.size()) {
+        const size_t nl = lines.find('\n', at);
+        if (nl == std::string::npos) {
+            failure = "the lines do not end with a line feed";
+            return {};
+        }
+        parsed.push_back(Json::parse(lines.substr(at, nl - at), nullptr, false));
+        if (parsed.back().is_discarded()) {
+            failure = "a line is not JSON: " + lines.substr(at, std::min<size_t>(nl - at, 200));
+            return {};
+        }
+        at = nl + 1;
+    }
+    return parsed;
+}
+
+}  // namespace
+
+std::string checkJsonProperties(const std::string& json, const std::string& lines, WalkTally& tally) {
+    const Json doc = Json::parse(json, nullptr, false);
+    if (doc.is_discarded()) return "the JSON form does not parse";
+    Properties p{tally, false, {}, {}, {}, {}};
+    p.complete = doc.at("result").at("status") == "complete";
+    std::vector<const Json*> path;
+    p.collect(doc.at("blocks"), path);
+    for (const Json* b : p.blocks)
+        if (!p.block(*b)) return p.failure;
+
+    std::string failure;
+    const std::vector<Json> parsed = parseLines(lines, failure);
+    if (!failure.empty()) return failure;
+    if (parsed.size() < 2 || parsed.front().at("line") != "header" || parsed.back().at("line") != "result")
+        return "the lines do not begin with a header and end with a result";
+    if (parsed.front().at("version") != doc.at("version") || parsed.front().at("database") != doc.at("database"))
+        return "the header line is not the document's";
+    // The lines' blocks, each with its list lines merged back into its last list.
+    std::vector<Json> blocks;
+    for (size_t i = 1; i + 1 < parsed.size(); ++i) {
+        const Json& line = parsed[i];
+        if (line.at("line") == "block") {
+            blocks.push_back(line);
+        } else if (line.at("line") == "list") {
+            if (blocks.empty() || blocks.back().at("fields").empty() ||
+                !blocks.back().at("fields").back().contains("list"))
+                return "a list line follows no list";
+            Json& list = blocks.back().at("fields").back();
+            if (line.at("block") != blocks.back().at("block") || line.at("offset") != blocks.back().at("offset") ||
+                line.at("list") != list.at("list") || line.at("listOffset") != list.at("offset") ||
+                line.at("first") != list.at("elements").size())
+                return "a list line does not carry on the list before it: " + line.dump().substr(0, 200);
+            for (const Json& element : line.at("elements")) list.at("elements").push_back(element);
+        } else {
+            return "a line of an unknown kind in the middle";
+        }
+        ++tally.lines;
+    }
+    const bool cut = doc.at("result").value("kind", "") == "limit" || parsed.back().at("result").value("kind", "") == "limit";
+    if (!cut && (blocks.size() != p.blocks.size() || parsed.back().at("result") != doc.at("result")))
+        return "the lines have " + std::to_string(blocks.size()) + " blocks and result " +
+               parsed.back().at("result").dump() + ", the document " + std::to_string(p.blocks.size()) +
+               " and " + doc.at("result").dump();
+    // Where the limit cut a form, its last block may be cut too.
+    const size_t whole = cut ? std::min(blocks.size(), p.blocks.size()) : blocks.size();
+    for (size_t i = 0; i < whole; ++i) {
+        const Json& line = blocks[i];
+        Json block = *p.blocks[i];
+        block.erase("blocks");
+        Json fromLine = line;
+        fromLine.erase("line");
+        fromLine.erase("path");
+        if (cut && i + 1 == whole) continue;
+        if (fromLine != block) return "a block line is not the document's block: " + line.dump().substr(0, 300);
+        Json path = Json::array();
+        for (const Json* outer : p.paths[i]) path.push_back({{"block", outer->at("block")}, {"offset", outer->at("offset")}});
+        if (line.at("block") != "UNKNOWN" && line.at("path") != path) return "a block line's path is not its blocks': " + line.at("path").dump();
+    }
     return {};
 }
 

@@ -86,6 +86,10 @@ std::string checkReport(const uint8_t* data, uint64_t size, const SectionSelecti
         return "the JSON form has " + std::to_string(json.size()) + " bytes, more than " +
                std::to_string(jsonBound);
     if (std::string failure = checkJsonAgainstText(json, text, size); !failure.empty()) return failure;
+    // The document against itself, and the lines form of the same walk against it.
+    const std::string lines = renderJsonToString(image, selection, "database.nms", true);
+    WalkTally counted;
+    if (std::string failure = checkJsonProperties(json, lines, counted); !failure.empty()) return failure;
 
     // Explain, on offsets at the start, inside and past the end: its JSON form parses, holds
     // one answer per offset, and its walk stops where the text's did.
@@ -121,7 +125,6 @@ std::string checkReport(const uint8_t* data, uint64_t size, const SectionSelecti
     if (events.empty() || events.back().kind != WalkEvent::Kind::End ||
         (events.back().stop.end != WalkEnd::Complete) != endsWithErrorLine(text))
         return "the recorded walk did not stop where the report's did";
-    WalkTally counted;
     if (std::string failure = checkWalk(events, size, selection, counted); !failure.empty())
         return failure;
     counted.explained = explained;

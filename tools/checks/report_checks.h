@@ -18,7 +18,7 @@ namespace symdeck::checks {
 //   line that begins "ERROR in";
 // - both renderings are the same bytes;
 // - its JSON form has the properties checkJsonAgainstText() checks, and stays within the
-//   limit plus what one name can add;
+//   limit plus what one name can add; with its lines form, those of checkJsonProperties();
 // - the events of the same walk have the properties checkWalk() checks (what it checked is
 //   added to `tally` when one is given).
 // Returns an empty string when all hold, else what failed.

@@ -13,6 +13,11 @@ WalkTally& WalkTally::operator+=(const WalkTally& other) {
     counts += other.counts;
     runs += other.runs;
     explained += other.explained;
+    values += other.values;
+    jsonTargets += other.jsonTargets;
+    jsonCounts += other.jsonCounts;
+    invalidTexts += other.invalidTexts;
+    lines += other.lines;
     return *this;
 }
 

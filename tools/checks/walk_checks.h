@@ -20,6 +20,12 @@ struct WalkTally {
     uint64_t counts = 0;        // counts checked against the blocks or elements reported
     uint64_t runs = 0;          // runs and lists checked to hold the number they announced
     uint64_t explained = 0;     // fields of explain's answers checked against the byte asked
+    // The JSON forms (checkJsonProperties):
+    uint64_t values = 0;        // blocks whose values were checked against their fields
+    uint64_t jsonTargets = 0;   // targets found at a block or list element of the document
+    uint64_t jsonCounts = 0;    // counts checked against the blocks or elements of the document
+    uint64_t invalidTexts = 0;  // texts with bytes, checked to decode to their text
+    uint64_t lines = 0;         // lines of --json-lines checked against the document
 
     WalkTally& operator+=(const WalkTally& other);
 };

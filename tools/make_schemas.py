@@ -1,0 +1,275 @@
+#!/usr/bin/python3
+"""Writes the JSON schemas of symdeck's two JSON forms (version 2) into docs/:
+symdeck-report.schema.json (--json) and symdeck-report-lines.schema.json (--json-lines).
+
+Both share their definitions of blocks and fields; they are generated from this one place
+so that they cannot drift apart. Run: tools/make_schemas.py DOCS_DIR
+"""
+import json
+import os
+import sys
+
+# Each block word and the names of its fields, in report order: every name is required in
+# a block of that word (its `fields` and its `values`).
+BLOCK_FIELDS = {
+    "NM32_HEADER": ["NM32", "verMajor", "verMinor", "offNMDR", "creationTime", "creationNumber",
+                    "fileType", "fileLength", "N1", "N2", "N3", "N4", "N5", "N6", "N7", "N8",
+                    "filePath", "copyrightString"],
+    "NMDR_HEADER": ["NMDR", "nNMDE", "offGTYP", "offSTTB", "offSYMD", "offSRCP", "offFPOD",
+                    "N1", "N2", "N3", "N4", "N5", "N6", "N7"],
+    "NMDE_S": ["NMDE", "entryIndex", "offEntry", "entryLength", "N1", "N2", "N3", "N4", "N5"],
+    "GTYP_HEADER": ["GTYP", "sectionLength", "offNMTP", "offSTTB", "offTYTB", "offHSHT", "N1", "N2"],
+    "STTB_HEADER": ["STTB", "sectionLength", "nNames", "N1", "N2"],
+    "NMTP_HEADER": ["NMTP", "sectionLength", "nTypes", "N1", "N2"],
+    "DATAS_LF_PROCEDURE": ["lf_index", "argList", "rType", "call", "argCount"],
+    "DATAS_LF_ARGLIST": ["lf_index", "N1", "argCount"],
+    "DATAS_LF_ARRAY": ["lf_index", "elemType", "N1", "N2", "length", "indexType", "N3",
+                       "nElements", "N4"],
+    "DATAS_LF_STRUCT": ["lf_index", "derivedType", "iName", "property", "nFields", "length",
+                        "N1", "N2", "N3"],
+    "DATAS_LF_MEMBER": ["lf_index", "indexType", "iName", "access", "offset", "N1"],
+    "TYPE_LF_UNION": ["lf_index", "derivedType", "iName", "property", "nFields", "length",
+                      "N1", "N2", "N3"],
+    "DATAS_LF_DERIVED": ["lf_index", "N1", "argCount"],
+    "DATAS_LF_LABEL": ["lf_index", "mode"],
+    "unknown type": ["lf_index"],
+    "TYTB_HEADER": ["TYTB", "sectionLength", "offTypeTables", "N1", "N2"],
+    "TYPETABLE": ["type", "iName"],
+    "HSHT_HEADER": ["HSHT", "sectionLength", "sizeTableOffsets", "nTypes", "offTableOffsets",
+                    "offTypeTables", "N1", "N2"],
+    "HSHT_TYPETABLE": ["offPreviousTable", "hashNumber", "iName", "type", "N1"],
+    "SYMD_HEADER": ["SYMD", "sectionLength", "offSData_header", "N1", "N2", "N3", "N4", "N5",
+                    "N6", "N7", "N8"],
+    "SEGMENTDATA_HEADER": ["subSectionLength", "nSourceFiles", "nSegments"],
+    "SEGMENTDATA": ["nSeg", "iName", "N1", "physSize", "offProcDef", "nProcedures", "offLVarDef",
+                    "offRegDef", "offVLPDef", "nVLP", "offVLPOffsets", "offSourceSDef",
+                    "nSourceSec", "offSCLineDef"],
+    "SEGDATA_PROCEDURE": ["offStartProc", "offEndProc", "offLocVariables", "nLocalVariables",
+                          "offRegVariables", "sizeRegVariables", "M1"],
+    "SEGDATA_VLPTABLE": ["size", "tableType", "type", "iName", "offVLP"],
+    "SEGDATA_REGISTER": ["size", "tableType", "type", "iName", "parameterOffset", "registerNumber"],
+    "SEGDATA_SOURCELINES": [],
+    "SEGDATA_SOURCESECTION": ["offStart", "offEnd", "offSourceLines", "nLineTables", "offInSFDef"],
+    "SEGDATA_SOURCEFILE": ["iName", "offSource", "sourceLength", "N1", "N2"],
+    "SRCP_HEADER": ["SRCP", "sectionLength", "offSourceFiles", "N1", "N2"],
+    "FPOD_HEADER": ["FPOD", "sectionLength", "N1", "N2", "N3", "N4", "N5", "N6", "N7", "N8",
+                    "N9", "N10"],
+}
+
+ROLES = ["offset", "count", "size", "nameIndex", "typeIndex", "enum", "signature", "text", "number"]
+LEADS = ["block", "elements", "area", "array", "text", "record", "leftOut"]
+ERRORS = {
+    "nameIndexOutOfRange": "damage: a name index at or beyond the string table's count",
+    "namePastEndOfFile": "damage: a name whose offset lies past the end of the file",
+    "wrongTableType": "damage: a variable entry's tableType is not one its place allows",
+    "unknownRegister": "a register number the program has no name for",
+    "unknownPrimitiveType": "a type index below 0x1000 that names no primitive type the program knows",
+    "unknownEnum": "an enumeration's value the program has no word for",
+    "unknownSectionKind": "a directory entry of a kind the program does not know",
+}
+LISTS = ["strings", "types", "typeTableOffsets", "lineRows"]
+STORAGE = {"ULONG": 4, "USHORT": 2, "CHAR[0x104]": 260, "CHAR[0x100]": 256}
+IDENTIFIER = "^[A-Za-z_][A-Za-z0-9_]*$"
+U32 = 4294967295
+
+
+def definitions():
+    count = {"type": "integer", "minimum": 0, "maximum": 2**64 - 1}
+    field_if = []
+    for word, size in STORAGE.items():
+        then = {"properties": {"size": {"const": size}}}
+        if word == "ULONG":
+            then["properties"]["value"] = {"if": {"type": "integer"}, "then": {"maximum": U32}}
+        if word == "USHORT":
+            then["properties"]["value"] = {"if": {"type": "integer"}, "then": {"maximum": 65535}}
+        field_if.append({"if": {"properties": {"type": {"const": word}}}, "then": then})
+    field_if.append({
+        "if": {"properties": {"role": {"enum": ["signature", "text"]}}},
+        "then": {"properties": {"value": {"type": "string"}}},
+        "else": {"properties": {"value": {"type": "integer"}}}})
+    defs = {
+        "count": count,
+        "field": {
+            "type": "object",
+            "description": "One field: where it lies, what it holds and what it is.",
+            "required": ["name", "type", "offset", "size", "value", "role"],
+            "additionalProperties": False,
+            "properties": {
+                "name": {"type": "string", "pattern": IDENTIFIER},
+                "type": {"enum": list(STORAGE), "description": "The storage word of the bytes the field occupies: ULONG for 4 bytes, USHORT for 2, CHAR[N] for a text of N bytes."},
+                "offset": {"$ref": "#/$defs/count", "description": "The field's first byte, from the start of the file."},
+                "size": {"type": "integer", "minimum": 1, "maximum": 260},
+                "value": {"description": "The stored value without sign, or a string for a signature or a text (the text as the `text` rule for texts says).",
+                          "oneOf": [{"type": "integer", "minimum": 0, "maximum": U32}, {"type": "string"}]},
+                "signed": {"type": "integer", "minimum": -2**31, "maximum": -1, "description": "Where the format reads the field as a signed number and that differs from `value`: the signed value."},
+                "text": {"type": "string", "description": "The interpretation: a name from the string table, an enumeration's word, a type or register name. A text read from the file (here, a signature's or text's value) that is valid UTF-8 is that text; one that is not has one U+FFFD for each maximal invalid subsequence, as the WHATWG decoder and Python's errors=\"replace\" read it, and its exact bytes in `bytes`."},
+                "error": {"enum": list(ERRORS), "description": "What is wrong with the value: " + "; ".join("%s: %s" % item for item in ERRORS.items()) + "."},
+                "bytes": {"type": "string", "pattern": "^([0-9a-f]{2})+$", "description": "The exact bytes of a text of the file that is not valid UTF-8, in lower-case hexadecimal."},
+                "role": {"enum": ROLES, "description": "What the field is: offset, count, size (in bytes), nameIndex (into the string table), typeIndex (a primitive type below 0x1000 or a type record), enum, signature, text (from the file), number (anything else)."},
+                "target": {"type": "integer", "minimum": 0, "maximum": 2**34, "description": "The absolute offset the field leads to: where a followed offset points, or the type record a type index names."},
+                "leads": {"enum": LEADS, "description": "What begins at the target: a block, the first element of a run or list (when not empty), an area, an array the walk reads, a name's text, a type record, or a section the selection leaves out."},
+                "targetOutsideFile": {"const": True, "description": "The target lies outside the file."},
+                "counts": {"type": "string", "minLength": 1, "description": "A count: the block word of the blocks it counts, or the list it counts, or what it counts that is not reported."},
+                "counting": {"enum": ["run", "share", "unreported"], "description": "run: the number of those blocks or elements; share: this field's share of them; unreported: what it counts is not reported."},
+                "entries": {"type": "integer", "minimum": 0, "maximum": U32, "description": "sizeRegVariables: how many register entries the size holds."},
+            },
+            "allOf": field_if + [
+                {"not": {"required": ["text", "error"]}},
+                {"dependentRequired": {"target": ["leads"], "leads": ["target"],
+                                       "targetOutsideFile": ["target"], "counting": ["counts"],
+                                       "counts": ["counting"]}},
+            ],
+        },
+        "values": {
+            "type": "object",
+            "description": "Each of the block's own fields by name: its value.",
+            "propertyNames": {"pattern": IDENTIFIER},
+            "additionalProperties": {"oneOf": [{"type": "integer", "minimum": 0, "maximum": U32}, {"type": "string"}]},
+        },
+        "list": {
+            "type": "object",
+            "required": ["list", "offset", "elements"],
+            "additionalProperties": False,
+            "properties": {
+                "list": {"enum": LISTS},
+                "offset": {"$ref": "#/$defs/count", "description": "The first element's offset from the start of the file."},
+                "elements": {"type": "array", "items": {"type": "array", "minItems": 1, "items": {"$ref": "#/$defs/field"}}},
+            },
+        },
+        "result": {
+            "type": "object",
+            "description": "How the walk ended (complete, or at the error the text report's last line names), and how many fields are damaged (damagedFields: a rule the format states is broken; --check then exits with 2) or hold a value the program has no word for (unknownValues).",
+            "required": ["status", "damagedFields", "unknownValues"],
+            "additionalProperties": False,
+            "properties": {
+                "status": {"enum": ["complete", "error"]},
+                "kind": {"enum": ["bounds", "signature", "limit"]},
+                "header": {"type": "string"},
+                "offset": {"$ref": "#/$defs/count"},
+                "fileSize": {"$ref": "#/$defs/count"},
+                "limit": {"$ref": "#/$defs/count"},
+                "damagedFields": {"$ref": "#/$defs/count"},
+                "unknownValues": {"$ref": "#/$defs/count"},
+            },
+            "allOf": [
+                {"if": {"properties": {"status": {"const": "complete"}}},
+                 "then": {"not": {"anyOf": [{"required": [k]} for k in ("kind", "header", "offset", "fileSize", "limit")]}},
+                 "else": {"required": ["kind", "header"]}},
+                {"if": {"properties": {"kind": {"const": "bounds"}}, "required": ["kind"]}, "then": {"required": ["offset", "fileSize"]}},
+                {"if": {"properties": {"kind": {"const": "signature"}}, "required": ["kind"]}, "then": {"required": ["offset"]}},
+                {"if": {"properties": {"kind": {"const": "limit"}}, "required": ["kind"]}, "then": {"required": ["limit"]}},
+            ],
+        },
+        "database": {
+            "type": "object",
+            "required": ["name", "size"],
+            "additionalProperties": False,
+            "properties": {
+                "name": {"type": "string", "description": "The database's name as given on the command line: the system's UTF-8 text (on Windows converted from UTF-16), written as it is; a byte of no valid UTF-8 sequence (possible on POSIX systems) reads as U+FFFD, one for each maximal invalid subsequence."},
+                "size": {"$ref": "#/$defs/count"},
+            },
+        },
+        "blockWord": {"enum": list(BLOCK_FIELDS)},
+        "fieldsOfWord": {"allOf": [
+            {"if": {"properties": {"block": {"const": word}}},
+             "then": {"properties": {
+                 "fields": {"allOf": [{"contains": {"type": "object", "properties": {"name": {"const": name}}, "required": ["name"]}} for name in names]},
+                 "values": {"required": names}}}}
+            for word, names in BLOCK_FIELDS.items() if names]},
+    }
+    return defs
+
+
+def block_properties():
+    return {
+        "block": {"$ref": "#/$defs/blockWord"},
+        "offset": {"$ref": "#/$defs/count"},
+        "sectionEnd": {"type": "integer", "minimum": 0, "maximum": U32, "description": "Section titles: the section's offset plus its sectionLength, as a 32-bit sum."},
+        "index": {"type": "integer", "minimum": 0, "maximum": U32, "description": "Directory entries: the entry's number."},
+        "typeIndex": {"type": "integer", "minimum": 4096, "maximum": U32 + 4096, "description": "Type records: the type index the record defines (0x1000 + its number)."},
+        "fields": {"type": "array", "items": {"oneOf": [{"$ref": "#/$defs/field"}, {"$ref": "#/$defs/list"}]}},
+        "values": {"$ref": "#/$defs/values"},
+    }
+
+
+def unknown_block(extra):
+    props = {"block": {"const": "UNKNOWN"}, "kind": {"type": "integer", "minimum": -2**31, "maximum": 2**31 - 1},
+             "fields": {"type": "array", "maxItems": 0}, "values": {"type": "object", "maxProperties": 0}}
+    props.update(extra)
+    return {"type": "object", "required": ["block", "kind", "fields", "values"] + list(extra),
+            "additionalProperties": False, "properties": props}
+
+
+def document_schema():
+    defs = definitions()
+    props = block_properties()
+    props["blocks"] = {"type": "array", "minItems": 1, "items": {"$ref": "#/$defs/block"}}
+    defs["knownBlock"] = {"type": "object", "required": ["block", "offset", "fields", "values"],
+                          "additionalProperties": False, "properties": props,
+                          "allOf": [{"$ref": "#/$defs/fieldsOfWord"}]}
+    defs["block"] = {"oneOf": [{"$ref": "#/$defs/knownBlock"}, unknown_block({})]}
+    return {
+        "$schema": "https://json-schema.org/draft/2020-12/schema",
+        "title": "symdeck report, JSON form, version 2",
+        "description": "symdeck DATABASE.nms --json: the same blocks, in the same order, as the text report; each block with its fields (name, storage word, offset, size, value, role, and where it leads) and a map of its own fields' values. docs/json-version-2.md says what changed from version 1.",
+        "type": "object",
+        "required": ["format", "version", "database", "blocks", "result"],
+        "additionalProperties": False,
+        "properties": {
+            "format": {"const": "symdeck-report"},
+            "version": {"const": 2},
+            "database": {"$ref": "#/$defs/database"},
+            "blocks": {"type": "array", "items": {"$ref": "#/$defs/block"}},
+            "result": {"$ref": "#/$defs/result"},
+        },
+        "$defs": defs,
+    }
+
+
+def lines_schema():
+    defs = definitions()
+    step = {"type": "object", "required": ["block", "offset"], "additionalProperties": False,
+            "properties": {"block": {"$ref": "#/$defs/blockWord"}, "offset": {"$ref": "#/$defs/count"}}}
+    path = {"type": "array", "items": step, "description": "The blocks this one nests in, outermost first."}
+    props = block_properties()
+    props["line"] = {"const": "block"}
+    props["path"] = path
+    block_line = {"type": "object", "required": ["line", "block", "offset", "path", "fields", "values"],
+                  "additionalProperties": False, "properties": props,
+                  "allOf": [{"$ref": "#/$defs/fieldsOfWord"}]}
+    unknown = unknown_block({"line": {"const": "block"}, "path": {"type": "array", "maxItems": 0}})
+    list_line = {"type": "object",
+                 "required": ["line", "block", "offset", "list", "listOffset", "first", "elements"],
+                 "additionalProperties": False,
+                 "description": "More elements of the last list of the block line before: the block's word and offset, the list, and the index of its first element here.",
+                 "properties": {"line": {"const": "list"}, "block": {"$ref": "#/$defs/blockWord"},
+                                "offset": {"$ref": "#/$defs/count"}, "list": {"enum": LISTS},
+                                "listOffset": {"$ref": "#/$defs/count"},
+                                "first": {"type": "integer", "minimum": 1, "maximum": U32},
+                                "elements": {"type": "array", "minItems": 1, "items": {"type": "array", "minItems": 1, "items": {"$ref": "#/$defs/field"}}}}}
+    header = {"type": "object", "required": ["line", "format", "version", "database"],
+              "additionalProperties": False,
+              "properties": {"line": {"const": "header"}, "format": {"const": "symdeck-report-lines"},
+                             "version": {"const": 2}, "database": {"$ref": "#/$defs/database"}}}
+    result = {"type": "object", "required": ["line", "result"], "additionalProperties": False,
+              "properties": {"line": {"const": "result"}, "result": {"$ref": "#/$defs/result"}}}
+    return {
+        "$schema": "https://json-schema.org/draft/2020-12/schema",
+        "title": "symdeck report, JSON lines form, version 2",
+        "description": "One line of symdeck DATABASE.nms --json-lines: a header line first, then one block line per block in the order of --json (parent before children), list lines that carry on the list of the block line before them, and a result line last. Every line is one JSON object with a `line` member naming its kind.",
+        "oneOf": [header, block_line, unknown, list_line, result],
+        "$defs": defs,
+    }
+
+
+def main():
+    docs = sys.argv[1] if len(sys.argv) > 1 else "docs"
+    for name, schema in (("symdeck-report.schema.json", document_schema()),
+                         ("symdeck-report-lines.schema.json", lines_schema())):
+        with open(os.path.join(docs, name), "w") as f:
+            json.dump(schema, f, indent=1)
+            f.write("\n")
+
+
+if __name__ == "__main__":
+    main()
