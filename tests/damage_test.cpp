@@ -22,9 +22,7 @@ using checks::WalkTally;
 void expectChecked(const WalkTally& t, const WalkTally& floor) {
     std::cout << "checked: targets " << t.targets << ", followed " << t.followed << ", type records "
               << t.typeRecords << ", counts " << t.counts << ", runs " << t.runs << ", explained "
-              << t.explained << "\n";
-              << t.typeRecords << ", counts " << t.counts << ", runs " << t.runs << "; JSON values "
-              << t.values << ", targets " << t.jsonTargets << ", counts " << t.jsonCounts
+              << t.explained << "; JSON values " << t.values << ", targets " << t.jsonTargets << ", counts " << t.jsonCounts
               << ", invalid texts " << t.invalidTexts << ", lines " << t.lines << "\n";
     EXPECT_GE(t.targets, floor.targets);
     EXPECT_GE(t.followed, floor.followed);
