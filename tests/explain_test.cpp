@@ -198,7 +198,7 @@ TEST(Explain, JsonFieldsGiveValuesRolesAndTargets) {
         {"a target past the end", farProcedures, {}, 0x64B,
          J{{"name", "offProcDef"}, {"type", "ULONG"}, {"offset", 0x64B}, {"size", 4}, {"value", 0xFFFF0000u},
            {"role", "offset"}, {"target", 0x63D + uint64_t{0xFFFF0000}}, {"leads", "elements"},
-           {"targetInFile", false}, {"spelled", "0xFFFF0000"}}},
+           {"targetOutsideFile", true}, {"spelled", "0xFFFF0000"}}},
         {"an unknown kind", unknown.bytes, {}, 0x2A4,
          J{{"name", "entryIndex"}, {"type", "ULONG"}, {"offset", 0x2A4}, {"size", 4}, {"value", 9},
            {"error", "9(unknown)"}, {"role", "enum"}, {"spelled", "9(unknown)"}}},

@@ -242,7 +242,7 @@ void jsonField(AnswerWriter& w, const ExplainPlace& hit, Spelled& spelled) {
     if (f.target.has()) {
         w.member(",\"target\":", f.target.at);
         w.member(",\"leads\":", leadsWord(f.target.leads));
-        if (!f.target.inFile) w.text(",\"targetInFile\":false");
+        if (!f.target.inFile) w.text(",\"targetOutsideFile\":true");
     } else if (f.target.why != Unresolved::None) {
         w.member(",\"unresolved\":", unresolvedWord(f.target.why));
     }
