@@ -110,7 +110,9 @@ public:
     void close();
     SYMDECK_INLINE void field(const Field& f) {
         assert(top() == Scope::Fields || top() == Scope::Element);
-        assert(!fieldsEnded_);
+        // A block's own fields all come before its lists end its line; the elements of a list
+        // that the lines form split go on after it.
+        assert(top() == Scope::Element || !fieldsEnded_);
         assert(f.meaning < Meaning::ErrorDec || f.problem != Problem::None);
         // Names and type words are the program's own short ASCII words: no escaping.
         assert(f.name.size() <= 16 && f.type.size() <= 16);
