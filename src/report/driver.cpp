@@ -116,6 +116,26 @@ Explanation explainImage(const NmsImage& image, const SectionSelection& selectio
     return result;
 }
 
+bool renderImageView(const NmsImage& image, const SectionSelection& selection, ReportWriter& out,
+                     WalkEnd* end) {
+    if (image.size > 0xFFFFFFFFu) return false;
+    // The text report is only counted: the walk ends where it would, and each block's lines
+    // are a range of it.
+    ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
+    ViewPrinter print(out, counting, image.size);
+    const WalkEnd how = renderWith(print, image, selection);
+    if (end) *end = how;
+    return true;
+}
+
+std::string renderViewToString(const NmsImage& image, const SectionSelection& selection) {
+    std::string bytes;
+    ReportWriter out(stringSink(bytes), kStringBlock);
+    renderImageView(image, selection, out);
+    out.flush();
+    return bytes;
+}
+
 std::vector<WalkEvent> recordWalk(const NmsImage& image, const SectionSelection& selection) {
     ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
     EventRecorder record(counting);

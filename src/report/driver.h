@@ -46,6 +46,13 @@ struct Explanation;
 Explanation explainImage(const NmsImage& image, const SectionSelection& selection,
                          std::span<const uint64_t> offsets, bool json, bool forTerminal = false);
 
+// The same walk in the view form (report/view_printer.h): the frames a viewer keeps, written
+// through `out` (not flushed). A database of 4 GiB or more has no view form: nothing is
+// written and the result is false. `end`, when given, receives how the walk ended.
+bool renderImageView(const NmsImage& image, const SectionSelection& selection, ReportWriter& out,
+                     WalkEnd* end = nullptr);
+std::string renderViewToString(const NmsImage& image, const SectionSelection& selection = {});
+
 // Every event of the walk over `image`, in order (tools and tests: report/recorder.h). The
 // walk ends where the text report would.
 struct WalkEvent;

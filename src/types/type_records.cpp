@@ -287,5 +287,6 @@ template void installTypeRecords(Walk<TextPrinter>&, uint64_t);
 template void installTypeRecords(Walk<JsonPrinter>&, uint64_t);
 template void installTypeRecords(Walk<ExplainPrinter>&, uint64_t);
 template void installTypeRecords(Walk<EventRecorder>&, uint64_t);
+template void installTypeRecords(Walk<ViewPrinter>&, uint64_t);
 
 }  // namespace symdeck

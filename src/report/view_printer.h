@@ -1,0 +1,240 @@
+// The view form: what a viewer needs to draw the walk, recorded in one pass as compact
+// binary tables, so that a page can keep them in typed arrays instead of parsing a document
+// ten times the database's size.
+//
+// The output is a sequence of frames, each [u32 tag][u32 length][length bytes, then zero
+// bytes up to a multiple of 4], all numbers little-endian. Frames of one tag, joined in the
+// order they come, make that tag's table; the tables of different tags interleave. Every
+// frame of a table of fixed-size records holds whole records, and every frame but the last
+// of its table holds kFrameRecords of them (a reader may index frames directly).
+//
+//   Header  (first)  u32 version, u32 image size low, high, u32 kFrameRecords
+//   Fields           20 bytes a field, in walk order (kField*)
+//   Text             the value texts of the fields, one after another: field i's is the
+//                    bytes from field i-1's textEnd (0 for the first) to its own textEnd;
+//                    exactly what the text report shows after the field's name
+//   Blocks           64 bytes a block (kBlock*), written when the block closes (or at the
+//                    end of the walk for those still open): a block's slot is its index in
+//                    the order blocks open, the text report's order
+//   Lists            32 bytes a list (kList*), in the order lists close
+//   Reads            8 bytes: offset, size of bytes the walk reads that no form shows
+//   Words            (at the end) the interned words: per word u32 length, its bytes, zero
+//                    bytes up to a multiple of 4; word i is the i-th
+//   Kinds            (at the end) 8 bytes a kind of field: u16 name word, u16 type word,
+//                    u8 role, u8 leads, u16 zero
+//   End      (last)  how the walk ended (kEnd*), then the "ERROR in" line's text
+//
+// Offsets are 32-bit: the form is made for databases below 4 GiB (a wasm32 module holds no
+// larger one); renderImageView refuses larger ones. A target is 40 bits (base plus value).
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "report/events.h"
+#include "report/text_printer.h"
+#include "report/writer.h"
+
+namespace symdeck {
+
+namespace view {
+
+inline constexpr uint32_t kVersion = 1;
+
+enum Tag : uint32_t {
+    kHeader = 1, kFields = 2, kText = 3, kBlocks = 4, kLists = 5, kReads = 6,
+    kWords = 8, kKinds = 9, kEnd = 10,
+};
+
+// Records per full frame of each fixed-size table.
+inline constexpr uint32_t kFrameRecords = 4096;
+
+// A field: u32 offset, u32 size, u32 target's low 32 bits, u32 textEnd, u16 kind, u8 flags,
+// u8 target's bits 32-39.
+inline constexpr size_t kFieldBytes = 20;
+enum FieldFlag : uint8_t {
+    kInFile = 1,         // the target lies inside the file
+    kElementStart = 2,   // the first field of a list element
+    kInElement = 4,      // a field of a list element
+    kProblem = 8,        // the value breaks a rule or has no word
+    // bits 4-6: why a type index has no target (Unresolved)
+};
+inline constexpr unsigned kUnresolvedShift = 4;
+
+// A block: 16 u32.
+enum BlockWord : unsigned {
+    kBlockIndex, kBlockParent, kBlockOffset, kBlockSize, kBlockFirstField, kBlockFieldEnd,
+    kBlockSubtreeEnd, kBlockPosition, kBlockCount,
+    kBlockWord,  // u16 word, u8 depth (top level 0), u8 mark (Mark, or kUnknownKind)
+    kBlockNumber, kBlockTextStartLow, kBlockTextStartHigh, kBlockTextEndLow, kBlockTextEndHigh,
+    kBlockChildren,
+    kBlockWords
+};
+inline constexpr uint32_t kNoBlock = ~uint32_t{0};
+// The offset of a block that has no place in the file.
+inline constexpr uint32_t kNoPlace = ~uint32_t{0};
+// The mark of a block that stands for a directory entry of a kind the walk does not know:
+// its number is the kind (the other marks are Mark's).
+inline constexpr uint8_t kUnknownKind = 0xFF;
+
+// A list: 8 u32: block, u16 name word | u16 spelling, first field, field end, count,
+// stride, offset, counted-by offset (kNoBlock: none or not in 32 bits).
+inline constexpr size_t kListWords = 8;
+
+// The end: 16 u32, then the error line: u32 length, its bytes.
+enum EndWord : unsigned {
+    kEndHow,  // WalkEnd
+    kEndHeader, kEndOffsetLow, kEndOffsetHigh, kEndNumberLow, kEndNumberHigh,
+    kEndOpenBlock,  // the innermost block open where the walk stopped (kNoBlock: none)
+    kEndBlocks, kEndFields, kEndLists, kEndReads,
+    kEndReportLow, kEndReportHigh,  // the bytes of the text report
+    kEndDamaged, kEndUnknown, kEndWordCount,
+    kEndWords
+};
+
+}  // namespace view
+
+class ViewPrinter {
+public:
+    // `out` takes the frames; `counting` takes the text report, which is only counted: the
+    // size limit reads it, and each block's place in the text is its range there.
+    ViewPrinter(ReportWriter& out, ReportWriter& counting, uint64_t imageSize);
+    ViewPrinter(const ViewPrinter&) = delete;
+    ViewPrinter& operator=(const ViewPrinter&) = delete;
+
+    uint64_t length() const { return text_.length(); }
+    void begin();
+    void open(const Title& title);
+    void close();
+    SYMDECK_INLINE void field(const Field& f) {
+        text_.field(f);
+        const uint64_t at = f.target.has() ? f.target.at : 0;
+        uint8_t flags = static_cast<uint8_t>(static_cast<unsigned>(f.target.why) << view::kUnresolvedShift);
+        if (f.target.inFile) flags |= view::kInFile;
+        if (inElement_) flags |= view::kInElement;
+        if (elementStart_) flags |= view::kElementStart;
+        if (f.problem != Problem::None) flags |= view::kProblem;
+        elementStart_ = false;
+        spellValue(values_, f);
+        char* p = fields_.add();
+        put32(p, static_cast<uint32_t>(f.offset));
+        put32(p + 4, f.size);
+        put32(p + 8, static_cast<uint32_t>(at));
+        put32(p + 12, static_cast<uint32_t>(values_.length()));
+        const uint16_t kind = kindOf(f);
+        std::memcpy(p + 16, &kind, 2);
+        p[18] = static_cast<char>(flags);
+        p[19] = static_cast<char>(at >> 32);
+        fields_.commit(out_);
+        ++fieldCount_;
+    }
+    void openList(const List& list);
+    void element(const List& list, uint32_t index, uint64_t offset) {
+        text_.element(list, index, offset);
+        inElement_ = true;
+        elementStart_ = true;
+    }
+    void endElement() {
+        text_.endElement();
+        inElement_ = false;
+        elementStart_ = false;
+    }
+    void closeList(const List& list);
+    void openRun(const Run& run) { text_.openRun(run); }
+    void closeRun(const Run& run) { text_.closeRun(run); }
+    void reads(const Field& f, uint32_t) {
+        char* p = reads_.add();
+        put32(p, static_cast<uint32_t>(f.offset));
+        put32(p + 4, f.size);
+        reads_.commit(out_);
+        ++readCount_;
+    }
+    void unknownSection(int32_t kind);
+    void end(const Stop& stop);
+
+    const FieldProblems& problems() const { return text_.problems(); }
+
+private:
+    // A table of fixed-size records, written out a full frame at a time.
+    class Table {
+    public:
+        Table(uint32_t tag, size_t recordBytes);
+        char* add() { return data_.data() + used_; }
+        void commit(ReportWriter& out) {
+            used_ += record_;
+            if (used_ == data_.size()) flush(out);
+        }
+        void flush(ReportWriter& out);
+
+    private:
+        uint32_t tag_;
+        size_t record_;
+        std::vector<char> data_;
+        size_t used_ = 0;
+    };
+
+    struct Open {
+        uint32_t index;
+        uint32_t parent;
+        uint32_t firstField;
+        uint32_t fieldEnd;  // set when the first child opens (or at the close)
+        uint32_t children;
+        bool hasChild;
+        uint64_t textStart;
+        Title title;
+    };
+
+    static void put32(char* p, uint32_t v) { std::memcpy(p, &v, 4); }
+    // The value texts go out as Text frames (the sink of values_).
+    static bool toFrames(void* context, const char* data, size_t size);
+    uint16_t word(std::string_view text);
+    uint16_t kindOf(const Field& f) {
+        // Field names and types are the program's own words: the same pointer comes back
+        // for the same kind of field, so the last one seen is checked first.
+        if (f.name.data() == lastName_.data() && f.type.data() == lastType_.data() &&
+            f.name.size() == lastName_.size() && f.type.size() == lastType_.size() &&
+            f.role == lastRole_ && f.target.leads == lastLeads_)
+            return lastKind_;
+        return slowKind(f);
+    }
+    uint16_t slowKind(const Field& f);
+    void writeBlock(const Open& block, uint32_t subtreeEnd, uint64_t textEnd, uint8_t mark);
+    void frame(uint32_t tag, const void* data, size_t size);
+
+    ReportWriter& out_;
+    TextPrinter text_;
+    ReportWriter values_;
+    uint64_t imageSize_;
+    Table fields_{view::kFields, view::kFieldBytes};
+    Table blocks_{view::kBlocks, view::kBlockWords * 4};
+    Table lists_{view::kLists, view::kListWords * 4};
+    Table reads_{view::kReads, 8};
+    std::vector<Open> open_;
+    uint32_t blockCount_ = 0;
+    uint32_t fieldCount_ = 0;
+    uint32_t listCount_ = 0;
+    uint32_t readCount_ = 0;
+    bool inElement_ = false;
+    bool elementStart_ = false;
+    List list_{};
+    uint32_t listFirstField_ = 0;
+    uint32_t listBlock_ = view::kNoBlock;
+
+    std::vector<std::string_view> words_;
+    std::unordered_map<std::string_view, uint16_t> wordIds_;
+    struct Kind {
+        uint16_t name, type;
+        Role role;
+        Leads leads;
+    };
+    std::vector<Kind> kinds_;
+    std::string_view lastName_, lastType_;
+    Role lastRole_ = Role::Number;
+    Leads lastLeads_ = Leads::Nothing;
+    uint16_t lastKind_ = 0;
+};
+
+}  // namespace symdeck

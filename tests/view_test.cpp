@@ -1,0 +1,326 @@
+// The view form: its frames decoded here as a page would, and held against the other forms
+// of the same walk: every field against the walk's own events and the text report's
+// spelling of its value, every block against the JSON document's blocks, and each block's
+// range of the text report against the report's bytes.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "nmsbuild/corpus.h"
+#include "nmsbuild/sample.h"
+#include "report/driver.h"
+#include "report/view_printer.h"
+#include "test_support.h"
+
+namespace symdeck::test {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+struct ViewField {
+    uint32_t offset, size;
+    uint64_t target;
+    std::string name, type, value;
+    Role role;
+    Leads leads;
+    uint8_t flags;
+};
+struct ViewBlock {
+    std::vector<uint32_t> w;  // the record's words
+    std::string word;
+};
+struct View {
+    uint32_t version = 0, frameRecords = 0;
+    uint64_t imageSize = 0;
+    std::vector<ViewField> fields;
+    std::vector<ViewBlock> blocks;
+    std::vector<std::vector<uint32_t>> lists;
+    std::vector<std::pair<uint32_t, uint32_t>> reads;
+    std::vector<uint32_t> end;
+    std::string errorLine;
+    std::vector<std::string> tags;  // the order of the frames' tags, as letters
+};
+
+uint32_t u32(const std::string& s, size_t at) {
+    uint32_t v;
+    std::memcpy(&v, s.data() + at, 4);
+    return v;
+}
+
+// Decodes the frames as a reader that knows only the documented layout would.
+View decode(const std::string& bytes) {
+    View v;
+    std::string fields, text, blocks, lists, reads, words, kinds, end;
+    size_t at = 0;
+    uint32_t fieldFrames = 0;
+    while (at < bytes.size()) {
+        EXPECT_LE(at + 8, bytes.size());
+        const uint32_t tag = u32(bytes, at), size = u32(bytes, at + 4);
+        const std::string payload = bytes.substr(at + 8, size);
+        at += 8 + (size + 3) / 4 * 4;
+        v.tags.push_back(std::string(1, static_cast<char>('0' + tag)));
+        switch (tag) {
+            case view::kHeader:
+                v.version = u32(payload, 0);
+                v.imageSize = u32(payload, 4) | uint64_t{u32(payload, 8)} << 32;
+                v.frameRecords = u32(payload, 12);
+                break;
+            case view::kFields:
+                // Every frame but the last holds the same number of whole records.
+                if (fieldFrames++ > 0) {
+                    EXPECT_EQ(fields.size() % (20 * v.frameRecords), 0u);
+                }
+                EXPECT_EQ(size % 20, 0u);
+                fields += payload;
+                break;
+            case view::kText: text += payload; break;
+            case view::kBlocks: blocks += payload; break;
+            case view::kLists: lists += payload; break;
+            case view::kReads: reads += payload; break;
+            case view::kWords: words += payload; break;
+            case view::kKinds: kinds += payload; break;
+            case view::kEnd: end += payload; break;
+            default: ADD_FAILURE() << "tag " << tag;
+        }
+    }
+    EXPECT_EQ(at, bytes.size());
+    std::vector<std::string> word;
+    for (size_t i = 0; i < words.size();) {
+        const uint32_t n = u32(words, i);
+        word.push_back(words.substr(i + 4, n));
+        i += 4 + (n + 3) / 4 * 4;
+    }
+    uint32_t textStart = 0;
+    for (size_t i = 0; i < fields.size(); i += 20) {
+        ViewField f{};
+        f.offset = u32(fields, i);
+        f.size = u32(fields, i + 4);
+        f.target = u32(fields, i + 8) | uint64_t{static_cast<uint8_t>(fields[i + 19])} << 32;
+        const uint32_t textEnd = u32(fields, i + 12);
+        f.value = text.substr(textStart, textEnd - textStart);
+        textStart = textEnd;
+        uint16_t kind;
+        std::memcpy(&kind, fields.data() + i + 16, 2);
+        uint16_t name, type;
+        std::memcpy(&name, kinds.data() + 8 * kind, 2);
+        std::memcpy(&type, kinds.data() + 8 * kind + 2, 2);
+        f.name = word.at(name);
+        f.type = word.at(type);
+        f.role = static_cast<Role>(kinds[8 * kind + 4]);
+        f.leads = static_cast<Leads>(kinds[8 * kind + 5]);
+        f.flags = static_cast<uint8_t>(fields[i + 18]);
+        v.fields.push_back(f);
+    }
+    EXPECT_EQ(textStart, text.size());
+    v.blocks.resize(blocks.size() / 64);
+    for (size_t i = 0; i < blocks.size(); i += 64) {
+        std::vector<uint32_t> w(view::kBlockWords);
+        std::memcpy(w.data(), blocks.data() + i, 64);
+        ViewBlock& b = v.blocks.at(w[view::kBlockIndex]);
+        EXPECT_TRUE(b.w.empty()) << "block " << w[view::kBlockIndex] << " twice";
+        b.word = word.at(w[view::kBlockWord] & 0xFFFF);
+        b.w = std::move(w);
+    }
+    for (size_t i = 0; i < lists.size(); i += 32) {
+        std::vector<uint32_t> w(view::kListWords);
+        std::memcpy(w.data(), lists.data() + i, 32);
+        v.lists.push_back(w);
+    }
+    for (size_t i = 0; i < reads.size(); i += 8) v.reads.emplace_back(u32(reads, i), u32(reads, i + 4));
+    v.end.resize(view::kEndWords);
+    std::memcpy(v.end.data(), end.data(), 4 * view::kEndWords);
+    v.errorLine = end.substr(4 * view::kEndWords + 4, u32(end, 4 * view::kEndWords));
+    return v;
+}
+
+// Where the value of the first line from `at` on that shows `type` and `name` in their
+// columns begins (npos: no such line).
+size_t fieldLine(const std::string& text, size_t at, const std::string& type, const std::string& name) {
+    for (size_t p = text.find(" " + type + " ", at); p != std::string::npos; p = text.find(" " + type + " ", p + 1)) {
+        const size_t n = text.find_first_not_of(' ', p + type.size() + 1);
+        if (n == std::string::npos || text.compare(n, name.size(), name) != 0) continue;
+        if (text[n + name.size()] != ' ') continue;
+        return text.find_first_not_of(' ', n + name.size());
+    }
+    return std::string::npos;
+}
+
+uint64_t textStart(const ViewBlock& b) {
+    return b.w[view::kBlockTextStartLow] | uint64_t{b.w[view::kBlockTextStartHigh]} << 32;
+}
+uint64_t textEnd(const ViewBlock& b) {
+    return b.w[view::kBlockTextEndLow] | uint64_t{b.w[view::kBlockTextEndHigh]} << 32;
+}
+
+// Holds the view of `bytes` against its walk, its text report and its JSON document; returns
+// the view for what a test checks besides.
+View checkView(const std::vector<uint8_t>& bytes, const SectionSelection& selection = {}) {
+    const NmsImage image{bytes.data(), bytes.size()};
+    const View v = decode(renderViewToString(image, selection));
+    const std::string text = renderToString(image, selection);
+    const Json doc = Json::parse(renderJsonToString(image, selection, "t.nms"));
+    EXPECT_EQ(v.version, 1u);
+    EXPECT_EQ(v.imageSize, bytes.size());
+
+    // Fields: the walk's own, in its order, each value as the text report spells it.
+    std::vector<const Field*> walked;
+    const std::vector<WalkEvent> events = recordWalk(image, selection);
+    for (const WalkEvent& e : events)
+        if (e.kind == WalkEvent::Kind::Field) walked.push_back(&e.field);
+    EXPECT_EQ(v.fields.size(), walked.size());
+    for (size_t i = 0; i < std::min(v.fields.size(), walked.size()); ++i) {
+        const Field& f = *walked[i];
+        const ViewField& g = v.fields[i];
+        SCOPED_TRACE("field " + std::to_string(i) + " " + g.name);
+        EXPECT_EQ(g.value, valueText(f));
+        EXPECT_EQ(g.offset, f.offset);
+        EXPECT_EQ(g.size, f.size);
+        EXPECT_EQ(g.name, f.name);
+        EXPECT_EQ(g.type, f.type);
+        EXPECT_EQ(g.role, f.role);
+        EXPECT_EQ(g.leads, f.target.leads);
+        EXPECT_EQ(g.target, f.target.has() ? f.target.at : 0);
+        EXPECT_EQ((g.flags & view::kInFile) != 0, f.target.inFile);
+        EXPECT_EQ(g.flags >> view::kUnresolvedShift, static_cast<unsigned>(f.target.why));
+    }
+
+    // Blocks: the JSON document's, in its order, with their fields (a list's elements'
+    // fields count as the block's), and nested as there.
+    size_t next = 0;
+    std::function<void(const Json&, uint32_t, uint32_t)> visit = [&](const Json& blocks, uint32_t parent,
+                                                                     uint32_t depth) {
+        for (const Json& jb : blocks) {
+            const size_t index = next++;
+            ASSERT_LT(index, v.blocks.size());
+            const ViewBlock& b = v.blocks[index];
+            ASSERT_FALSE(b.w.empty()) << "block " << index << " never written";
+            EXPECT_EQ(b.word, jb["block"].get<std::string>());
+            if (jb.contains("offset")) {
+                EXPECT_EQ(b.w[view::kBlockOffset], jb["offset"].get<uint64_t>());
+            } else {
+                EXPECT_EQ(b.w[view::kBlockWord] >> 24, view::kUnknownKind);
+                EXPECT_EQ(b.w[view::kBlockNumber], jb["kind"].get<uint32_t>());
+            }
+            EXPECT_EQ(b.w[view::kBlockParent], parent);
+            EXPECT_EQ(b.w[view::kBlockWord] >> 16 & 0xFF, depth);
+            size_t fieldCount = 0;
+            for (const Json& f : jb["fields"]) {
+                if (!f.contains("list")) ++fieldCount;
+                else
+                    for (const Json& element : f["elements"]) fieldCount += element.size();
+            }
+            EXPECT_EQ(b.w[view::kBlockFieldEnd] - b.w[view::kBlockFirstField], fieldCount) << b.word;
+            const Json none = Json::array();
+            const Json& children = jb.contains("blocks") ? jb["blocks"] : none;
+            EXPECT_EQ(b.w[view::kBlockChildren], children.size());
+            visit(children, static_cast<uint32_t>(index), depth + 1);
+            EXPECT_EQ(b.w[view::kBlockSubtreeEnd], next) << b.word;
+        }
+    };
+    visit(doc["blocks"], view::kNoBlock, 0);
+    EXPECT_EQ(next, v.blocks.size());
+    EXPECT_EQ(v.end[view::kEndBlocks], v.blocks.size());
+
+    // Text ranges: the top-level blocks follow one another through the report, each block's
+    // range holds its children's, and its own lines (before its first child) show each of its
+    // fields' value texts in order, each right after its name where the line has one.
+    uint64_t last = 0;
+    for (size_t i = 0; i < v.blocks.size(); ++i) {
+        const ViewBlock& b = v.blocks[i];
+        if (b.w.empty()) continue;
+        EXPECT_LE(textStart(b), textEnd(b));
+        EXPECT_LE(textEnd(b), text.size());
+        if (b.w[view::kBlockParent] == view::kNoBlock) {
+            EXPECT_LE(last, textStart(b));
+            last = textEnd(b);
+        } else {
+            const ViewBlock& up = v.blocks[b.w[view::kBlockParent]];
+            EXPECT_LE(textStart(up), textStart(b));
+            EXPECT_LE(textEnd(b), textEnd(up));
+        }
+        const uint64_t ownEnd = i + 1 < b.w[view::kBlockSubtreeEnd] ? textStart(v.blocks[i + 1]) : textEnd(b);
+        const std::string own = text.substr(textStart(b), ownEnd - textStart(b));
+        EXPECT_NE(own.find(b.word), std::string::npos) << own;
+        size_t at = 0;
+        for (uint32_t k = b.w[view::kBlockFirstField]; k < b.w[view::kBlockFieldEnd]; ++k) {
+            const ViewField& f = v.fields[k];
+            // A field line: its type, blanks, its name, blanks, the value. A list's row shows
+            // its elements' values without their names.
+            const size_t line = fieldLine(own, at, f.type, f.name);
+            at = line != std::string::npos ? line : own.find(f.value, at);
+            if (at == std::string::npos || own.compare(at, f.value.size(), f.value) != 0) {
+                ADD_FAILURE() << f.name << ": " << f.value << " at " << at << " in\n" << own;
+                break;
+            }
+            at += f.value.size();
+        }
+    }
+    EXPECT_LE(last, text.size());
+
+    // The end: the report's last line when the walk stopped.
+    EXPECT_EQ(v.end[view::kEndReportLow] | uint64_t{v.end[view::kEndReportHigh]} << 32, text.size());
+    if (v.end[view::kEndHow] != 0) EXPECT_EQ(v.errorLine, lastLine(text));
+    else EXPECT_EQ(v.errorLine, "");
+    return v;
+}
+
+TEST(View, SampleAgainstWalkReportAndJson) {
+    const View v = checkView(nmsbuild::sampleDatabase());
+    EXPECT_EQ(v.end[view::kEndHow], 0u);
+    EXPECT_GT(v.fields.size(), 300u);
+    EXPECT_GT(v.lists.size(), 0u);
+    EXPECT_GT(v.reads.size(), 0u);
+    EXPECT_EQ(v.end[view::kEndOpenBlock], view::kNoBlock);
+}
+
+TEST(View, CorpusAndSelections) {
+    for (const auto& [name, bytes] : nmsbuild::corpusDatabases()) {
+        SCOPED_TRACE(name);
+        checkView(bytes);
+    }
+    const auto sample = nmsbuild::sampleDatabase();
+    SectionSelection noTypes;
+    noTypes.skipNmtp = noTypes.skipTytb = noTypes.skipHsht = true;
+    const View all = checkView(sample);
+    const View some = checkView(sample, noTypes);
+    EXPECT_LT(some.blocks.size(), all.blocks.size());
+}
+
+// Every truncation of the sample: the walk stops somewhere, and the view says where, with
+// the report's own error line and the block open there (whose range runs to the report's end).
+TEST(View, EveryTruncationOfTheSample) {
+    const auto sample = nmsbuild::sampleDatabase();
+    size_t stopped = 0;
+    for (size_t size = 0; size < sample.size(); size += 7) {
+        SCOPED_TRACE("truncated to " + std::to_string(size));
+        const std::vector<uint8_t> bytes(sample.begin(), sample.begin() + static_cast<long>(size));
+        const View v = checkView(bytes);
+        if (v.end[view::kEndHow] == 0) continue;
+        ++stopped;
+        EXPECT_TRUE(v.errorLine.starts_with("ERROR in ")) << v.errorLine;
+        const uint32_t open = v.end[view::kEndOpenBlock];
+        if (open != view::kNoBlock) {
+            ASSERT_LT(open, v.blocks.size());
+            EXPECT_EQ(textEnd(v.blocks[open]), v.end[view::kEndReportLow]);
+        }
+    }
+    EXPECT_GT(stopped, sample.size() / 7 - 5);
+}
+
+// A field's value text is whatever the report shows, bytes of the file included: a name
+// with a line feed and bytes past 0x7F goes into the view as it stands in the report.
+TEST(View, TextsFromTheFileStayAsTheReportHasThem) {
+    nmsbuild::Database db = nmsbuild::sampleDescription();
+    db.header.filePath = "c:\\\xE9\n\x01";
+    const View v = checkView(nmsbuild::build(db).bytes);
+    bool seen = false;
+    for (const ViewField& f : v.fields) seen = seen || f.value == "c:\\\xE9\n\x01";
+    EXPECT_TRUE(seen);
+}
+
+}  // namespace
+}  // namespace symdeck::test
