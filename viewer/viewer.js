@@ -1,0 +1,800 @@
+// The viewer's page: draws what the walk reports. The worker (worker.js) runs the walk in
+// symdeck-core.wasm and hands over its view form as tables; nothing here decodes the
+// database's structures. Only what is visible is in the document: the tree, the field table
+// and the hex pane draw the rows in view and no more.
+'use strict';
+(() => {
+const $ = (id) => document.getElementById(id);
+const hex = (n) => '0x' + n.toString(16).toUpperCase();
+const utf8 = new TextDecoder('utf-8');
+
+// The kinds of section the switches leave out, by their directory kind (bit k of leftOut).
+const SECTIONS = [['NMTP', 3], ['STTB', 2], ['SYMD', 6], ['TYTB', 4], ['HSHT', 5], ['FPOD', 8], ['SRCP', 7], ['GTYP', 1]];
+// Block record words (src/report/view_printer.h).
+const B = { index: 0, parent: 1, offset: 2, size: 3, firstField: 4, fieldEnd: 5, subtreeEnd: 6, position: 7,
+            count: 8, word: 9, number: 10, textStartLow: 11, textStartHigh: 12, textEndLow: 13, textEndHigh: 14,
+            children: 15 };
+const BW = 16;
+const NO_BLOCK = 0xFFFFFFFF;
+const UNKNOWN_KIND = 0xFF;
+const MARK_ENTRY = 2, MARK_TYPE = 3;
+const FLAG = { inFile: 1, elementStart: 2, inElement: 4, problem: 8 };
+const LEADS = ['nothing', 'block', 'elements', 'area', 'array', 'text', 'record', 'leftOut'];
+const PAGE_BITS = 12;
+const END_WORDS = 16;
+
+const state = {
+  worker: null, bytes: null, name: '', leftOut: 0, view: null, expanded: new Set(), visible: new Uint32Array(0),
+  block: -1, field: -1, byte: -1, explainId: 0, textId: 0, waiting: new Map(), firstTree: true,
+};
+
+// ---- the view's tables ------------------------------------------------------------------
+
+function makeView(m) {
+  const u32 = (b) => new Uint32Array(b);
+  const fields = m.fields;
+  const v = {
+    f32: u32(fields), f16: new Uint16Array(fields), f8: new Uint8Array(fields),
+    fieldCount: fields.byteLength / 20, text: new Uint8Array(m.text),
+    blocks: inOpeningOrder(u32(m.blocks)), blockCount: m.blocks.byteLength / 64,
+    lists: u32(m.lists), reads: u32(m.reads), fieldIndex: m.fieldIndex, readIndex: m.readIndex,
+    words: [], kinds: [], ms: m.ms, memory: m.memory,
+  };
+  const wordBytes = new Uint8Array(m.words);
+  const wordView = new DataView(m.words);
+  for (let at = 0; at < wordBytes.length;) {
+    const n = wordView.getUint32(at, true);
+    v.words.push(utf8.decode(wordBytes.subarray(at + 4, at + 4 + n)));
+    at += 4 + Math.ceil(n / 4) * 4;
+  }
+  const kinds = new DataView(m.kinds);
+  for (let at = 0; at < m.kinds.byteLength; at += 8)
+    v.kinds.push({ name: v.words[kinds.getUint16(at, true)], type: v.words[kinds.getUint16(at + 2, true)],
+                   role: kinds.getUint8(at + 4), leads: kinds.getUint8(at + 5) });
+  const end = new DataView(m.end);
+  const e = (k) => end.getUint32(4 * k, true);
+  const lineLength = end.getUint32(4 * END_WORDS, true);
+  v.end = { how: e(0), header: v.words[e(1)], offset: e(2) + e(3) * 2 ** 32, number: e(4) + e(5) * 2 ** 32,
+            openBlock: e(6), line: utf8.decode(new Uint8Array(m.end, 4 * END_WORDS + 4, lineLength)) };
+  // The top-level blocks, in order.
+  v.top = [];
+  for (let b = 0; b < v.blockCount; b = v.blocks[b * BW + B.subtreeEnd]) v.top.push(b);
+  return v;
+}
+
+// Blocks come as they close; each record names its place in the order they open (the
+// text report's), where it goes.
+function inOpeningOrder(records) {
+  const ordered = new Uint32Array(records.length);
+  for (let at = 0; at < records.length; at += BW) ordered.set(records.subarray(at, at + BW), records[at + B.index] * BW);
+  return ordered;
+}
+
+const blk = (b, k) => state.view.blocks[b * BW + k];
+const fieldOffset = (i) => state.view.f32[i * 5];
+const fieldSize = (i) => state.view.f32[i * 5 + 1];
+const fieldKind = (i) => state.view.kinds[state.view.f16[i * 10 + 8]];
+const fieldFlags = (i) => state.view.f8[i * 20 + 18];
+const fieldTarget = (i) => state.view.f32[i * 5 + 2] + state.view.f8[i * 20 + 19] * 2 ** 32;
+function fieldValue(i) {
+  const v = state.view;
+  const start = i === 0 ? 0 : v.f32[(i - 1) * 5 + 3];
+  return utf8.decode(v.text.subarray(start, v.f32[i * 5 + 3]));
+}
+
+// The block whose own fields include field i: the last block opened at or before it (a
+// block's fields come before its children's).
+function blockOfField(i) {
+  const v = state.view;
+  let lo = 0, hi = v.blockCount - 1, found = -1;
+  while (lo <= hi) {
+    const mid = (lo + hi) >> 1;
+    if (v.blocks[mid * BW + B.firstField] <= i) { found = mid; lo = mid + 1; } else hi = mid - 1;
+  }
+  return found;
+}
+
+// Every field or read that touches [from, to), through the page index: each once.
+function touching(index, records, stride, from, to, each) {
+  const last = Math.min((to - 1) >>> PAGE_BITS, index.pages.length - 2);
+  const first = Math.max(0, (Math.max(0, from - (1 << PAGE_BITS)) >>> PAGE_BITS));
+  for (let p = first; p <= last; ++p)
+    for (let k = index.pages[p]; k < index.pages[p + 1]; ++k) {
+      const i = index.order[k];
+      const o = records[i * stride];
+      if (o < to && o + records[i * stride + 1] > from) each(i, o, records[i * stride + 1]);
+    }
+  for (const i of index.big) {
+    const o = records[i * stride];
+    const p = o >>> PAGE_BITS;
+    if (p >= first && p <= last) continue;  // seen among its page's
+    if (o < to && o + records[i * stride + 1] > from) each(i, o, records[i * stride + 1]);
+  }
+}
+
+// The innermost field that holds byte `b` (the smallest), or -1.
+function fieldAt(b) {
+  let best = -1, bestSize = Infinity;
+  touching(state.view.fieldIndex, state.view.f32, 5, b, b + 1, (i, o, size) => {
+    if (size > 0 && size < bestSize) { best = i; bestSize = size; }
+  });
+  return best;
+}
+
+function blockLabel(b) {
+  const v = state.view;
+  const w = blk(b, B.word);
+  const mark = w >>> 24;
+  let label = v.words[w & 0xFFFF];
+  if (mark === UNKNOWN_KIND) return `${label} (value ${blk(b, B.number) | 0})`;
+  if (mark === MARK_ENTRY) label += ` (${blk(b, B.number)})`;
+  if (mark === MARK_TYPE) label += ` (type: ${hex(blk(b, B.number))})`;
+  return label;
+}
+function blockPlace(b) {
+  const count = blk(b, B.count), position = blk(b, B.position);
+  return count > 1 || position > 0 ? `${position + 1} of ${count}` : '';
+}
+
+// ---- the tree -------------------------------------------------------------------------
+
+const TREE_ROW = 20;
+const MAX_SCROLL = 8e6;  // px: browsers cap an element's height; taller lists are scaled
+
+function childrenOf(b, each) {
+  const end = b < 0 ? state.view.blockCount : blk(b, B.subtreeEnd);
+  for (let c = b + 1; c < end; c = blk(c, B.subtreeEnd)) each(c);
+}
+
+function buildVisible() {
+  const out = [];
+  const visit = (b) => {
+    out.push(b);
+    if (state.expanded.has(b)) childrenOf(b, visit);
+  };
+  childrenOf(-1, visit);
+  state.visible = Uint32Array.from(out);
+  state.rowOf = null;
+}
+
+function rowOfBlock(b) {
+  const vis = state.visible;
+  // Visible blocks are in increasing order: a binary search finds it.
+  let lo = 0, hi = vis.length - 1;
+  while (lo <= hi) {
+    const mid = (lo + hi) >> 1;
+    if (vis[mid] === b) return mid;
+    if (vis[mid] < b) lo = mid + 1; else hi = mid - 1;
+  }
+  return -1;
+}
+
+// A virtual list in a scrolling element: `count` rows of `rowHeight`, drawn by `draw(first,
+// last)` into `layer`, which it places at the scroll position.
+function scrollGeometry(scroller, count, rowHeight) {
+  const full = count * rowHeight;
+  const height = Math.min(full, MAX_SCROLL);
+  const spacer = scroller.querySelector('.spacer');
+  spacer.style.height = height + 'px';
+  const shown = Math.ceil(scroller.clientHeight / rowHeight) + 1;
+  const range = Math.max(0, height - scroller.clientHeight);
+  const rows = Math.max(0, count - shown + 1);
+  const first = range > 0 ? Math.min(count - 1, Math.round((scroller.scrollTop / range) * (rows - 1 < 0 ? 0 : rows - 1))) : 0;
+  return { first: Math.max(0, first), last: Math.min(count - 1, Math.max(0, first) + shown), shown, rows, range };
+}
+function scrollToRow(scroller, row, count, rowHeight) {
+  const g = scrollGeometry(scroller, count, rowHeight);
+  if (row >= g.first && row < g.first + g.shown - 2) return;
+  const target = Math.max(0, row - Math.floor(g.shown / 3));
+  scroller.scrollTop = g.rows > 1 ? (target / (g.rows - 1)) * g.range : 0;
+}
+
+function drawTree() {
+  const tree = $('tree');
+  const vis = state.visible;
+  const g = scrollGeometry(tree, vis.length, TREE_ROW);
+  const rows = [];
+  for (let r = g.first; r <= g.last && r < vis.length; ++r) rows.push(treeRow(vis[r], r - g.first, tree.scrollTop));
+  tree.replaceChildren(tree.querySelector('.spacer'), ...rows);
+  if (state.block >= 0) tree.setAttribute('aria-activedescendant', 'block-' + state.block);
+  else tree.removeAttribute('aria-activedescendant');
+}
+
+function treeRow(b, k, top) {
+  const row = document.createElement('div');
+  row.className = 'row';
+  row.id = 'block-' + b;
+  row.setAttribute('role', 'treeitem');
+  const depth = (blk(b, B.word) >>> 16) & 0xFF;
+  row.setAttribute('aria-level', depth + 1);
+  const children = blk(b, B.children);
+  const open = state.expanded.has(b);
+  if (children > 0) row.setAttribute('aria-expanded', open ? 'true' : 'false');
+  row.setAttribute('aria-selected', b === state.block ? 'true' : 'false');
+  row.style.top = top + k * TREE_ROW + 'px';
+  row.style.paddingLeft = 4 + depth * 16 + 'px';
+  row.dataset.block = b;
+  const twisty = document.createElement('span');
+  twisty.className = 'twisty';
+  twisty.setAttribute('aria-hidden', 'true');
+  twisty.textContent = children > 0 ? (open ? '▾' : '▸') : '';
+  const title = document.createElement('span');
+  title.className = 'title';
+  title.textContent = blockLabel(b);
+  row.append(twisty, title);
+  const offset = blk(b, B.offset);
+  if (offset !== NO_BLOCK) {
+    const off = document.createElement('span');
+    off.className = 'off';
+    off.textContent = hex(offset);
+    row.append(off);
+  }
+  const place = blockPlace(b);
+  if (place) {
+    const p = document.createElement('span');
+    p.className = 'place';
+    p.textContent = place;
+    row.append(p);
+  }
+  if (children > 0 && !open) {
+    const c = document.createElement('span');
+    c.className = 'count';
+    c.textContent = `(${children})`;
+    row.append(c);
+  }
+  return row;
+}
+
+function toggle(b, open) {
+  if (blk(b, B.children) === 0) return;
+  if (open === undefined) open = !state.expanded.has(b);
+  if (open) state.expanded.add(b); else state.expanded.delete(b);
+  buildVisible();
+  drawTree();
+}
+
+function revealBlock(b) {
+  let changed = false;
+  for (let p = blk(b, B.parent); p !== NO_BLOCK; p = blk(p, B.parent))
+    if (!state.expanded.has(p)) { state.expanded.add(p); changed = true; }
+  if (changed) buildVisible();
+  const row = rowOfBlock(b);
+  if (row >= 0) scrollToRow($('tree'), row, state.visible.length, TREE_ROW);
+}
+
+// ---- the field table ------------------------------------------------------------------
+
+const FIELD_ROW = 20;
+
+function drawFields() {
+  const body = $('fields').tBodies[0];
+  const b = state.block;
+  if (b < 0) {
+    body.replaceChildren();
+    $('block-title').textContent = state.view ? 'No block' : 'No database';
+    return;
+  }
+  const first = blk(b, B.firstField), end = blk(b, B.fieldEnd);
+  const offset = blk(b, B.offset);
+  $('block-title').textContent = `${blockLabel(b)}${offset !== NO_BLOCK ? ' at ' + hex(offset) : ''}${blockPlace(b) ? ', ' + blockPlace(b) : ''}: ${end - first} fields`;
+  const scroller = $('fields-scroll');
+  const count = end - first;
+  let from = 0, to = count;
+  // Long blocks (lists of thousands of rows) are drawn a window at a time.
+  if (count > 300) {
+    const top = Math.max(0, scroller.scrollTop - 40);
+    from = Math.min(count, Math.floor(top / FIELD_ROW));
+    to = Math.min(count, from + Math.ceil(scroller.clientHeight / FIELD_ROW) + 10);
+  }
+  const rows = [];
+  if (from > 0) rows.push(spacerRow(from * FIELD_ROW));
+  for (let k = from; k < to; ++k) rows.push(fieldRow(first + k));
+  if (to < count) rows.push(spacerRow((count - to) * FIELD_ROW));
+  body.replaceChildren(...rows);
+}
+
+function spacerRow(height) {
+  const tr = document.createElement('tr');
+  tr.setAttribute('aria-hidden', 'true');
+  tr.className = 'spacer-row';
+  const td = document.createElement('td');
+  td.colSpan = 5;
+  td.style.height = height + 'px';
+  td.style.padding = '0';
+  tr.append(td);
+  return tr;
+}
+
+function fieldRow(i) {
+  const tr = document.createElement('tr');
+  tr.style.height = FIELD_ROW + 'px';
+  tr.dataset.field = i;
+  const kind = fieldKind(i);
+  const flags = fieldFlags(i);
+  if (flags & FLAG.elementStart) tr.classList.add('element-start');
+  if (flags & FLAG.problem) tr.classList.add('problem');
+  if (i === state.field) { tr.classList.add('selected'); tr.setAttribute('aria-selected', 'true'); }
+  const cell = (text) => { const td = document.createElement('td'); td.textContent = text; tr.append(td); return td; };
+  const offsetCell = cell('');
+  const jump = document.createElement('a');
+  jump.href = '#' + hex(fieldOffset(i));
+  jump.textContent = hex(fieldOffset(i));
+  jump.dataset.offset = fieldOffset(i);
+  offsetCell.append(jump);
+  cell(kind.type);
+  cell(kind.name);
+  cell(fieldValue(i));
+  const leads = cell('');
+  if (kind.leads !== 0) {
+    const target = fieldTarget(i);
+    if (flags & FLAG.inFile) {
+      const a = document.createElement('a');
+      a.href = '#' + hex(target);
+      a.setAttribute('role', 'link');
+      a.textContent = hex(target);
+      a.dataset.offset = target;
+      a.title = `${LEADS[kind.leads]} at ${hex(target)}`;
+      leads.append(a);
+    } else if (((flags >> 4) & 7) === 0) {
+      leads.textContent = `${hex(target)} (outside the file)`;
+    }
+  }
+  return tr;
+}
+
+// ---- the hex pane ---------------------------------------------------------------------
+
+const HEX_ROW = 18;
+
+function drawHex() {
+  const grid = $('hex');
+  const scroller = $('hex-scroll');
+  if (!state.bytes) { grid.replaceChildren(); return; }
+  const size = state.bytes.length;
+  const rowsTotal = Math.max(1, Math.ceil(size / 16));
+  const g = scrollGeometry(scroller, rowsTotal, HEX_ROW);
+  const from = g.first * 16, to = Math.min(size, (g.last + 1) * 16);
+  grid.style.top = scroller.scrollTop + 'px';
+  // Who holds each byte in view: the smallest field, its block's word as the tint; the bytes
+  // the walk reads without showing; the selected field's bytes.
+  const n = Math.max(0, to - from);
+  const owner = new Int32Array(n).fill(-1);
+  const ownerSize = new Float64Array(n).fill(Infinity);
+  const read = new Uint8Array(n);
+  if (state.view) {
+    touching(state.view.fieldIndex, state.view.f32, 5, from, to, (i, o, s) => {
+      for (let x = Math.max(o, from); x < Math.min(o + s, to); ++x)
+        if (s < ownerSize[x - from]) { owner[x - from] = i; ownerSize[x - from] = s; }
+    });
+    touching(state.view.readIndex, state.view.reads, 2, from, to, (i, o, s) => {
+      for (let x = Math.max(o, from); x < Math.min(o + s, to); ++x) read[x - from] = 1;
+    });
+  }
+  const tints = new Map();
+  const tintOf = (i) => {
+    if (!tints.has(i)) {
+      const b = blockOfField(i);
+      tints.set(i, b < 0 ? 0 : (blk(b, B.word) & 0xFFFF) % 8);
+    }
+    return tints.get(i);
+  };
+  const selStart = state.field >= 0 ? fieldOffset(state.field) : -1;
+  const selEnd = state.field >= 0 ? selStart + fieldSize(state.field) : -1;
+  const rows = [];
+  for (let r = g.first; r <= g.last && r < rowsTotal; ++r) {
+    const row = document.createElement('div');
+    row.setAttribute('role', 'row');
+    const addr = document.createElement('span');
+    addr.className = 'addr';
+    addr.setAttribute('role', 'rowheader');
+    addr.textContent = (r * 16).toString(16).toUpperCase().padStart(8, '0');
+    row.append(addr);
+    let ascii = '';
+    for (let c = 0; c < 16; ++c) {
+      const at = r * 16 + c;
+      if (at >= size) break;
+      const cell = document.createElement('span');
+      cell.setAttribute('role', 'gridcell');
+      cell.setAttribute('aria-label', hex(at));
+      cell.dataset.offset = at;
+      const byte = state.bytes[at];
+      cell.textContent = byte.toString(16).toUpperCase().padStart(2, '0');
+      const i = owner[at - from];
+      if (i >= 0) cell.classList.add('k' + tintOf(i));
+      else if (read[at - from]) cell.classList.add('read');
+      else cell.classList.add('gap');
+      if (at >= selStart && at < selEnd) cell.classList.add('mark');
+      if (at === state.byte) { cell.setAttribute('aria-selected', 'true'); cell.id = 'byte-selected'; }
+      row.append(cell);
+      ascii += byte >= 0x20 && byte < 0x7F ? String.fromCharCode(byte) : '.';
+    }
+    const text = document.createElement('span');
+    text.className = 'ascii';
+    text.setAttribute('aria-hidden', 'true');
+    text.textContent = ascii;
+    row.append(text);
+    rows.push(row);
+  }
+  grid.replaceChildren(...rows);
+  if (state.byte >= 0) grid.setAttribute('aria-activedescendant', 'byte-selected');
+}
+
+// ---- selection and places -------------------------------------------------------------
+
+function selectBlock(b, { field = -1, byte, history = 'replace' } = {}) {
+  state.block = b;
+  state.field = field;
+  state.byte = byte !== undefined ? byte : (b >= 0 && blk(b, B.offset) !== NO_BLOCK ? blk(b, B.offset) : -1);
+  $('copy').disabled = b < 0;
+  if (b >= 0) revealBlock(b);
+  $('fields-scroll').scrollTop = 0;
+  if (field >= 0 && b >= 0) {
+    const k = field - blk(b, B.firstField);
+    $('fields-scroll').scrollTop = Math.max(0, k * FIELD_ROW - 60);
+  }
+  draw();
+  if (state.byte >= 0) {
+    scrollToRow($('hex-scroll'), Math.floor(state.byte / 16), Math.ceil(state.bytes.length / 16), HEX_ROW);
+    drawHex();
+    setPlace(state.byte, history);
+    explainByte(state.byte);
+  }
+}
+
+// Selects the innermost field that holds byte `b`, its block in the tree.
+function selectByte(b, history = 'push') {
+  if (!state.view || !(b >= 0)) return;
+  const i = b < state.bytes.length ? fieldAt(b) : -1;
+  selectBlock(i >= 0 ? blockOfField(i) : -1, { field: i, byte: b, history });
+}
+
+function setPlace(b, history) {
+  const hash = '#' + hex(b);
+  if (location.hash === hash) return;
+  if (history === 'push') window.history.pushState(null, '', hash);
+  else if (history === 'replace') window.history.replaceState(null, '', hash);
+}
+
+function draw() {
+  drawTree();
+  drawFields();
+  drawHex();
+}
+
+// "0x..." hexadecimal, plain digits decimal, as --explain reads them.
+function parseOffset(text) {
+  const t = text.trim();
+  if (/^0[xX][0-9a-fA-F]+$/.test(t)) return parseInt(t.slice(2), 16);
+  if (/^[0-9]+$/.test(t)) return parseInt(t, 10);
+  return NaN;
+}
+
+function explainByte(b) {
+  const id = ++state.explainId;
+  $('holders').replaceChildren();
+  state.worker.postMessage({ type: 'explain', id, offset: b, leftOut: state.leftOut });
+}
+
+// The answers of explain, one item each: a line that names the offset, and the lines under it.
+function showHolders(m) {
+  if (m.id !== state.explainId) return;
+  const items = [];
+  for (const line of m.text.split('\n')) {
+    if (line === '') continue;
+    if (!line.startsWith(' ') || items.length === 0) items.push([line]);
+    else items[items.length - 1].push(line);
+  }
+  $('holders').replaceChildren(...items.map((lines) => {
+    const li = document.createElement('li');
+    li.textContent = lines.join('\n');
+    return li;
+  }));
+}
+
+// ---- search ---------------------------------------------------------------------------
+
+const MAX_RESULTS = 200;
+let searchRun = 0;
+
+// Names (the texts that name-index fields and string tables hold) and block titles that
+// contain the query, case aside. A long search goes on in slices, so typing stays quick.
+function search(query) {
+  const run = ++searchRun;
+  const list = $('results');
+  list.replaceChildren();
+  const q = query.trim().toLowerCase();
+  if (!q || !state.view) return;
+  const v = state.view;
+  const results = [];
+  const wordHits = new Set();
+  v.words.forEach((w, k) => { if (w.toLowerCase().includes(q)) wordHits.add(k); });
+  for (let b = 0; b < v.blockCount && results.length < MAX_RESULTS; ++b)
+    if (wordHits.has(blk(b, B.word) & 0xFFFF)) results.push({ block: b });
+  const nameKinds = new Set();
+  v.kinds.forEach((k, id) => { if (k.role === 3 || k.role === 7) nameKinds.add(id); });
+  const needle = new TextEncoder().encode(q);
+  let i = 0;
+  const slice = () => {
+    if (run !== searchRun) return;
+    const stop = performance.now() + 12;
+    for (; i < v.fieldCount && results.length < MAX_RESULTS; ++i) {
+      if (!nameKinds.has(v.f16[i * 10 + 8])) continue;
+      const start = i === 0 ? 0 : v.f32[(i - 1) * 5 + 3];
+      if (contains(v.text, start, v.f32[i * 5 + 3], needle)) results.push({ field: i });
+      if ((i & 1023) === 0 && performance.now() > stop) { showResults(results); setTimeout(slice, 0); return; }
+    }
+    showResults(results);
+  };
+  slice();
+}
+
+function contains(text, start, end, needle) {
+  outer: for (let s = start; s + needle.length <= end; ++s) {
+    for (let k = 0; k < needle.length; ++k) {
+      let c = text[s + k];
+      if (c >= 0x41 && c <= 0x5A) c += 0x20;
+      if (c !== needle[k]) continue outer;
+    }
+    return true;
+  }
+  return false;
+}
+
+function showResults(results) {
+  $('results').replaceChildren(...results.map((r) => {
+    const li = document.createElement('li');
+    const button = document.createElement('button');
+    button.type = 'button';
+    if (r.block !== undefined) {
+      const o = blk(r.block, B.offset);
+      button.textContent = `${blockLabel(r.block)}${o !== NO_BLOCK ? ' ' + hex(o) : ''}`;
+      button.addEventListener('click', () => selectBlock(r.block, { history: 'push' }));
+    } else {
+      const b = blockOfField(r.field);
+      button.textContent = `${fieldKind(r.field).name} ${fieldValue(r.field)} in ${blockLabel(b)} ${hex(fieldOffset(r.field))}`;
+      button.addEventListener('click', () => selectBlock(b, { field: r.field, byte: fieldOffset(r.field), history: 'push' }));
+    }
+    li.append(button);
+    return li;
+  }));
+}
+
+// ---- the walk's end ---------------------------------------------------------------------
+
+function showEnd() {
+  const alert = $('alert');
+  const end = state.view.end;
+  if (end.how === 0) { alert.hidden = true; alert.replaceChildren(); return; }
+  // Where it stopped: the structure that broke, or the block open there.
+  let place = -1;
+  if ((end.how === 1 || end.how === 2) && end.offset < state.bytes.length) place = end.offset;
+  else if (end.openBlock !== NO_BLOCK && blk(end.openBlock, B.offset) !== NO_BLOCK) place = blk(end.openBlock, B.offset);
+  const text = document.createElement('span');
+  text.textContent = `The walk stopped in ${end.header}: ${end.line} `;
+  alert.replaceChildren(text);
+  if (place >= 0) {
+    const a = document.createElement('a');
+    a.href = '#' + hex(place);
+    a.dataset.offset = place;
+    a.textContent = `Go to ${hex(place)}`;
+    alert.append(a);
+  }
+  alert.hidden = false;
+}
+
+// ---- the worker -------------------------------------------------------------------------
+
+function base64Bytes(text) {
+  const clean = text.replace(/\s+/g, '');
+  if (Uint8Array.fromBase64) return Uint8Array.fromBase64(clean);
+  const binary = atob(clean);
+  const bytes = new Uint8Array(binary.length);
+  for (let i = 0; i < binary.length; ++i) bytes[i] = binary.charCodeAt(i);
+  return bytes;
+}
+
+function startWorker() {
+  const source = $('worker-source').textContent;
+  const url = URL.createObjectURL(new Blob([source], { type: 'text/javascript' }));
+  const worker = new Worker(url);
+  URL.revokeObjectURL(url);
+  worker.onmessage = (event) => {
+    const m = event.data;
+    switch (m.type) {
+      case 'ready': state.ready = true; if (state.pending) { const p = state.pending; state.pending = null; open(p.bytes, p.name); } break;
+      case 'view': received(m); break;
+      case 'explain': showHolders(m); break;
+      case 'text': { const done = state.waiting.get(m.id); state.waiting.delete(m.id); if (done) done(m.text); break; }
+      case 'failed': status(`The walk could not run: ${m.message}`); break;
+      default: break;
+    }
+  };
+  const wasm = base64Bytes($('core-wasm').textContent);
+  worker.postMessage({ type: 'init', wasm: wasm.buffer }, [wasm.buffer]);
+  state.worker = worker;
+}
+
+function status(text) { $('status').textContent = text; }
+
+function open(bytes, name) {
+  if (!state.ready) { state.pending = { bytes, name }; return; }
+  state.bytes = bytes;
+  state.name = name;
+  state.opened = performance.now();
+  $('name').textContent = name;
+  status(`Walking ${name} (${bytes.length} bytes)…`);
+  // The worker keeps a copy; the page keeps these bytes for the hex pane.
+  const copy = bytes.slice();
+  state.worker.postMessage({ type: 'open', database: copy.buffer, leftOut: state.leftOut }, [copy.buffer]);
+}
+
+function received(m) {
+  const again = state.view !== null;
+  state.view = makeView(m);
+  const v = state.view;
+  if (!again) state.expanded = new Set();
+  buildVisible();
+  showEnd();
+  status(`${state.name}: ${v.blockCount} blocks, ${v.fieldCount} fields, walked in ${Math.round(v.ms)} ms`);
+  const placed = parseOffset(decodeURIComponent(location.hash.slice(1)));
+  if (placed >= 0 && placed < state.bytes.length) selectByte(placed, 'none');
+  else if (again && state.byte >= 0) selectByte(state.byte, 'none');
+  else selectBlock(v.blockCount > 0 ? 0 : -1, { history: 'none' });
+  requestAnimationFrame(() => {
+    performance.mark('symdeck:tree');
+    document.body.dataset.walked = String(Number(document.body.dataset.walked || 0) + 1);
+  });
+}
+
+// ---- events -----------------------------------------------------------------------------
+
+function wire() {
+  const sections = $('sections');
+  for (const [name, kind] of SECTIONS) {
+    const label = document.createElement('label');
+    const input = document.createElement('input');
+    input.type = 'checkbox';
+    input.setAttribute('role', 'switch');
+    input.checked = true;
+    input.setAttribute('aria-checked', 'true');
+    input.dataset.kind = kind;
+    input.addEventListener('change', () => {
+      input.setAttribute('aria-checked', String(input.checked));
+      state.leftOut = 0;
+      for (const s of sections.querySelectorAll('input')) if (!s.checked) state.leftOut |= 1 << Number(s.dataset.kind);
+      if (state.bytes) { status('Walking again…'); state.worker.postMessage({ type: 'walk', leftOut: state.leftOut }); }
+    });
+    label.append(input, ' ' + name);
+    sections.append(label);
+  }
+
+  $('picker').addEventListener('change', async (e) => {
+    const file = e.target.files[0];
+    if (file) open(new Uint8Array(await file.arrayBuffer()), file.name);
+  });
+  document.addEventListener('dragover', (e) => e.preventDefault());
+  document.addEventListener('drop', async (e) => {
+    e.preventDefault();
+    const file = e.dataTransfer.files[0];
+    if (file) open(new Uint8Array(await file.arrayBuffer()), file.name);
+  });
+
+  const tree = $('tree');
+  tree.addEventListener('scroll', () => drawTree());
+  tree.addEventListener('click', (e) => {
+    const row = e.target.closest('.row');
+    if (!row) return;
+    const b = Number(row.dataset.block);
+    if (e.target.classList.contains('twisty')) toggle(b);
+    else selectBlock(b);
+    tree.focus({ preventScroll: true });
+  });
+  tree.addEventListener('dblclick', (e) => {
+    const row = e.target.closest('.row');
+    if (row) toggle(Number(row.dataset.block));
+  });
+  tree.addEventListener('keydown', (e) => {
+    if (!state.view || state.visible.length === 0) return;
+    const vis = state.visible;
+    let row = rowOfBlock(state.block);
+    const b = state.block;
+    const go = (r) => { if (r >= 0 && r < vis.length) selectBlock(vis[r]); };
+    switch (e.key) {
+      case 'ArrowDown': go(row < 0 ? 0 : row + 1); break;
+      case 'ArrowUp': go(row < 0 ? 0 : row - 1); break;
+      case 'Home': go(0); break;
+      case 'End': go(vis.length - 1); break;
+      case 'ArrowRight':
+        if (b >= 0 && blk(b, B.children) > 0) {
+          if (!state.expanded.has(b)) toggle(b, true); else go(row + 1);
+        }
+        break;
+      case 'ArrowLeft':
+        if (b >= 0 && state.expanded.has(b)) toggle(b, false);
+        else if (b >= 0 && blk(b, B.parent) !== NO_BLOCK) selectBlock(blk(b, B.parent));
+        break;
+      case 'Enter': case ' ': if (b >= 0) toggle(b); break;
+      default: return;
+    }
+    e.preventDefault();
+  });
+
+  $('fields-scroll').addEventListener('scroll', () => {
+    if (state.block >= 0 && blk(state.block, B.fieldEnd) - blk(state.block, B.firstField) > 300) drawFields();
+  });
+  // Links to places: the page follows them itself, as a new place in the history.
+  document.addEventListener('click', (e) => {
+    const a = e.target.closest('a[data-offset]');
+    if (!a) return;
+    e.preventDefault();
+    selectByte(Number(a.dataset.offset), 'push');
+  });
+  $('fields').addEventListener('click', (e) => {
+    const tr = e.target.closest('tr[data-field]');
+    if (!tr || e.target.closest('a')) return;
+    const i = Number(tr.dataset.field);
+    selectBlock(state.block, { field: i, byte: fieldOffset(i) });
+  });
+
+  $('hex-scroll').addEventListener('scroll', () => drawHex());
+  $('hex').addEventListener('click', (e) => {
+    const cell = e.target.closest('[role=gridcell]');
+    if (cell) selectByte(Number(cell.dataset.offset), 'push');
+  });
+  $('hex').addEventListener('keydown', (e) => {
+    if (!state.bytes || state.byte < 0) return;
+    const step = { ArrowLeft: -1, ArrowRight: 1, ArrowUp: -16, ArrowDown: 16, PageUp: -256, PageDown: 256 }[e.key];
+    if (step === undefined) return;
+    e.preventDefault();
+    selectByte(Math.min(state.bytes.length - 1, Math.max(0, state.byte + step)), 'replace');
+  });
+
+  $('goto').addEventListener('keydown', (e) => {
+    if (e.key !== 'Enter') return;
+    const b = parseOffset($('goto').value);
+    if (!(b >= 0) || !state.bytes || b >= state.bytes.length) {
+      status(`No byte at "${$('goto').value}" in this database (0x... hexadecimal, or decimal digits)`);
+      return;
+    }
+    selectByte(b, 'push');
+  });
+  let timer = 0;
+  $('search').addEventListener('input', () => {
+    clearTimeout(timer);
+    timer = setTimeout(() => search($('search').value), 120);
+  });
+  window.addEventListener('popstate', () => {
+    const b = parseOffset(decodeURIComponent(location.hash.slice(1)));
+    if (b >= 0) selectByte(b, 'none');
+  });
+  window.addEventListener('resize', () => { if (state.view) draw(); });
+
+  $('copy').addEventListener('click', () => {
+    const b = state.block;
+    if (b < 0) return;
+    const id = ++state.textId;
+    const start = blk(b, B.textStartLow) + blk(b, B.textStartHigh) * 2 ** 32;
+    const end = blk(b, B.textEndLow) + blk(b, B.textEndHigh) * 2 ** 32;
+    status('Cutting the block out of the text report…');
+    state.waiting.set(id, (text) => {
+      $('copied-text').value = text;
+      const dialog = $('copied');
+      if (!dialog.open) dialog.showModal();
+      status(`The text report's ${text.split('\n').length - 1} lines of ${blockLabel(b)}`);
+      if (navigator.clipboard && navigator.clipboard.writeText) navigator.clipboard.writeText(text).catch(() => {});
+    });
+    state.worker.postMessage({ type: 'text', id, start, end, leftOut: state.leftOut });
+  });
+}
+
+wire();
+startWorker();
+const embedded = $('database');
+if (embedded.textContent.trim() !== '' && !embedded.textContent.includes('@DATABASE@')) {
+  const name = embedded.dataset.name;
+  open(base64Bytes(embedded.textContent), name);
+} else {
+  status('Open a .nms database with the button above, or drop one on the page. It is read here and never leaves this computer.');
+}
+window.symdeckViewer = { state };
+})();
