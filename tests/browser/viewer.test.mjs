@@ -1,0 +1,279 @@
+// The viewer in a real browser: Debian's headless Chromium, driven by playwright-core. The
+// page is checked through its accessible roles against the program's own forms of the same
+// database: the text report, and the answers of --explain.
+//
+//   VIEWER_PAGE   build/viewer/symdeck-viewer.html (the standalone page)
+//   SYMDECK       the program (its --html page, its reports)
+//   SAMPLE        the sample database
+//   OUT_DIR       where screenshots and scratch files go
+//   CHROMIUM      the browser (default /usr/bin/chromium)
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
+import { mkdirSync, readFileSync, writeFileSync } from 'node:fs';
+import { join } from 'node:path';
+import { pathToFileURL } from 'node:url';
+import { chromium } from 'playwright-core';
+
+const env = (name, fallback) => {
+  const value = process.env[name] ?? fallback;
+  if (value === undefined) throw new Error(`${name} is not set`);
+  return value;
+};
+const PAGE = env('VIEWER_PAGE');
+const SYMDECK = env('SYMDECK');
+const SAMPLE = env('SAMPLE');
+const OUT = env('OUT_DIR');
+mkdirSync(OUT, { recursive: true });
+
+const hex = (n) => '0x' + n.toString(16).toUpperCase();
+const run = (...args) => execFileSync(SYMDECK, args, { maxBuffer: 1 << 28 });
+const reportOf = (path, ...flags) => run(path, ...flags, '-o', '-').toString('utf8');
+const sampleBytes = readFileSync(SAMPLE);
+const sampleReport = reportOf(SAMPLE);
+
+let browser;
+before(async () => {
+  browser = await chromium.launch({ executablePath: env('CHROMIUM', '/usr/bin/chromium'), args: ['--no-sandbox'] });
+});
+after(async () => { await browser?.close(); });
+
+// A page with every request and console message counted: the viewer may load its own file
+// and the worker it makes from its own text, nothing else, and logs nothing.
+async function openPage(url, { colorScheme = 'light' } = {}) {
+  const context = await browser.newContext({ viewport: { width: 1400, height: 900 }, colorScheme });
+  const page = await context.newPage();
+  const faults = [];
+  page.on('console', (m) => { if (m.type() === 'error' || m.type() === 'warning') faults.push(`console ${m.type()}: ${m.text()}`); });
+  page.on('pageerror', (e) => faults.push(`page error: ${e.message}`));
+  page.on('request', (r) => { if (!/^(file|blob):/.test(r.url())) faults.push(`request: ${r.url()}`); });
+  await page.goto(url);
+  return { page, context, faults };
+}
+
+async function openFile(path, options) {
+  const opened = await openPage(pathToFileURL(PAGE).href, options);
+  await opened.page.setInputFiles('#picker', path);
+  await walked(opened.page);
+  return opened;
+}
+
+// Waits for the walk's tables to be drawn (the n-th walk of this page).
+async function walked(page, n = 1) {
+  await page.waitForFunction((k) => Number(document.body.dataset.walked || 0) >= k, n, { timeout: 60000 });
+}
+
+const selectedItem = (page) => page.locator('[role=treeitem][aria-selected=true]');
+async function tableRows(page) {
+  return page.$$eval('#fields tbody tr[data-field]', (rows) => rows.map((tr) =>
+    Array.from(tr.cells, (td) => td.textContent)));
+}
+
+// The text report's top-level blocks: the titles at the start of a line.
+function topLevelTitles(report) {
+  const titles = [];
+  for (const m of report.matchAll(/^([A-Z0-9_]+) \(offset: (0x[0-9A-F]+)/gm)) titles.push(`${m[1]} ${m[2]}`);
+  return titles;
+}
+
+// Where the value of the next line from `at` that shows `type` and `name` in their columns
+// begins; -1 when there is none.
+function fieldLine(text, at, type, name) {
+  const escape = (s) => s.replace(/[.*+?^${}()|[\]\\]/g, '\\$&');
+  const re = new RegExp(` ${escape(type)} +${escape(name)} +`, 'g');
+  re.lastIndex = at;
+  const m = re.exec(text);
+  return m ? m.index + m[0].length : -1;
+}
+
+// ---------------------------------------------------------------------------------------
+
+test('the tree holds the text report\'s top-level blocks, and every field shows the report\'s value', async () => {
+  const { page, context, faults } = await openFile(SAMPLE);
+  const top = await page.$$eval('[role=treeitem][aria-level="1"]', (items) =>
+    items.map((i) => `${i.querySelector('.title').textContent} ${i.querySelector('.off').textContent}`));
+  assert.deepEqual(top, topLevelTitles(sampleReport));
+
+  // Every block, reached by the keyboard alone: Home, then Right (open) and Down to the end.
+  const tree = page.getByRole('tree');
+  await tree.focus();
+  await page.keyboard.press('Home');
+  let at = 0;
+  let blocks = 0, fields = 0;
+  for (let step = 0; step < 500; ++step) {
+    const expanded = await selectedItem(page).getAttribute('aria-expanded');
+    if (expanded === 'false') {
+      await page.keyboard.press('ArrowRight');
+      assert.equal(await selectedItem(page).getAttribute('aria-expanded'), 'true');
+    }
+    ++blocks;
+    for (const [, type, name, value] of await tableRows(page)) {
+      // A field line shows its type, its name and its value; a list's row shows values alone.
+      // (A value found before the next line that names the field is a row's.)
+      const line = fieldLine(sampleReport, at, type, name);
+      const plain = sampleReport.indexOf(value, at);
+      const lineStart = line < 0 ? Infinity : sampleReport.lastIndexOf('\n', line) + 1;
+      const next = plain >= 0 && plain < lineStart ? plain : line;
+      assert.ok(next >= 0, `${name} = ${value} after ${at}`);
+      assert.equal(sampleReport.slice(next, next + value.length), value, `${type} ${name}`);
+      at = next + value.length;
+      ++fields;
+    }
+    const before = await selectedItem(page).getAttribute('id');
+    await page.keyboard.press('ArrowDown');
+    if (await selectedItem(page).getAttribute('id') === before) break;
+  }
+  assert.equal(blocks, 56);
+  assert.equal(fields, 396);
+  // Up, Left (to the parent) and End move as a tree does.
+  await page.keyboard.press('End');
+  assert.equal(await selectedItem(page).locator('.title').textContent(), 'FPOD_HEADER');
+  await page.keyboard.press('Home');
+  assert.equal(await selectedItem(page).locator('.title').textContent(), 'NM32_HEADER');
+  await page.keyboard.press('ArrowDown');
+  await page.keyboard.press('ArrowDown');
+  assert.equal(await selectedItem(page).getAttribute('aria-level'), '2');
+  await page.keyboard.press('ArrowLeft');
+  assert.equal(await selectedItem(page).locator('.title').textContent(), 'NMDR_HEADER');
+  await page.keyboard.press('ArrowLeft');
+  assert.equal(await selectedItem(page).getAttribute('aria-expanded'), 'false');
+  assert.deepEqual(faults, []);
+  await context.close();
+});
+
+test('a click on a byte lists the holders --explain gives for it, for 50 offsets', async () => {
+  const { page, context, faults } = await openFile(SAMPLE);
+  const offsets = Array.from({ length: 50 }, (_, i) => Math.floor((i * sampleBytes.length) / 50) + (i % 7));
+  for (const offset of offsets) {
+    await page.getByLabel('Offset', { exact: true }).fill(hex(offset));
+    await page.getByLabel('Offset', { exact: true }).press('Enter');
+    await page.getByRole('gridcell', { name: hex(offset), exact: true }).click();
+    const expected = run(SAMPLE, `--explain=${hex(offset)}`, '-o', '-').toString('utf8');
+    const answers = [];
+    for (const line of expected.split('\n')) {
+      if (line === '') continue;
+      if (!line.startsWith(' ')) answers.push([line]); else answers[answers.length - 1].push(line);
+    }
+    const holders = page.getByRole('list', { name: 'Holders' }).getByRole('listitem');
+    await page.waitForFunction((n) => document.querySelectorAll('#holders li').length === n, answers.length);
+    assert.deepEqual(await holders.allTextContents(), answers.map((a) => a.join('\n')), hex(offset));
+    assert.equal(await page.getByRole('gridcell', { selected: true }).getAttribute('aria-label'), hex(offset));
+    assert.equal(new URL(page.url()).hash, '#' + hex(offset));
+  }
+  assert.deepEqual(faults, []);
+  await context.close();
+});
+
+test('following offProcDef lands on the procedures; back and forward move between places', async () => {
+  const { page, context, faults } = await openFile(SAMPLE);
+  await page.getByLabel('Offset', { exact: true }).fill('0x64B');
+  await page.getByLabel('Offset', { exact: true }).press('Enter');
+  const row = page.locator('#fields tr.selected');
+  assert.equal(await row.locator('td').nth(2).textContent(), 'offProcDef');
+  const link = row.getByRole('link').last();
+  const target = await link.textContent();
+  await link.click();
+  const json = JSON.parse(run(SAMPLE, '--json', '-o', '-').toString('utf8'));
+  const procedures = [];
+  const visit = (blocks) => { for (const b of blocks) { if (hex(b.offset ?? -1) === target) procedures.push(b.block); visit(b.blocks ?? []); } };
+  visit(json.blocks);
+  assert.ok(procedures.length > 0 && /PROC/.test(procedures[0]), procedures.join());
+  assert.equal(await selectedItem(page).locator('.title').textContent(), procedures[0]);
+  assert.equal(await selectedItem(page).locator('.off').textContent(), target);
+  assert.equal(new URL(page.url()).hash, '#' + target);
+  await page.goBack();
+  await page.waitForFunction(() => location.hash === '#0x64B');
+  assert.equal(await page.locator('#fields tr.selected td').nth(2).textContent(), 'offProcDef');
+  await page.goForward();
+  await page.waitForFunction((t) => document.querySelector('[role=treeitem][aria-selected=true] .off')?.textContent === t, target);
+  assert.deepEqual(faults, []);
+  await context.close();
+});
+
+test('search finds a name; copy as text gives the report\'s lines of each top-level block', async () => {
+  const { page, context, faults } = await openFile(SAMPLE);
+  await page.getByRole('searchbox').fill('MAIN');
+  const results = page.getByRole('list', { name: 'Search results' }).getByRole('button');
+  await results.first().waitFor();
+  const texts = await results.allTextContents();
+  assert.ok(texts.some((t) => t.includes('"main"') || t.includes('main')), texts.join('\n'));
+  await results.first().click();
+  assert.ok((await page.locator('#fields tr.selected td').nth(3).textContent()).toLowerCase().includes('main'));
+
+  // The text of every top-level block, one after another, is the whole report after its banner.
+  const banner = sampleReport.split('\n').slice(0, 3).join('\n') + '\n';
+  let joined = banner;
+  const top = page.locator('[role=treeitem][aria-level="1"]');
+  const count = await top.count();
+  for (let i = 0; i < count; ++i) {
+    await top.nth(i).click();
+    await page.getByRole('button', { name: 'Copy as text' }).click();
+    const box = page.getByLabel('Text of the block');
+    await box.waitFor();
+    joined += await box.inputValue();
+    await page.getByRole('button', { name: 'Close' }).click();
+  }
+  assert.equal(joined, sampleReport);
+  assert.deepEqual(faults, []);
+  await context.close();
+});
+
+test('a damaged database shows where and why the walk stopped, as an alert with a link there', async () => {
+  for (const size of [0x300, 0x640, 0x800]) {
+    const path = join(OUT, `damaged-${size}.nms`);
+    writeFileSync(path, sampleBytes.subarray(0, size));
+    const report = reportOf(path);
+    const errorLine = report.trimEnd().split('\n').pop();
+    assert.match(errorLine, /^ERROR in /);
+    const { page, context, faults } = await openFile(path);
+    const alert = page.getByRole('alert');
+    assert.ok((await alert.textContent()).includes(errorLine), await alert.textContent());
+    const header = /^ERROR in (\S+)/.exec(errorLine)[1];
+    assert.ok((await alert.textContent()).includes(header));
+    const top = await page.$$eval('[role=treeitem][aria-level="1"]', (items) =>
+      items.map((i) => `${i.querySelector('.title').textContent} ${i.querySelector('.off').textContent}`));
+    assert.deepEqual(top, topLevelTitles(report));
+    const link = alert.getByRole('link');
+    const place = await link.textContent();
+    await link.click();
+    assert.equal(new URL(page.url()).hash, '#' + place.replace('Go to ', ''));
+    if (size === 0x640) await page.screenshot({ path: join(OUT, 'viewer-damaged.png') });
+    assert.deepEqual(faults, [], `truncated to ${size}`);
+    await context.close();
+  }
+});
+
+test('the section switches walk again without the sections left out', async () => {
+  const { page, context, faults } = await openFile(SAMPLE);
+  await page.getByRole('switch', { name: 'NMTP' }).click();
+  await page.getByRole('switch', { name: 'SYMD' }).click();
+  await walked(page, 2);
+  const top = await page.$$eval('[role=treeitem][aria-level="1"]', (items) =>
+    items.map((i) => `${i.querySelector('.title').textContent} ${i.querySelector('.off').textContent}`));
+  assert.deepEqual(top, topLevelTitles(reportOf(SAMPLE, '-NMTP', '-SYMD')));
+  assert.deepEqual(faults, []);
+  await context.close();
+});
+
+test('the --html page holds the database, keeps its place across a reload, and is the same every time', async () => {
+  const html = join(OUT, 'sample.html');
+  run(SAMPLE, '--html', '-o', html);
+  const again = run(SAMPLE, '--html', '-o', '-');
+  assert.ok(readFileSync(html).equals(again), 'the same page every time, to a file and to standard output');
+  for (const scheme of ['light', 'dark']) {
+    const { page, context, faults } = await openPage(pathToFileURL(html).href, { colorScheme: scheme });
+    await walked(page);
+    assert.equal(await page.locator('#name').textContent(), 'sample.nms');
+    await page.getByLabel('Offset', { exact: true }).fill('0x64B');
+    await page.getByLabel('Offset', { exact: true }).press('Enter');
+    await page.waitForFunction(() => document.querySelectorAll('#holders li').length > 0);
+    await page.screenshot({ path: join(OUT, `viewer-sample-${scheme}.png`) });
+    await page.reload();
+    await walked(page);
+    assert.equal(new URL(page.url()).hash, '#0x64B');
+    assert.equal(await page.getByRole('gridcell', { selected: true }).getAttribute('aria-label'), '0x64B');
+    assert.equal(await page.locator('#fields tr.selected td').nth(2).textContent(), 'offProcDef');
+    assert.deepEqual(faults, []);
+    await context.close();
+  }
+});
