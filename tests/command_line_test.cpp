@@ -142,9 +142,9 @@ TEST(CommandLine, HelpText) {
     EXPECT_EQ(later.substr(0, 12), "  OPTIONS: s");
     size_t lines = 0;
     for (char c : later) lines += c == '\n';
-    EXPECT_EQ(lines, 19u);
+    EXPECT_EQ(lines, 22u);
     EXPECT_EQ(later.back(), '\n');
-    for (const char* item : {"\n           --json - ", "\n     --json-lines - ", "\n          -o path - ", "\n    --output path   ",
+    for (const char* item : {"\n           --json - ", "\n     --json-lines - ", "\n           --html - ", "\n          -o path - ", "\n    --output path   ",
                              "\n    --output=path   ", "\n          --check - ", "\n --explain=offset - ",
                              "\n --explain offset   ", "\n           --help - ", "\n        --version - "})
         EXPECT_NE(later.find(item), std::string::npos) << item;
@@ -222,6 +222,12 @@ TEST(CommandLine, FormOutputAndCheckSwitches) {
         {{"x.nms", "out.json", "--json-lines"}, "x.jsonl", ReportForm::JsonLines, false, "........"},
         {{"x.nms", "--json", "--json-lines", "-o", "-"}, "-", ReportForm::JsonLines, false, "........"},
         {{"x.nms", "--json-lines", "-o", "r.txt", "--check"}, "r.txt", ReportForm::JsonLines, true, "........"},
+        // The page: NAME.html, its own marker, -o and -o -; it wins over the JSON forms.
+        {{"App.NMS", "--HTML"}, "App.html", ReportForm::Html, false, "........"},
+        {{"x.nms", "View.Html", "--html", "-sttb"}, "View.Html", ReportForm::Html, false, ".S......"},
+        {{"x.nms", "out.json", "--html"}, "x.html", ReportForm::Html, false, "........"},
+        {{"x.nms", "out.html"}, "x.txt", ReportForm::Text, false, "........"},
+        {{"x.nms", "--json", "--html", "--json-lines", "-o", "-"}, "-", ReportForm::Html, false, "........"},
     };
     for (const auto& c : cases) {
         const CommandLine line = parse(c.args);

@@ -791,8 +791,14 @@ wire();
 startWorker();
 const embedded = $('database');
 if (embedded.textContent.trim() !== '' && !embedded.textContent.includes('@DATABASE@')) {
-  const name = embedded.dataset.name;
-  open(base64Bytes(embedded.textContent), name);
+  // The section flags the page was written with, as its switches.
+  const leftOut = Number(embedded.dataset.leftOut) || 0;
+  for (const s of $('sections').querySelectorAll('input')) {
+    s.checked = (leftOut & (1 << Number(s.dataset.kind))) === 0;
+    s.setAttribute('aria-checked', String(s.checked));
+  }
+  state.leftOut = leftOut;
+  open(base64Bytes(embedded.textContent), embedded.dataset.name);
 } else {
   status('Open a .nms database with the button above, or drop one on the page. It is read here and never leaves this computer.');
 }

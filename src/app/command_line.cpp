@@ -176,11 +176,13 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         result.explainOffsets.push_back(offset);
     }
 
-    result.form = contains(lower, "--json-lines") ? ReportForm::JsonLines
+    result.form = contains(lower, "--html")           ? ReportForm::Html
+                  : contains(lower, "--json-lines") ? ReportForm::JsonLines
                   : contains(lower, "--json")     ? ReportForm::Json
                                                   : ReportForm::Text;
     result.check = contains(lower, "--check");
-    const std::string_view extension = result.form == ReportForm::JsonLines ? ".jsonl"
+    const std::string_view extension = result.form == ReportForm::Html        ? ".html"
+                                       : result.form == ReportForm::JsonLines ? ".jsonl"
                                        : result.form == ReportForm::Json    ? ".json"
                                                                             : ".txt";
     if (!values.outputGiven) {
@@ -233,7 +235,10 @@ void printHelp(std::string& console) {
         "                    or the second argument when it contains \".json\".\n"
         "     --json-lines - Write it as JSON lines, one object a line: nmsFileName.jsonl,\n"
         "                    or the second argument when it contains \".jsonl\".\n"
-        "          -o path - Write the report (either form), or the answers of\n"
+        "           --html - Write the viewer: one page that shows the database in a\n"
+        "                    browser, the database in it: nmsFileName.html, or the\n"
+        "                    second argument when it contains \".html\".\n"
+        "          -o path - Write the report (any form), or the answers of\n"
         "    --output path   --explain, to path instead, whatever path looks like.\n"
         "    --output=path   \"-o -\", or a name of an open stream (/dev/stdout),\n"
         "                    writes into that stream at its position.\n"

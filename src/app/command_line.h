@@ -21,19 +21,19 @@ enum class Outcome {
     Convert
 };
 
-// The forms of the same report: the text, a JSON document of the same blocks, and the same
-// as JSON lines.
-enum class ReportForm { Text, Json, JsonLines };
+// The forms of the same report: the text, a JSON document of the same blocks, the same as
+// JSON lines, and the viewer's page with the database in it.
+enum class ReportForm { Text, Json, JsonLines, Html };
 
 struct CommandLine {
     Outcome outcome = Outcome::ShowHelp;
     // Both names exactly as typed; only the matching of switches, flags and the ".nms",
-    // ".txt", ".json" and ".jsonl" markers ignores case.
+    // ".txt", ".json", ".jsonl" and ".html" markers ignores case.
     std::string inputName;
     std::string outputName;  // empty when the report goes to standard output
     bool toStandardOutput = false;  // "-o -"
     bool outputNamed = false;  // "-o" or "--output" given (the answers of --explain follow it)
-    ReportForm form = ReportForm::Text;  // "--json", "--json-lines"
+    ReportForm form = ReportForm::Text;  // "--json", "--json-lines", "--html"
     bool check = false;  // "--check": exit status 2 when the walk stopped at damage
     // "--explain=OFFSET": the offsets to explain instead of writing a report, in the order
     // given.

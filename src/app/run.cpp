@@ -12,6 +12,7 @@
 #include "report/driver.h"
 #include "app/platform.h"
 #include "report/explain_answers.h"
+#include "app/viewer_page.h"
 
 namespace symdeck {
 
@@ -166,6 +167,16 @@ int writeAnswers(const CommandLine& line, std::optional<platform::Stream> stream
     return line.check && answers.end != WalkEnd::Complete ? 2 : 0;
 }
 
+// The viewer's page with the database in it. The page walks the database itself; with
+// --check the program walks it too, for the status (the text only counted).
+WalkEnd writePage(const PageTemplate& page, const CommandLine& line, const NmsImage& image, ReportWriter& out,
+                  FieldProblems& problems) {
+    writeHtmlPage(out, page, line.inputName, image, line.selection);
+    if (!line.check) return WalkEnd::Complete;
+    ReportWriter counting(ReportSink{[](void*, const char*, size_t) { return true; }, nullptr}, 64 * 1024);
+    return renderImage(image, line.selection, counting, false, &problems);
+}
+
 }  // namespace
 
 int runConversion(int argc, const char* const* argv, Console& console) {
@@ -199,6 +210,11 @@ int runConversion(int argc, const char* const* argv, Console& console) {
         default: break;
     }
 
+    // A build without the viewer says so before it reads anything.
+    const std::optional<PageTemplate> page =
+        line.form == ReportForm::Html && line.explainOffsets.empty() ? embeddedViewerPage() : std::nullopt;
+    if (line.form == ReportForm::Html && line.explainOffsets.empty() && !page) return fail(console, kNoViewerMessage);
+
     platform::InputFile input;
     switch (platform::readWholeFile(line.inputName, input)) {
         case platform::ReadStatus::Ok: break;
@@ -231,7 +247,8 @@ int runConversion(int argc, const char* const* argv, Console& console) {
     // byte a terminal could act on already.
     FieldProblems problems;
     const WalkEnd end =
-        line.form == ReportForm::Text
+        page ? writePage(*page, line, image, *out, problems)
+        : line.form == ReportForm::Text
             ? renderImage(image, line.selection, *out, platform::isTerminal(pending.report), &problems)
             : renderImageJson(image, line.selection, line.inputName, *out,
                               line.form == ReportForm::JsonLines, &problems);
