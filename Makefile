@@ -1,5 +1,7 @@
 # Two commands do everything:
 #   make sample   builds symdeck and converts the bundled sample database
+#   make viewer   builds the viewer's page, $(BUILD)/viewer/symdeck-viewer.html (needs the
+#                 WebAssembly packages: tools/test-deps.sh install wasm)
 #   make test     installs the test suite's packages where missing (tools/test-deps.sh),
 #                 builds everything and runs the whole test suite
 # and, for the reliability checks that CI runs as well:
@@ -13,7 +15,7 @@ WINDOWS_BUILD ?= build-windows
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: all sample test check-sanitize fuzz windows test-windows clean
+.PHONY: all sample test check-sanitize fuzz windows test-windows viewer clean
 
 all: $(BUILD)/build.ninja
 	cmake --build $(BUILD)
@@ -29,10 +31,17 @@ sample: all
 # configuration that insists on them: a build configured before they were there (make
 # sample on the bare image) gets its tests now.
 test:
-	tools/test-deps.sh install test
+	tools/test-deps.sh install test browser
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DSYMDECK_REQUIRE_TESTS=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD)
 	ctest --test-dir $(BUILD) --output-on-failure
+
+viewer:
+	@missing=$$(tools/test-deps.sh check wasm) || \
+	  { echo "make viewer needs these packages: $$missing (tools/test-deps.sh install wasm)"; exit 1; }
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake --build $(BUILD) --target viewer
+	@echo "The viewer is $(BUILD)/viewer/symdeck-viewer.html"
 
 check-sanitize:
 	tools/test-deps.sh install test

@@ -8,7 +8,9 @@
 #                                         prints the one command to run and exits with 1
 #
 # Groups: test (make test), windows (make test-windows), fuzz (make fuzz, make
-# check-sanitize), all (every group). The program itself needs none of these: `make sample`
+# check-sanitize), browser (the viewer's tests in Debian's chromium: the package, and the
+# npm packages that tests/browser/package-lock.json pins, installed there by npm ci), all
+# (every group). The program itself needs none of these: `make sample`
 # builds it with the image alone.
 set -euo pipefail
 
@@ -31,11 +33,15 @@ windows|wine wine64|command -v wine
 windows|groff-base|command -v groff
 windows|nlohmann-json3-dev|[ -e /usr/include/nlohmann/json.hpp ]
 windows|python3|[ -x /usr/bin/python3 ]
+browser|chromium|[ -x /usr/bin/chromium ]
+browser|nodejs|command -v node
+browser|npm|command -v npm
+browser|npm:tests/browser|[ -e "$ROOT/tests/browser/node_modules/playwright-core/package.json" ]
 EOF
 }
 
 usage() {
-  echo "usage: tools/test-deps.sh check|install GROUP... (groups: test windows fuzz all)" >&2
+  echo "usage: tools/test-deps.sh check|install GROUP... (groups: test windows fuzz browser all)" >&2
   exit 2
 }
 
@@ -44,9 +50,12 @@ action=$1
 shift
 case $action in check|install) ;; *) usage ;; esac
 for group in "$@"; do
-  case $group in test|windows|fuzz|all) ;; *) usage ;; esac
+  case $group in test|windows|fuzz|browser|all) ;; *) usage ;; esac
 done
 
+# The probes of npm packages look in the source tree.
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+export ROOT
 missing=()
 while IFS='|' read -r group packages probe; do
   in_group=false
@@ -70,6 +79,25 @@ if [ "$action" = check ]; then
   exit 1
 fi
 
+# npm packages (npm:DIR) are installed by npm ci in DIR, from its package-lock, after the
+# Debian packages (npm itself among them).
+apt=()
+npm_dirs=()
+for p in "${missing[@]}"; do
+  case $p in npm:*) npm_dirs+=("${p#npm:}") ;; *) apt+=("$p") ;; esac
+done
+install_npm() {
+  for dir in ${npm_dirs[@]+"${npm_dirs[@]}"}; do
+    echo "Installing the npm packages of $dir (npm ci)"
+    (cd "$ROOT/$dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+  done
+}
+if [ ${#apt[@]} -eq 0 ]; then
+  install_npm
+  exit 0
+fi
+missing=("${apt[@]}")
+
 if [ "$(id -u)" -eq 0 ]; then
   sudo=()
 elif command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
@@ -88,3 +116,4 @@ lock=(-o DPkg::Lock::Timeout=600)
 "${sudo[@]}" apt-get "${lock[@]}" update -qq
 "${sudo[@]}" apt-get "${lock[@]}" install -y -qq "${missing[@]}" >/dev/null
 echo "Installed ${missing[*]} in $((SECONDS - start)) s"
+install_npm
