@@ -169,24 +169,37 @@ function rowOfBlock(b) {
   return -1;
 }
 
-// A virtual list in a scrolling element: `count` rows of `rowHeight`, drawn by `draw(first,
-// last)` into `layer`, which it places at the scroll position.
+// A virtual list in a scrolling element: `count` rows of `rowHeight`. Which rows are in view,
+// and where the first of them goes. A list taller than browsers let an element be is
+// scaled: its scroll range stands for all its rows.
 function scrollGeometry(scroller, count, rowHeight) {
   const full = count * rowHeight;
   const height = Math.min(full, MAX_SCROLL);
-  const spacer = scroller.querySelector('.spacer');
-  spacer.style.height = height + 'px';
+  scroller.querySelector('.spacer').style.height = height + 'px';
   const shown = Math.ceil(scroller.clientHeight / rowHeight) + 1;
-  const range = Math.max(0, height - scroller.clientHeight);
-  const rows = Math.max(0, count - shown + 1);
-  const first = range > 0 ? Math.min(count - 1, Math.round((scroller.scrollTop / range) * (rows - 1 < 0 ? 0 : rows - 1))) : 0;
-  return { first: Math.max(0, first), last: Math.min(count - 1, Math.max(0, first) + shown), shown, rows, range };
+  const top = scroller.scrollTop;
+  let first;
+  if (full <= MAX_SCROLL) {
+    first = Math.floor(top / rowHeight);
+  } else {
+    const range = Math.max(1, height - scroller.clientHeight);
+    first = Math.round((Math.min(top, range) / range) * Math.max(0, count - shown + 1));
+  }
+  first = Math.max(0, Math.min(first, count - 1));
+  const place = full <= MAX_SCROLL ? first * rowHeight : top;
+  return { first, last: Math.min(count - 1, first + shown), shown, top: place };
 }
 function scrollToRow(scroller, row, count, rowHeight) {
   const g = scrollGeometry(scroller, count, rowHeight);
   if (row >= g.first && row < g.first + g.shown - 2) return;
   const target = Math.max(0, row - Math.floor(g.shown / 3));
-  scroller.scrollTop = g.rows > 1 ? (target / (g.rows - 1)) * g.range : 0;
+  const full = count * rowHeight;
+  if (full <= MAX_SCROLL) {
+    scroller.scrollTop = target * rowHeight;
+  } else {
+    const range = Math.max(1, MAX_SCROLL - scroller.clientHeight);
+    scroller.scrollTop = (target / Math.max(1, count - g.shown + 1)) * range;
+  }
 }
 
 function drawTree() {
@@ -194,7 +207,7 @@ function drawTree() {
   const vis = state.visible;
   const g = scrollGeometry(tree, vis.length, TREE_ROW);
   const rows = [];
-  for (let r = g.first; r <= g.last && r < vis.length; ++r) rows.push(treeRow(vis[r], r - g.first, tree.scrollTop));
+  for (let r = g.first; r <= g.last && r < vis.length; ++r) rows.push(treeRow(vis[r], r - g.first, g.top));
   tree.replaceChildren(tree.querySelector('.spacer'), ...rows);
   if (state.block >= 0) tree.setAttribute('aria-activedescendant', 'block-' + state.block);
   else tree.removeAttribute('aria-activedescendant');
@@ -354,7 +367,7 @@ function drawHex() {
   const rowsTotal = Math.max(1, Math.ceil(size / 16));
   const g = scrollGeometry(scroller, rowsTotal, HEX_ROW);
   const from = g.first * 16, to = Math.min(size, (g.last + 1) * 16);
-  grid.style.top = scroller.scrollTop + 'px';
+  grid.style.top = g.top + 'px';
   // Who holds each byte in view: the smallest field, its block's word as the tint; the bytes
   // the walk reads without showing; the selected field's bytes.
   const n = Math.max(0, to - from);
@@ -445,7 +458,11 @@ function selectBlock(b, { field = -1, byte, history = 'replace' } = {}) {
 function selectByte(b, history = 'push') {
   if (!state.view || !(b >= 0)) return;
   const i = b < state.bytes.length ? fieldAt(b) : -1;
-  selectBlock(i >= 0 ? blockOfField(i) : -1, { field: i, byte: b, history });
+  let block = i >= 0 ? blockOfField(i) : -1;
+  // Where the walk stopped, no field holds the byte: the block open there is the place.
+  const end = state.view.end;
+  if (block < 0 && end.how !== 0 && b === end.offset && end.openBlock !== NO_BLOCK) block = end.openBlock;
+  selectBlock(block, { field: i, byte: b, history });
 }
 
 function setPlace(b, history) {
