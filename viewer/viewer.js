@@ -37,8 +37,8 @@ function makeView(m) {
     f32: u32(fields), f16: new Uint16Array(fields), f8: new Uint8Array(fields),
     fieldCount: fields.byteLength / 20, text: new Uint8Array(m.text),
     blocks: inOpeningOrder(u32(m.blocks)), blockCount: m.blocks.byteLength / 64,
-    lists: u32(m.lists), reads: u32(m.reads), fieldIndex: m.fieldIndex, readIndex: m.readIndex,
-    words: [], kinds: [], ms: m.ms, memory: m.memory,
+    lists: u32(m.lists), reads: u32(m.reads), fieldIndex: null, readIndex: null,
+    words: [], kinds: [], ms: m.ms, memory: m.memory, steps: m.steps,
   };
   const wordBytes = new Uint8Array(m.words);
   const wordView = new DataView(m.words);
@@ -68,6 +68,40 @@ function inOpeningOrder(records) {
   const ordered = new Uint32Array(records.length);
   for (let at = 0; at < records.length; at += BW) ordered.set(records.subarray(at, at + BW), records[at + B.index] * BW);
   return ordered;
+}
+
+// Fields (and reads) by the 4 KiB page of the file they begin in, so that the page finds
+// the fields that hold a byte without a pass over all of them: pages[p]..pages[p+1] index
+// `order`. Fields larger than a page are listed apart in `big`. Built in slices after the
+// tree is drawn, so the page answers meanwhile; `done` gets it.
+function buildPageIndex(records, stride, imageSize, done) {
+  const count = records.length / stride;
+  const pageCount = Math.max(1, Math.ceil(imageSize / (1 << PAGE_BITS)) + 1);
+  const pages = new Uint32Array(pageCount + 1);
+  const order = new Uint32Array(count);
+  const big = [];
+  let fill = null;
+  let i = 0, pass = 0;
+  const slice = () => {
+    const stop = Math.min(count, i + (1 << 20));
+    if (pass === 0) {
+      for (; i < stop; ++i) {
+        if (records[i * stride + 1] > (1 << PAGE_BITS)) big.push(i);
+        ++pages[Math.min(records[i * stride] >>> PAGE_BITS, pageCount - 1) + 1];
+      }
+      if (i === count) {
+        for (let p = 0; p < pageCount; ++p) pages[p + 1] += pages[p];
+        fill = pages.slice(0, pageCount);
+        pass = 1;
+        i = 0;
+      }
+    } else {
+      for (; i < stop; ++i) order[fill[Math.min(records[i * stride] >>> PAGE_BITS, pageCount - 1)]++] = i;
+      if (i === count) { done({ pages, order, big: Uint32Array.from(big) }); return; }
+    }
+    setTimeout(slice, 0);
+  };
+  slice();
 }
 
 const blk = (b, k) => state.view.blocks[b * BW + k];
@@ -112,8 +146,10 @@ function touching(index, records, stride, from, to, each) {
   }
 }
 
-// The innermost field that holds byte `b` (the smallest), or -1.
+// The innermost field that holds byte `b` (the smallest), or -1 (also while the index is
+// being built).
 function fieldAt(b) {
+  if (!state.view.fieldIndex) return -1;
   let best = -1, bestSize = Infinity;
   touching(state.view.fieldIndex, state.view.f32, 5, b, b + 1, (i, o, size) => {
     if (size > 0 && size < bestSize) { best = i; bestSize = size; }
@@ -374,7 +410,7 @@ function drawHex() {
   const owner = new Int32Array(n).fill(-1);
   const ownerSize = new Float64Array(n).fill(Infinity);
   const read = new Uint8Array(n);
-  if (state.view) {
+  if (state.view && state.view.fieldIndex && state.view.readIndex) {
     touching(state.view.fieldIndex, state.view.f32, 5, from, to, (i, o, s) => {
       for (let x = Math.max(o, from); x < Math.min(o + s, to); ++x)
         if (s < ownerSize[x - from]) { owner[x - from] = i; ownerSize[x - from] = s; }
@@ -434,7 +470,7 @@ function drawHex() {
 
 // ---- selection and places -------------------------------------------------------------
 
-function selectBlock(b, { field = -1, byte, history = 'replace' } = {}) {
+function selectBlock(b, { field = -1, byte, history = 'replace', quiet = false } = {}) {
   state.block = b;
   state.field = field;
   state.byte = byte !== undefined ? byte : (b >= 0 && blk(b, B.offset) !== NO_BLOCK ? blk(b, B.offset) : -1);
@@ -450,13 +486,14 @@ function selectBlock(b, { field = -1, byte, history = 'replace' } = {}) {
     scrollToRow($('hex-scroll'), Math.floor(state.byte / 16), Math.ceil(state.bytes.length / 16), HEX_ROW);
     drawHex();
     setPlace(state.byte, history);
-    explainByte(state.byte);
+    if (!quiet) explainByte(state.byte);
   }
 }
 
 // Selects the innermost field that holds byte `b`, its block in the tree.
 function selectByte(b, history = 'push') {
   if (!state.view || !(b >= 0)) return;
+  if (!state.view.fieldIndex) { status('Indexing the fields by offset…'); return; }
   const i = b < state.bytes.length ? fieldAt(b) : -1;
   let block = i >= 0 ? blockOfField(i) : -1;
   // Where the walk stopped, no field holds the byte: the block open there is the place.
@@ -638,6 +675,7 @@ function open(bytes, name) {
   state.bytes = bytes;
   state.name = name;
   state.opened = performance.now();
+  state.newFile = true;
   $('name').textContent = name;
   status(`Walking ${name} (${bytes.length} bytes)…`);
   // The worker keeps a copy; the page keeps these bytes for the hex pane.
@@ -646,20 +684,36 @@ function open(bytes, name) {
 }
 
 function received(m) {
-  const again = state.view !== null;
+  // A walk again of the same database (the switches), or the first of a new one.
+  const again = state.view !== null && !state.newFile;
+  state.newFile = false;
   state.view = makeView(m);
   const v = state.view;
-  if (!again) state.expanded = new Set();
+  // Another walk numbers its blocks anew: nothing stays open.
+  state.expanded = new Set();
   buildVisible();
   showEnd();
   status(`${state.name}: ${v.blockCount} blocks, ${v.fieldCount} fields, walked in ${Math.round(v.ms)} ms`);
+  // A place in the address, or the byte selected before a walk again, needs the index of
+  // fields by offset: the first block stands selected until it is there.
   const placed = parseOffset(decodeURIComponent(location.hash.slice(1)));
-  if (placed >= 0 && placed < state.bytes.length) selectByte(placed, 'none');
-  else if (again && state.byte >= 0) selectByte(state.byte, 'none');
-  else selectBlock(v.blockCount > 0 ? 0 : -1, { history: 'none' });
+  const place = placed >= 0 && placed < state.bytes.length ? placed : again && state.byte >= 0 ? state.byte : -1;
+  selectBlock(v.blockCount > 0 ? 0 : -1, { history: 'none', byte: place >= 0 ? place : undefined, quiet: place >= 0 });
   requestAnimationFrame(() => {
     performance.mark('symdeck:tree');
     document.body.dataset.walked = String(Number(document.body.dataset.walked || 0) + 1);
+  });
+  const indexStarted = performance.now();
+  buildPageIndex(v.f32, 5, state.bytes.length, (fieldIndex) => {
+    buildPageIndex(v.reads, 2, state.bytes.length, (readIndex) => {
+      if (state.view !== v) return;
+      v.fieldIndex = fieldIndex;
+      v.readIndex = readIndex;
+      v.indexMs = performance.now() - indexStarted;
+      if (place >= 0) selectByte(place, 'none');
+      else drawHex();
+      document.body.dataset.indexed = String(Number(document.body.dataset.indexed || 0) + 1);
+    });
   });
 }
 
@@ -819,5 +873,6 @@ if (embedded.textContent.trim() !== '' && !embedded.textContent.includes('@DATAB
 } else {
   status('Open a .nms database with the button above, or drop one on the page. It is read here and never leaves this computer.');
 }
-window.symdeckViewer = { state };
+// For the benchmark (bench/viewer_scale.mjs): the state, and the drawing it times.
+window.symdeckViewer = { state, selectBlock, drawTree, drawFields, drawHex };
 })();

@@ -20,21 +20,25 @@ let database = null;
 // The frame tags of the view form (src/report/view_printer.h).
 const TAG = { header: 1, fields: 2, text: 3, blocks: 4, lists: 5, reads: 6, words: 8, kinds: 9, end: 10 };
 
-// A growing byte buffer: doubles, then is cut to its length once.
-class Grow {
-  constructor(size = 1 << 16) { this.bytes = new Uint8Array(size); this.length = 0; }
+// A table as it comes: copies of its pieces, joined once at the end into a buffer of its
+// exact size (each piece let go as soon as it is copied).
+class Pieces {
+  constructor() { this.parts = []; this.length = 0; }
   push(part) {
-    if (this.length + part.length > this.bytes.length) {
-      let size = this.bytes.length * 2;
-      while (size < this.length + part.length) size *= 2;
-      const bigger = new Uint8Array(size);
-      bigger.set(this.bytes.subarray(0, this.length));
-      this.bytes = bigger;
-    }
-    this.bytes.set(part, this.length);
+    this.parts.push(part.slice());
     this.length += part.length;
   }
-  take() { return this.bytes.buffer.byteLength === this.length ? this.bytes.buffer : this.bytes.slice(0, this.length).buffer; }
+  take() {
+    const whole = new Uint8Array(this.length);
+    let at = 0;
+    for (let i = 0; i < this.parts.length; ++i) {
+      whole.set(this.parts[i], at);
+      at += this.parts[i].length;
+      this.parts[i] = null;
+    }
+    this.parts = [];
+    return whole.buffer;
+  }
 }
 
 // Splits the view form's stream into its tables, whatever the blocks' borders: a frame's
@@ -65,7 +69,7 @@ function frameReader(tables) {
         tag = view.getUint32(0, true);
         left = view.getUint32(4, true);
         pad = (4 - (left % 4)) % 4;
-        if (!tables[tag]) tables[tag] = new Grow(tag === TAG.fields || tag === TAG.text ? 1 << 20 : 1 << 12);
+        if (!tables[tag]) tables[tag] = new Pieces();
         continue;
       }
       const n = Math.min(left, block.length - at);
@@ -76,51 +80,23 @@ function frameReader(tables) {
   };
 }
 
-// Fields by the 4 KiB page of the file they begin in, so that the page finds the fields that
-// hold a byte without a pass over all of them: pages[p]..pages[p+1] index `order`. Fields
-// larger than a page are listed apart in `big`.
-const PAGE_BITS = 12;
-function pageIndex(records, stride, count, imageSize) {
-  const pageCount = Math.max(1, Math.ceil(imageSize / (1 << PAGE_BITS)) + 1);
-  const pages = new Uint32Array(pageCount + 1);
-  const big = [];
-  for (let i = 0; i < count; ++i) {
-    const offset = records[i * stride];
-    if (records[i * stride + 1] > (1 << PAGE_BITS)) big.push(i);
-    const p = Math.min(offset >>> PAGE_BITS, pageCount - 1);
-    ++pages[p + 1];
-  }
-  for (let p = 0; p < pageCount; ++p) pages[p + 1] += pages[p];
-  const fill = pages.slice(0, pageCount);
-  const order = new Uint32Array(count);
-  for (let i = 0; i < count; ++i) {
-    const p = Math.min(records[i * stride] >>> PAGE_BITS, pageCount - 1);
-    order[fill[p]++] = i;
-  }
-  return { pages, order, big: Uint32Array.from(big) };
-}
-
 function walk(leftOut) {
   const started = performance.now();
   const tables = {};
   const read = frameReader(tables);
   const end = core.render(database, { form: 'view', leftOut }, (block) => { read(block); });
+  const walkedAt = performance.now();
   if (end < 0) throw new Error(`the walk failed: ${ENDS[end] || end}`);
   const take = (tag) => (tables[tag] ? tables[tag].take() : new ArrayBuffer(0));
-  const fields = take(TAG.fields);
-  const reads = take(TAG.reads);
-  const imageSize = database.length;
-  const fieldIndex = pageIndex(new Uint32Array(fields), 5, fields.byteLength / 20, imageSize);
-  const readIndex = pageIndex(new Uint32Array(reads), 2, reads.byteLength / 8, imageSize);
   const message = {
-    type: 'view', leftOut, header: take(TAG.header), fields, text: take(TAG.text), blocks: take(TAG.blocks),
-    lists: take(TAG.lists), reads, words: take(TAG.words), kinds: take(TAG.kinds), end: take(TAG.end),
-    fieldIndex, readIndex, ms: performance.now() - started, memory: core.memoryBytes(),
+    type: 'view', leftOut, header: take(TAG.header), fields: take(TAG.fields), text: take(TAG.text),
+    blocks: take(TAG.blocks), lists: take(TAG.lists), reads: take(TAG.reads), words: take(TAG.words),
+    kinds: take(TAG.kinds), end: take(TAG.end), memory: core.memoryBytes(),
   };
-  const transfer = [message.header, fields, message.text, message.blocks, message.lists, reads, message.words,
-                    message.kinds, message.end, fieldIndex.pages.buffer, fieldIndex.order.buffer, fieldIndex.big.buffer,
-                    readIndex.pages.buffer, readIndex.order.buffer, readIndex.big.buffer];
-  postMessage(message, transfer);
+  message.ms = performance.now() - started;
+  message.steps = { walk: walkedAt - started, join: performance.now() - walkedAt };
+  postMessage(message, [message.header, message.fields, message.text, message.blocks, message.lists,
+                        message.reads, message.words, message.kinds, message.end]);
 }
 
 const decoder = new TextDecoder('utf-8');
@@ -133,7 +109,7 @@ function explain(offset, leftOut) {
 
 // The bytes [start, end) of the text report: the walk renders it all, and only these are kept.
 function reportText(start, end, leftOut) {
-  const kept = new Grow(1 << 12);
+  const kept = new Pieces();
   let at = 0;
   core.render(database, { form: 'text', leftOut }, (block) => {
     const from = Math.max(start - at, 0);

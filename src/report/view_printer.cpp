@@ -75,11 +75,6 @@ uint16_t ViewPrinter::slowKind(const Field& f) {
     } else {
         id = 0xFFFE;
     }
-    lastName_ = f.name;
-    lastType_ = f.type;
-    lastRole_ = f.role;
-    lastLeads_ = f.target.leads;
-    lastKind_ = id;
     return id;
 }
 
@@ -120,7 +115,7 @@ void ViewPrinter::writeBlock(const Open& block, uint32_t subtreeEnd, uint64_t te
     w[view::kBlockPosition] = t.position;
     w[view::kBlockCount] = t.count;
     const auto depth = static_cast<uint32_t>(open_.size() - 1);
-    w[view::kBlockWord] = uint32_t{word(t.word)} | depth << 16 | uint32_t{mark} << 24;
+    w[view::kBlockWord] = uint32_t{blockWord(t.word)} | depth << 16 | uint32_t{mark} << 24;
     w[view::kBlockNumber] = static_cast<uint32_t>(t.number);
     w[view::kBlockTextStartLow] = static_cast<uint32_t>(block.textStart);
     w[view::kBlockTextStartHigh] = static_cast<uint32_t>(block.textStart >> 32);

@@ -192,13 +192,22 @@ private:
     static bool toFrames(void* context, const char* data, size_t size);
     uint16_t word(std::string_view text);
     uint16_t kindOf(const Field& f) {
-        // Field names and types are the program's own words: the same pointer comes back
-        // for the same kind of field, so the last one seen is checked first.
-        if (f.name.data() == lastName_.data() && f.type.data() == lastType_.data() &&
-            f.name.size() == lastName_.size() && f.type.size() == lastType_.size() &&
-            f.role == lastRole_ && f.target.leads == lastLeads_)
-            return lastKind_;
-        return slowKind(f);
+        // Field names and types are the program's own words: the same kind of field comes
+        // with the same pointers, so a small table keyed by them finds it.
+        KindCache& slot = kindCache_[cacheSlot(f.name.data(), f.type.data(), f.role, f.target.leads)];
+        if (slot.name == f.name.data() && slot.type == f.type.data() && slot.nameSize == f.name.size() &&
+            slot.typeSize == f.type.size() && slot.role == f.role && slot.leads == f.target.leads)
+            return slot.kind;
+        const uint16_t kind = slowKind(f);
+        slot = KindCache{f.name.data(), f.type.data(), static_cast<uint32_t>(f.name.size()),
+                         static_cast<uint32_t>(f.type.size()), f.role, f.target.leads, kind};
+        return kind;
+    }
+    static size_t cacheSlot(const char* name, const char* type, Role role, Leads leads) {
+        const auto a = reinterpret_cast<uintptr_t>(name), b = reinterpret_cast<uintptr_t>(type);
+        const uint64_t h = (uint64_t{a} * 0x9E3779B97F4A7C15ull) ^ (uint64_t{b} * 0xC2B2AE3D27D4EB4Full) ^
+                           (static_cast<uint64_t>(role) << 7) ^ (static_cast<uint64_t>(leads) << 11);
+        return static_cast<size_t>(h >> 32) & (kKindCache - 1);
     }
     uint16_t slowKind(const Field& f);
     void writeBlock(const Open& block, uint32_t subtreeEnd, uint64_t textEnd, uint8_t mark);
@@ -231,10 +240,29 @@ private:
         Leads leads;
     };
     std::vector<Kind> kinds_;
-    std::string_view lastName_, lastType_;
-    Role lastRole_ = Role::Number;
-    Leads lastLeads_ = Leads::Nothing;
-    uint16_t lastKind_ = 0;
+    struct KindCache {
+        const char* name = nullptr;
+        const char* type = nullptr;
+        uint32_t nameSize = 0, typeSize = 0;
+        Role role = Role::Number;
+        Leads leads = Leads::Nothing;
+        uint16_t kind = 0;
+    };
+    static constexpr size_t kKindCache = 1024;
+    std::vector<KindCache> kindCache_ = std::vector<KindCache>(kKindCache);
+    // The same for the words of blocks, keyed by their pointers.
+    struct WordCache {
+        const char* data = nullptr;
+        size_t size = 0;
+        uint16_t id = 0;
+    };
+    std::vector<WordCache> wordCache_ = std::vector<WordCache>(kKindCache);
+    uint16_t blockWord(std::string_view text) {
+        WordCache& slot = wordCache_[cacheSlot(text.data(), nullptr, Role::Number, Leads::Nothing)];
+        if (slot.data == text.data() && slot.size == text.size()) return slot.id;
+        slot = WordCache{text.data(), text.size(), word(text)};
+        return slot.id;
+    }
 };
 
 }  // namespace symdeck

@@ -58,9 +58,11 @@ async function openFile(path, options) {
   return opened;
 }
 
-// Waits for the walk's tables to be drawn (the n-th walk of this page).
+// Waits for the walk's tables to be drawn and its fields indexed by offset (the n-th walk of
+// this page).
 async function walked(page, n = 1) {
-  await page.waitForFunction((k) => Number(document.body.dataset.walked || 0) >= k, n, { timeout: 60000 });
+  await page.waitForFunction((k) => Number(document.body.dataset.walked || 0) >= k &&
+                                    Number(document.body.dataset.indexed || 0) >= k, n, { timeout: 60000 });
 }
 
 const selectedItem = (page) => page.locator('[role=treeitem][aria-selected=true]');
