@@ -30,14 +30,56 @@ const state = {
 
 // ---- the view's tables ------------------------------------------------------------------
 
+// A table of fixed-size records in the frames the walk sent them in: every frame but the
+// last holds `per` records.
+function frameRecords(frames, bytesPer, per) {
+  const u32 = frames.map((f) => new Uint32Array(f));
+  const u8 = frames.map((f) => new Uint8Array(f));
+  const words = bytesPer / 4;
+  return {
+    count: frames.reduce((n, f) => n + f.byteLength / bytesPer, 0),
+    word: (i, w) => u32[(i / per) | 0][(i % per) * words + w],
+    byte: (i, b) => u8[(i / per) | 0][(i % per) * bytesPer + b],
+  };
+}
+// One table in one array: records of `words` 32-bit words.
+function flatRecords(buffer, bytesPer) {
+  const u32 = new Uint32Array(buffer);
+  const words = bytesPer / 4;
+  return { count: buffer.byteLength / bytesPer, word: (i, w) => u32[i * words + w] };
+}
+// Bytes in frames: [start, end) of all of them, a view into one frame where it can be.
+function frameBytes(frames) {
+  const parts = frames.map((f) => new Uint8Array(f));
+  const starts = [0];
+  for (const p of parts) starts.push(starts[starts.length - 1] + p.length);
+  return (start, end) => {
+    let lo = 0, hi = parts.length - 1;
+    while (lo < hi) {
+      const mid = (lo + hi + 1) >> 1;
+      if (starts[mid] <= start) lo = mid; else hi = mid - 1;
+    }
+    if (parts.length === 0) return new Uint8Array(0);
+    if (end <= starts[lo + 1]) return parts[lo].subarray(start - starts[lo], end - starts[lo]);
+    const joined = new Uint8Array(end - start);
+    for (let k = lo, at = 0; at < joined.length; ++k) {
+      const piece = parts[k].subarray(Math.max(0, start - starts[k]), Math.min(parts[k].length, end - starts[k]));
+      joined.set(piece, at);
+      at += piece.length;
+    }
+    return joined;
+  };
+}
+
 function makeView(m) {
   const u32 = (b) => new Uint32Array(b);
-  const fields = m.fields;
+  const per = new DataView(m.header).getUint32(12, true);
+  const fields = frameRecords(m.fields, 20, per);
+  const blocks = frameRecords(m.blocks, 64, per);
   const v = {
-    f32: u32(fields), f16: new Uint16Array(fields), f8: new Uint8Array(fields),
-    fieldCount: fields.byteLength / 20, text: new Uint8Array(m.text),
-    blocks: inOpeningOrder(u32(m.blocks)), blockCount: m.blocks.byteLength / 64,
-    lists: u32(m.lists), reads: u32(m.reads), fieldIndex: null, readIndex: null,
+    fields, fieldCount: fields.count, text: frameBytes(m.text),
+    blocks: inOpeningOrder(blocks), blockCount: blocks.count,
+    lists: u32(m.lists), reads: flatRecords(m.reads, 8), fieldIndex: null, readIndex: null,
     words: [], kinds: [], ms: m.ms, memory: m.memory, steps: m.steps,
   };
   const wordBytes = new Uint8Array(m.words);
@@ -65,8 +107,11 @@ function makeView(m) {
 // Blocks come as they close; each record names its place in the order they open (the
 // text report's), where it goes.
 function inOpeningOrder(records) {
-  const ordered = new Uint32Array(records.length);
-  for (let at = 0; at < records.length; at += BW) ordered.set(records.subarray(at, at + BW), records[at + B.index] * BW);
+  const ordered = new Uint32Array(records.count * BW);
+  for (let i = 0; i < records.count; ++i) {
+    const to = records.word(i, B.index) * BW;
+    for (let w = 0; w < BW; ++w) ordered[to + w] = records.word(i, w);
+  }
   return ordered;
 }
 
@@ -74,8 +119,8 @@ function inOpeningOrder(records) {
 // the fields that hold a byte without a pass over all of them: pages[p]..pages[p+1] index
 // `order`. Fields larger than a page are listed apart in `big`. Built in slices after the
 // tree is drawn, so the page answers meanwhile; `done` gets it.
-function buildPageIndex(records, stride, imageSize, done) {
-  const count = records.length / stride;
+function buildPageIndex(records, imageSize, done) {
+  const count = records.count;
   const pageCount = Math.max(1, Math.ceil(imageSize / (1 << PAGE_BITS)) + 1);
   const pages = new Uint32Array(pageCount + 1);
   const order = new Uint32Array(count);
@@ -86,8 +131,8 @@ function buildPageIndex(records, stride, imageSize, done) {
     const stop = Math.min(count, i + (1 << 20));
     if (pass === 0) {
       for (; i < stop; ++i) {
-        if (records[i * stride + 1] > (1 << PAGE_BITS)) big.push(i);
-        ++pages[Math.min(records[i * stride] >>> PAGE_BITS, pageCount - 1) + 1];
+        if (records.word(i, 1) > (1 << PAGE_BITS)) big.push(i);
+        ++pages[Math.min(records.word(i, 0) >>> PAGE_BITS, pageCount - 1) + 1];
       }
       if (i === count) {
         for (let p = 0; p < pageCount; ++p) pages[p + 1] += pages[p];
@@ -96,7 +141,7 @@ function buildPageIndex(records, stride, imageSize, done) {
         i = 0;
       }
     } else {
-      for (; i < stop; ++i) order[fill[Math.min(records[i * stride] >>> PAGE_BITS, pageCount - 1)]++] = i;
+      for (; i < stop; ++i) order[fill[Math.min(records.word(i, 0) >>> PAGE_BITS, pageCount - 1)]++] = i;
       if (i === count) { done({ pages, order, big: Uint32Array.from(big) }); return; }
     }
     setTimeout(slice, 0);
@@ -105,16 +150,18 @@ function buildPageIndex(records, stride, imageSize, done) {
 }
 
 const blk = (b, k) => state.view.blocks[b * BW + k];
-const fieldOffset = (i) => state.view.f32[i * 5];
-const fieldSize = (i) => state.view.f32[i * 5 + 1];
-const fieldKind = (i) => state.view.kinds[state.view.f16[i * 10 + 8]];
-const fieldFlags = (i) => state.view.f8[i * 20 + 18];
-const fieldTarget = (i) => state.view.f32[i * 5 + 2] + state.view.f8[i * 20 + 19] * 2 ** 32;
-function fieldValue(i) {
-  const v = state.view;
-  const start = i === 0 ? 0 : v.f32[(i - 1) * 5 + 3];
-  return utf8.decode(v.text.subarray(start, v.f32[i * 5 + 3]));
+const fieldOffset = (i) => state.view.fields.word(i, 0);
+const fieldSize = (i) => state.view.fields.word(i, 1);
+const fieldKindId = (i) => state.view.fields.word(i, 4) & 0xFFFF;
+const fieldKind = (i) => state.view.kinds[fieldKindId(i)];
+const fieldFlags = (i) => state.view.fields.byte(i, 18);
+const fieldTarget = (i) => state.view.fields.word(i, 2) + state.view.fields.byte(i, 19) * 2 ** 32;
+// The bytes of field i's value text: from the end of the one before to its own end.
+function fieldText(i) {
+  const f = state.view.fields;
+  return state.view.text(i === 0 ? 0 : f.word(i - 1, 3), f.word(i, 3));
 }
+const fieldValue = (i) => utf8.decode(fieldText(i));
 
 // The block whose own fields include field i: the last block opened at or before it (a
 // block's fields come before its children's).
@@ -129,20 +176,22 @@ function blockOfField(i) {
 }
 
 // Every field or read that touches [from, to), through the page index: each once.
-function touching(index, records, stride, from, to, each) {
+function touching(index, records, from, to, each) {
   const last = Math.min((to - 1) >>> PAGE_BITS, index.pages.length - 2);
   const first = Math.max(0, (Math.max(0, from - (1 << PAGE_BITS)) >>> PAGE_BITS));
   for (let p = first; p <= last; ++p)
     for (let k = index.pages[p]; k < index.pages[p + 1]; ++k) {
       const i = index.order[k];
-      const o = records[i * stride];
-      if (o < to && o + records[i * stride + 1] > from) each(i, o, records[i * stride + 1]);
+      const o = records.word(i, 0);
+      const size = records.word(i, 1);
+      if (o < to && o + size > from) each(i, o, size);
     }
   for (const i of index.big) {
-    const o = records[i * stride];
+    const o = records.word(i, 0);
     const p = o >>> PAGE_BITS;
     if (p >= first && p <= last) continue;  // seen among its page's
-    if (o < to && o + records[i * stride + 1] > from) each(i, o, records[i * stride + 1]);
+    const size = records.word(i, 1);
+    if (o < to && o + size > from) each(i, o, size);
   }
 }
 
@@ -151,7 +200,7 @@ function touching(index, records, stride, from, to, each) {
 function fieldAt(b) {
   if (!state.view.fieldIndex) return -1;
   let best = -1, bestSize = Infinity;
-  touching(state.view.fieldIndex, state.view.f32, 5, b, b + 1, (i, o, size) => {
+  touching(state.view.fieldIndex, state.view.fields, b, b + 1, (i, o, size) => {
     if (size > 0 && size < bestSize) { best = i; bestSize = size; }
   });
   return best;
@@ -411,11 +460,11 @@ function drawHex() {
   const ownerSize = new Float64Array(n).fill(Infinity);
   const read = new Uint8Array(n);
   if (state.view && state.view.fieldIndex && state.view.readIndex) {
-    touching(state.view.fieldIndex, state.view.f32, 5, from, to, (i, o, s) => {
+    touching(state.view.fieldIndex, state.view.fields, from, to, (i, o, s) => {
       for (let x = Math.max(o, from); x < Math.min(o + s, to); ++x)
         if (s < ownerSize[x - from]) { owner[x - from] = i; ownerSize[x - from] = s; }
     });
-    touching(state.view.readIndex, state.view.reads, 2, from, to, (i, o, s) => {
+    touching(state.view.readIndex, state.view.reads, from, to, (i, o, s) => {
       for (let x = Math.max(o, from); x < Math.min(o + s, to); ++x) read[x - from] = 1;
     });
   }
@@ -572,9 +621,8 @@ function search(query) {
     if (run !== searchRun) return;
     const stop = performance.now() + 12;
     for (; i < v.fieldCount && results.length < MAX_RESULTS; ++i) {
-      if (!nameKinds.has(v.f16[i * 10 + 8])) continue;
-      const start = i === 0 ? 0 : v.f32[(i - 1) * 5 + 3];
-      if (contains(v.text, start, v.f32[i * 5 + 3], needle)) results.push({ field: i });
+      if (!nameKinds.has(fieldKindId(i))) continue;
+      if (contains(fieldText(i), needle)) results.push({ field: i });
       if ((i & 1023) === 0 && performance.now() > stop) { showResults(results); setTimeout(slice, 0); return; }
     }
     showResults(results);
@@ -582,8 +630,8 @@ function search(query) {
   slice();
 }
 
-function contains(text, start, end, needle) {
-  outer: for (let s = start; s + needle.length <= end; ++s) {
+function contains(text, needle) {
+  outer: for (let s = 0; s + needle.length <= text.length; ++s) {
     for (let k = 0; k < needle.length; ++k) {
       let c = text[s + k];
       if (c >= 0x41 && c <= 0x5A) c += 0x20;
@@ -704,8 +752,8 @@ function received(m) {
     document.body.dataset.walked = String(Number(document.body.dataset.walked || 0) + 1);
   });
   const indexStarted = performance.now();
-  buildPageIndex(v.f32, 5, state.bytes.length, (fieldIndex) => {
-    buildPageIndex(v.reads, 2, state.bytes.length, (readIndex) => {
+  buildPageIndex(v.fields, state.bytes.length, (fieldIndex) => {
+    buildPageIndex(v.reads, state.bytes.length, (readIndex) => {
       if (state.view !== v) return;
       v.fieldIndex = fieldIndex;
       v.readIndex = readIndex;

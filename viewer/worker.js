@@ -20,33 +20,37 @@ let database = null;
 // The frame tags of the view form (src/report/view_printer.h).
 const TAG = { header: 1, fields: 2, text: 3, blocks: 4, lists: 5, reads: 6, words: 8, kinds: 9, end: 10 };
 
-// A table as it comes: copies of its pieces, joined once at the end into a buffer of its
-// exact size (each piece let go as soon as it is copied).
-class Pieces {
+// The frames of a table as they come, each copied once into a buffer of its own size.
+class Frames {
   constructor() { this.parts = []; this.length = 0; }
-  push(part) {
-    this.parts.push(part.slice());
-    this.length += part.length;
+  begin(size) {
+    this.current = new Uint8Array(size);
+    this.filled = 0;
+    this.parts.push(this.current);
+    this.length += size;
   }
+  push(part) {
+    this.current.set(part, this.filled);
+    this.filled += part.length;
+  }
+  // The frames, as they are: a page reads large tables frame by frame.
+  buffers() { return this.parts.map((p) => p.buffer); }
+  // The frames joined (the small tables).
   take() {
     const whole = new Uint8Array(this.length);
     let at = 0;
-    for (let i = 0; i < this.parts.length; ++i) {
-      whole.set(this.parts[i], at);
-      at += this.parts[i].length;
-      this.parts[i] = null;
-    }
-    this.parts = [];
+    for (const p of this.parts) { whole.set(p, at); at += p.length; }
     return whole.buffer;
   }
 }
 
-// Splits the view form's stream into its tables, whatever the blocks' borders: a frame's
-// head or payload may run on from one block into the next.
+// Splits the view form's stream into its tables' frames, whatever the blocks' borders: a
+// frame's head or payload may run on from one block into the next.
 function frameReader(tables) {
   const head = new Uint8Array(8);
+  const headView = new DataView(head.buffer);
   let headUsed = 0;
-  let tag = 0;
+  let table = null;
   let left = 0;  // payload bytes still to come
   let pad = 0;   // zero bytes after it
   return (block) => {
@@ -65,15 +69,15 @@ function frameReader(tables) {
         at += n;
         if (headUsed < 8) break;
         headUsed = 0;
-        const view = new DataView(head.buffer);
-        tag = view.getUint32(0, true);
-        left = view.getUint32(4, true);
+        const tag = headView.getUint32(0, true);
+        left = headView.getUint32(4, true);
         pad = (4 - (left % 4)) % 4;
-        if (!tables[tag]) tables[tag] = new Pieces();
+        table = tables[tag] || (tables[tag] = new Frames());
+        table.begin(left);
         continue;
       }
       const n = Math.min(left, block.length - at);
-      tables[tag].push(block.subarray(at, at + n));
+      table.push(block.subarray(at, at + n));
       left -= n;
       at += n;
     }
@@ -88,14 +92,16 @@ function walk(leftOut) {
   const walkedAt = performance.now();
   if (end < 0) throw new Error(`the walk failed: ${ENDS[end] || end}`);
   const take = (tag) => (tables[tag] ? tables[tag].take() : new ArrayBuffer(0));
+  const frames = (tag) => (tables[tag] ? tables[tag].buffers() : []);
+  // The large tables as their frames, the others joined.
   const message = {
-    type: 'view', leftOut, header: take(TAG.header), fields: take(TAG.fields), text: take(TAG.text),
-    blocks: take(TAG.blocks), lists: take(TAG.lists), reads: take(TAG.reads), words: take(TAG.words),
+    type: 'view', leftOut, header: take(TAG.header), fields: frames(TAG.fields), text: frames(TAG.text),
+    blocks: frames(TAG.blocks), lists: take(TAG.lists), reads: take(TAG.reads), words: take(TAG.words),
     kinds: take(TAG.kinds), end: take(TAG.end), memory: core.memoryBytes(),
   };
   message.ms = performance.now() - started;
   message.steps = { walk: walkedAt - started, join: performance.now() - walkedAt };
-  postMessage(message, [message.header, message.fields, message.text, message.blocks, message.lists,
+  postMessage(message, [message.header, ...message.fields, ...message.text, ...message.blocks, message.lists,
                         message.reads, message.words, message.kinds, message.end]);
 }
 
@@ -109,12 +115,15 @@ function explain(offset, leftOut) {
 
 // The bytes [start, end) of the text report: the walk renders it all, and only these are kept.
 function reportText(start, end, leftOut) {
-  const kept = new Pieces();
+  const kept = new Frames();
   let at = 0;
   core.render(database, { form: 'text', leftOut }, (block) => {
     const from = Math.max(start - at, 0);
     const to = Math.min(end - at, block.length);
-    if (from < to) kept.push(block.subarray(from, to));
+    if (from < to) {
+      kept.begin(to - from);
+      kept.push(block.subarray(from, to));
+    }
     at += block.length;
     return at < end;  // enough: the host stops the walk
   });
