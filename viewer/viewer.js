@@ -443,6 +443,30 @@ function fieldRow(i) {
 // ---- the hex pane ---------------------------------------------------------------------
 
 const HEX_ROW = 18;
+const HEX_BYTES = Array.from({ length: 256 }, (_, b) => b.toString(16).toUpperCase().padStart(2, '0'));
+const hexRows = [];
+
+// A row of the hex pane: its offset, sixteen cells and their characters.
+function hexRow() {
+  const element = document.createElement('div');
+  element.setAttribute('role', 'row');
+  const addr = document.createElement('span');
+  addr.className = 'addr';
+  addr.setAttribute('role', 'rowheader');
+  element.append(addr);
+  const cells = [];
+  for (let c = 0; c < 16; ++c) {
+    const cell = document.createElement('span');
+    cell.setAttribute('role', 'gridcell');
+    element.append(cell);
+    cells.push(cell);
+  }
+  const ascii = document.createElement('span');
+  ascii.className = 'ascii';
+  ascii.setAttribute('aria-hidden', 'true');
+  element.append(ascii);
+  return { element, addr, cells, ascii };
+}
 
 function drawHex() {
   const grid = $('hex');
@@ -478,42 +502,43 @@ function drawHex() {
   };
   const selStart = state.field >= 0 ? fieldOffset(state.field) : -1;
   const selEnd = state.field >= 0 ? selStart + fieldSize(state.field) : -1;
-  const rows = [];
-  for (let r = g.first; r <= g.last && r < rowsTotal; ++r) {
-    const row = document.createElement('div');
-    row.setAttribute('role', 'row');
-    const addr = document.createElement('span');
-    addr.className = 'addr';
-    addr.setAttribute('role', 'rowheader');
-    addr.textContent = (r * 16).toString(16).toUpperCase().padStart(8, '0');
-    row.append(addr);
+  // The rows are kept and filled anew: only their texts and marks change as the pane moves.
+  const rowCount = Math.max(0, Math.min(g.last, rowsTotal - 1) - g.first + 1);
+  while (hexRows.length < rowCount) hexRows.push(hexRow());
+  const shown = hexRows.slice(0, rowCount);
+  for (let k = 0; k < rowCount; ++k) {
+    const r = g.first + k;
+    const row = shown[k];
+    row.addr.textContent = (r * 16).toString(16).toUpperCase().padStart(8, '0');
     let ascii = '';
     for (let c = 0; c < 16; ++c) {
       const at = r * 16 + c;
-      if (at >= size) break;
-      const cell = document.createElement('span');
-      cell.setAttribute('role', 'gridcell');
+      const cell = row.cells[c];
+      if (at >= size) {
+        cell.hidden = true;
+        continue;
+      }
+      cell.hidden = false;
       cell.setAttribute('aria-label', hex(at));
       cell.dataset.offset = at;
       const byte = state.bytes[at];
-      cell.textContent = byte.toString(16).toUpperCase().padStart(2, '0');
+      cell.textContent = HEX_BYTES[byte];
       const i = owner[at - from];
-      if (i >= 0) cell.classList.add('k' + tintOf(i));
-      else if (read[at - from]) cell.classList.add('read');
-      else cell.classList.add('gap');
-      if (at >= selStart && at < selEnd) cell.classList.add('mark');
-      if (at === state.byte) { cell.setAttribute('aria-selected', 'true'); cell.id = 'byte-selected'; }
-      row.append(cell);
+      let cls = i >= 0 ? 'k' + tintOf(i) : read[at - from] ? 'read' : 'gap';
+      if (at >= selStart && at < selEnd) cls += ' mark';
+      cell.className = cls;
+      if (at === state.byte) {
+        cell.setAttribute('aria-selected', 'true');
+        cell.id = 'byte-selected';
+      } else if (cell.id) {
+        cell.removeAttribute('aria-selected');
+        cell.removeAttribute('id');
+      }
       ascii += byte >= 0x20 && byte < 0x7F ? String.fromCharCode(byte) : '.';
     }
-    const text = document.createElement('span');
-    text.className = 'ascii';
-    text.setAttribute('aria-hidden', 'true');
-    text.textContent = ascii;
-    row.append(text);
-    rows.push(row);
+    row.ascii.textContent = ascii;
   }
-  grid.replaceChildren(...rows);
+  if (grid.childElementCount !== rowCount) grid.replaceChildren(...shown.map((row) => row.element));
   if (state.byte >= 0) grid.setAttribute('aria-activedescendant', 'byte-selected');
 }
 
@@ -530,10 +555,11 @@ function selectBlock(b, { field = -1, byte, history = 'replace', quiet = false }
     const k = field - blk(b, B.firstField);
     $('fields-scroll').scrollTop = Math.max(0, k * FIELD_ROW - 60);
   }
+  // Every pane scrolled first, then each drawn once: a layout between two drawings would
+  // cost more than the drawings.
+  if (state.byte >= 0) scrollToRow($('hex-scroll'), Math.floor(state.byte / 16), Math.ceil(state.bytes.length / 16), HEX_ROW);
   draw();
   if (state.byte >= 0) {
-    scrollToRow($('hex-scroll'), Math.floor(state.byte / 16), Math.ceil(state.bytes.length / 16), HEX_ROW);
-    drawHex();
     setPlace(state.byte, history);
     if (!quiet) explainByte(state.byte);
   }
