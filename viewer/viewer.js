@@ -411,7 +411,7 @@ function fieldRow(i) {
   const flags = fieldFlags(i);
   if (flags & FLAG.elementStart) tr.classList.add('element-start');
   if (flags & FLAG.problem) tr.classList.add('problem');
-  if (i === state.field) { tr.classList.add('selected'); tr.setAttribute('aria-selected', 'true'); }
+  if (i === state.field) tr.classList.add('selected');
   const cell = (text) => { const td = document.createElement('td'); td.textContent = text; tr.append(td); return td; };
   const offsetCell = cell('');
   const jump = document.createElement('a');

@@ -15,7 +15,34 @@
 'use strict';
 
 let core = null;
-let database = null;
+// The database lives in the module's memory from its opening on: every walk reads it there,
+// with no copy in JavaScript and none per walk.
+let database = { at: 0, size: 0 };
+
+function keep(bytes) {
+  const x = core.exports;
+  if (database.at) x.symdeck_free(database.at);
+  const at = x.symdeck_alloc(bytes.length) >>> 0;  // addresses past 2 GiB come back negative
+  if (at === 0) throw new Error('no memory for the database in the module');
+  new Uint8Array(x.memory.buffer, at, bytes.length).set(bytes);
+  database = { at, size: bytes.length };
+}
+
+// One walk of the kept database in `form`, its output block by block to `onBlock`.
+function render(form, leftOut, offsets, onBlock) {
+  const x = core.exports;
+  const offsetsAt = offsets.length ? x.symdeck_alloc(offsets.length * 8) >>> 0 : 0;
+  if (offsets.length && offsetsAt === 0) throw new Error('no memory for the offsets in the module');
+  const view = new DataView(x.memory.buffer);
+  offsets.forEach((offset, i) => view.setBigUint64(offsetsAt + 8 * i, BigInt(offset), true));
+  core.setBlockHandler(onBlock);
+  try {
+    return x.symdeck_render(database.at, database.size, FORMS[form], leftOut, 0, 0, offsetsAt, offsets.length, 0);
+  } finally {
+    core.setBlockHandler(null);
+    if (offsetsAt) x.symdeck_free(offsetsAt);
+  }
+}
 
 // The frame tags of the view form (src/report/view_printer.h).
 const TAG = { header: 1, fields: 2, text: 3, blocks: 4, lists: 5, reads: 6, words: 8, kinds: 9, end: 10 };
@@ -88,7 +115,7 @@ function walk(leftOut) {
   const started = performance.now();
   const tables = {};
   const read = frameReader(tables);
-  const end = core.render(database, { form: 'view', leftOut }, (block) => { read(block); });
+  const end = render('view', leftOut, [], (block) => { read(block); });
   const walkedAt = performance.now();
   if (end < 0) throw new Error(`the walk failed: ${ENDS[end] || end}`);
   const take = (tag) => (tables[tag] ? tables[tag].take() : new ArrayBuffer(0));
@@ -109,7 +136,7 @@ const decoder = new TextDecoder('utf-8');
 
 function explain(offset, leftOut) {
   const parts = [];
-  core.render(database, { form: 'explain', leftOut, offsets: [offset] }, (block) => { parts.push(block.slice()); });
+  render('explain', leftOut, [offset], (block) => { parts.push(block.slice()); });
   return parts.map((p) => decoder.decode(p, { stream: true })).join('') + decoder.decode();
 }
 
@@ -117,7 +144,7 @@ function explain(offset, leftOut) {
 function reportText(start, end, leftOut) {
   const kept = new Frames();
   let at = 0;
-  core.render(database, { form: 'text', leftOut }, (block) => {
+  render('text', leftOut, [], (block) => {
     const from = Math.max(start - at, 0);
     const to = Math.min(end - at, block.length);
     if (from < to) {
@@ -139,7 +166,7 @@ onmessage = async (event) => {
         postMessage({ type: 'ready' });
         break;
       case 'open':
-        database = new Uint8Array(m.database);
+        keep(new Uint8Array(m.database));
         walk(m.leftOut);
         break;
       case 'walk': walk(m.leftOut); break;
