@@ -16,7 +16,7 @@ export async function loadSymdeckCore(wasmBytes) {
   let onBlock = null;
   const host = {
     write(context, data, size) {
-      return onBlock(new Uint8Array(memory.buffer, data, size)) === false ? 0 : 1;
+      return onBlock(new Uint8Array(memory.buffer, data >>> 0, size >>> 0)) === false ? 0 : 1;
     },
   };
   // The C library's calls to the system: the core makes none while it renders, so each
@@ -37,7 +37,8 @@ export async function loadSymdeckCore(wasmBytes) {
     throw new Error(`symdeck-core.wasm has interface version ${x.symdeck_api_version()}, not ${API_VERSION}`);
 
   const copyIn = (bytes) => {
-    const at = x.symdeck_alloc(bytes.length);
+    // Addresses past 2 GiB come back from the module as negative numbers.
+    const at = x.symdeck_alloc(bytes.length) >>> 0;
     if (at === 0) throw new Error('symdeck-core: no memory for the input');
     new Uint8Array(memory.buffer, at, bytes.length).set(bytes);
     return at;
@@ -45,6 +46,12 @@ export async function loadSymdeckCore(wasmBytes) {
 
   return {
     version: API_VERSION,
+    // The module's linear memory now (it grows, never shrinks).
+    memoryBytes: () => memory.buffer.byteLength,
+    // The C interface itself, and the function that takes its blocks, for hosts (and
+    // tests) that call symdeck_render directly.
+    exports: x,
+    setBlockHandler: (handler) => { onBlock = handler; },
     // Returns the walk's end (0 complete, 1 bounds, 2 signature, 3 limit) or a negative
     // failure (ENDS names them).
     render(database, { form = 'text', leftOut = 0, name = '', offsets = [] } = {}, block) {
