@@ -31,6 +31,8 @@ argument_sets=(
   "-o -"
   "REPORT --json"
   "--json -o -"
+  "REPORT --json-lines"
+  "--json-lines -o -"
   "REPORT +nm32"
   "REPORT -symd -sttb"
   "-o - +nmtp +tytb"

@@ -3,7 +3,7 @@
 // the same frames from the module), through the same core calls the program makes.
 //   render_forms DIRECTORY   (DIRECTORY/list.txt: "LEFT_OUT NAME" per line, see make_damage)
 // Per database and form: "== NAME FORM END SIZE\n", then SIZE bytes of output. The forms:
-// text, json (the document names the database NAME), explain and explain-json (the
+// text, json and json-lines (the document names the database NAME), explain and explain-json (the
 // offsets of kExplained, and the size and half the size of the file).
 #include <cstdio>
 #include <fstream>
@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "report/driver.h"
-#include "report/explain_printer.h"
+#include "report/explain_answers.h"
 #include "report/sections.h"
 
 namespace {
@@ -49,13 +49,13 @@ int main(int argc, char** argv) {
         const std::string data{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
         const NmsImage image{reinterpret_cast<const unsigned char*>(data.data()), data.size()};
         const SectionSelection selection = selectionOf(leftOut);
-        for (const char* form : {"text", "json"}) {
+        for (const std::string form : {"text", "json", "json-lines"}) {
             std::string text;
             ReportWriter out(stringSink(text), 16 * 1024);
-            const bool json = form[0] == 'j';
-            const WalkEnd end = json ? renderImageJson(image, selection, name, out) : renderImage(image, selection, out);
+            const WalkEnd end = form == "text" ? renderImage(image, selection, out)
+                                               : renderImageJson(image, selection, name, out, form == "json-lines");
             out.flush();
-            frame(name, form, end, text);
+            frame(name, form.c_str(), end, text);
         }
         std::vector<uint64_t> offsets(std::begin(kExplained), std::end(kExplained));
         offsets.push_back(data.size());

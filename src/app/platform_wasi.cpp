@@ -8,7 +8,10 @@
 // What WASI preview 1 cannot do, and what this layer does instead:
 // - No signals: an interrupted run ends with the host and leaves its temporary behind. A
 //   trap (memory the C++ library could not have, which has no exception to throw here)
-//   leaves the instance intact, and the launcher calls symdeck_remove_temporary() after it.
+//   ends the run in the middle of anything, so no code of the module may run after it (a
+//   command module's exports would start the C library again on a broken heap): the
+//   launcher reads the pending temporary's name from the module's memory at the address
+//   the module exports as symdeck_pending_temporary, and removes the file itself.
 // - No permissions or owners: a report that replaces a file gets the mode the host gives
 //   every new file (0666 less the host's umask under node), not the old file's mode.
 // - No process id: temporaries are named from random bytes instead.
@@ -24,6 +27,13 @@
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+// The temporary that a trap would leave behind: its name (relative to the working
+// directory, or absolute) while a report is pending, else empty. Exported by address
+// (the link's --export), not by a function: see above.
+extern "C" {
+[[gnu::used]] char symdeck_pending_temporary[4096];
+}
 
 namespace symdeck::platform {
 
@@ -47,8 +57,6 @@ FileId idOf(const struct stat& info) {
     return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino), true};
 }
 
-// The temporary that a trap would leave behind: its full name while a report is pending.
-char gPendingName[4096];
 
 struct SplitPath {
     std::string directory;
@@ -104,13 +112,6 @@ bool holdsDescriptorLinks(const std::string& directory) {
 }
 
 }  // namespace
-
-// After a trap the host calls this (the instance's memory is intact), so that the pending
-// temporary is removed as a signal would have it removed on other systems.
-extern "C" [[gnu::used, clang::export_name("symdeck_remove_temporary")]] void symdeckRemoveTemporary() {
-    if (gPendingName[0] != '\0') ::unlink(gPendingName);
-    gPendingName[0] = '\0';
-}
 
 void prepareProcess() {
     if (const char* directory = std::getenv("SYMDECK_WASI_CWD")) (void)::chdir(directory);
@@ -211,11 +212,11 @@ CreateStatus createReport(const std::string& reportName, const FileId& input, Pe
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string tempName = join(part.directory, prefix + "-" + std::to_string(attempt) + ".tmp");
-        if (tempName.size() >= sizeof gPendingName) break;
+        if (tempName.size() >= sizeof symdeck_pending_temporary) break;
         const int file = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
         if (file < 0 && errno == EEXIST) continue;
         if (file < 0) break;
-        std::memcpy(gPendingName, tempName.c_str(), tempName.size() + 1);
+        std::memcpy(symdeck_pending_temporary, tempName.c_str(), tempName.size() + 1);
         report.file = file;
         report.directory = 0;
         report.tempName = tempName;
@@ -248,7 +249,7 @@ bool commitReport(PendingReport& report) {
     report.file = -1;
     const bool placed = closed && ::rename(report.tempName.c_str(), report.finalName.c_str()) == 0;
     if (!placed) ::unlink(report.tempName.c_str());
-    gPendingName[0] = '\0';
+    symdeck_pending_temporary[0] = '\0';
     report.directory = -1;
     report.tempName.clear();
     return placed;
@@ -259,7 +260,7 @@ void discardReport(PendingReport& report) {
     if (report.intoStream || report.directory < 0) return;
     if (report.file >= 0) ::close(static_cast<int>(report.file));
     ::unlink(report.tempName.c_str());
-    gPendingName[0] = '\0';
+    symdeck_pending_temporary[0] = '\0';
     report.file = -1;
     report.directory = -1;
     report.tempName.clear();

@@ -4,7 +4,8 @@
 // in the caller's directory (SYMDECK_WASI_CWD, read by the WASI platform layer), so every
 // relative or absolute name the native program takes names the same file.
 // --no-warnings: node's WASI is marked experimental and would say so on standard error.
-import { readFileSync } from 'node:fs';
+import { readFileSync, rmSync } from 'node:fs';
+import { resolve } from 'node:path';
 import { WASI } from 'node:wasi';
 
 const here = new URL('.', import.meta.url);
@@ -15,15 +16,23 @@ const wasi = new WASI({
   preopens: { '/': '/' },
   returnOnExit: true,
 });
-const module = await WebAssembly.compile(readFileSync(new URL('symdeck.wasm', here)));
-const instance = await WebAssembly.instantiate(module, wasi.getImportObject());
+let instance;
 let status;
 try {
+  const module = await WebAssembly.compile(readFileSync(new URL('symdeck.wasm', here)));
+  instance = await WebAssembly.instantiate(module, wasi.getImportObject());
   status = wasi.start(instance);
 } catch (error) {
   // A trap: memory the C++ library could not have (there are no exceptions to report it),
-  // or a fault. The instance's memory still holds the pending temporary's name.
-  instance.exports.symdeck_remove_temporary();
+  // or a fault; or a module the host could not instantiate. No code of the module may run
+  // after a trap, so the pending temporary's name is read from its memory: a NUL-terminated
+  // name at the address the module exports, relative to the same working directory.
+  if (instance) {
+    const memory = new Uint8Array(instance.exports.memory.buffer);
+    const at = instance.exports.symdeck_pending_temporary.value;
+    const name = Buffer.from(memory.subarray(at, memory.indexOf(0, at))).toString();
+    if (name !== '') rmSync(resolve(name), { force: true });
+  }
   process.stderr.write(`symdeck: the WebAssembly program stopped: ${error.message}\n`);
   status = 70;
 }

@@ -44,7 +44,7 @@ extern "C" {
                                                                 uint32_t name_size, const uint64_t* offsets,
                                                                 uint32_t offset_count, uint32_t context) {
     using namespace symdeck;
-    if (form > SYMDECK_FORM_EXPLAIN_JSON || form == SYMDECK_FORM_JSON_LINES) return SYMDECK_BAD_FORM;
+    if (form > SYMDECK_FORM_EXPLAIN_JSON) return SYMDECK_BAD_FORM;
     ReportWriter out(ReportSink{&toHost, reinterpret_cast<void*>(static_cast<uintptr_t>(context))}, kOutputBlock);
     if (!out.ok()) return SYMDECK_NO_MEMORY;
     const NmsImage image{data, size};
@@ -53,7 +53,9 @@ extern "C" {
     switch (form) {
         case SYMDECK_FORM_TEXT: end = renderImage(image, selection, out); break;
         case SYMDECK_FORM_JSON:
-            end = renderImageJson(image, selection, std::string_view(name, name_size), out);
+        case SYMDECK_FORM_JSON_LINES:
+            end = renderImageJson(image, selection, std::string_view(name, name_size), out,
+                                  form == SYMDECK_FORM_JSON_LINES);
             break;
         default:
             end = explainImage(image, selection, std::span<const uint64_t>(offsets, offset_count),

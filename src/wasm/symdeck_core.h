@@ -34,7 +34,7 @@ extern "C" {
 enum {
     SYMDECK_FORM_TEXT = 0,         /* the text report */
     SYMDECK_FORM_JSON = 1,         /* the JSON document */
-    SYMDECK_FORM_JSON_LINES = 2,   /* reserved for the JSON-lines form: SYMDECK_BAD_FORM for now */
+    SYMDECK_FORM_JSON_LINES = 2,   /* the same document as JSON lines (--json-lines) */
     SYMDECK_FORM_EXPLAIN_TEXT = 3, /* the answers of --explain for the offsets, as lines */
     SYMDECK_FORM_EXPLAIN_JSON = 4, /* the same answers as a JSON array */
 };
@@ -47,7 +47,7 @@ enum {
     SYMDECK_END_SIGNATURE = 2, /* a structure's signature was wrong (likewise) */
     SYMDECK_END_LIMIT = 3,     /* the report reached its size limit (likewise) */
     SYMDECK_NO_MEMORY = -1,    /* the output blocks could not be had: nothing was written */
-    SYMDECK_BAD_FORM = -2,     /* an unknown or reserved form: nothing was written */
+    SYMDECK_BAD_FORM = -2,     /* an unknown form: nothing was written */
     SYMDECK_STOPPED_BY_HOST = -3,
 };
 
@@ -61,7 +61,7 @@ void symdeck_free(void* memory);
  * left_out: the kinds of section left out, bit (1 << k) for the kind whose directory
  *   entryIndex is k (as the -GTYP, -STTB, ... flags do: GTYP 1, STTB 2, NMTP 3, TYTB 4,
  *   HSHT 5, SYMD 6, SRCP 7, FPOD 8); 0 reports every kind.
- * name, name_size: the database's name in the JSON document (UTF-8, not NUL-terminated).
+ * name, name_size: the database's name in the JSON forms (UTF-8, not NUL-terminated).
  * offsets, offset_count: the offsets to explain (explain forms only).
  * context: passed to symdeck_host.write unchanged. */
 int32_t symdeck_render(const uint8_t* data, uint32_t size, uint32_t form, uint32_t left_out,

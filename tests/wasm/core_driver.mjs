@@ -18,7 +18,7 @@ for (const line of readFileSync(join(directory, 'list.txt'), 'latin1').split('\n
   const [leftOut, name] = line.split(' ');
   const database = readFileSync(join(directory, name));
   const offsets = [...explained, database.length, Math.floor(database.length / 2)];
-  for (const form of ['text', 'json', 'explain', 'explain-json']) {
+  for (const form of ['text', 'json', 'json-lines', 'explain', 'explain-json']) {
     const blocks = [];
     const end = core.render(database, { form, leftOut: Number(leftOut), name, offsets },
                             (block) => { blocks.push(Buffer.from(block)); });
