@@ -10,12 +10,16 @@
 # and for Windows (MinGW-w64 and Wine, see the README):
 #   make windows          cross-builds build-windows/symdeck.exe and its ZIP
 #   make test-windows     the test suite under Wine, and the reports compared with Linux's
+# and for WebAssembly (clang-14 for wasm32-wasi, node; see the README):
+#   make wasm             builds build-wasm/symdeck.wasm, its launcher symdeck-wasm and the
+#                         core alone, symdeck-core.wasm (make test builds and tests them too)
 BUILD ?= build
 WINDOWS_BUILD ?= build-windows
+WASM_BUILD ?= build-wasm
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: all sample test check-sanitize fuzz windows test-windows viewer clean
+.PHONY: all sample test check-sanitize fuzz windows test-windows wasm viewer clean
 
 all: $(BUILD)/build.ninja
 	cmake --build $(BUILD)
@@ -30,10 +34,12 @@ sample: all
 # The test suite's packages first (tools/test-deps.sh installs what is missing), then a
 # configuration that insists on them: a build configured before they were there (make
 # sample on the bare image) gets its tests now.
+# The WebAssembly builds are among them: their tests (tests/wasm) compare them with this one.
 test:
-	tools/test-deps.sh install test browser
+	tools/test-deps.sh install test wasm browser
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DSYMDECK_REQUIRE_TESTS=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD)
+	$(MAKE) wasm
 	ctest --test-dir $(BUILD) --output-on-failure
 
 viewer:
@@ -67,5 +73,13 @@ test-windows:
 	$(MAKE) all windows
 	tools/test-windows.sh $(BUILD) $(WINDOWS_BUILD)
 
+# Without the packages it needs this says which, in one line, and stops.
+wasm:
+	@missing=$$(tools/test-deps.sh check wasm) || \
+	  { echo "make wasm needs these packages: $$missing (tools/test-deps.sh install wasm)"; exit 1; }
+	@[ -e $(WASM_BUILD)/build.ninja ] || cmake -S . -B $(WASM_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/wasm32-wasi.cmake
+	cmake --build $(WASM_BUILD)
+
 clean:
-	rm -rf $(BUILD) build-asan build-fuzz $(WINDOWS_BUILD)
+	rm -rf $(BUILD) build-asan build-fuzz $(WINDOWS_BUILD) $(WASM_BUILD)

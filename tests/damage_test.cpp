@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "checks/report_checks.h"
+#include "nmsbuild/damage.h"
 #include "nmsbuild/sample.h"
 
 namespace symdeck {
@@ -47,44 +48,13 @@ TEST(Damage, EveryTruncationOfTheSample) {
     expectChecked(tally, {40000, 20000, 8, 20, 20, 4000, 30000, 10000, 15, 0, 30000});
 }
 
-// A small deterministic generator, so that a failure names a case that can be replayed.
-struct Lcg {
-    uint64_t state;
-    uint32_t next() {
-        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-        return static_cast<uint32_t>(state >> 33);
-    }
-};
-
 TEST(Damage, ThousandsOfCorruptionsOfTheSample) {
-    const auto sample = nmsbuild::sampleDatabase();
-    const uint32_t interesting[] = {0, 1, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFFFFF0,
-                                    static_cast<uint32_t>(sample.size()),
-                                    static_cast<uint32_t>(sample.size() - 1), 0x1000, 0x244};
-    Lcg rng{12345};
+    nmsbuild::CorruptionSweep sweep(nmsbuild::sampleDatabase());
     WalkTally tally;
-    for (int round = 0; round < 4000; ++round) {
-        std::vector<uint8_t> bytes = sample;
-        const int edits = 1 + static_cast<int>(rng.next() % 4);
-        for (int e = 0; e < edits; ++e) {
-            const size_t at = rng.next() % bytes.size();
-            switch (rng.next() % 3) {
-                case 0:  // one byte anywhere
-                    bytes[at] = static_cast<uint8_t>(rng.next());
-                    break;
-                case 1: {  // a ULONG set to a value that steers the walk somewhere odd
-                    const uint32_t v = interesting[rng.next() % std::size(interesting)];
-                    for (size_t k = 0; k < 4 && at + k < bytes.size(); ++k)
-                        bytes[at + k] = static_cast<uint8_t>(v >> (8 * k));
-                    break;
-                }
-                default:  // the file cut short as well
-                    bytes.resize(at + 1);
-                    break;
-            }
-        }
-        const auto selection = checks::selectionFromBits(static_cast<uint8_t>(rng.next()));
-        const std::string failure = checkReport(bytes.data(), bytes.size(), selection, &tally);
+    for (int round = 0; round < nmsbuild::CorruptionSweep::kRounds; ++round) {
+        const nmsbuild::DamagedInput input = sweep.next();
+        const auto selection = checks::selectionFromBits(input.selectionBits);
+        const std::string failure = checkReport(input.bytes.data(), input.bytes.size(), selection, &tally);
         ASSERT_EQ(failure, "") << "corruption round " << round;
     }
     expectChecked(tally, {60000, 30000, 3000, 12000, 12000, 7000, 60000, 20000, 12000, 100, 60000});

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+
 #include "report/reader.h"
 #include "report/terminal_text.h"
 #include "report/writer.h"
@@ -86,6 +89,60 @@ TEST(ReportWriter, RefusedBlockIsReportedAndLaterTextDropped) {
 
 // For a terminal: controls, DEL, the C1 controls and every byte of a sequence that is not
 // valid UTF-8 become \xNN; valid UTF-8 of any length stays as it is.
+// An allocator that records what it is asked for and gives it only up to a budget, so that
+// the failure is the core's to report (a returned state, never an exception).
+struct Budget {
+    size_t left;
+    size_t asked = 0;
+    size_t released = 0;
+};
+
+BlockAllocator budgetAllocator(Budget& budget) {
+    return BlockAllocator{[](void* context, size_t bytes) -> void* {
+                              auto& b = *static_cast<Budget*>(context);
+                              b.asked += bytes;
+                              if (bytes > b.left) return nullptr;
+                              b.left -= bytes;
+                              return std::malloc(bytes);
+                          },
+                          [](void* context, void* memory, size_t) {
+                              ++static_cast<Budget*>(context)->released;
+                              std::free(memory);
+                          },
+                          &budget};
+}
+
+TEST(ReportWriter, BlocksComeFromTheCallersAllocatorAndTheirLackIsAState) {
+    struct Case {
+        const char* what;
+        size_t budget;
+        bool ok;
+    };
+    const Case cases[] = {{"enough", 1 << 20, true}, {"none at all", 0, false}, {"one byte short", 8 * 1024 - 1, false}};
+    for (const Case& c : cases) {
+        Budget budget{c.budget};
+        std::string sunk;
+        uint64_t expectedLength = 0;
+        {
+            ReportWriter w(stringSink(sunk), 1024, budgetAllocator(budget));
+            EXPECT_EQ(budget.asked, 8 * 1024u) << c.what;  // kBlocks blocks of 1 KiB
+            EXPECT_EQ(w.ok(), c.ok) << c.what;
+            // Whatever the state, the writer takes text of any length and counts it.
+            for (int i = 0; i < 200; ++i) {
+                w.field(2, "ULONG", "nNames");
+                w.hex0x(0xFFFFFFFFu);
+                w.text(std::string(700, 'x'));
+                w.newline();
+                expectedLength += 32 + 10 + 700 + 1;  // the field line ends at indent + 30
+            }
+            EXPECT_EQ(w.flush(), c.ok) << c.what;
+            EXPECT_EQ(w.length(), expectedLength) << c.what;
+        }
+        EXPECT_EQ(sunk.size(), c.ok ? expectedLength : 0) << c.what;
+        EXPECT_EQ(budget.released, c.ok ? 1u : 0u) << c.what;
+    }
+}
+
 TEST(TerminalText, EscapesWhatATerminalWouldActOn) {
     const struct {
         std::string_view text;

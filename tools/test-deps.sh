@@ -8,9 +8,10 @@
 #                                         prints the one command to run and exits with 1
 #
 # Groups: test (make test), windows (make test-windows), fuzz (make fuzz, make
-# check-sanitize), browser (the viewer's tests in Debian's chromium: the package, and the
-# npm packages that tests/browser/package-lock.json pins, installed there by npm ci), all
-# (every group). The program itself needs none of these: `make sample`
+# check-sanitize), wasm (make wasm and its tests under node, and the viewer), browser (the
+# viewer's tests in Debian's chromium: the package, and the npm packages that
+# tests/browser/package-lock.json pins, installed there by npm ci), all (every group). The
+# program itself needs none of these: `make sample`
 # builds it with the image alone.
 set -euo pipefail
 
@@ -33,6 +34,13 @@ windows|wine wine64|command -v wine
 windows|groff-base|command -v groff
 windows|nlohmann-json3-dev|[ -e /usr/include/nlohmann/json.hpp ]
 windows|python3|[ -x /usr/bin/python3 ]
+wasm|wasi-libc|[ -e /usr/lib/wasm32-wasi/libc.a ]
+wasm|libc++-14-dev-wasm32|[ -e /usr/lib/llvm-14/lib/wasm32-wasi/libc++.a ] || ls /usr/lib/wasm32-wasi/libc++.a
+wasm|libc++abi-14-dev-wasm32|[ -e /usr/lib/llvm-14/lib/wasm32-wasi/libc++abi.a ] || ls /usr/lib/wasm32-wasi/libc++abi.a
+wasm|libclang-rt-14-dev-wasm32|ls /usr/lib/llvm-14/lib/clang/*/lib/wasi/libclang_rt.builtins-wasm32.a
+wasm|lld-14|command -v wasm-ld-14 || [ -x /usr/lib/llvm-14/bin/wasm-ld ]
+wasm|clang-14|command -v clang++-14
+wasm|nodejs|command -v node
 browser|chromium|[ -x /usr/bin/chromium ]
 browser|nodejs|command -v node
 browser|npm|command -v npm
@@ -41,7 +49,7 @@ EOF
 }
 
 usage() {
-  echo "usage: tools/test-deps.sh check|install GROUP... (groups: test windows fuzz browser all)" >&2
+  echo "usage: tools/test-deps.sh check|install GROUP... (groups: test windows fuzz wasm browser all)" >&2
   exit 2
 }
 
@@ -50,7 +58,7 @@ action=$1
 shift
 case $action in check|install) ;; *) usage ;; esac
 for group in "$@"; do
-  case $group in test|windows|fuzz|browser|all) ;; *) usage ;; esac
+  case $group in test|windows|fuzz|wasm|browser|all) ;; *) usage ;; esac
 done
 
 # The probes of npm packages look in the source tree.

@@ -9,6 +9,7 @@ int main(int argc, char** argv) {
     symdeck::platform::prepareProcess();
     symdeck::Console console;
     int status = 1;
+#if defined(__cpp_exceptions)
     try {
         status = symdeck::runConversion(argc, argv, console);
     } catch (const std::bad_alloc&) {
@@ -19,6 +20,11 @@ int main(int argc, char** argv) {
         console.text += "  Failed to allocate memory.\n";
         status = 1;
     }
+#else
+    // Without exceptions (the WebAssembly build) memory the C++ library cannot have ends
+    // the run with a trap; the core's own blocks are failures the run reports.
+    status = symdeck::runConversion(argc, argv, console);
+#endif
     if (console.toStandardError) {
         symdeck::platform::writeStandardError(console.text);
         return status;

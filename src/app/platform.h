@@ -44,10 +44,13 @@ FileId idOfStream(Stream stream);
 FileId idOfFile(const std::string& name);
 
 // Large blocks of memory, mapped at once (as huge or large pages where the system gives
-// them), to be written before they are read. Null when the memory cannot be had. Block
-// (report/memory.h) is built on these.
+// them), to be written before they are read. Null when the memory cannot be had.
 void* allocatePages(size_t bytes);
 void releasePages(void* pages, size_t bytes);
+// The allocator the program gives the core for its blocks (report/memory.h): pages as above
+// for large blocks, the heap for small ones and in sanitizer builds (page_allocator.cpp);
+// the heap alone where the system has no pages to map.
+BlockAllocator pageAllocator();
 
 // A regular file read whole. Anything that is not a regular file (a directory, a FIFO, a
 // device) is CannotOpen at once; opening never blocks.

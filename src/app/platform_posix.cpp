@@ -272,7 +272,7 @@ ReadStatus readWholeFile(const std::string& name, InputFile& input) {
         ::fcntl(file.fd, F_SETFL, 0) != 0)
         return ReadStatus::CannotOpen;
     const auto size = static_cast<uint64_t>(info.st_size);
-    input.bytes = Block(size);
+    input.bytes = Block(size, pageAllocator());
     if (input.bytes.data() == nullptr) return ReadStatus::NoMemory;
     uint64_t done = 0;
     while (done < size) {

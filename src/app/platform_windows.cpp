@@ -255,7 +255,7 @@ ReadStatus readWholeFile(const std::string& name, InputFile& input) {
         return ReadStatus::CannotOpen;
     const uint64_t size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
     if (size > SIZE_MAX / 2) return ReadStatus::NoMemory;
-    input.bytes = Block(static_cast<size_t>(size));
+    input.bytes = Block(static_cast<size_t>(size), pageAllocator());
     if (input.bytes.data() == nullptr) return ReadStatus::NoMemory;
     uint64_t done = 0;
     while (done < size) {

@@ -125,7 +125,7 @@ bool renderImageView(const NmsImage& image, const SectionSelection& selection, R
     ViewPrinter print(out, counting, image.size);
     const WalkEnd how = renderWith(print, image, selection);
     if (end) *end = how;
-    return true;
+    return print.ok();
 }
 
 std::string renderViewToString(const NmsImage& image, const SectionSelection& selection) {

@@ -1,41 +1,21 @@
 #include "report/memory.h"
 
-#include <new>
-
-#include "app/platform.h"
+#include <cstdlib>
 
 namespace symdeck {
 
 namespace {
 
-// Under AddressSanitizer the blocks come from the ordinary heap, so that the sanitizer
-// watches their bounds.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kMapBlocks = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kMapBlocks = false;
-#else
-constexpr bool kMapBlocks = true;
-#endif
-#else
-constexpr bool kMapBlocks = true;
-#endif
-
-// Blocks smaller than this are not worth a mapping of their own.
-constexpr size_t kMapThreshold = size_t{1} << 20;
+void* heapAllocate(void*, size_t bytes) { return std::malloc(bytes); }
+void heapRelease(void*, void* memory, size_t) { std::free(memory); }
 
 }  // namespace
 
-Block::Block(size_t size) : size_(size) {
-    const size_t bytes = size == 0 ? 1 : size;
-    if (kMapBlocks && bytes >= kMapThreshold) {
-        data_ = static_cast<unsigned char*>(platform::allocatePages(bytes));
-        if (data_ == nullptr) size_ = 0;
-        else mapped_ = true;
-        return;
-    }
-    data_ = new (std::nothrow) unsigned char[bytes];
+BlockAllocator heapAllocator() { return BlockAllocator{&heapAllocate, &heapRelease, nullptr}; }
+
+Block::Block(size_t size, BlockAllocator allocator) : size_(size), allocator_(allocator) {
+    if (allocator_.allocate == nullptr) allocator_ = heapAllocator();
+    data_ = static_cast<unsigned char*>(allocator_.allocate(allocator_.context, size == 0 ? 1 : size));
     if (data_ == nullptr) size_ = 0;
 }
 
@@ -44,7 +24,7 @@ Block& Block::operator=(Block&& other) noexcept {
         release();
         data_ = other.data_;
         size_ = other.size_;
-        mapped_ = other.mapped_;
+        allocator_ = other.allocator_;
         other.data_ = nullptr;
         other.size_ = 0;
     }
@@ -53,8 +33,7 @@ Block& Block::operator=(Block&& other) noexcept {
 
 void Block::release() {
     if (data_ == nullptr) return;
-    if (mapped_) platform::releasePages(data_, size_ == 0 ? 1 : size_);
-    else delete[] data_;
+    allocator_.release(allocator_.context, data_, size_ == 0 ? 1 : size_);
     data_ = nullptr;
     size_ = 0;
 }

@@ -156,6 +156,8 @@ public:
     void end(const Stop& stop);
 
     const FieldProblems& problems() const { return text_.problems(); }
+    // False when the value texts' buffers could not be had: the view lacks its texts.
+    bool ok() const { return values_.ok(); }
 
 private:
     // A table of fixed-size records, written out a full frame at a time.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <new>
 
 #include "report/terminal_text.h"
 
@@ -21,14 +20,18 @@ constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 ReportSink stringSink(std::string& text) { return ReportSink{&appendToString, &text}; }
 
-ReportWriter::ReportWriter(ReportSink sink, size_t blockSize)
+ReportWriter::ReportWriter(ReportSink sink, size_t blockSize, BlockAllocator allocator)
     : sink_(sink),
       blockSize_(std::max(blockSize, kMaxReserve * 2)),
-      blocks_(kBlocks * blockSize_),
+      blocks_(kBlocks * blockSize_, allocator),
       begin_(reinterpret_cast<char*>(blocks_.data())),
       cur_(begin_),
       end_(begin_ + blockSize_) {
-    if (blocks_.data() == nullptr) throw std::bad_alloc();
+    if (blocks_.data() == nullptr) {
+        ok_ = false;
+        begin_ = cur_ = spare_;
+        end_ = spare_ + sizeof spare_;
+    }
 }
 
 bool ReportWriter::flush() {
@@ -36,6 +39,10 @@ bool ReportWriter::flush() {
     if (used == 0) return ok_;
     if (ok_) ok_ = sink_.write(sink_.context, begin_, used);
     flushed_ += used;
+    if (blocks_.data() == nullptr) {  // no blocks: the spare buffer again
+        cur_ = begin_;
+        return ok_;
+    }
     // Go on in the next block: the sink may still be reading this one.
     current_ = (current_ + 1) % kBlocks;
     begin_ = reinterpret_cast<char*>(blocks_.data()) + current_ * blockSize_;

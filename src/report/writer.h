@@ -42,14 +42,18 @@ public:
     // The most that one reserve() may ask for; every fixed line of the report is shorter.
     static constexpr size_t kMaxReserve = 256;
 
-    // Throws std::bad_alloc when its blocks cannot be had.
-    explicit ReportWriter(ReportSink sink, size_t blockSize = kDefaultBlock);
+    // The blocks come from `allocator`. When they cannot be had, ok() is false from the
+    // start: the writer then takes text into a small spare buffer and drops it, counting
+    // every byte as ever, so a caller that goes on anyway stays safe (and the size limit
+    // holds), but nothing reaches the sink.
+    explicit ReportWriter(ReportSink sink, size_t blockSize = kDefaultBlock,
+                          BlockAllocator allocator = heapAllocator());
     ReportWriter(const ReportWriter&) = delete;
     ReportWriter& operator=(const ReportWriter&) = delete;
 
     // Bytes of report taken so far, flushed or not.
     uint64_t length() const { return flushed_ + static_cast<uint64_t>(cur_ - begin_); }
-    // False once the sink has refused a block.
+    // False once the sink has refused a block, or when the blocks could not be had.
     bool ok() const { return ok_; }
     // Hands the buffered text to the sink. Returns ok().
     bool flush();
@@ -129,6 +133,7 @@ private:
     char* end_;
     uint64_t flushed_ = 0;
     bool ok_ = true;
+    char spare_[kMaxReserve * 2];  // the only buffer when the blocks could not be had
 };
 
 }  // namespace symdeck

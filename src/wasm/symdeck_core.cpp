@@ -1,0 +1,72 @@
+// symdeck-core.wasm: the core behind the C interface of symdeck_core.h.
+#include "wasm/symdeck_core.h"
+
+#include <cstdlib>
+#include <span>
+#include <string_view>
+
+#include "report/driver.h"
+#include "report/sections.h"
+
+// The host's side: takes one block of output.
+extern "C" [[clang::import_module("symdeck_host"), clang::import_name("write")]] int32_t
+symdeckHostWrite(uint32_t context, const char* data, uint32_t size);
+
+namespace {
+
+// Blocks of output handed to the host: small enough that a host's copy of each is cheap.
+constexpr size_t kOutputBlock = 256 * 1024;
+
+bool toHost(void* context, const char* data, size_t size) {
+    return symdeckHostWrite(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(context)), data,
+                            static_cast<uint32_t>(size)) != 0;
+}
+
+symdeck::SectionSelection selectionOf(uint32_t leftOut) {
+    symdeck::SectionSelection selection;
+    for (const symdeck::SectionKindInfo& kind : symdeck::kSectionKindInfo)
+        selection.*kind.skip = kind.entryIndex < 32 && (leftOut >> kind.entryIndex & 1) != 0;
+    return selection;
+}
+
+}  // namespace
+
+extern "C" {
+
+[[clang::export_name("symdeck_api_version")]] uint32_t symdeck_api_version(void) { return SYMDECK_API_VERSION; }
+
+[[clang::export_name("symdeck_alloc")]] void* symdeck_alloc(uint32_t size) { return std::malloc(size == 0 ? 1 : size); }
+
+[[clang::export_name("symdeck_free")]] void symdeck_free(void* memory) { std::free(memory); }
+
+[[clang::export_name("symdeck_render")]] int32_t symdeck_render(const uint8_t* data, uint32_t size, uint32_t form,
+                                                                uint32_t left_out, const char* name,
+                                                                uint32_t name_size, const uint64_t* offsets,
+                                                                uint32_t offset_count, uint32_t context) {
+    using namespace symdeck;
+    if (form > SYMDECK_FORM_VIEW) return SYMDECK_BAD_FORM;
+    ReportWriter out(ReportSink{&toHost, reinterpret_cast<void*>(static_cast<uintptr_t>(context))}, kOutputBlock);
+    if (!out.ok()) return SYMDECK_NO_MEMORY;
+    const NmsImage image{data, size};
+    const SectionSelection selection = selectionOf(left_out);
+    WalkEnd end = WalkEnd::Complete;
+    switch (form) {
+        case SYMDECK_FORM_TEXT: end = renderImage(image, selection, out); break;
+        case SYMDECK_FORM_JSON:
+        case SYMDECK_FORM_JSON_LINES:
+            end = renderImageJson(image, selection, std::string_view(name, name_size), out,
+                                  form == SYMDECK_FORM_JSON_LINES);
+            break;
+        case SYMDECK_FORM_VIEW:
+            if (!renderImageView(image, selection, out, &end)) return SYMDECK_NO_MEMORY;
+            break;
+        default:
+            end = explainImage(image, selection, std::span<const uint64_t>(offsets, offset_count),
+                               form == SYMDECK_FORM_EXPLAIN_JSON, out);
+            break;
+    }
+    if (!out.flush()) return SYMDECK_STOPPED_BY_HOST;
+    return static_cast<int32_t>(end);
+}
+
+}  // extern "C"

@@ -1,0 +1,30 @@
+// Drives symdeck-core.wasm through its C interface (symdeck-core.mjs) over every database
+// of a list, in this one node process, and writes each form's output framed as
+// tools/render_forms does for the native build, so that the two streams compare byte for
+// byte:   node core_driver.mjs BUILD_WASM DIRECTORY   (DIRECTORY/list.txt: "LEFT_OUT NAME")
+import { readFileSync, writeSync } from 'node:fs';
+import { join } from 'node:path';
+
+const [buildWasm, directory] = process.argv.slice(2);
+const { loadSymdeckCore } = await import(join(buildWasm, 'symdeck-core.mjs'));
+const core = await loadSymdeckCore(readFileSync(join(buildWasm, 'symdeck-core.wasm')));
+
+const explained = [0, 0x40, 0x244, 0x100000];
+const out = (bytes) => {
+  for (let done = 0; done < bytes.length;) done += writeSync(1, bytes, done, bytes.length - done);
+};
+for (const line of readFileSync(join(directory, 'list.txt'), 'latin1').split('\n')) {
+  if (line === '') continue;
+  const [leftOut, name] = line.split(' ');
+  const database = readFileSync(join(directory, name));
+  const offsets = [...explained, database.length, Math.floor(database.length / 2)];
+  for (const form of ['text', 'json', 'json-lines', 'view', 'explain', 'explain-json']) {
+    const blocks = [];
+    const end = core.render(database, { form, leftOut: Number(leftOut), name, offsets },
+                            (block) => { blocks.push(Buffer.from(block)); });
+    if (end < 0) throw new Error(`${name} ${form}: symdeck_render returned ${end}`);
+    const text = Buffer.concat(blocks);
+    out(Buffer.from(`== ${name} ${form} ${end} ${text.length}\n`, 'latin1'));
+    out(text);
+  }
+}
