@@ -44,7 +44,7 @@ for line in open(sys.argv[1]):
     rows[(side, name)].append((float(row[2]), float(row[3]), float(row[5]), float(row[11])))
 med = lambda values: statistics.median(values)
 print(f"medians of {sys.argv[2]} interleaved rounds (each the median of 3 repetitions)")
-print("| build | form/MiB | document MB | cpu ms | wall ms | GiB/s per cpu s | GiB/s per wall s | against old (cpu) | (wall) |")
+print("| build | form/MiB | document MB | cpu ms | wall ms | GiB/s per cpu s (rounds' range) | GiB/s per wall s | against old (cpu) | (wall) |")
 print("|---|---|---|---|---|---|---|---|---|")
 base = {}
 for (side, name) in sorted(rows, key=lambda k: (int(k[1].split('/')[1]), k[0] != 'old', k[1])):
@@ -52,6 +52,7 @@ for (side, name) in sorted(rows, key=lambda k: (int(k[1].split('/')[1]), k[0] !=
     wall, cpu, mb = med(t[0] for t in r), med(t[1] for t in r), med(t[3] for t in r)
     size = name.split('/')[1]
     rate_cpu, rate_wall = mb * 1e6 / (cpu / 1e3) / 2**30, mb * 1e6 / (wall / 1e3) / 2**30
+    rates = [t[3] * 1e6 / (t[1] / 1e3) / 2**30 for t in r]
     if side == 'old':
         base[name] = (rate_cpu, rate_wall)
     reference = base.get(name) or base.get('Json/' + size)
@@ -59,5 +60,5 @@ for (side, name) in sorted(rows, key=lambda k: (int(k[1].split('/')[1]), k[0] !=
         against = f"{(rate_cpu / reference[0] - 1) * 100:+.1f}% | {(rate_wall / reference[1] - 1) * 100:+.1f}%"
     else:
         against = ' | '
-    print(f"| {side} | {name} | {mb:.1f} | {cpu:.1f} | {wall:.1f} | {rate_cpu:.2f} | {rate_wall:.2f} | {against} |")
+    print(f"| {side} | {name} | {mb:.1f} | {cpu:.1f} | {wall:.1f} | {rate_cpu:.2f} ({min(rates):.2f}-{max(rates):.2f}) | {rate_wall:.2f} | {against} |")
 PY
