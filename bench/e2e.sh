@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# End-to-end measurement of the real program on generated databases, in both forms of the
-# report (text, and JSON with --json), beside two references measured in the same run: xxd
-# of the same input (what a user would otherwise read) and cp of the finished report to a
-# new file (the cost of just writing those bytes; for each form, cp of its own output).
+# End-to-end measurement of the real program on generated databases, in the forms of the
+# report FORMS names (default "text json": the text, and JSON with --json; "jsonl" is
+# --json-lines), beside two references measured in the same run: xxd of the same input
+# (what a user would otherwise read) and cp of the finished report to a new file (the cost
+# of just writing those bytes; for each form, cp of its own output).
 #   bench/e2e.sh [RUNS] [SIZES_MIB...]      e.g. bench/e2e.sh 5 1 4 16 64
+#   FORMS="json jsonl" bench/e2e.sh 5 64
 # NAMES=random makes every name reference fall anywhere in the string table (the worst
 # case for the caches) instead of where a real module's would.
 # Prints a Markdown table of medians, and the time of starting /bin/true the same way
@@ -42,9 +44,14 @@ echo "|---|---|---|---|---|---|---|---|---|---|---|"
 for size in "${sizes[@]}"; do
   db="$work/db$size.nms"
   "$bin/make_large" "$db" "$size" 1 ${NAMES:-}
-  for form in text json; do
+  for form in ${FORMS:-text json}; do
     # The report beside the database, named as the program names it by default.
-    if [ "$form" = json ]; then out="$work/db$size.json"; flags=(--json); else out="$work/db$size.txt"; flags=(); fi
+    case $form in
+      text) out="$work/db$size.txt"; flags=() ;;
+      json) out="$work/db$size.json"; flags=(--json) ;;
+      jsonl) out="$work/db$size.jsonl"; flags=(--json-lines) ;;
+      *) echo "unknown form $form (text, json or jsonl)" >&2; exit 2 ;;
+    esac
     : > "$work/t.sym"; : > "$work/t.xxd"; : > "$work/t.cp"; : > "$work/rss.sym"
     for _ in $(seq "$runs"); do
       rm -f "$out"

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <charconv>
+#include <cstdint>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "nmsbuild/symbols_build.h"
 #include "nmsbuild/types_build.h"
 #include "report/explain_answers.h"
+#include "report/json_printer.h"
 #include "report/walk.h"
 #include "test_support.h"
 
@@ -323,6 +326,28 @@ TEST(Json, TextsOfTheFileAreUtf8OrReplacedWithTheirBytes) {
         EXPECT_NE(doc.find(want), std::string::npos) << c.bytes << "\n" << doc;
         const Json name = Json::parse(doc).at("blocks").at(2).at("fields").at(5).at("elements").at(0).at(0);
         EXPECT_EQ(name.contains("bytes"), !c.bytes.empty()) << c.bytes;
+    }
+}
+
+// Every number of the documents is written by putDecimal: the same characters as
+// std::to_chars at each change in the number of digits, around the powers of two, and at
+// the extremes.
+TEST(Json, NumbersAreWrittenAsToCharsWritesThem) {
+    std::vector<uint64_t> values = {0, UINT32_MAX, uint64_t{UINT32_MAX} + 1, UINT64_MAX, UINT64_MAX - 1};
+    uint64_t power = 1;
+    for (int digits = 1; digits <= 20; ++digits) {
+        values.insert(values.end(), {power - 1, power, power + 1, 2 * power - 1, 9 * power + (power - 1)});
+        if (digits < 20) power *= 10;
+    }
+    for (int bits = 1; bits < 64; ++bits) {
+        const uint64_t two = uint64_t{1} << bits;
+        values.insert(values.end(), {two - 1, two, two + 1});
+    }
+    for (const uint64_t value : values) {
+        char wanted[24];
+        char written[24];
+        const std::string_view want(wanted, std::to_chars(wanted, wanted + 24, value).ptr - wanted);
+        EXPECT_EQ(std::string_view(written, putDecimal(written, value) - written), want) << want;
     }
 }
 
