@@ -33,7 +33,7 @@ bool ViewPrinter::toFrames(void* context, const char* data, size_t size) {
     auto& out = *static_cast<ReportWriter*>(context);
     const uint32_t head[2] = {view::kText, static_cast<uint32_t>(size)};
     out.text(std::string_view(reinterpret_cast<const char*>(head), sizeof head));
-    out.text(std::string_view(data, size));
+    if (size != 0) out.text(std::string_view(data, size));
     static constexpr char kZeros[4] = {};
     if (size % 4 != 0) out.text(std::string_view(kZeros, 4 - size % 4));
     return true;
@@ -42,7 +42,8 @@ bool ViewPrinter::toFrames(void* context, const char* data, size_t size) {
 void ViewPrinter::frame(uint32_t tag, const void* data, size_t size) {
     const uint32_t head[2] = {tag, static_cast<uint32_t>(size)};
     out_.text(std::string_view(reinterpret_cast<const char*>(head), sizeof head));
-    out_.text(std::string_view(static_cast<const char*>(data), size));
+    // An empty table's data may be a null pointer, which memcpy must not be given.
+    if (size != 0) out_.text(std::string_view(static_cast<const char*>(data), size));
     static constexpr char kZeros[4] = {};
     if (size % 4 != 0) out_.text(std::string_view(kZeros, 4 - size % 4));
 }
