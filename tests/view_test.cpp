@@ -22,7 +22,7 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 struct ViewField {
-    uint32_t offset, size;
+    uint32_t index, offset, size;
     uint64_t target;
     std::string name, type, value;
     Role role;
@@ -72,9 +72,9 @@ View decode(const std::string& bytes) {
             case view::kFields:
                 // Every frame but the last holds the same number of whole records.
                 if (fieldFrames++ > 0) {
-                    EXPECT_EQ(fields.size() % (20 * v.frameRecords), 0u);
+                    EXPECT_EQ(fields.size() % (view::kFieldBytes * v.frameRecords), 0u);
                 }
-                EXPECT_EQ(size % 20, 0u);
+                EXPECT_EQ(size % view::kFieldBytes, 0u);
                 fields += payload;
                 break;
             case view::kText: text += payload; break;
@@ -95,8 +95,9 @@ View decode(const std::string& bytes) {
         i += 4 + (n + 3) / 4 * 4;
     }
     uint32_t textStart = 0;
-    for (size_t i = 0; i < fields.size(); i += 20) {
+    for (size_t i = 0; i < fields.size(); i += view::kFieldBytes) {
         ViewField f{};
+        f.index = u32(fields, i + 20);
         f.offset = u32(fields, i);
         f.size = u32(fields, i + 4);
         f.target = u32(fields, i + 8) | uint64_t{static_cast<uint8_t>(fields[i + 19])} << 32;
@@ -163,7 +164,7 @@ View checkView(const std::vector<uint8_t>& bytes, const SectionSelection& select
     const View v = decode(renderViewToString(image, selection));
     const std::string text = renderToString(image, selection);
     const Json doc = Json::parse(renderJsonToString(image, selection, "t.nms"));
-    EXPECT_EQ(v.version, 1u);
+    EXPECT_EQ(v.version, 2u);
     EXPECT_EQ(v.imageSize, bytes.size());
 
     // Fields: the walk's own, in its order, each value as the text report spells it.
@@ -176,6 +177,7 @@ View checkView(const std::vector<uint8_t>& bytes, const SectionSelection& select
         const Field& f = *walked[i];
         const ViewField& g = v.fields[i];
         SCOPED_TRACE("field " + std::to_string(i) + " " + g.name);
+        EXPECT_EQ(g.index, i);
         EXPECT_EQ(g.value, valueText(f));
         EXPECT_EQ(g.offset, f.offset);
         EXPECT_EQ(g.size, f.size);
@@ -309,6 +311,69 @@ TEST(View, EveryTruncationOfTheSample) {
         }
     }
     EXPECT_GT(stopped, sample.size() / 7 - 5);
+}
+
+// A walk that records some fields: exactly those its options choose, each as the whole
+// walk has it (its index, value and kind), and the tree's tables only when asked for.
+TEST(View, SomeFieldsAsTheWholeWalkHasThem) {
+    const auto sample = nmsbuild::sampleDatabase();
+    const NmsImage image{sample.data(), sample.size()};
+    const View whole = decode(renderViewToString(image));
+    const auto firstOf = [&](uint32_t block) { return whole.blocks.at(block).w[view::kBlockFirstField]; };
+    struct Case {
+        const char* what;
+        ViewOptions options;
+        std::function<bool(const ViewField&)> chosen;
+    };
+    const auto touches = [](uint64_t from, uint64_t to) {
+        return [=](const ViewField& f) { return f.offset < to && f.offset + f.size > from; };
+    };
+    const auto lower = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    const auto named = [&](const std::string& query, uint32_t most) {
+        return [=, count = uint32_t{0}](const ViewField& f) mutable {
+            if (f.role != Role::NameIndex && f.role != Role::Text) return false;
+            if (lower(f.value).find(query) == std::string::npos || count == most) return false;
+            ++count;
+            return true;
+        };
+    };
+    const Case cases[] = {
+        {"bytes 0x40 to 0x300", {.skeleton = false, .from = 0x40, .to = 0x300, .fieldTo = 0}, touches(0x40, 0x300)},
+        {"the last byte", {.from = sample.size() - 1, .to = sample.size(), .fieldTo = 0},
+         touches(sample.size() - 1, sample.size())},
+        {"the fields of blocks 5 to 8",
+         {.countText = false, .from = 0, .to = 0, .fieldFrom = firstOf(5), .fieldTo = firstOf(9)},
+         [&](const ViewField& f) { return f.index >= firstOf(5) && f.index < firstOf(9); }},
+        {"names with MAIN", {.skeleton = false, .from = 0, .to = 0, .fieldTo = 0, .query = "MAIN", .maxMatches = 100},
+         named("main", 100)},
+        {"the first name with an a", {.from = 0, .to = 0, .fieldTo = 0, .query = "a", .maxMatches = 1}, named("a", 1)},
+        {"nothing", {.from = 0, .to = 0, .fieldTo = 0}, [](const ViewField&) { return false; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const View some = decode(renderViewToString(image, {}, &c.options));
+        std::vector<ViewField> expected;
+        auto chosen = c.chosen;
+        for (const ViewField& f : whole.fields)
+            if (chosen(f)) expected.push_back(f);
+        ASSERT_EQ(some.fields.size(), expected.size());
+        for (size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(some.fields[i].index, expected[i].index);
+            EXPECT_EQ(some.fields[i].value, expected[i].value);
+            EXPECT_EQ(some.fields[i].name, expected[i].name);
+            EXPECT_EQ(some.fields[i].flags, expected[i].flags);
+            EXPECT_EQ(some.fields[i].target, expected[i].target);
+        }
+        EXPECT_EQ(some.blocks.size(), c.options.skeleton ? whole.blocks.size() : 0u);
+        EXPECT_EQ(some.reads.size(), c.options.skeleton ? whole.reads.size() : 0u);
+        EXPECT_EQ(some.end[view::kEndFields], whole.fields.size());
+        EXPECT_EQ(some.end[view::kEndHow], whole.end[view::kEndHow]);
+    }
+    // The search found something, or its case would prove nothing.
+    EXPECT_NE(decode(renderViewToString(image, {}, &cases[3].options)).fields.size(), 0u);
 }
 
 // A field's value text is whatever the report shows, bytes of the file included: a name

@@ -22,10 +22,22 @@ const FLAG = { inFile: 1, elementStart: 2, inElement: 4, problem: 8 };
 const LEADS = ['nothing', 'block', 'elements', 'area', 'array', 'text', 'record', 'leftOut'];
 const PAGE_BITS = 12;
 const END_WORDS = 16;
+const FIELD_BYTES = 24;
+// A database up to this size has all its fields in the page; a larger one keeps the tree
+// whole and the fields of a window of WINDOW_BYTES around what is shown (the address's
+// ?window=N asks for windows of N bytes whatever the size).
+const ALL_FIELDS_UP_TO = 8 << 20;
+const WINDOW_BYTES = 256 << 10;
+// And the fields of the walk around the rows the field table shows: some before, more after
+// (the blocks that follow in the tree).
+const WINDOW_FIELDS_BEFORE = 1024, WINDOW_FIELDS_AFTER = 7168;
+// A block's field table draws every row up to this many, and the rows in view beyond.
+const ALL_ROWS_UP_TO = 300;
 
 const state = {
   worker: null, bytes: null, name: '', leftOut: 0, view: null, expanded: new Set(), visible: new Uint32Array(0),
   block: -1, field: -1, byte: -1, explainId: 0, textId: 0, waiting: new Map(), firstTree: true,
+  windowBytes: 0, windowId: 0, windowWaiting: null, windowTimer: 0, windowTimes: [], searchId: 0,
 };
 
 // ---- the view's tables ------------------------------------------------------------------
@@ -71,15 +83,26 @@ function frameBytes(frames) {
   };
 }
 
+// The fields the page holds: every one of the walk, or those of a window (a walk again
+// that recorded them; each names its index in the walk, in increasing order).
+function makeFields(fieldFrames, textFrames, per, window) {
+  const rec = frameRecords(fieldFrames, FIELD_BYTES, per);
+  const f = { rec, text: frameBytes(textFrames), count: rec.count, window, ids: null, index: null };
+  if (window) {
+    f.ids = new Uint32Array(rec.count);
+    for (let k = 0; k < rec.count; ++k) f.ids[k] = rec.word(k, 5);
+  }
+  return f;
+}
+
 function makeView(m) {
   const u32 = (b) => new Uint32Array(b);
   const per = new DataView(m.header).getUint32(12, true);
-  const fields = frameRecords(m.fields, 20, per);
   const blocks = frameRecords(m.blocks, 64, per);
   const v = {
-    fields, fieldCount: fields.count, text: frameBytes(m.text),
+    fields: makeFields(m.fields, m.text, per, m.window), per,
     blocks: inOpeningOrder(blocks), blockCount: blocks.count,
-    lists: u32(m.lists), reads: flatRecords(m.reads, 8), fieldIndex: null, readIndex: null,
+    lists: u32(m.lists), reads: flatRecords(m.reads, 8), readIndex: null,
     words: [], kinds: [], ms: m.ms, memory: m.memory, steps: m.steps,
   };
   const wordBytes = new Uint8Array(m.words);
@@ -98,6 +121,7 @@ function makeView(m) {
   const lineLength = end.getUint32(4 * END_WORDS, true);
   v.end = { how: e(0), header: v.words[e(1)], offset: e(2) + e(3) * 2 ** 32, number: e(4) + e(5) * 2 ** 32,
             openBlock: e(6), line: utf8.decode(new Uint8Array(m.end, 4 * END_WORDS + 4, lineLength)) };
+  v.fieldCount = e(8);
   // The top-level blocks, in order.
   v.top = [];
   for (let b = 0; b < v.blockCount; b = v.blocks[b * BW + B.subtreeEnd]) v.top.push(b);
@@ -119,7 +143,7 @@ function inOpeningOrder(records) {
 // the fields that hold a byte without a pass over all of them: pages[p]..pages[p+1] index
 // `order`. Fields larger than a page are listed apart in `big`. Built in slices after the
 // tree is drawn, so the page answers meanwhile; `done` gets it.
-function buildPageIndex(records, imageSize, done) {
+function buildPageIndex(records, imageSize, done, atOnce = false) {
   const count = records.count;
   const pageCount = Math.max(1, Math.ceil(imageSize / (1 << PAGE_BITS)) + 1);
   const pages = new Uint32Array(pageCount + 1);
@@ -144,23 +168,37 @@ function buildPageIndex(records, imageSize, done) {
       for (; i < stop; ++i) order[fill[Math.min(records.word(i, 0) >>> PAGE_BITS, pageCount - 1)]++] = i;
       if (i === count) { done({ pages, order, big: Uint32Array.from(big) }); return; }
     }
-    setTimeout(slice, 0);
+    if (atOnce) slice(); else setTimeout(slice, 0);
   };
   slice();
 }
 
 const blk = (b, k) => state.view.blocks[b * BW + k];
-const fieldOffset = (i) => state.view.fields.word(i, 0);
-const fieldSize = (i) => state.view.fields.word(i, 1);
-const fieldKindId = (i) => state.view.fields.word(i, 4) & 0xFFFF;
-const fieldKind = (i) => state.view.kinds[fieldKindId(i)];
-const fieldFlags = (i) => state.view.fields.byte(i, 18);
-const fieldTarget = (i) => state.view.fields.word(i, 2) + state.view.fields.byte(i, 19) * 2 ** 32;
-// The bytes of field i's value text: from the end of the one before to its own end.
-function fieldText(i) {
+// Field i of the walk is record slotOf(i) of the fields held (-1: not held).
+function slotOf(i) {
   const f = state.view.fields;
-  return state.view.text(i === 0 ? 0 : f.word(i - 1, 3), f.word(i, 3));
+  if (!f.ids) return i >= 0 && i < f.count ? i : -1;
+  let lo = 0, hi = f.ids.length - 1;
+  while (lo <= hi) {
+    const mid = (lo + hi) >> 1;
+    if (f.ids[mid] === i) return mid;
+    if (f.ids[mid] < i) lo = mid + 1; else hi = mid - 1;
+  }
+  return -1;
 }
+const idOf = (k) => (state.view.fields.ids ? state.view.fields.ids[k] : k);
+const fieldWord = (i, w) => state.view.fields.rec.word(slotOf(i), w);
+const fieldOffset = (i) => fieldWord(i, 0);
+const fieldSize = (i) => fieldWord(i, 1);
+const fieldKindId = (i) => fieldWord(i, 4) & 0xFFFF;
+const fieldKind = (i) => state.view.kinds[fieldKindId(i)];
+const fieldFlags = (i) => state.view.fields.rec.byte(slotOf(i), 18);
+const fieldTarget = (i) => fieldWord(i, 2) + state.view.fields.rec.byte(slotOf(i), 19) * 2 ** 32;
+// The bytes of a held field's value text: from the end of the one held before to its own.
+function slotText(f, k) {
+  return f.text(k === 0 ? 0 : f.rec.word(k - 1, 3), f.rec.word(k, 3));
+}
+const fieldText = (i) => slotText(state.view.fields, slotOf(i));
 const fieldValue = (i) => utf8.decode(fieldText(i));
 
 // The block whose own fields include field i: the last block opened at or before it (a
@@ -198,12 +236,69 @@ function touching(index, records, from, to, each) {
 // The innermost field that holds byte `b` (the smallest), or -1 (also while the index is
 // being built).
 function fieldAt(b) {
-  if (!state.view.fieldIndex) return -1;
+  const f = state.view.fields;
+  if (!f.index) return -1;
   let best = -1, bestSize = Infinity;
-  touching(state.view.fieldIndex, state.view.fields, b, b + 1, (i, o, size) => {
-    if (size > 0 && size < bestSize) { best = i; bestSize = size; }
+  touching(f.index, f.rec, b, b + 1, (k, o, size) => {
+    if (size > 0 && size < bestSize) { best = idOf(k); bestSize = size; }
   });
   return best;
+}
+
+// ---- windows of fields (a large database) -----------------------------------------------
+
+// Whether the fields held include rows [from, to) of block b's table, and every field that
+// touches bytes [from, to).
+function holdsRows(b, from, to) {
+  const w = state.view.fields.window;
+  if (!w || b < 0 || from >= to) return true;
+  // Held when the first and the last are, with every field between (ids increase).
+  const first = blk(b, B.firstField);
+  const k0 = slotOf(first + from), k1 = slotOf(first + to - 1);
+  return k0 >= 0 && k1 >= 0 && k1 - k0 === to - 1 - from;
+}
+// The rows of block b's table drawn when row k is to be in view.
+function rowsAround(b, k) {
+  const count = blk(b, B.fieldEnd) - blk(b, B.firstField);
+  if (count <= ALL_ROWS_UP_TO) return [0, count];
+  return [Math.max(0, k - 50), Math.min(count, k + 100)];
+}
+function holdsBytes(from, to) {
+  const w = state.view.fields.window;
+  return !w || (from >= w.from && Math.min(to, state.bytes.length) <= w.to);
+}
+
+// The window around byte `byte` and row `row` of block `block`'s table (-1: the first fields
+// of the walk).
+function windowAround(byte, block, row = 0) {
+  const size = state.bytes.length;
+  let from = Math.max(0, Math.min(size - state.windowBytes, Math.floor(Math.max(0, byte) - state.windowBytes / 2)));
+  from -= from % 16;
+  const at = block >= 0 && state.view ? blk(block, B.firstField) + row : 0;
+  return { from, to: Math.min(size, from + state.windowBytes), fieldFrom: Math.max(0, at - WINDOW_FIELDS_BEFORE),
+           fieldTo: at + WINDOW_FIELDS_AFTER, countText: !state.view || state.view.end.how !== 3 };
+}
+
+// Asks the worker for the fields of `window`; `then` runs when they are here (unless another
+// request came after this one).
+function requestWindow(window, then) {
+  const id = ++state.windowId;
+  state.windowWaiting = { id, then, asked: performance.now() };
+  status(`Reading the fields of bytes ${hex(window.from)} to ${hex(window.to)}…`);
+  state.worker.postMessage({ type: 'fields', id, leftOut: state.leftOut, window });
+}
+
+function receivedWindow(m) {
+  if (!state.windowWaiting || m.id !== state.windowWaiting.id || !state.view) return;
+  const { then, asked } = state.windowWaiting;
+  state.windowWaiting = null;
+  // How long windows take (bench/viewer_scale.mjs reads it).
+  state.windowTimes.push(performance.now() - asked);
+  const f = makeFields(m.fields, m.text, state.view.per, m.window);
+  buildPageIndex(f.rec, state.bytes.length, (index) => { f.index = index; }, true);
+  state.view.fields = f;
+  status(`${state.name}: ${state.view.blockCount} blocks, ${state.view.fieldCount} fields; ${f.count} of them held`);
+  then();
 }
 
 function blockLabel(b) {
@@ -379,10 +474,21 @@ function drawFields() {
   const count = end - first;
   let from = 0, to = count;
   // Long blocks (lists of thousands of rows) are drawn a window at a time.
-  if (count > 300) {
+  if (count > ALL_ROWS_UP_TO) {
     const top = Math.max(0, scroller.scrollTop - 40);
     from = Math.min(count, Math.floor(top / FIELD_ROW));
     to = Math.min(count, from + Math.ceil(scroller.clientHeight / FIELD_ROW) + 10);
+  }
+  if (!holdsRows(b, from, to)) {
+    // These rows' fields are not here yet: the worker reads them.
+    body.replaceChildren(spacerRow(from * FIELD_ROW), spacerRow(FIELD_ROW), spacerRow((count - from - 1) * FIELD_ROW));
+    body.children[1].firstChild.textContent = 'Reading the fields…';
+    clearTimeout(state.rowsTimer);
+    state.rowsTimer = setTimeout(() => {
+      if (state.block === b && !holdsRows(b, from, to) && !state.windowWaiting)
+        requestWindow(windowAround(Math.max(0, state.byte), b, from), () => drawFields());
+    }, 100);
+    return;
   }
   const rows = [];
   if (from > 0) rows.push(spacerRow(from * FIELD_ROW));
@@ -483,8 +589,10 @@ function drawHex() {
   const owner = new Int32Array(n).fill(-1);
   const ownerSize = new Float64Array(n).fill(Infinity);
   const read = new Uint8Array(n);
-  if (state.view && state.view.fieldIndex && state.view.readIndex) {
-    touching(state.view.fieldIndex, state.view.fields, from, to, (i, o, s) => {
+  const f = state.view && state.view.fields;
+  if (f && f.index && state.view.readIndex) {
+    touching(f.index, f.rec, from, to, (k, o, s) => {
+      const i = idOf(k);
       for (let x = Math.max(o, from); x < Math.min(o + s, to); ++x)
         if (s < ownerSize[x - from]) { owner[x - from] = i; ownerSize[x - from] = s; }
     });
@@ -500,8 +608,18 @@ function drawHex() {
     }
     return tints.get(i);
   };
-  const selStart = state.field >= 0 ? fieldOffset(state.field) : -1;
-  const selEnd = state.field >= 0 ? selStart + fieldSize(state.field) : -1;
+  const selected = state.field >= 0 && slotOf(state.field) >= 0;
+  const selStart = selected ? fieldOffset(state.field) : -1;
+  const selEnd = selected ? selStart + fieldSize(state.field) : -1;
+  // Bytes outside the window held are drawn plain until the worker sends the fields there.
+  const window = f && f.window;
+  if (window && !holdsBytes(from, to)) {
+    clearTimeout(state.windowTimer);
+    state.windowTimer = setTimeout(() => {
+      const middle = Math.floor((from + to) / 2);
+      if (!holdsBytes(from, to) && !state.windowWaiting) requestWindow(windowAround(middle, state.block), () => drawHex());
+    }, 150);
+  }
   // The rows are kept and filled anew: only their texts and marks change as the pane moves.
   const rowCount = Math.max(0, Math.min(g.last, rowsTotal - 1) - g.first + 1);
   while (hexRows.length < rowCount) hexRows.push(hexRow());
@@ -524,7 +642,8 @@ function drawHex() {
       const byte = state.bytes[at];
       cell.textContent = HEX_BYTES[byte];
       const i = owner[at - from];
-      let cls = i >= 0 ? 'k' + tintOf(i) : read[at - from] ? 'read' : 'gap';
+      const pending = window && (at < window.from || at >= window.to);
+      let cls = pending ? 'pending' : i >= 0 ? 'k' + tintOf(i) : read[at - from] ? 'read' : 'gap';
       if (at >= selStart && at < selEnd) cls += ' mark';
       cell.className = cls;
       if (at === state.byte) {
@@ -544,7 +663,17 @@ function drawHex() {
 
 // ---- selection and places -------------------------------------------------------------
 
-function selectBlock(b, { field = -1, byte, history = 'replace', quiet = false } = {}) {
+function selectBlock(b, options = {}) {
+  const { field = -1, byte, history = 'replace', quiet = false } = options;
+  // A block whose fields the page does not hold: they are read first.
+  const place = byte !== undefined ? byte : (b >= 0 && blk(b, B.offset) !== NO_BLOCK ? blk(b, B.offset) : -1);
+  const margin = state.windowBytes ? Math.min(256, state.windowBytes >> 2) : 0;
+  const row = b >= 0 && field >= 0 ? field - blk(b, B.firstField) : 0;
+  const [rowFrom, rowTo] = b >= 0 ? rowsAround(b, row) : [0, 0];
+  if (!holdsRows(b, rowFrom, rowTo) || (place >= 0 && !holdsBytes(Math.max(0, place - margin), place + margin))) {
+    requestWindow(windowAround(place, b, rowFrom), () => selectBlock(b, options));
+    return;
+  }
   state.block = b;
   state.field = field;
   state.byte = byte !== undefined ? byte : (b >= 0 && blk(b, B.offset) !== NO_BLOCK ? blk(b, B.offset) : -1);
@@ -568,7 +697,11 @@ function selectBlock(b, { field = -1, byte, history = 'replace', quiet = false }
 // Selects the innermost field that holds byte `b`, its block in the tree.
 function selectByte(b, history = 'push') {
   if (!state.view || !(b >= 0)) return;
-  if (!state.view.fieldIndex) { status('Indexing the fields by offset…'); return; }
+  if (b < state.bytes.length && !holdsBytes(b, b + 1)) {
+    requestWindow(windowAround(b, -1), () => selectByte(b, history));
+    return;
+  }
+  if (!state.view.fields.index) { status('Indexing the fields by offset…'); return; }
   const i = b < state.bytes.length ? fieldAt(b) : -1;
   let block = i >= 0 ? blockOfField(i) : -1;
   // Where the walk stopped, no field holds the byte: the block open there is the place.
@@ -639,6 +772,25 @@ function search(query) {
   v.words.forEach((w, k) => { if (w.toLowerCase().includes(q)) wordHits.add(k); });
   for (let b = 0; b < v.blockCount && results.length < MAX_RESULTS; ++b)
     if (wordHits.has(blk(b, B.word) & 0xFFFF)) results.push({ block: b });
+  const found = (i, f, k) => ({ field: i, name: v.kinds[f.rec.word(k, 4) & 0xFFFF].name,
+                                 value: utf8.decode(slotText(f, k)), offset: f.rec.word(k, 0) });
+  if (v.fields.window) {
+    // The names are not all here: the worker walks for them.
+    showResults(results);
+    if (results.length >= MAX_RESULTS) return;
+    status(`Searching ${state.name} for "${q}"…`);
+    const id = ++state.searchId;
+    state.searchDone = (m) => {
+      if (m.id !== state.searchId || run !== searchRun) return;
+      const f = makeFields(m.fields, m.text, v.per, {});
+      for (let k = 0; k < f.count && results.length < MAX_RESULTS; ++k) results.push(found(f.ids[k], f, k));
+      status(`${results.length} found`);
+      showResults(results);
+    };
+    state.worker.postMessage({ type: 'search', id, leftOut: state.leftOut, query: q, most: MAX_RESULTS - results.length,
+                               countText: v.end.how !== 3 });
+    return;
+  }
   const nameKinds = new Set();
   v.kinds.forEach((k, id) => { if (k.role === 3 || k.role === 7) nameKinds.add(id); });
   const needle = new TextEncoder().encode(q);
@@ -646,9 +798,9 @@ function search(query) {
   const slice = () => {
     if (run !== searchRun) return;
     const stop = performance.now() + 12;
-    for (; i < v.fieldCount && results.length < MAX_RESULTS; ++i) {
+    for (; i < v.fields.count && results.length < MAX_RESULTS; ++i) {
       if (!nameKinds.has(fieldKindId(i))) continue;
-      if (contains(fieldText(i), needle)) results.push({ field: i });
+      if (contains(fieldText(i), needle)) results.push(found(i, v.fields, i));
       if ((i & 1023) === 0 && performance.now() > stop) { showResults(results); setTimeout(slice, 0); return; }
     }
     showResults(results);
@@ -679,8 +831,8 @@ function showResults(results) {
       button.addEventListener('click', () => selectBlock(r.block, { history: 'push' }));
     } else {
       const b = blockOfField(r.field);
-      button.textContent = `${fieldKind(r.field).name} ${fieldValue(r.field)} in ${blockLabel(b)} ${hex(fieldOffset(r.field))}`;
-      button.addEventListener('click', () => selectBlock(b, { field: r.field, byte: fieldOffset(r.field), history: 'push' }));
+      button.textContent = `${r.name} ${r.value} in ${blockLabel(b)} ${hex(r.offset)}`;
+      button.addEventListener('click', () => selectBlock(b, { field: r.field, byte: r.offset, history: 'push' }));
     }
     li.append(button);
     return li;
@@ -731,6 +883,8 @@ function startWorker() {
     switch (m.type) {
       case 'ready': state.ready = true; if (state.pending) { const p = state.pending; state.pending = null; open(p.bytes, p.name); } break;
       case 'view': received(m); break;
+      case 'fields': receivedWindow(m); break;
+      case 'found': if (state.searchDone) state.searchDone(m); break;
       case 'explain': showHolders(m); break;
       case 'text': { const done = state.waiting.get(m.id); state.waiting.delete(m.id); if (done) done(m.text); break; }
       case 'failed': status(`The walk could not run: ${m.message}`); break;
@@ -752,9 +906,21 @@ function open(bytes, name) {
   state.newFile = true;
   $('name').textContent = name;
   status(`Walking ${name} (${bytes.length} bytes)…`);
+  const asked = Number(new URLSearchParams(location.search).get('window'));
+  state.windowBytes = asked > 0 ? asked : bytes.length > ALL_FIELDS_UP_TO ? WINDOW_BYTES : 0;
+  state.view = null;
   // The worker keeps a copy; the page keeps these bytes for the hex pane.
   const copy = bytes.slice();
-  state.worker.postMessage({ type: 'open', database: copy.buffer, leftOut: state.leftOut }, [copy.buffer]);
+  state.worker.postMessage({ type: 'open', database: copy.buffer, leftOut: state.leftOut, window: firstWindow() },
+                           [copy.buffer]);
+}
+
+// The fields a walk of the whole database keeps: all of them, or a window around the place
+// in the address (or the byte selected before a walk again).
+function firstWindow() {
+  if (!state.windowBytes) return null;
+  const placed = parseOffset(decodeURIComponent(location.hash.slice(1)));
+  return { ...windowAround(placed >= 0 ? placed : Math.max(0, state.byte), -1), countText: true };
 }
 
 function received(m) {
@@ -778,10 +944,10 @@ function received(m) {
     document.body.dataset.walked = String(Number(document.body.dataset.walked || 0) + 1);
   });
   const indexStarted = performance.now();
-  buildPageIndex(v.fields, state.bytes.length, (fieldIndex) => {
+  buildPageIndex(v.fields.rec, state.bytes.length, (fieldIndex) => {
     buildPageIndex(v.reads, state.bytes.length, (readIndex) => {
       if (state.view !== v) return;
-      v.fieldIndex = fieldIndex;
+      v.fields.index = fieldIndex;
       v.readIndex = readIndex;
       v.indexMs = performance.now() - indexStarted;
       if (place >= 0) selectByte(place, 'none');
@@ -807,7 +973,10 @@ function wire() {
       input.setAttribute('aria-checked', String(input.checked));
       state.leftOut = 0;
       for (const s of sections.querySelectorAll('input')) if (!s.checked) state.leftOut |= 1 << Number(s.dataset.kind);
-      if (state.bytes) { status('Walking again…'); state.worker.postMessage({ type: 'walk', leftOut: state.leftOut }); }
+      if (state.bytes) {
+        status('Walking again…');
+        state.worker.postMessage({ type: 'walk', leftOut: state.leftOut, window: firstWindow() });
+      }
     });
     label.append(input, ' ' + name);
     sections.append(label);

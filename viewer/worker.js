@@ -5,12 +5,23 @@
 // The build step puts the module's JavaScript glue (symdeck-core.mjs, without its
 // `export`s) ahead of this file.
 //
+// A large database's first walk keeps the tree whole but only the fields of a window (the
+// bytes and blocks on screen); the page asks for the fields of another window as it moves,
+// and a search walks for its matches alone. So the page's memory follows what it shows.
+//
 // Messages in:  {type:'init', wasm}               the module's bytes
-//               {type:'open', database, leftOut}   a database (an ArrayBuffer, kept here)
-//               {type:'walk', leftOut}             the same database walked again
+//               {type:'open', database, leftOut, window}   a database (an ArrayBuffer, kept
+//                                                  here); window: which fields (null: all)
+//               {type:'walk', leftOut, window}     the same database walked again
+//               {type:'fields', id, leftOut, window}   the fields of another window
+//               {type:'search', id, leftOut, query, most, countText}
 //               {type:'explain', id, offset, leftOut}
 //               {type:'text', id, start, end, leftOut}   bytes [start, end) of the report
+//   window: {from, to, fieldFrom, fieldTo, countText}: fields that touch bytes [from, to),
+//   fields [fieldFrom, fieldTo) by their index in the walk; countText false when the first walk did
+//   not stop at the report's size limit (a walk again is then faster).
 // Messages out: {type:'ready'} | {type:'view', tables..., ms} | {type:'explain', id, text}
+//               {type:'fields', id, window, fields, text} | {type:'found', id, fields, text}
 //               {type:'text', id, text} | {type:'failed', message}
 'use strict';
 
@@ -29,18 +40,24 @@ function keep(bytes) {
 }
 
 // One walk of the kept database in `form`, its output block by block to `onBlock`.
-function render(form, leftOut, offsets, onBlock) {
+function render(form, leftOut, offsets, onBlock, name = '') {
   const x = core.exports;
+  const nameBytes = new TextEncoder().encode(name);
+  const nameAt = nameBytes.length ? x.symdeck_alloc(nameBytes.length) >>> 0 : 0;
+  if (nameBytes.length && nameAt === 0) throw new Error('no memory for the search in the module');
+  if (nameAt) new Uint8Array(x.memory.buffer, nameAt, nameBytes.length).set(nameBytes);
   const offsetsAt = offsets.length ? x.symdeck_alloc(offsets.length * 8) >>> 0 : 0;
   if (offsets.length && offsetsAt === 0) throw new Error('no memory for the offsets in the module');
   const view = new DataView(x.memory.buffer);
   offsets.forEach((offset, i) => view.setBigUint64(offsetsAt + 8 * i, BigInt(offset), true));
   core.setBlockHandler(onBlock);
   try {
-    return x.symdeck_render(database.at, database.size, FORMS[form], leftOut, 0, 0, offsetsAt, offsets.length, 0);
+    return x.symdeck_render(database.at, database.size, FORMS[form], leftOut, nameAt, nameBytes.length, offsetsAt,
+                            offsets.length, 0);
   } finally {
     core.setBlockHandler(null);
     if (offsetsAt) x.symdeck_free(offsetsAt);
+    if (nameAt) x.symdeck_free(nameAt);
   }
 }
 
@@ -111,11 +128,19 @@ function frameReader(tables) {
   };
 }
 
-function walk(leftOut) {
+// The view form's choice of fields, as symdeck_render reads it from its offsets.
+const NO_TREE = 1, NO_COUNT = 2;
+function choice(window, { tree = true, query = '', most = 0 } = {}) {
+  if (!window && !query) return [];
+  const w = window || { from: 0, to: 0, fieldFrom: 0, fieldTo: 0, countText: true };
+  return [(tree ? 0 : NO_TREE) | (w.countText ? 0 : NO_COUNT), w.from, w.to, w.fieldFrom, w.fieldTo, query ? most : 0];
+}
+
+function walk(leftOut, window) {
   const started = performance.now();
   const tables = {};
   const read = frameReader(tables);
-  const end = render('view', leftOut, [], (block) => { read(block); });
+  const end = render('view', leftOut, choice(window), (block) => { read(block); });
   const walkedAt = performance.now();
   if (end < 0) throw new Error(`the walk failed: ${ENDS[end] || end}`);
   const take = (tag) => (tables[tag] ? tables[tag].take() : new ArrayBuffer(0));
@@ -124,12 +149,23 @@ function walk(leftOut) {
   const message = {
     type: 'view', leftOut, header: take(TAG.header), fields: frames(TAG.fields), text: frames(TAG.text),
     blocks: frames(TAG.blocks), lists: take(TAG.lists), reads: take(TAG.reads), words: take(TAG.words),
-    kinds: take(TAG.kinds), end: take(TAG.end), memory: core.memoryBytes(),
+    kinds: take(TAG.kinds), end: take(TAG.end), memory: core.memoryBytes(), window,
   };
   message.ms = performance.now() - started;
   message.steps = { walk: walkedAt - started, join: performance.now() - walkedAt };
   postMessage(message, [message.header, ...message.fields, ...message.text, ...message.blocks, message.lists,
                         message.reads, message.words, message.kinds, message.end]);
+}
+
+// Only some fields, and no tree: the fields of a window, or the matches of a search.
+function someFields(leftOut, window, options, reply) {
+  const tables = {};
+  const read = frameReader(tables);
+  const end = render('view', leftOut, choice(window, options), (block) => { read(block); }, options.query);
+  if (end < 0) throw new Error(`the walk failed: ${ENDS[end] || end}`);
+  const frames = (tag) => (tables[tag] ? tables[tag].buffers() : []);
+  const message = { ...reply, fields: frames(TAG.fields), text: frames(TAG.text) };
+  postMessage(message, [...message.fields, ...message.text]);
 }
 
 const decoder = new TextDecoder('utf-8');
@@ -157,8 +193,33 @@ function reportText(start, end, leftOut) {
   return new TextDecoder('utf-8').decode(new Uint8Array(kept.take()));
 }
 
-onmessage = async (event) => {
-  const m = event.data;
+// Messages wait in a queue and are taken a task later, so that those which came during a
+// long walk are all here: of the fields, explain and search requests only the newest of each
+// counts (the page drops answers to older ones), and fields go first, as the page waits for
+// them to draw. Opening, walking again and cutting text run in the order they came.
+const queue = [];
+let pumping = false;
+const LATEST_ONLY = new Set(['fields', 'explain', 'search']);
+
+function next() {
+  const barrier = queue.findIndex((m) => !LATEST_ONLY.has(m.type) && m.type !== 'text');
+  const before = barrier < 0 ? queue.length : barrier;
+  if (before === 0) return queue.shift();
+  // Before the next barrier: text requests in order, then the newest fields, explain, search.
+  const text = queue.findIndex((m, i) => i < before && m.type === 'text');
+  if (text >= 0) return queue.splice(text, 1)[0];
+  for (const type of ['fields', 'explain', 'search']) {
+    let newest = -1;
+    for (let i = 0; i < before; ++i) if (queue[i].type === type) newest = i;
+    if (newest < 0) continue;
+    const m = queue[newest];
+    for (let i = before - 1; i >= 0; --i) if (queue[i].type === type) queue.splice(i, 1);
+    return m;
+  }
+  return queue.shift();
+}
+
+async function handle(m) {
   try {
     switch (m.type) {
       case 'init':
@@ -167,14 +228,36 @@ onmessage = async (event) => {
         break;
       case 'open':
         keep(new Uint8Array(m.database));
-        walk(m.leftOut);
+        walk(m.leftOut, m.window);
         break;
-      case 'walk': walk(m.leftOut); break;
+      case 'walk': walk(m.leftOut, m.window); break;
+      case 'fields': someFields(m.leftOut, m.window, { tree: false }, { type: 'fields', id: m.id, window: m.window }); break;
+      case 'search':
+        someFields(m.leftOut, { from: 0, to: 0, fieldFrom: 0, fieldTo: 0, countText: m.countText },
+                   { tree: false, query: m.query, most: m.most }, { type: 'found', id: m.id, query: m.query });
+        break;
       case 'explain': postMessage({ type: 'explain', id: m.id, offset: m.offset, text: explain(m.offset, m.leftOut) }); break;
       case 'text': postMessage({ type: 'text', id: m.id, text: reportText(m.start, m.end, m.leftOut) }); break;
       default: break;
     }
   } catch (error) {
     postMessage({ type: 'failed', message: String(error && error.message || error) });
+  }
+}
+
+async function pump() {
+  while (queue.length) {
+    await handle(next());
+    // A task's pause: the messages that came meanwhile join the queue before the next pick.
+    await new Promise((done) => setTimeout(done, 0));
+  }
+  pumping = false;
+}
+
+onmessage = (event) => {
+  queue.push(event.data);
+  if (!pumping) {
+    pumping = true;
+    setTimeout(pump, 0);
   }
 };

@@ -117,21 +117,22 @@ Explanation explainImage(const NmsImage& image, const SectionSelection& selectio
 }
 
 bool renderImageView(const NmsImage& image, const SectionSelection& selection, ReportWriter& out,
-                     WalkEnd* end) {
+                     WalkEnd* end, const ViewOptions* options) {
     if (image.size > 0xFFFFFFFFu) return false;
     // The text report is only counted: the walk ends where it would, and each block's lines
     // are a range of it.
     ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
-    ViewPrinter print(out, counting, image.size);
+    ViewPrinter print(out, counting, image.size, options ? *options : ViewOptions{});
     const WalkEnd how = renderWith(print, image, selection);
     if (end) *end = how;
     return print.ok();
 }
 
-std::string renderViewToString(const NmsImage& image, const SectionSelection& selection) {
+std::string renderViewToString(const NmsImage& image, const SectionSelection& selection,
+                               const ViewOptions* options) {
     std::string bytes;
     ReportWriter out(stringSink(bytes), kStringBlock);
-    renderImageView(image, selection, out);
+    renderImageView(image, selection, out, nullptr, options);
     out.flush();
     return bytes;
 }

@@ -49,10 +49,13 @@ Explanation explainImage(const NmsImage& image, const SectionSelection& selectio
 // The same walk in the view form (report/view_printer.h): the frames a viewer keeps, written
 // through `out` (not flushed). A database of 4 GiB or more has no view form: nothing is
 // written and the result is false; so it is when the printer's memory could not be had
-// (the view is then not whole). `end`, when given, receives how the walk ended.
+// (the view is then not whole). `end`, when given, receives how the walk ended. `options`
+// choose the fields it records (all by default).
+struct ViewOptions;
 bool renderImageView(const NmsImage& image, const SectionSelection& selection, ReportWriter& out,
-                     WalkEnd* end = nullptr);
-std::string renderViewToString(const NmsImage& image, const SectionSelection& selection = {});
+                     WalkEnd* end = nullptr, const ViewOptions* options = nullptr);
+std::string renderViewToString(const NmsImage& image, const SectionSelection& selection = {},
+                               const ViewOptions* options = nullptr);
 
 // Every event of the walk over `image`, in order (tools and tests: report/recorder.h). The
 // walk ends where the text report would.

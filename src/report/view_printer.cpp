@@ -23,8 +23,14 @@ void ViewPrinter::Table::flush(ReportWriter& out) {
     used_ = 0;
 }
 
-ViewPrinter::ViewPrinter(ReportWriter& out, ReportWriter& counting, uint64_t imageSize)
-    : out_(out), text_(counting), values_(ReportSink{&toFrames, &out}, kValueBlock), imageSize_(imageSize) {
+ViewPrinter::ViewPrinter(ReportWriter& out, ReportWriter& counting, uint64_t imageSize, const ViewOptions& options)
+    : out_(out),
+      options_(options),
+      everything_(options.all()),
+      spelling_(stringSink(spelled_), 4096),
+      text_(counting),
+      values_(ReportSink{&toFrames, &out}, kValueBlock),
+      imageSize_(imageSize) {
     kinds_.reserve(256);
     words_.reserve(256);
 }
@@ -46,6 +52,20 @@ void ViewPrinter::frame(uint32_t tag, const void* data, size_t size) {
     if (size != 0) out_.text(std::string_view(static_cast<const char*>(data), size));
     static constexpr char kZeros[4] = {};
     if (size % 4 != 0) out_.text(std::string_view(kZeros, 4 - size % 4));
+}
+
+bool ViewPrinter::matches(const Field& f) {
+    if (options_.query.empty() || matched_ >= options_.maxMatches) return false;
+    if (f.role != Role::NameIndex && f.role != Role::Text) return false;
+    spelled_.clear();
+    spellValue(spelling_, f);
+    spelling_.flush();
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    const auto found = std::search(spelled_.begin(), spelled_.end(), options_.query.begin(), options_.query.end(),
+                                   [&](char a, char b) { return lower(a) == lower(b); });
+    if (found == spelled_.end()) return false;
+    ++matched_;
+    return true;
 }
 
 uint16_t ViewPrinter::word(std::string_view text) {
@@ -80,15 +100,15 @@ uint16_t ViewPrinter::slowKind(const Field& f) {
 }
 
 void ViewPrinter::begin() {
-    text_.begin();
+    if (options_.countText) text_.begin();
     const uint32_t head[4] = {view::kVersion, static_cast<uint32_t>(imageSize_),
                               static_cast<uint32_t>(imageSize_ >> 32), view::kFrameRecords};
     frame(view::kHeader, head, sizeof head);
 }
 
 void ViewPrinter::open(const Title& title) {
-    const uint64_t textStart = text_.length();
-    text_.open(title);
+    const uint64_t textStart = length();
+    if (options_.countText) text_.open(title);
     uint32_t parent = view::kNoBlock;
     if (!open_.empty()) {
         Open& up = open_.back();
@@ -103,9 +123,12 @@ void ViewPrinter::open(const Title& title) {
 }
 
 void ViewPrinter::writeBlock(const Open& block, uint32_t subtreeEnd, uint64_t textEnd, uint8_t mark) {
+    const Title& t = block.title;
+    // Interned in every walk, so that the words' numbers are the same in each.
+    const uint16_t word = blockWord(t.word);
+    if (!options_.skeleton) return;
     char* p = blocks_.add();
     uint32_t w[view::kBlockWords] = {};
-    const Title& t = block.title;
     w[view::kBlockIndex] = block.index;
     w[view::kBlockParent] = block.parent;
     w[view::kBlockOffset] = static_cast<uint32_t>(t.offset);
@@ -116,7 +139,7 @@ void ViewPrinter::writeBlock(const Open& block, uint32_t subtreeEnd, uint64_t te
     w[view::kBlockPosition] = t.position;
     w[view::kBlockCount] = t.count;
     const auto depth = static_cast<uint32_t>(open_.size() - 1);
-    w[view::kBlockWord] = uint32_t{blockWord(t.word)} | depth << 16 | uint32_t{mark} << 24;
+    w[view::kBlockWord] = uint32_t{word} | depth << 16 | uint32_t{mark} << 24;
     w[view::kBlockNumber] = static_cast<uint32_t>(t.number);
     w[view::kBlockTextStartLow] = static_cast<uint32_t>(block.textStart);
     w[view::kBlockTextStartHigh] = static_cast<uint32_t>(block.textStart >> 32);
@@ -128,26 +151,28 @@ void ViewPrinter::writeBlock(const Open& block, uint32_t subtreeEnd, uint64_t te
 }
 
 void ViewPrinter::close() {
-    text_.close();
+    if (options_.countText) text_.close();
     if (open_.empty()) return;
-    writeBlock(open_.back(), blockCount_, text_.length(), static_cast<uint8_t>(open_.back().title.mark));
+    writeBlock(open_.back(), blockCount_, length(), static_cast<uint8_t>(open_.back().title.mark));
     open_.pop_back();
 }
 
 void ViewPrinter::openList(const List& list) {
-    text_.openList(list);
+    if (options_.countText) text_.openList(list);
     list_ = list;
     listFirstField_ = fieldCount_;
     listBlock_ = open_.empty() ? view::kNoBlock : open_.back().index;
 }
 
 void ViewPrinter::closeList(const List& list) {
-    text_.closeList(list);
+    if (options_.countText) text_.closeList(list);
     inElement_ = false;
     elementStart_ = false;
+    const uint16_t name = word(list.name);
+    if (!options_.skeleton) return;
     const uint32_t w[view::kListWords] = {
         listBlock_,
-        uint32_t{word(list.name)} | uint32_t{static_cast<uint8_t>(list.layout)} << 16,
+        uint32_t{name} | uint32_t{static_cast<uint8_t>(list.layout)} << 16,
         listFirstField_,
         fieldCount_,
         list.count,
@@ -162,21 +187,21 @@ void ViewPrinter::closeList(const List& list) {
 void ViewPrinter::unknownSection(int32_t kind) {
     // A block of its own at the top, as the other forms have it: no place, no fields, its
     // kind as its number, and the text's few words as its lines.
-    const uint64_t textStart = text_.length();
-    text_.unknownSection(kind);
+    const uint64_t textStart = length();
+    if (options_.countText) text_.unknownSection(kind);
     Title title{.word = "UNKNOWN", .offset = view::kNoPlace, .size = 0};
     title.number = static_cast<uint32_t>(kind);
     open_.push_back(Open{blockCount_++, view::kNoBlock, fieldCount_, fieldCount_, 0, false, textStart, title});
-    writeBlock(open_.back(), blockCount_, text_.length(), view::kUnknownKind);
+    writeBlock(open_.back(), blockCount_, length(), view::kUnknownKind);
     open_.pop_back();
 }
 
 void ViewPrinter::end(const Stop& stop) {
     const uint32_t openBlock = open_.empty() ? view::kNoBlock : open_.back().index;
-    text_.end(stop);
+    if (options_.countText) text_.end(stop);
     // Blocks the walk left open end with the walk: their text is the report's rest.
     while (!open_.empty()) {
-        writeBlock(open_.back(), blockCount_, text_.length(), static_cast<uint8_t>(open_.back().title.mark));
+        writeBlock(open_.back(), blockCount_, length(), static_cast<uint8_t>(open_.back().title.mark));
         open_.pop_back();
     }
     values_.flush();
@@ -224,8 +249,8 @@ void ViewPrinter::end(const Stop& stop) {
     w[view::kEndFields] = fieldCount_;
     w[view::kEndLists] = listCount_;
     w[view::kEndReads] = readCount_;
-    w[view::kEndReportLow] = static_cast<uint32_t>(text_.length());
-    w[view::kEndReportHigh] = static_cast<uint32_t>(text_.length() >> 32);
+    w[view::kEndReportLow] = static_cast<uint32_t>(length());
+    w[view::kEndReportHigh] = static_cast<uint32_t>(length() >> 32);
     w[view::kEndDamaged] = static_cast<uint32_t>(std::min<uint64_t>(text_.problems().damaged, 0xFFFFFFFFu));
     w[view::kEndUnknown] = static_cast<uint32_t>(std::min<uint64_t>(text_.problems().unknown, 0xFFFFFFFFu));
     w[view::kEndWordCount] = static_cast<uint32_t>(words_.size());

@@ -9,10 +9,11 @@
 // of its table holds kFrameRecords of them (a reader may index frames directly).
 //
 //   Header  (first)  u32 version, u32 image size low, high, u32 kFrameRecords
-//   Fields           20 bytes a field, in walk order (kField*)
-//   Text             the value texts of the fields, one after another: field i's is the
-//                    bytes from field i-1's textEnd (0 for the first) to its own textEnd;
-//                    exactly what the text report shows after the field's name
+//   Fields           24 bytes a recorded field, in walk order (kField*)
+//   Text             the value texts of the recorded fields, one after another: a field's
+//                    is the bytes from the textEnd of the field recorded before it (0 for
+//                    the first) to its own textEnd; exactly what the text report shows
+//                    after the field's name
 //   Blocks           64 bytes a block (kBlock*), written when the block closes (or at the
 //                    end of the walk for those still open): a block's slot is its index in
 //                    the order blocks open, the text report's order
@@ -23,6 +24,11 @@
 //   Kinds            (at the end) 8 bytes a kind of field: u16 name word, u16 type word,
 //                    u8 role, u8 leads, u16 zero
 //   End      (last)  how the walk ended (kEnd*), then the "ERROR in" line's text
+//
+// A walk records every field unless its ViewOptions say otherwise: a viewer of a large
+// database keeps the tree (the blocks) whole and asks again for the fields of the part it
+// shows, so that its memory follows what is on screen, not the database's size. Each field
+// names its index among all the walk's fields; blocks count fields by that index.
 //
 // Offsets are 32-bit: the form is made for databases below 4 GiB (a wasm32 module holds no
 // larger one); renderImageView refuses larger ones. A target is 40 bits (base plus value).
@@ -42,7 +48,7 @@ namespace symdeck {
 
 namespace view {
 
-inline constexpr uint32_t kVersion = 1;
+inline constexpr uint32_t kVersion = 2;
 
 enum Tag : uint32_t {
     kHeader = 1, kFields = 2, kText = 3, kBlocks = 4, kLists = 5, kReads = 6,
@@ -53,8 +59,8 @@ enum Tag : uint32_t {
 inline constexpr uint32_t kFrameRecords = 4096;
 
 // A field: u32 offset, u32 size, u32 target's low 32 bits, u32 textEnd, u16 kind, u8 flags,
-// u8 target's bits 32-39.
-inline constexpr size_t kFieldBytes = 20;
+// u8 target's bits 32-39, u32 the field's index in the walk.
+inline constexpr size_t kFieldBytes = 24;
 enum FieldFlag : uint8_t {
     kInFile = 1,         // the target lies inside the file
     kElementStart = 2,   // the first field of a list element
@@ -97,55 +103,87 @@ enum EndWord : unsigned {
 
 }  // namespace view
 
+// Which of the walk's fields a view records. The rest are walked all the same (their
+// indices, the blocks and the kinds stay those of the whole walk) but neither spelled nor
+// written.
+struct ViewOptions {
+    // The tables that draw the tree: blocks, lists and reads (words, kinds and the end are
+    // always written). A walk again for more fields leaves them out.
+    bool skeleton = true;
+    // The text report counted: each block's range of it, and the size limit. A walk again
+    // of a database whose first walk did not reach the limit can leave it out: it then
+    // walks exactly as far, faster.
+    bool countText = true;
+    // Fields that touch the file's bytes [from, to) ...
+    uint64_t from = 0, to = ~uint64_t{0};
+    // ... fields [fieldFrom, fieldTo) by their index in the walk (a block's own fields are a
+    // range of them) ...
+    uint32_t fieldFrom = 0, fieldTo = ~uint32_t{0};
+    // ... and, up to maxMatches of them, the name and text fields whose value contains
+    // `query`, ASCII letters matched without case.
+    std::string_view query{};
+    uint32_t maxMatches = 0;
+
+    bool all() const { return from == 0 && to == ~uint64_t{0}; }
+};
+
 class ViewPrinter {
 public:
     // `out` takes the frames; `counting` takes the text report, which is only counted: the
     // size limit reads it, and each block's place in the text is its range there.
-    ViewPrinter(ReportWriter& out, ReportWriter& counting, uint64_t imageSize);
+    ViewPrinter(ReportWriter& out, ReportWriter& counting, uint64_t imageSize, const ViewOptions& options = {});
     ViewPrinter(const ViewPrinter&) = delete;
     ViewPrinter& operator=(const ViewPrinter&) = delete;
 
-    uint64_t length() const { return text_.length(); }
+    uint64_t length() const { return options_.countText ? text_.length() : 0; }
     void begin();
     void open(const Title& title);
     void close();
     SYMDECK_INLINE void field(const Field& f) {
-        text_.field(f);
+        if (options_.countText) text_.field(f);
+        const uint16_t kind = kindOf(f);
+        const bool element = inElement_, start = elementStart_;
+        elementStart_ = false;
+        const uint32_t index = fieldCount_++;
+        if (!recorded(f, index)) return;
         const uint64_t at = f.target.has() ? f.target.at : 0;
         uint8_t flags = static_cast<uint8_t>(static_cast<unsigned>(f.target.why) << view::kUnresolvedShift);
         if (f.target.inFile) flags |= view::kInFile;
-        if (inElement_) flags |= view::kInElement;
-        if (elementStart_) flags |= view::kElementStart;
+        if (element) flags |= view::kInElement;
+        if (start) flags |= view::kElementStart;
         if (f.problem != Problem::None) flags |= view::kProblem;
-        elementStart_ = false;
         spellValue(values_, f);
         char* p = fields_.add();
         put32(p, static_cast<uint32_t>(f.offset));
         put32(p + 4, f.size);
         put32(p + 8, static_cast<uint32_t>(at));
         put32(p + 12, static_cast<uint32_t>(values_.length()));
-        const uint16_t kind = kindOf(f);
         std::memcpy(p + 16, &kind, 2);
         p[18] = static_cast<char>(flags);
         p[19] = static_cast<char>(at >> 32);
+        put32(p + 20, index);
         fields_.commit(out_);
-        ++fieldCount_;
     }
     void openList(const List& list);
     void element(const List& list, uint32_t index, uint64_t offset) {
-        text_.element(list, index, offset);
+        if (options_.countText) text_.element(list, index, offset);
         inElement_ = true;
         elementStart_ = true;
     }
     void endElement() {
-        text_.endElement();
+        if (options_.countText) text_.endElement();
         inElement_ = false;
         elementStart_ = false;
     }
     void closeList(const List& list);
-    void openRun(const Run& run) { text_.openRun(run); }
-    void closeRun(const Run& run) { text_.closeRun(run); }
+    void openRun(const Run& run) {
+        if (options_.countText) text_.openRun(run);
+    }
+    void closeRun(const Run& run) {
+        if (options_.countText) text_.closeRun(run);
+    }
     void reads(const Field& f, uint32_t) {
+        if (!options_.skeleton) return;
         char* p = reads_.add();
         put32(p, static_cast<uint32_t>(f.offset));
         put32(p + 4, f.size);
@@ -190,6 +228,14 @@ private:
     };
 
     static void put32(char* p, uint32_t v) { std::memcpy(p, &v, 4); }
+    // Whether field `f`, the walk's field number `index`, is one the options ask for.
+    SYMDECK_INLINE bool recorded(const Field& f, uint32_t index) {
+        if (everything_) return true;
+        if (f.offset < options_.to && f.offset + f.size > options_.from) return true;
+        if (index >= options_.fieldFrom && index < options_.fieldTo) return true;
+        return matches(f);
+    }
+    bool matches(const Field& f);
     // The value texts go out as Text frames (the sink of values_).
     static bool toFrames(void* context, const char* data, size_t size);
     uint16_t word(std::string_view text);
@@ -216,6 +262,11 @@ private:
     void frame(uint32_t tag, const void* data, size_t size);
 
     ReportWriter& out_;
+    ViewOptions options_;
+    bool everything_;
+    uint32_t matched_ = 0;
+    std::string spelled_;
+    ReportWriter spelling_;
     TextPrinter text_;
     ReportWriter values_;
     uint64_t imageSize_;

@@ -9,7 +9,7 @@
 export const FORMS = { text: 0, json: 1, 'json-lines': 2, explain: 3, 'explain-json': 4, view: 5 };
 export const ENDS = { 0: 'complete', 1: 'bounds', 2: 'signature', 3: 'limit', [-1]: 'no memory',
                       [-2]: 'bad form', [-3]: 'stopped by host' };
-const API_VERSION = 2;
+const API_VERSION = 3;
 
 export async function loadSymdeckCore(wasmBytes) {
   let memory;

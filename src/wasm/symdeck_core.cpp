@@ -1,12 +1,14 @@
 // symdeck-core.wasm: the core behind the C interface of symdeck_core.h.
 #include "wasm/symdeck_core.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <span>
 #include <string_view>
 
 #include "report/driver.h"
 #include "report/sections.h"
+#include "report/view_printer.h"
 
 // The host's side: takes one block of output.
 extern "C" [[clang::import_module("symdeck_host"), clang::import_name("write")]] int32_t
@@ -57,9 +59,21 @@ extern "C" {
             end = renderImageJson(image, selection, std::string_view(name, name_size), out,
                                   form == SYMDECK_FORM_JSON_LINES);
             break;
-        case SYMDECK_FORM_VIEW:
-            if (!renderImageView(image, selection, out, &end)) return SYMDECK_NO_MEMORY;
+        case SYMDECK_FORM_VIEW: {
+            ViewOptions options;
+            if (offset_count == 6) {
+                options.skeleton = (offsets[0] & 1) == 0;
+                options.countText = (offsets[0] & 2) == 0;
+                options.from = offsets[1];
+                options.to = offsets[2];
+                options.fieldFrom = static_cast<uint32_t>(std::min<uint64_t>(offsets[3], UINT32_MAX));
+                options.fieldTo = static_cast<uint32_t>(std::min<uint64_t>(offsets[4], UINT32_MAX));
+                options.maxMatches = static_cast<uint32_t>(std::min<uint64_t>(offsets[5], UINT32_MAX));
+                options.query = std::string_view(name, name_size);
+            }
+            if (!renderImageView(image, selection, out, &end, &options)) return SYMDECK_NO_MEMORY;
             break;
+        }
         default:
             end = explainImage(image, selection, std::span<const uint64_t>(offsets, offset_count),
                                form == SYMDECK_FORM_EXPLAIN_JSON, out);

@@ -2,7 +2,8 @@
  * out, block by block through a function the host gives. No file system, no process: a
  * browser page or any host can drive it.
  *
- * Version 2 of the interface: version 1 and the view form. A host checks
+ * Version 3 of the interface: version 1, the view form (2), and the view form's choice of
+ * fields with its field records of 24 bytes (3). A host checks
  * symdeck_api_version() first; a later version keeps these functions and their meaning and
  * only adds to them.
  *
@@ -29,7 +30,7 @@
 extern "C" {
 #endif
 
-#define SYMDECK_API_VERSION 2
+#define SYMDECK_API_VERSION 3
 
 /* Forms of output. */
 enum {
@@ -64,8 +65,19 @@ void symdeck_free(void* memory);
  * left_out: the kinds of section left out, bit (1 << k) for the kind whose directory
  *   entryIndex is k (as the -GTYP, -STTB, ... flags do: GTYP 1, STTB 2, NMTP 3, TYTB 4,
  *   HSHT 5, SYMD 6, SRCP 7, FPOD 8); 0 reports every kind.
- * name, name_size: the database's name in the JSON forms (UTF-8, not NUL-terminated).
- * offsets, offset_count: the offsets to explain (explain forms only).
+ * name, name_size: the database's name in the JSON forms (UTF-8, not NUL-terminated);
+ *   the view form's search text.
+ * offsets, offset_count: the offsets to explain (explain forms only). The view form reads
+ *   them, when offset_count is 6, as which fields it records (the rest are walked, counted
+ *   and not written; with offset_count 0 it records every field and the tree):
+ *     [0] bit 0: leave out the tree's tables (blocks, lists, reads); bit 1: do not count
+ *         the text report (for a walk again of a database whose first walk did not stop
+ *         at the report's size limit: it ends in the same place, faster)
+ *     [1], [2] fields that touch the file's bytes [from, to)
+ *     [3], [4] fields [from, to) by their index in the walk (a block's own fields are a
+ *         range of them: the view's blocks say which)
+ *     [5] at most this many name and text fields whose value contains `name`, ASCII
+ *         letters matched without case (a search)
  * context: passed to symdeck_host.write unchanged. */
 int32_t symdeck_render(const uint8_t* data, uint32_t size, uint32_t form, uint32_t left_out,
                        const char* name, uint32_t name_size, const uint64_t* offsets,
