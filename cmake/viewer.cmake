@@ -5,7 +5,9 @@
 # rest builds as ever; the program's --html and `make viewer` say which packages they need.
 execute_process(COMMAND ${PROJECT_SOURCE_DIR}/tools/test-deps.sh check wasm
                 RESULT_VARIABLE SYMDECK_VIEWER_MISSING OUTPUT_QUIET ERROR_QUIET)
-find_program(SYMDECK_NODE node)
+# node, clang-14 and the wasm32 libraries run or are used on the build machine, also in a
+# cross build: its own root (the target's libraries) is no place to look for them.
+find_program(SYMDECK_NODE node NO_CMAKE_FIND_ROOT_PATH)
 if(NOT SYMDECK_VIEWER_MISSING EQUAL 0 OR NOT SYMDECK_NODE OR NOT EXISTS ${PROJECT_SOURCE_DIR}/cmake/wasm32-wasi.cmake)
   message(STATUS "The WebAssembly packages are not installed: no viewer, --html says so "
                  "(tools/test-deps.sh install wasm)")
@@ -15,14 +17,18 @@ endif()
 set(SYMDECK_VIEWER ON)
 
 # The core module, built by a build of its own with the WebAssembly toolchain; its
-# sources are this build's, so a change to any of them makes it again.
+# sources are this build's, so a change to any of them makes it again. It takes nothing
+# from this build's compiler: its toolchain file names clang-14 for wasm32, and compiler
+# and linker flags in the environment (meant for this build's compiler, e.g. MinGW's in the
+# Windows cross build) are left out of it.
 set(SYMDECK_VIEWER_CORE ${CMAKE_BINARY_DIR}/viewer-core)
 file(GLOB SYMDECK_VIEWER_CORE_INPUTS CONFIGURE_DEPENDS
   ${PROJECT_SOURCE_DIR}/src/report/* ${PROJECT_SOURCE_DIR}/src/types/* ${PROJECT_SOURCE_DIR}/src/symbols/*
   ${PROJECT_SOURCE_DIR}/src/wasm/*)
 add_custom_command(
   OUTPUT ${SYMDECK_VIEWER_CORE}/symdeck-core.wasm
-  COMMAND ${CMAKE_COMMAND} -S ${PROJECT_SOURCE_DIR} -B ${SYMDECK_VIEWER_CORE} -G Ninja
+  COMMAND ${CMAKE_COMMAND} -E env --unset=CXXFLAGS --unset=LDFLAGS
+          ${CMAKE_COMMAND} -S ${PROJECT_SOURCE_DIR} -B ${SYMDECK_VIEWER_CORE} -G Ninja
           -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/cmake/wasm32-wasi.cmake
           > ${SYMDECK_VIEWER_CORE}.log
   COMMAND ${CMAKE_COMMAND} --build ${SYMDECK_VIEWER_CORE} --target symdeck-core

@@ -3,7 +3,9 @@
 # arguments and compares, byte for byte, the report files, standard output and the exit
 # status:
 #   tools/compare-windows.sh [LINUX_BUILD] [WINDOWS_BUILD]
-# The databases: LINUX_BUILD/sample.nms and every file of fuzz/corpus.
+# The databases: LINUX_BUILD/sample.nms and every file of fuzz/corpus, damaged ones among
+# them. The viewer's pages (--html, and the page without a database) are compared as well:
+# both builds embed the page made on this machine, so where one has a viewer, both must.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -26,6 +28,9 @@ argument_sets=(
   "REPORT --check"
   "-o -"
   "--explain=0x0 --explain=0x40 --explain=0x57D --explain=0x100000"
+  "--html -o REPORT"
+  "--html -o -"
+  "-o - --html -nmtp --check"
 )
 
 databases=("$linux/sample.nms" "$root"/fuzz/corpus/*)
@@ -66,5 +71,15 @@ for db in "${databases[@]}"; do
     compared=$((compared + 1))
   done
 done
+
+# The page without a database, as each build installs it.
+page=viewer/symdeck-viewer.html
+if [ -e "$linux/$page" ] || [ -e "$windows/$page" ]; then
+  if ! cmp -s "$linux/$page" "$windows/$page"; then
+    echo "DIFFERENT: $page" >&2
+    failed=$((failed + 1))
+  fi
+  compared=$((compared + 1))
+fi
 echo "$((compared - failed)) passed, $failed failed: Linux and Windows runs compared on ${#databases[@]} databases"
 [ "$failed" -eq 0 ]
