@@ -1,7 +1,9 @@
 #!/usr/bin/env node
 // The viewer at scale, in Debian's headless Chromium: a large database opened through the
 // file picker (and the same embedded by --html), timed to its tree; repaints after a
-// selection, a followed link and scrolls; the browser's memory. Figures, not a test:
+// selection, a followed link and scrolls, each once the page has settled (a large database's
+// page holds the fields of a window around what it shows and fetches them when it moves: how
+// long those fetches take is given too); the browser's memory. Figures, not a test:
 //
 //   node bench/viewer_scale.mjs BUILD [MEBIBYTES]      (default 64; BUILD holds make_large,
 //                                                        symdeck and viewer/symdeck-viewer.html)
@@ -62,6 +64,14 @@ const repaint = (p, action, arg) => p.evaluate(async ([source, a]) => {
   return performance.now() - start;
 }, [action, arg]);
 
+// A person between two clicks: the page has fetched the fields of what it shows (a large
+// database's page asks for them a quarter second after it moves).
+const settle = (p) => p.evaluate(async () => {
+  const s = window.symdeckViewer.state;
+  await new Promise((done) => setTimeout(done, 400));
+  while (s.windowWaiting) await new Promise((done) => setTimeout(done, 10));
+});
+
 const median = (xs) => [...xs].sort((a, b) => a - b)[Math.floor(xs.length / 2)];
 
 const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: ['--no-sandbox'] });
@@ -87,16 +97,21 @@ try {
   // Repaints: selecting tree items, following links, scrolling the tree and the hex pane.
   const select = [], follow = [], scrollTree = [], scrollHex = [], expand = [];
   for (let i = 0; i < 10; ++i) {
+    await settle(p);
     expand.push(await repaint(p, `
       const rows = document.querySelectorAll('[role=treeitem][aria-expanded=false]');
       if (rows.length) rows[a % rows.length].querySelector('.twisty').click();`, i));
+    await settle(p);
     select.push(await repaint(p, `
       const rows = document.querySelectorAll('[role=treeitem]');
       if (rows.length) rows[(a * 7) % rows.length].click();`, i));
+    await settle(p);
     follow.push(await repaint(p, `
       const links = document.querySelectorAll('#fields td:nth-child(5) a');
       if (links.length) links[a % links.length].click();`, i));
+    await settle(p);
     scrollTree.push(await repaint(p, `const t = document.getElementById('tree'); t.scrollTop += 3000 * (a + 1); t.dispatchEvent(new Event('scroll'));`, i));
+    await settle(p);
     scrollHex.push(await repaint(p, `const h = document.getElementById('hex-scroll'); h.scrollTop += 40000 * (a + 1); h.dispatchEvent(new Event('scroll'));`, i));
   }
   await p.waitForTimeout(1000);

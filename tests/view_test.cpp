@@ -340,17 +340,23 @@ TEST(View, SomeFieldsAsTheWholeWalkHasThem) {
             return true;
         };
     };
+    const uint64_t end = sample.size();
+    const ViewSpan early[] = {{0x40, 0x300}}, twoPlaces[] = {{0x10, 0x11}, {end - 1, end}};
+    const ViewSpan blocks5To8[] = {{firstOf(5), firstOf(9)}}, twoRuns[] = {{0, 3}, {firstOf(7), firstOf(7) + 2}};
     const Case cases[] = {
-        {"bytes 0x40 to 0x300", {.skeleton = false, .from = 0x40, .to = 0x300, .fieldTo = 0}, touches(0x40, 0x300)},
-        {"the last byte", {.from = sample.size() - 1, .to = sample.size(), .fieldTo = 0},
-         touches(sample.size() - 1, sample.size())},
-        {"the fields of blocks 5 to 8",
-         {.countText = false, .from = 0, .to = 0, .fieldFrom = firstOf(5), .fieldTo = firstOf(9)},
+        {"bytes 0x40 to 0x300", {.skeleton = false, .chosen = true, .bytes = early}, touches(0x40, 0x300)},
+        {"a byte at the start and the last", {.chosen = true, .bytes = twoPlaces},
+         [&](const ViewField& f) { return touches(0x10, 0x11)(f) || touches(end - 1, end)(f); }},
+        {"the fields of blocks 5 to 8", {.countText = false, .chosen = true, .fields = blocks5To8},
          [&](const ViewField& f) { return f.index >= firstOf(5) && f.index < firstOf(9); }},
-        {"names with MAIN", {.skeleton = false, .from = 0, .to = 0, .fieldTo = 0, .query = "MAIN", .maxMatches = 100},
+        {"two runs of fields and some bytes", {.chosen = true, .bytes = early, .fields = twoRuns},
+         [&](const ViewField& f) {
+             return f.index < 3 || (f.index >= firstOf(7) && f.index < firstOf(7) + 2) || touches(0x40, 0x300)(f);
+         }},
+        {"names with MAIN", {.skeleton = false, .chosen = true, .query = "MAIN", .maxMatches = 100},
          named("main", 100)},
-        {"the first name with an a", {.from = 0, .to = 0, .fieldTo = 0, .query = "a", .maxMatches = 1}, named("a", 1)},
-        {"nothing", {.from = 0, .to = 0, .fieldTo = 0}, [](const ViewField&) { return false; }},
+        {"the first name with an a", {.chosen = true, .query = "a", .maxMatches = 1}, named("a", 1)},
+        {"nothing", {.chosen = true}, [](const ViewField&) { return false; }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -373,7 +379,7 @@ TEST(View, SomeFieldsAsTheWholeWalkHasThem) {
         EXPECT_EQ(some.end[view::kEndHow], whole.end[view::kEndHow]);
     }
     // The search found something, or its case would prove nothing.
-    EXPECT_NE(decode(renderViewToString(image, {}, &cases[3].options)).fields.size(), 0u);
+    EXPECT_NE(decode(renderViewToString(image, {}, &cases[4].options)).fields.size(), 0u);
 }
 
 // A field's value text is whatever the report shows, bytes of the file included: a name

@@ -33,11 +33,17 @@ const WINDOW_BYTES = 256 << 10;
 const WINDOW_FIELDS_BEFORE = 1024, WINDOW_FIELDS_AFTER = 7168;
 // A block's field table draws every row up to this many, and the rows in view beyond.
 const ALL_ROWS_UP_TO = 300;
+// The bytes held around each place on screen: where a block the tree shows begins, where a
+// link leads.
+const PLACE_BYTES = 2048;
+// Milliseconds the page rests before it fetches the fields of what it shows.
+const PREFETCH_AFTER = 250;
 
 const state = {
   worker: null, bytes: null, name: '', leftOut: 0, view: null, expanded: new Set(), visible: new Uint32Array(0),
   block: -1, field: -1, byte: -1, explainId: 0, textId: 0, waiting: new Map(), firstTree: true,
   windowBytes: 0, windowId: 0, windowWaiting: null, windowTimer: 0, windowTimes: [], searchId: 0,
+  hexMiddle: 0, prefetchTimer: 0,
 };
 
 // ---- the view's tables ------------------------------------------------------------------
@@ -263,20 +269,84 @@ function rowsAround(b, k) {
   if (count <= ALL_ROWS_UP_TO) return [0, count];
   return [Math.max(0, k - 50), Math.min(count, k + 100)];
 }
+// Spans [from, to) in increasing order, joined where they meet or overlap.
+function mergeSpans(spans) {
+  const out = [];
+  for (const [a, b] of spans.filter(([a, b]) => a < b).sort((x, y) => x[0] - y[0])) {
+    const last = out[out.length - 1];
+    if (last && a <= last[1]) last[1] = Math.max(last[1], b); else out.push([a, b]);
+  }
+  return out;
+}
+const within = (spans, from, to) => spans.some(([a, b]) => from >= a && to <= b);
 function holdsBytes(from, to) {
   const w = state.view.fields.window;
-  return !w || (from >= w.from && Math.min(to, state.bytes.length) <= w.to);
+  return !w || within(w.bytes, from, Math.min(to, state.bytes.length));
+}
+// Whether every field of every span of `w` is held.
+function holdsAll(w) {
+  const held = state.view.fields.window;
+  if (!held) return true;
+  if (!w.bytes.every(([a, b]) => within(held.bytes, a, b))) return false;
+  return w.fields.every(([a, b]) => {
+    const k0 = slotOf(a), k1 = slotOf(b - 1);
+    return k0 >= 0 && k1 >= 0 && k1 - k0 === b - 1 - a;
+  });
 }
 
-// The window around byte `byte` and row `row` of block `block`'s table (-1: the first fields
-// of the walk).
-function windowAround(byte, block, row = 0) {
+// The row of the field table at its top.
+const tableRow = () => Math.floor($('fields-scroll').scrollTop / FIELD_ROW);
+
+// What the page wants held: the bytes around `byte` (where the hex pane is), the rows of
+// block b's table around row `row` and the fields after them (the blocks that follow in the
+// tree), and what else is on screen: the first rows of the blocks the tree shows, and the
+// places its blocks begin and the selected block's links lead to. So a click on what is in view finds its fields
+// here once this window has come.
+function wanted(byte, b, row = 0) {
   const size = state.bytes.length;
-  let from = Math.max(0, Math.min(size - state.windowBytes, Math.floor(Math.max(0, byte) - state.windowBytes / 2)));
-  from -= from % 16;
-  const at = block >= 0 && state.view ? blk(block, B.firstField) + row : 0;
-  return { from, to: Math.min(size, from + state.windowBytes), fieldFrom: Math.max(0, at - WINDOW_FIELDS_BEFORE),
-           fieldTo: at + WINDOW_FIELDS_AFTER, countText: !state.view || state.view.end.how !== 3 };
+  const v = state.view;
+  const total = v ? v.fieldCount : WINDOW_FIELDS_AFTER;
+  const bytes = [], fields = [];
+  const around = (at, half) => {
+    let from = Math.max(0, Math.min(size - 2 * half, Math.floor(at - half)));
+    from -= from % 16;
+    bytes.push([from, Math.min(size, from + 2 * half)]);
+  };
+  if (byte >= 0) around(byte, state.windowBytes / 2);
+  const at = v && b >= 0 ? blk(b, B.firstField) + row : 0;
+  fields.push([Math.max(0, at - WINDOW_FIELDS_BEFORE), Math.min(total, at + WINDOW_FIELDS_AFTER)]);
+  if (v) {
+    const vis = state.visible;
+    const g = scrollGeometry($('tree'), vis.length, TREE_ROW);
+    for (let r = g.first; r <= g.last && r < vis.length; ++r) {
+      const first = blk(vis[r], B.firstField);
+      fields.push([first, first + rowsAround(vis[r], 0)[1]]);
+      const offset = blk(vis[r], B.offset);
+      if (offset !== NO_BLOCK && offset < size) around(offset, PLACE_BYTES / 2);
+    }
+    const s = state.block;
+    if (s >= 0 && v.fields.window) {
+      const first = blk(s, B.firstField);
+      const [from, to] = rowsAround(s, tableRow());
+      for (let i = first + from; i < first + to; ++i) {
+        const k = slotOf(i);
+        if (k < 0 || v.kinds[v.fields.rec.word(k, 4) & 0xFFFF].leads === 0) continue;
+        if (v.fields.rec.byte(k, 18) & FLAG.inFile) around(fieldTarget(i), PLACE_BYTES / 2);
+      }
+    }
+  }
+  return { bytes: mergeSpans(bytes), fields: mergeSpans(fields), countText: !v || v.end.how !== 3 };
+}
+
+// After the page has moved, the fields of what is now on screen, fetched ahead of a click.
+function prefetch() {
+  clearTimeout(state.prefetchTimer);
+  if (!state.view || !state.view.fields.window) return;
+  state.prefetchTimer = setTimeout(() => {
+    if (state.windowWaiting) return;
+    const w = wanted(state.hexMiddle, state.block, tableRow());
+    if (!holdsAll(w)) requestWindow(w, () => { drawFields(); drawHex(); });
+  }, PREFETCH_AFTER);
 }
 
 // Asks the worker for the fields of `window`; `then` runs when they are here (unless another
@@ -284,7 +354,7 @@ function windowAround(byte, block, row = 0) {
 function requestWindow(window, then) {
   const id = ++state.windowId;
   state.windowWaiting = { id, then, asked: performance.now() };
-  status(`Reading the fields of bytes ${hex(window.from)} to ${hex(window.to)}…`);
+  status(`Reading the fields there…`);
   state.worker.postMessage({ type: 'fields', id, leftOut: state.leftOut, window });
 }
 
@@ -391,6 +461,7 @@ function drawTree() {
   tree.replaceChildren(tree.querySelector('.spacer'), ...rows);
   if (state.block >= 0) tree.setAttribute('aria-activedescendant', 'block-' + state.block);
   else tree.removeAttribute('aria-activedescendant');
+  prefetch();
 }
 
 function treeRow(b, k, top) {
@@ -486,7 +557,7 @@ function drawFields() {
     clearTimeout(state.rowsTimer);
     state.rowsTimer = setTimeout(() => {
       if (state.block === b && !holdsRows(b, from, to) && !state.windowWaiting)
-        requestWindow(windowAround(Math.max(0, state.byte), b, from), () => drawFields());
+        requestWindow(wanted(state.hexMiddle, b, from), () => drawFields());
     }, 100);
     return;
   }
@@ -582,6 +653,7 @@ function drawHex() {
   const rowsTotal = Math.max(1, Math.ceil(size / 16));
   const g = scrollGeometry(scroller, rowsTotal, HEX_ROW);
   const from = g.first * 16, to = Math.min(size, (g.last + 1) * 16);
+  state.hexMiddle = Math.floor((from + to) / 2);
   grid.style.top = g.top + 'px';
   // Who holds each byte in view: the smallest field, its block's word as the tint; the bytes
   // the walk reads without showing; the selected field's bytes.
@@ -617,7 +689,7 @@ function drawHex() {
     clearTimeout(state.windowTimer);
     state.windowTimer = setTimeout(() => {
       const middle = Math.floor((from + to) / 2);
-      if (!holdsBytes(from, to) && !state.windowWaiting) requestWindow(windowAround(middle, state.block), () => drawHex());
+      if (!holdsBytes(from, to) && !state.windowWaiting) requestWindow(wanted(middle, state.block, tableRow()), () => drawHex());
     }, 150);
   }
   // The rows are kept and filled anew: only their texts and marks change as the pane moves.
@@ -642,7 +714,7 @@ function drawHex() {
       const byte = state.bytes[at];
       cell.textContent = HEX_BYTES[byte];
       const i = owner[at - from];
-      const pending = window && (at < window.from || at >= window.to);
+      const pending = window && !within(window.bytes, at, at + 1);
       let cls = pending ? 'pending' : i >= 0 ? 'k' + tintOf(i) : read[at - from] ? 'read' : 'gap';
       if (at >= selStart && at < selEnd) cls += ' mark';
       cell.className = cls;
@@ -659,6 +731,7 @@ function drawHex() {
   }
   if (grid.childElementCount !== rowCount) grid.replaceChildren(...shown.map((row) => row.element));
   if (state.byte >= 0) grid.setAttribute('aria-activedescendant', 'byte-selected');
+  prefetch();
 }
 
 // ---- selection and places -------------------------------------------------------------
@@ -671,7 +744,7 @@ function selectBlock(b, options = {}) {
   const row = b >= 0 && field >= 0 ? field - blk(b, B.firstField) : 0;
   const [rowFrom, rowTo] = b >= 0 ? rowsAround(b, row) : [0, 0];
   if (!holdsRows(b, rowFrom, rowTo) || (place >= 0 && !holdsBytes(Math.max(0, place - margin), place + margin))) {
-    requestWindow(windowAround(place, b, rowFrom), () => selectBlock(b, options));
+    requestWindow(wanted(place, b, rowFrom), () => selectBlock(b, options));
     return;
   }
   state.block = b;
@@ -698,7 +771,7 @@ function selectBlock(b, options = {}) {
 function selectByte(b, history = 'push') {
   if (!state.view || !(b >= 0)) return;
   if (b < state.bytes.length && !holdsBytes(b, b + 1)) {
-    requestWindow(windowAround(b, -1), () => selectByte(b, history));
+    requestWindow(wanted(b, state.block, tableRow()), () => selectByte(b, history));
     return;
   }
   if (!state.view.fields.index) { status('Indexing the fields by offset…'); return; }
@@ -920,7 +993,8 @@ function open(bytes, name) {
 function firstWindow() {
   if (!state.windowBytes) return null;
   const placed = parseOffset(decodeURIComponent(location.hash.slice(1)));
-  return { ...windowAround(placed >= 0 ? placed : Math.max(0, state.byte), -1), countText: true };
+  const w = wanted(placed >= 0 ? placed : Math.max(0, state.byte), -1);
+  return { ...w, countText: true };
 }
 
 function received(m) {

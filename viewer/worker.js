@@ -17,8 +17,8 @@
 //               {type:'search', id, leftOut, query, most, countText}
 //               {type:'explain', id, offset, leftOut}
 //               {type:'text', id, start, end, leftOut}   bytes [start, end) of the report
-//   window: {from, to, fieldFrom, fieldTo, countText}: fields that touch bytes [from, to),
-//   fields [fieldFrom, fieldTo) by their index in the walk; countText false when the first walk did
+//   window: {bytes, fields, countText}: fields that touch the byte spans [from, to) of
+//   `bytes`, the fields whose number in the walk is in a span of `fields`; countText false when the first walk did
 //   not stop at the report's size limit (a walk again is then faster).
 // Messages out: {type:'ready'} | {type:'view', tables..., ms} | {type:'explain', id, text}
 //               {type:'fields', id, window, fields, text} | {type:'found', id, fields, text}
@@ -132,8 +132,9 @@ function frameReader(tables) {
 const NO_TREE = 1, NO_COUNT = 2;
 function choice(window, { tree = true, query = '', most = 0 } = {}) {
   if (!window && !query) return [];
-  const w = window || { from: 0, to: 0, fieldFrom: 0, fieldTo: 0, countText: true };
-  return [(tree ? 0 : NO_TREE) | (w.countText ? 0 : NO_COUNT), w.from, w.to, w.fieldFrom, w.fieldTo, query ? most : 0];
+  const w = window || { bytes: [], fields: [], countText: true };
+  return [(tree ? 0 : NO_TREE) | (w.countText ? 0 : NO_COUNT), query ? most : 0, w.bytes.length, ...w.bytes.flat(),
+          ...w.fields.flat()];
 }
 
 function walk(leftOut, window) {
@@ -233,7 +234,7 @@ async function handle(m) {
       case 'walk': walk(m.leftOut, m.window); break;
       case 'fields': someFields(m.leftOut, m.window, { tree: false }, { type: 'fields', id: m.id, window: m.window }); break;
       case 'search':
-        someFields(m.leftOut, { from: 0, to: 0, fieldFrom: 0, fieldTo: 0, countText: m.countText },
+        someFields(m.leftOut, { bytes: [], fields: [], countText: m.countText },
                    { tree: false, query: m.query, most: m.most }, { type: 'found', id: m.id, query: m.query });
         break;
       case 'explain': postMessage({ type: 'explain', id: m.id, offset: m.offset, text: explain(m.offset, m.leftOut) }); break;

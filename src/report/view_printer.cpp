@@ -26,7 +26,6 @@ void ViewPrinter::Table::flush(ReportWriter& out) {
 ViewPrinter::ViewPrinter(ReportWriter& out, ReportWriter& counting, uint64_t imageSize, const ViewOptions& options)
     : out_(out),
       options_(options),
-      everything_(options.all()),
       spelling_(stringSink(spelled_), 4096),
       text_(counting),
       values_(ReportSink{&toFrames, &out}, kValueBlock),

@@ -35,7 +35,9 @@
 #pragma once
 
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
+#include <span>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -103,6 +105,11 @@ enum EndWord : unsigned {
 
 }  // namespace view
 
+// A range [from, to) of the file's bytes, or of the walk's fields by their number.
+struct ViewSpan {
+    uint64_t from = 0, to = 0;
+};
+
 // Which of the walk's fields a view records. The rest are walked all the same (their
 // indices, the blocks and the kinds stay those of the whole walk) but neither spelled nor
 // written.
@@ -114,17 +121,16 @@ struct ViewOptions {
     // of a database whose first walk did not reach the limit can leave it out: it then
     // walks exactly as far, faster.
     bool countText = true;
-    // Fields that touch the file's bytes [from, to) ...
-    uint64_t from = 0, to = ~uint64_t{0};
-    // ... fields [fieldFrom, fieldTo) by their index in the walk (a block's own fields are a
-    // range of them) ...
-    uint32_t fieldFrom = 0, fieldTo = ~uint32_t{0};
-    // ... and, up to maxMatches of them, the name and text fields whose value contains
-    // `query`, ASCII letters matched without case.
+    // False: every field. True: the fields that touch a span of `bytes`, those whose number
+    // lies in a span of `fields` (a block's own fields are a range of them), and, up to
+    // maxMatches of them, the name and text fields whose value contains `query`, ASCII
+    // letters matched without case. Both lists of spans are in increasing order and do not
+    // overlap.
+    bool chosen = false;
+    std::span<const ViewSpan> bytes{};
+    std::span<const ViewSpan> fields{};
     std::string_view query{};
     uint32_t maxMatches = 0;
-
-    bool all() const { return from == 0 && to == ~uint64_t{0}; }
 };
 
 class ViewPrinter {
@@ -230,9 +236,16 @@ private:
     static void put32(char* p, uint32_t v) { std::memcpy(p, &v, 4); }
     // Whether field `f`, the walk's field number `index`, is one the options ask for.
     SYMDECK_INLINE bool recorded(const Field& f, uint32_t index) {
-        if (everything_) return true;
-        if (f.offset < options_.to && f.offset + f.size > options_.from) return true;
-        if (index >= options_.fieldFrom && index < options_.fieldTo) return true;
+        if (!options_.chosen) return true;
+        // Field numbers only grow: the span that may hold this one moves on with them.
+        const auto& fields = options_.fields;
+        while (fieldSpan_ < fields.size() && fields[fieldSpan_].to <= index) ++fieldSpan_;
+        if (fieldSpan_ < fields.size() && fields[fieldSpan_].from <= index) return true;
+        // The first span that ends after the field's offset is the one it may touch.
+        const auto& bytes = options_.bytes;
+        const auto span = std::upper_bound(bytes.begin(), bytes.end(), f.offset,
+                                           [](uint64_t at, const ViewSpan& s) { return at < s.to; });
+        if (span != bytes.end() && span->from < f.offset + f.size) return true;
         return matches(f);
     }
     bool matches(const Field& f);
@@ -263,7 +276,7 @@ private:
 
     ReportWriter& out_;
     ViewOptions options_;
-    bool everything_;
+    size_t fieldSpan_ = 0;
     uint32_t matched_ = 0;
     std::string spelled_;
     ReportWriter spelling_;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "report/driver.h"
 #include "report/sections.h"
@@ -22,6 +23,13 @@ constexpr size_t kOutputBlock = 256 * 1024;
 bool toHost(void* context, const char* data, size_t size) {
     return symdeckHostWrite(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(context)), data,
                             static_cast<uint32_t>(size)) != 0;
+}
+
+// Spans in increasing order, none empty, none overlapping the next.
+bool ordered(std::span<const symdeck::ViewSpan> spans) {
+    for (size_t i = 0; i < spans.size(); ++i)
+        if (spans[i].from >= spans[i].to || (i > 0 && spans[i - 1].to > spans[i].from)) return false;
+    return true;
 }
 
 symdeck::SectionSelection selectionOf(uint32_t leftOut) {
@@ -60,16 +68,21 @@ extern "C" {
                                   form == SYMDECK_FORM_JSON_LINES);
             break;
         case SYMDECK_FORM_VIEW: {
+            // [0] flags, [1] most matches, [2] count of byte spans, those spans, then field
+            // spans to the end: pairs of from, to.
             ViewOptions options;
-            if (offset_count == 6) {
+            std::vector<ViewSpan> spans;
+            if (offset_count >= 3) {
+                const uint64_t byteSpans = std::min<uint64_t>(offsets[2], (offset_count - 3) / 2);
+                for (uint32_t i = 3; i + 1 < offset_count; i += 2) spans.push_back(ViewSpan{offsets[i], offsets[i + 1]});
+                options.chosen = true;
                 options.skeleton = (offsets[0] & 1) == 0;
                 options.countText = (offsets[0] & 2) == 0;
-                options.from = offsets[1];
-                options.to = offsets[2];
-                options.fieldFrom = static_cast<uint32_t>(std::min<uint64_t>(offsets[3], UINT32_MAX));
-                options.fieldTo = static_cast<uint32_t>(std::min<uint64_t>(offsets[4], UINT32_MAX));
-                options.maxMatches = static_cast<uint32_t>(std::min<uint64_t>(offsets[5], UINT32_MAX));
+                options.maxMatches = static_cast<uint32_t>(std::min<uint64_t>(offsets[1], UINT32_MAX));
                 options.query = std::string_view(name, name_size);
+                options.bytes = std::span<const ViewSpan>(spans.data(), byteSpans);
+                options.fields = std::span<const ViewSpan>(spans.data() + byteSpans, spans.size() - byteSpans);
+                if (!ordered(options.bytes) || !ordered(options.fields)) return SYMDECK_BAD_FORM;
             }
             if (!renderImageView(image, selection, out, &end, &options)) return SYMDECK_NO_MEMORY;
             break;

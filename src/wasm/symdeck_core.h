@@ -51,7 +51,7 @@ enum {
     SYMDECK_END_SIGNATURE = 2, /* a structure's signature was wrong (likewise) */
     SYMDECK_END_LIMIT = 3,     /* the report reached its size limit (likewise) */
     SYMDECK_NO_MEMORY = -1,    /* the output blocks could not be had: nothing was written */
-    SYMDECK_BAD_FORM = -2,     /* an unknown form: nothing was written */
+    SYMDECK_BAD_FORM = -2,     /* an unknown form, or spans out of order: nothing was written */
     SYMDECK_STOPPED_BY_HOST = -3,
 };
 
@@ -68,16 +68,18 @@ void symdeck_free(void* memory);
  * name, name_size: the database's name in the JSON forms (UTF-8, not NUL-terminated);
  *   the view form's search text.
  * offsets, offset_count: the offsets to explain (explain forms only). The view form reads
- *   them, when offset_count is 6, as which fields it records (the rest are walked, counted
- *   and not written; with offset_count 0 it records every field and the tree):
+ *   them, when offset_count is 3 or more, as which fields it records (the rest are walked,
+ *   counted and not written; with offset_count 0 it records every field and the tree):
  *     [0] bit 0: leave out the tree's tables (blocks, lists, reads); bit 1: do not count
  *         the text report (for a walk again of a database whose first walk did not stop
  *         at the report's size limit: it ends in the same place, faster)
- *     [1], [2] fields that touch the file's bytes [from, to)
- *     [3], [4] fields [from, to) by their index in the walk (a block's own fields are a
- *         range of them: the view's blocks say which)
- *     [5] at most this many name and text fields whose value contains `name`, ASCII
+ *     [1] at most this many name and text fields whose value contains `name`, ASCII
  *         letters matched without case (a search)
+ *     [2] R, then R pairs from, to: fields that touch the file's bytes [from, to)
+ *     then pairs from, to to the end: fields [from, to) by their number in the walk (a
+ *         block's own fields are a range of them: the view's blocks say which)
+ *   Both lists of pairs in increasing order, none empty or overlapping, else
+ *   SYMDECK_BAD_FORM.
  * context: passed to symdeck_host.write unchanged. */
 int32_t symdeck_render(const uint8_t* data, uint32_t size, uint32_t form, uint32_t left_out,
                        const char* name, uint32_t name_size, const uint64_t* offsets,
