@@ -43,7 +43,7 @@ const state = {
   worker: null, bytes: null, name: '', leftOut: 0, view: null, expanded: new Set(), visible: new Uint32Array(0),
   block: -1, field: -1, byte: -1, explainId: 0, textId: 0, waiting: new Map(), firstTree: true,
   windowBytes: 0, windowId: 0, windowWaiting: null, windowTimer: 0, windowTimes: [], searchId: 0,
-  hexMiddle: 0, prefetchTimer: 0,
+  hexMiddle: 0, hexView: null, prefetchTimer: 0, placeBytes: 0, fieldsBefore: 0, fieldsAfter: 0,
 };
 
 // ---- the view's tables ------------------------------------------------------------------
@@ -305,16 +305,19 @@ const tableRow = () => Math.floor($('fields-scroll').scrollTop / FIELD_ROW);
 function wanted(byte, b, row = 0) {
   const size = state.bytes.length;
   const v = state.view;
-  const total = v ? v.fieldCount : WINDOW_FIELDS_AFTER;
+  const total = v ? v.fieldCount : state.fieldsAfter;
   const bytes = [], fields = [];
+  // [at - half, at + half), moved inside the file, from a multiple of 16 on.
   const around = (at, half) => {
-    let from = Math.max(0, Math.min(size - 2 * half, Math.floor(at - half)));
-    from -= from % 16;
-    bytes.push([from, Math.min(size, from + 2 * half)]);
+    const low = Math.max(0, Math.min(Math.floor(at - half), size - 2 * half));
+    const from = low - (low % 16);
+    bytes.push([from, Math.min(size, Math.max(from + 2 * half, Math.ceil(at + half)))]);
   };
   if (byte >= 0) around(byte, state.windowBytes / 2);
+  // The bytes the hex pane shows, however many.
+  if (state.hexView && byte === state.hexMiddle) bytes.push(state.hexView.slice());
   const at = v && b >= 0 ? blk(b, B.firstField) + row : 0;
-  fields.push([Math.max(0, at - WINDOW_FIELDS_BEFORE), Math.min(total, at + WINDOW_FIELDS_AFTER)]);
+  fields.push([Math.max(0, at - state.fieldsBefore), Math.min(total, at + state.fieldsAfter)]);
   if (v) {
     const vis = state.visible;
     const g = scrollGeometry($('tree'), vis.length, TREE_ROW);
@@ -322,7 +325,7 @@ function wanted(byte, b, row = 0) {
       const first = blk(vis[r], B.firstField);
       fields.push([first, first + rowsAround(vis[r], 0)[1]]);
       const offset = blk(vis[r], B.offset);
-      if (offset !== NO_BLOCK && offset < size) around(offset, PLACE_BYTES / 2);
+      if (offset !== NO_BLOCK && offset < size) around(offset, state.placeBytes / 2);
     }
     const s = state.block;
     if (s >= 0 && v.fields.window) {
@@ -331,7 +334,7 @@ function wanted(byte, b, row = 0) {
       for (let i = first + from; i < first + to; ++i) {
         const k = slotOf(i);
         if (k < 0 || v.kinds[v.fields.rec.word(k, 4) & 0xFFFF].leads === 0) continue;
-        if (v.fields.rec.byte(k, 18) & FLAG.inFile) around(fieldTarget(i), PLACE_BYTES / 2);
+        if (v.fields.rec.byte(k, 18) & FLAG.inFile) around(fieldTarget(i), state.placeBytes / 2);
       }
     }
   }
@@ -554,6 +557,7 @@ function drawFields() {
     // These rows' fields are not here yet: the worker reads them.
     body.replaceChildren(spacerRow(from * FIELD_ROW), spacerRow(FIELD_ROW), spacerRow((count - from - 1) * FIELD_ROW));
     body.children[1].firstChild.textContent = 'Reading the fields…';
+    body.children[1].classList.add('reading');
     clearTimeout(state.rowsTimer);
     state.rowsTimer = setTimeout(() => {
       if (state.block === b && !holdsRows(b, from, to) && !state.windowWaiting)
@@ -654,6 +658,7 @@ function drawHex() {
   const g = scrollGeometry(scroller, rowsTotal, HEX_ROW);
   const from = g.first * 16, to = Math.min(size, (g.last + 1) * 16);
   state.hexMiddle = Math.floor((from + to) / 2);
+  state.hexView = [from, to];
   grid.style.top = g.top + 'px';
   // Who holds each byte in view: the smallest field, its block's word as the tint; the bytes
   // the walk reads without showing; the selected field's bytes.
@@ -743,8 +748,10 @@ function selectBlock(b, options = {}) {
   const margin = state.windowBytes ? Math.min(256, state.windowBytes >> 2) : 0;
   const row = b >= 0 && field >= 0 ? field - blk(b, B.firstField) : 0;
   const [rowFrom, rowTo] = b >= 0 ? rowsAround(b, row) : [0, 0];
-  if (!holdsRows(b, rowFrom, rowTo) || (place >= 0 && !holdsBytes(Math.max(0, place - margin), place + margin))) {
-    requestWindow(wanted(place, b, rowFrom), () => selectBlock(b, options));
+  const held = holdsRows(b, rowFrom, rowTo) && (place < 0 || holdsBytes(Math.max(0, place - margin), place + margin));
+  // Asked once: what the worker sends is drawn (a field table still short of rows asks again).
+  if (!held && !options.asked) {
+    requestWindow(wanted(place, b, rowFrom), () => selectBlock(b, { ...options, asked: true }));
     return;
   }
   state.block = b;
@@ -771,7 +778,7 @@ function selectBlock(b, options = {}) {
 function selectByte(b, history = 'push') {
   if (!state.view || !(b >= 0)) return;
   if (b < state.bytes.length && !holdsBytes(b, b + 1)) {
-    requestWindow(wanted(b, state.block, tableRow()), () => selectByte(b, history));
+    requestWindow(wanted(b, state.block, tableRow()), () => { if (holdsBytes(b, b + 1)) selectByte(b, history); });
     return;
   }
   if (!state.view.fields.index) { status('Indexing the fields by offset…'); return; }
@@ -981,6 +988,10 @@ function open(bytes, name) {
   status(`Walking ${name} (${bytes.length} bytes)…`);
   const asked = Number(new URLSearchParams(location.search).get('window'));
   state.windowBytes = asked > 0 ? asked : bytes.length > ALL_FIELDS_UP_TO ? WINDOW_BYTES : 0;
+  // Smaller windows hold less of everything (so a test on a small database sees them move).
+  state.placeBytes = Math.min(PLACE_BYTES, state.windowBytes);
+  state.fieldsAfter = Math.min(WINDOW_FIELDS_AFTER, Math.max(16, state.windowBytes >> 3));
+  state.fieldsBefore = Math.ceil(state.fieldsAfter * WINDOW_FIELDS_BEFORE / WINDOW_FIELDS_AFTER);
   state.view = null;
   // The worker keeps a copy; the page keeps these bytes for the hex pane.
   const copy = bytes.slice();

@@ -51,8 +51,11 @@ async function openPage(url, { colorScheme = 'light' } = {}) {
   return { page, context, faults };
 }
 
-async function openFile(path, options) {
-  const opened = await openPage(pathToFileURL(PAGE).href, options);
+// A page that holds every field of the database, or (windowBytes) only those of windows of
+// so many bytes around what it shows, as it does for a large database.
+async function openFile(path, { windowBytes, ...options } = {}) {
+  const url = pathToFileURL(PAGE).href + (windowBytes ? `?window=${windowBytes}` : '');
+  const opened = await openPage(url, options);
   await opened.page.setInputFiles('#picker', path);
   await walked(opened.page);
   return opened;
@@ -64,6 +67,14 @@ async function walked(page, n = 1) {
   await page.waitForFunction((k) => Number(document.body.dataset.walked || 0) >= k &&
                                     Number(document.body.dataset.indexed || 0) >= k, n, { timeout: 60000 });
 }
+
+// Waits until the fields the page asked the worker for are here and drawn.
+async function settled(page) {
+  await page.waitForFunction(() => !window.symdeckViewer.state.windowWaiting && !document.querySelector('#fields tr.reading'));
+}
+
+// The two ways the page holds fields: all of them, and windows of 256 bytes.
+const MODES = [['every field held', {}], ['windows of fields', { windowBytes: 256 }]];
 
 const selectedItem = (page) => page.locator('[role=treeitem][aria-selected=true]');
 async function tableRows(page) {
@@ -90,8 +101,9 @@ function fieldLine(text, at, type, name) {
 
 // ---------------------------------------------------------------------------------------
 
-test('the tree holds the text report\'s top-level blocks, and every field shows the report\'s value', async () => {
-  const { page, context, faults } = await openFile(SAMPLE);
+for (const [mode, held] of MODES)
+test(`the tree holds the text report's top-level blocks, and every field shows the report's value (${mode})`, async () => {
+  const { page, context, faults } = await openFile(SAMPLE, held);
   const top = await page.$$eval('[role=treeitem][aria-level="1"]', (items) =>
     items.map((i) => `${i.querySelector('.title').textContent} ${i.querySelector('.off').textContent}`));
   assert.deepEqual(top, topLevelTitles(sampleReport));
@@ -103,6 +115,7 @@ test('the tree holds the text report\'s top-level blocks, and every field shows 
   let at = 0;
   let blocks = 0, fields = 0;
   for (let step = 0; step < 500; ++step) {
+    await settled(page);
     const expanded = await selectedItem(page).getAttribute('aria-expanded');
     if (expanded === 'false') {
       await page.keyboard.press('ArrowRight');
@@ -123,33 +136,38 @@ test('the tree holds the text report\'s top-level blocks, and every field shows 
     }
     const before = await selectedItem(page).getAttribute('id');
     await page.keyboard.press('ArrowDown');
+    await settled(page);
     if (await selectedItem(page).getAttribute('id') === before) break;
   }
   assert.equal(blocks, 56);
   assert.equal(fields, 396);
   // Up, Left (to the parent) and End move as a tree does.
-  await page.keyboard.press('End');
+  const press = async (key) => { await page.keyboard.press(key); await settled(page); };
+  await press('End');
   assert.equal(await selectedItem(page).locator('.title').textContent(), 'FPOD_HEADER');
-  await page.keyboard.press('Home');
+  await press('Home');
   assert.equal(await selectedItem(page).locator('.title').textContent(), 'NM32_HEADER');
-  await page.keyboard.press('ArrowDown');
-  await page.keyboard.press('ArrowDown');
+  await press('ArrowDown');
+  await press('ArrowDown');
   assert.equal(await selectedItem(page).getAttribute('aria-level'), '2');
-  await page.keyboard.press('ArrowLeft');
+  await press('ArrowLeft');
   assert.equal(await selectedItem(page).locator('.title').textContent(), 'NMDR_HEADER');
-  await page.keyboard.press('ArrowLeft');
+  await press('ArrowLeft');
   assert.equal(await selectedItem(page).getAttribute('aria-expanded'), 'false');
   assert.deepEqual(faults, []);
   await context.close();
 });
 
-test('a click on a byte lists the holders --explain gives for it, for 50 offsets', async () => {
-  const { page, context, faults } = await openFile(SAMPLE);
+for (const [mode, held] of MODES)
+test(`a click on a byte lists the holders --explain gives for it, for 50 offsets (${mode})`, async () => {
+  const { page, context, faults } = await openFile(SAMPLE, held);
   const offsets = Array.from({ length: 50 }, (_, i) => Math.floor((i * sampleBytes.length) / 50) + (i % 7));
   for (const offset of offsets) {
     await page.getByLabel('Offset', { exact: true }).fill(hex(offset));
     await page.getByLabel('Offset', { exact: true }).press('Enter');
+    await settled(page);
     await page.getByRole('gridcell', { name: hex(offset), exact: true }).click();
+    await settled(page);
     const expected = run(SAMPLE, `--explain=${hex(offset)}`, '-o', '-').toString('utf8');
     const answers = [];
     for (const line of expected.split('\n')) {
@@ -166,15 +184,18 @@ test('a click on a byte lists the holders --explain gives for it, for 50 offsets
   await context.close();
 });
 
-test('following offProcDef lands on the procedures; back and forward move between places', async () => {
-  const { page, context, faults } = await openFile(SAMPLE);
+for (const [mode, held] of MODES)
+test(`following offProcDef lands on the procedures; back and forward move between places (${mode})`, async () => {
+  const { page, context, faults } = await openFile(SAMPLE, held);
   await page.getByLabel('Offset', { exact: true }).fill('0x64B');
   await page.getByLabel('Offset', { exact: true }).press('Enter');
+  await settled(page);
   const row = page.locator('#fields tr.selected');
   assert.equal(await row.locator('td').nth(2).textContent(), 'offProcDef');
   const link = row.getByRole('link').last();
   const target = await link.textContent();
   await link.click();
+  await settled(page);
   const json = JSON.parse(run(SAMPLE, '--json', '-o', '-').toString('utf8'));
   const procedures = [];
   const visit = (blocks) => { for (const b of blocks) { if (hex(b.offset ?? -1) === target) procedures.push(b.block); visit(b.blocks ?? []); } };
@@ -185,6 +206,7 @@ test('following offProcDef lands on the procedures; back and forward move betwee
   assert.equal(new URL(page.url()).hash, '#' + target);
   await page.goBack();
   await page.waitForFunction(() => location.hash === '#0x64B');
+  await settled(page);
   assert.equal(await page.locator('#fields tr.selected td').nth(2).textContent(), 'offProcDef');
   await page.goForward();
   await page.waitForFunction((t) => document.querySelector('[role=treeitem][aria-selected=true] .off')?.textContent === t, target);
@@ -192,16 +214,29 @@ test('following offProcDef lands on the procedures; back and forward move betwee
   await context.close();
 });
 
-test('search finds a name; copy as text gives the report\'s lines of each top-level block', async () => {
-  const { page, context, faults } = await openFile(SAMPLE);
-  await page.getByRole('searchbox').fill('MAIN');
-  const results = page.getByRole('list', { name: 'Search results' }).getByRole('button');
-  await results.first().waitFor();
-  const texts = await results.allTextContents();
-  assert.ok(texts.some((t) => t.includes('"main"') || t.includes('main')), texts.join('\n'));
-  await results.first().click();
-  assert.ok((await page.locator('#fields tr.selected td').nth(3).textContent()).toLowerCase().includes('main'));
+test('search finds a name, whether the page holds every field or a window', async () => {
+  const found = {};
+  for (const [mode, held] of MODES) {
+    const { page, context, faults } = await openFile(SAMPLE, held);
+    await page.getByRole('searchbox').fill('MAIN');
+    const results = page.getByRole('list', { name: 'Search results' }).getByRole('button');
+    await page.waitForFunction(() => /found|^sample/.test(document.getElementById('status').textContent) &&
+                                     document.querySelectorAll('#results button').length > 0);
+    await page.waitForTimeout(300);
+    found[mode] = await results.allTextContents();
+    assert.ok(found[mode].some((t) => t.toLowerCase().includes('main')), found[mode].join('\n'));
+    await results.last().click();
+    await settled(page);
+    assert.ok((await page.locator('#fields tr.selected td').nth(3).textContent()).toLowerCase().includes('main'));
+    assert.deepEqual(faults, []);
+    await context.close();
+  }
+  // The worker's search finds what the page finds among the fields it holds.
+  assert.deepEqual(found['windows of fields'], found['every field held']);
+});
 
+test('copy as text gives the report\'s lines of each top-level block', async () => {
+  const { page, context, faults } = await openFile(SAMPLE);
   // The text of every top-level block, one after another, is the whole report after its banner.
   const banner = sampleReport.split('\n').slice(0, 3).join('\n') + '\n';
   let joined = banner;
