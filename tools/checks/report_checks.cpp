@@ -1,6 +1,7 @@
 #include "checks/report_checks.h"
 
 #include <nlohmann/json.hpp>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "report/sections.h"
 #include "checks/json_checks.h"
 #include "report/printers.h"
+#include "report/view_printer.h"
 
 namespace symdeck::checks {
 
@@ -52,6 +54,71 @@ bool endsWithUnknownKind(std::string_view text) {
 
 bool endsWithErrorLine(std::string_view text) {
     return endsWith(text, ".\n") && lastLineBody(text).substr(0, 9) == "ERROR in ";
+}
+
+// The view form's fields: each one's record (textEnd left out, as it counts only the fields
+// recorded) and value text, in order.
+struct ViewFields {
+    std::vector<std::string> fields;
+    uint32_t how = 0, total = 0;
+};
+
+ViewFields viewFields(const std::string& bytes) {
+    std::string records, texts, end;
+    for (size_t at = 0; at + 8 <= bytes.size();) {
+        uint32_t head[2];
+        std::memcpy(head, bytes.data() + at, 8);
+        const std::string payload = bytes.substr(at + 8, head[1]);
+        if (head[0] == view::kFields) records += payload;
+        if (head[0] == view::kText) texts += payload;
+        if (head[0] == view::kEnd) end = payload;
+        at += 8 + (uint64_t{head[1]} + 3) / 4 * 4;
+    }
+    ViewFields v;
+    uint32_t textStart = 0;
+    for (size_t i = 0; i + view::kFieldBytes <= records.size(); i += view::kFieldBytes) {
+        uint32_t textEnd;
+        std::memcpy(&textEnd, records.data() + i + 12, 4);
+        std::string field = records.substr(i, 12) + records.substr(i + 16, 8);
+        field += texts.substr(textStart, textEnd - textStart);
+        textStart = textEnd;
+        v.fields.push_back(std::move(field));
+    }
+    if (end.size() >= 4 * view::kEndWords) {
+        std::memcpy(&v.how, end.data() + 4 * view::kEndHow, 4);
+        std::memcpy(&v.total, end.data() + 4 * view::kEndFields, 4);
+    }
+    return v;
+}
+
+// A view that records some fields records exactly those of the whole view that its spans
+// choose, each the same, and its walk ends where the whole one did.
+std::string checkViewChoice(const NmsImage& image, const SectionSelection& selection, WalkEnd end) {
+    if (image.size > 0xFFFFFFFFu) return {};
+    const ViewFields whole = viewFields(renderViewToString(image, selection));
+    const uint64_t size = image.size;
+    const ViewSpan bytes[] = {{size / 3, size / 2 + 1}, {size > 0 ? size - 1 : 0, size + 1}};
+    const ViewSpan fields[] = {{2, 9}, {40, 41}};
+    // Without the text counted the walk cannot stop at the report's limit: only a walk that
+    // did not is walked so.
+    const ViewOptions options{.skeleton = false, .countText = end != WalkEnd::Limit, .chosen = true,
+                              .bytes = bytes, .fields = fields};
+    const ViewFields some = viewFields(renderViewToString(image, selection, &options));
+    std::vector<std::string> expected;
+    for (uint32_t i = 0; i < whole.fields.size(); ++i) {
+        uint32_t offset, fieldSize;
+        std::memcpy(&offset, whole.fields[i].data(), 4);
+        std::memcpy(&fieldSize, whole.fields[i].data() + 4, 4);
+        const auto touches = [&](const ViewSpan& s) { return offset < s.to && uint64_t{offset} + fieldSize > s.from; };
+        const bool numbered = (i >= 2 && i < 9) || i == 40;
+        if (numbered || touches(bytes[0]) || touches(bytes[1])) expected.push_back(whole.fields[i]);
+    }
+    if (some.fields != expected)
+        return "a view of some fields holds " + std::to_string(some.fields.size()) + " fields, not the " +
+               std::to_string(expected.size()) + " of the whole view its spans choose";
+    if (some.how != whole.how || some.total != whole.total)
+        return "a view of some fields ended elsewhere than the whole view";
+    return {};
 }
 
 }  // namespace
@@ -128,6 +195,8 @@ std::string checkReport(const uint8_t* data, uint64_t size, const SectionSelecti
     if (std::string failure = checkWalk(events, size, selection, counted); !failure.empty())
         return failure;
     counted.explained = explained;
+    if (std::string failure = checkViewChoice(image, selection, events.back().stop.end); !failure.empty())
+        return failure;
     if (tally != nullptr) *tally += counted;
     return {};
 }
