@@ -91,9 +91,10 @@ function frameBytes(frames) {
 
 // The fields the page holds: every one of the walk, or those of a window (a walk again
 // that recorded them; each names its index in the walk, in increasing order).
-function makeFields(fieldFrames, textFrames, per, window) {
+function makeFields(fieldFrames, textFrames, per, window, bytes = []) {
   const rec = frameRecords(fieldFrames, FIELD_BYTES, per);
-  const f = { rec, text: frameBytes(textFrames), count: rec.count, window, ids: null, index: null };
+  const f = { rec, text: frameBytes(textFrames), count: rec.count, window, ids: null, index: null,
+              bytes: bytes.map((b) => new Uint8Array(b)) };
   if (window) {
     f.ids = new Uint32Array(rec.count);
     for (let k = 0; k < rec.count; ++k) f.ids[k] = rec.word(k, 5);
@@ -106,8 +107,8 @@ function makeView(m) {
   const per = new DataView(m.header).getUint32(12, true);
   const blocks = frameRecords(m.blocks, 64, per);
   const v = {
-    fields: makeFields(m.fields, m.text, per, m.window), per,
-    blocks: inOpeningOrder(blocks), blockCount: blocks.count,
+    fields: makeFields(m.fields, m.text, per, m.window, m.bytes), per,
+    blocks: inOpeningOrder(m.blocks, blocks, per), blockCount: blocks.count,
     lists: u32(m.lists), reads: flatRecords(m.reads, 8), readIndex: null,
     words: [], kinds: [], ms: m.ms, memory: m.memory, steps: m.steps,
   };
@@ -130,19 +131,17 @@ function makeView(m) {
   v.fieldCount = e(8);
   // The top-level blocks, in order.
   v.top = [];
-  for (let b = 0; b < v.blockCount; b = v.blocks[b * BW + B.subtreeEnd]) v.top.push(b);
+  for (let b = 0; b < v.blockCount; b = v.blocks.word(b, B.subtreeEnd)) v.top.push(b);
   return v;
 }
 
 // Blocks come as they close; each record names its place in the order they open (the
-// text report's), where it goes.
-function inOpeningOrder(records) {
-  const ordered = new Uint32Array(records.count * BW);
-  for (let i = 0; i < records.count; ++i) {
-    const to = records.word(i, B.index) * BW;
-    for (let w = 0; w < BW; ++w) ordered[to + w] = records.word(i, w);
-  }
-  return ordered;
+// text report's). They stay in their frames, found through that order (no copy of them all).
+function inOpeningOrder(frames, records, per) {
+  const words = frames.map((f) => new Uint32Array(f));
+  const at = new Uint32Array(records.count);
+  for (let i = 0; i < records.count; ++i) at[records.word(i, B.index)] = i;
+  return { word: (b, k) => { const i = at[b]; return words[(i / per) | 0][(i % per) * BW + k]; } };
 }
 
 // Fields (and reads) by the 4 KiB page of the file they begin in, so that the page finds
@@ -179,7 +178,17 @@ function buildPageIndex(records, imageSize, done, atOnce = false) {
   slice();
 }
 
-const blk = (b, k) => state.view.blocks[b * BW + k];
+const blk = (b, k) => state.view.blocks.word(b, k);
+// The database's byte at `at`: the page of a large database holds the bytes of its window's
+// spans only (undefined elsewhere).
+function byteAt(at) {
+  if (state.bytes instanceof Uint8Array) return state.bytes[at];
+  const f = state.view && state.view.fields;
+  if (!f || !f.window) return undefined;
+  const k = f.window.bytes.findIndex(([a, b]) => at >= a && at < b);
+  return k < 0 ? undefined : f.bytes[k][at - f.window.bytes[k][0]];
+}
+
 // Field i of the walk is record slotOf(i) of the fields held (-1: not held).
 function slotOf(i) {
   const f = state.view.fields;
@@ -214,7 +223,7 @@ function blockOfField(i) {
   let lo = 0, hi = v.blockCount - 1, found = -1;
   while (lo <= hi) {
     const mid = (lo + hi) >> 1;
-    if (v.blocks[mid * BW + B.firstField] <= i) { found = mid; lo = mid + 1; } else hi = mid - 1;
+    if (v.blocks.word(mid, B.firstField) <= i) { found = mid; lo = mid + 1; } else hi = mid - 1;
   }
   return found;
 }
@@ -367,7 +376,7 @@ function receivedWindow(m) {
   state.windowWaiting = null;
   // How long windows take (bench/viewer_scale.mjs reads it).
   state.windowTimes.push(performance.now() - asked);
-  const f = makeFields(m.fields, m.text, state.view.per, m.window);
+  const f = makeFields(m.fields, m.text, state.view.per, m.window, m.bytes);
   buildPageIndex(f.rec, state.bytes.length, (index) => { f.index = index; }, true);
   state.view.fields = f;
   status(`${state.name}: ${state.view.blockCount} blocks, ${state.view.fieldCount} fields; ${f.count} of them held`);
@@ -716,8 +725,8 @@ function drawHex() {
       cell.hidden = false;
       cell.setAttribute('aria-label', hex(at));
       cell.dataset.offset = at;
-      const byte = state.bytes[at];
-      cell.textContent = HEX_BYTES[byte];
+      const byte = byteAt(at);
+      cell.textContent = byte === undefined ? '··' : HEX_BYTES[byte];
       const i = owner[at - from];
       const pending = window && !within(window.bytes, at, at + 1);
       let cls = pending ? 'pending' : i >= 0 ? 'k' + tintOf(i) : read[at - from] ? 'read' : 'gap';
@@ -993,8 +1002,11 @@ function open(bytes, name) {
   state.fieldsAfter = Math.min(WINDOW_FIELDS_AFTER, Math.max(16, state.windowBytes >> 3));
   state.fieldsBefore = Math.ceil(state.fieldsAfter * WINDOW_FIELDS_BEFORE / WINDOW_FIELDS_AFTER);
   state.view = null;
-  // The worker keeps a copy; the page keeps these bytes for the hex pane.
-  const copy = bytes.slice();
+  // The worker keeps the database. The page keeps a copy for the hex pane, or, for a large
+  // one, hands its bytes over and holds those of its windows only (from the worker).
+  const whole = bytes.byteOffset === 0 && bytes.byteLength === bytes.buffer.byteLength;
+  const copy = state.windowBytes && whole ? bytes : bytes.slice();
+  if (state.windowBytes) state.bytes = { length: bytes.length };
   state.worker.postMessage({ type: 'open', database: copy.buffer, leftOut: state.leftOut, window: firstWindow() },
                            [copy.buffer]);
 }

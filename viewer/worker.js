@@ -21,7 +21,9 @@
 //   `bytes`, the fields whose number in the walk is in a span of `fields`; countText false when the first walk did
 //   not stop at the report's size limit (a walk again is then faster).
 // Messages out: {type:'ready'} | {type:'view', tables..., ms} | {type:'explain', id, text}
-//               {type:'fields', id, window, fields, text} | {type:'found', id, fields, text}
+//               {type:'fields', id, window, fields, text, bytes} | {type:'found', id, fields, text}
+//   bytes: the database's bytes in each byte span of the window (the page of a large
+//   database holds no others).
 //               {type:'text', id, text} | {type:'failed', message}
 'use strict';
 
@@ -150,12 +152,20 @@ function walk(leftOut, window) {
   const message = {
     type: 'view', leftOut, header: take(TAG.header), fields: frames(TAG.fields), text: frames(TAG.text),
     blocks: frames(TAG.blocks), lists: take(TAG.lists), reads: take(TAG.reads), words: take(TAG.words),
-    kinds: take(TAG.kinds), end: take(TAG.end), memory: core.memoryBytes(), window,
+    kinds: take(TAG.kinds), end: take(TAG.end), memory: core.memoryBytes(), window, bytes: spanBytes(window),
   };
   message.ms = performance.now() - started;
   message.steps = { walk: walkedAt - started, join: performance.now() - walkedAt };
   postMessage(message, [message.header, ...message.fields, ...message.text, ...message.blocks, message.lists,
-                        message.reads, message.words, message.kinds, message.end]);
+                        message.reads, message.words, message.kinds, message.end, ...message.bytes]);
+}
+
+// The database's bytes in the byte spans of `window`, each a buffer of its own: a page that
+// holds a window of fields holds only these bytes of the database.
+function spanBytes(window) {
+  if (!window) return [];
+  const memory = new Uint8Array(core.exports.memory.buffer, database.at, database.size);
+  return window.bytes.map(([from, to]) => memory.slice(from, to).buffer);
 }
 
 // Only some fields, and no tree: the fields of a window, or the matches of a search.
@@ -165,8 +175,9 @@ function someFields(leftOut, window, options, reply) {
   const end = render('view', leftOut, choice(window, options), (block) => { read(block); }, options.query);
   if (end < 0) throw new Error(`the walk failed: ${ENDS[end] || end}`);
   const frames = (tag) => (tables[tag] ? tables[tag].buffers() : []);
-  const message = { ...reply, fields: frames(TAG.fields), text: frames(TAG.text) };
-  postMessage(message, [...message.fields, ...message.text]);
+  const bytes = options.query ? [] : spanBytes(window);
+  const message = { ...reply, fields: frames(TAG.fields), text: frames(TAG.text), bytes };
+  postMessage(message, [...message.fields, ...message.text, ...bytes]);
 }
 
 const decoder = new TextDecoder('utf-8');

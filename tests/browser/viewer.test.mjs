@@ -178,6 +178,9 @@ test(`a click on a byte lists the holders --explain gives for it, for 50 offsets
     await page.waitForFunction((n) => document.querySelectorAll('#holders li').length === n, answers.length);
     assert.deepEqual(await holders.allTextContents(), answers.map((a) => a.join('\n')), hex(offset));
     assert.equal(await page.getByRole('gridcell', { selected: true }).getAttribute('aria-label'), hex(offset));
+    // The byte itself, whether the page holds the file or the worker sent it with a window.
+    assert.equal(await page.getByRole('gridcell', { selected: true }).textContent(),
+                 sampleBytes[offset].toString(16).toUpperCase().padStart(2, '0'));
     assert.equal(new URL(page.url()).hash, '#' + hex(offset));
   }
   assert.deepEqual(faults, []);
