@@ -3,7 +3,8 @@
 // the same frames from the module), through the same core calls the program makes.
 //   render_forms DIRECTORY   (DIRECTORY/list.txt: "LEFT_OUT NAME" per line, see make_damage)
 // Per database and form: "== NAME FORM END SIZE\n", then SIZE bytes of output. The forms:
-// text, json and json-lines (the document names the database NAME), view, explain and explain-json (the
+// text, json and json-lines (the document names the database NAME), view, view-some (the view's
+// choice of some fields), explain and explain-json (the
 // offsets of kExplained, and the size and half the size of the file).
 #include <cstdio>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include "report/driver.h"
 #include "report/explain_answers.h"
 #include "report/sections.h"
+#include "report/view_printer.h"
 
 namespace {
 
@@ -64,6 +66,18 @@ int main(int argc, char** argv) {
             renderImageView(image, selection, out, &end);
             out.flush();
             frame(name, "view", end, view);
+        }
+        {
+            // Some fields, no tree: the spans tests/wasm/core_driver.mjs asks the module for.
+            const ViewSpan bytes[] = {{data.size() / 3, data.size() / 2 + 1}};
+            const ViewSpan fields[] = {{2, 9}, {40, 41}};
+            const ViewOptions options{.skeleton = false, .chosen = true, .bytes = bytes, .fields = fields};
+            std::string view;
+            ReportWriter out(stringSink(view), 16 * 1024);
+            WalkEnd end = WalkEnd::Complete;
+            renderImageView(image, selection, out, &end, &options);
+            out.flush();
+            frame(name, "view-some", end, view);
         }
         std::vector<uint64_t> offsets(std::begin(kExplained), std::end(kExplained));
         offsets.push_back(data.size());
