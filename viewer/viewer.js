@@ -267,10 +267,14 @@ function fieldAt(b) {
 function holdsRows(b, from, to) {
   const w = state.view.fields.window;
   if (!w || b < 0 || from >= to) return true;
-  // Held when the first and the last are, with every field between (ids increase).
   const first = blk(b, B.firstField);
-  const k0 = slotOf(first + from), k1 = slotOf(first + to - 1);
-  return k0 >= 0 && k1 >= 0 && k1 - k0 === to - 1 - from;
+  return holdsFields(first + from, first + to);
+}
+// Whether fields [a, b) of the walk are all held: the first and the last are, with as many
+// records between them (ids increase).
+function holdsFields(a, b) {
+  const k0 = slotOf(a), k1 = slotOf(b - 1);
+  return k0 >= 0 && k1 >= 0 && k1 - k0 === b - 1 - a;
 }
 // The rows of block b's table drawn when row k is to be in view.
 function rowsAround(b, k) {
@@ -297,10 +301,7 @@ function holdsAll(w) {
   const held = state.view.fields.window;
   if (!held) return true;
   if (!w.bytes.every(([a, b]) => within(held.bytes, a, b))) return false;
-  return w.fields.every(([a, b]) => {
-    const k0 = slotOf(a), k1 = slotOf(b - 1);
-    return k0 >= 0 && k1 >= 0 && k1 - k0 === b - 1 - a;
-  });
+  return w.fields.every(([a, b]) => holdsFields(a, b));
 }
 
 // The row of the field table at its top.

@@ -34,8 +34,8 @@
 // larger one); renderImageView refuses larger ones. A target is 40 bits (base plus value).
 #pragma once
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <span>
 #include <string_view>
