@@ -38,7 +38,7 @@ add_custom_command(
 
 # The page, and its copy for the program.
 set(SYMDECK_VIEWER_DIR ${CMAKE_BINARY_DIR}/viewer)
-file(GLOB SYMDECK_VIEWER_INPUTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/viewer/*)
+file(GLOB_RECURSE SYMDECK_VIEWER_INPUTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/viewer/*)
 add_custom_command(
   OUTPUT ${SYMDECK_VIEWER_DIR}/symdeck-viewer.html ${SYMDECK_VIEWER_DIR}/viewer_page.cpp
   COMMAND ${SYMDECK_NODE} ${PROJECT_SOURCE_DIR}/tools/build-viewer.mjs ${PROJECT_SOURCE_DIR}/viewer

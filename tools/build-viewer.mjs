@@ -8,8 +8,12 @@
 // the four pieces around the places it fills. The style, the
 // scripts and the module (base64) are inlined; nothing in the page is fetched. The same
 // inputs give the same bytes.
+//
+// The page's script (from viewer/main.mjs) and the worker's (viewer/worker.mjs) are ES
+// modules; each is joined here with the modules it imports into one classic script, as a
+// page opened from a file may load no module and its policy allows no other source.
 import { readFileSync, writeFileSync, mkdirSync } from 'node:fs';
-import { join } from 'node:path';
+import { dirname, join, relative, resolve } from 'node:path';
 
 const [viewerDir, gluePath, wasmPath, outDir] = process.argv.slice(2);
 if (!outDir) {
@@ -17,18 +21,60 @@ if (!outDir) {
   process.exit(2);
 }
 const read = (path) => readFileSync(path, 'utf8');
-// The glue is a module; the worker is a classic script: its exports become plain names.
+const fail = (text) => { console.error(`build-viewer: ${text}`); process.exit(1); };
+
+// A module and those it imports as one script. Each module's body runs in a function of
+// its own (its top-level names stay its own) that returns its exports; its imports become
+// names read from the modules before it. The order is the one a depth-first walk of the
+// imports from `entry` meets them in, the same every build. The forms of import and
+// export the viewer uses, and no others: import {a, b as c} or * as m from a relative
+// path; export before function, const, let or class.
+const IMPORT = /^import\s+(\{[^}]*\}|\*\s+as\s+\w+)\s+from\s+'(\.{1,2}\/[^']+)';?[ \t]*$/gm;
+const EXPORT = /^export\s+((?:async\s+)?function\*?|const|let|class)\s+([\w$]+)/gm;
+function bundle(entry) {
+  const names = new Map();  // path -> its module's name in the script (null while read)
+  const exports = new Map();  // a module's name -> the names it exports
+  const parts = [];
+  const visit = (path) => {
+    if (names.has(path)) {
+      if (names.get(path) === null) fail(`${path} is imported in a cycle`);
+      return names.get(path);
+    }
+    names.set(path, null);
+    const where = relative(viewerDir, path);
+    let body = read(path).replace(IMPORT, (_, what, from) => {
+      const module = visit(resolve(dirname(path), from));
+      if (what.startsWith('*')) return `const ${what.split(/\s+/).pop()} = ${module};`;
+      // Each name imported is one its module exports (an export this script does not see,
+      // such as a second name in one declaration, fails here instead of in the page).
+      for (const imported of what.slice(1, -1).split(',').map((s) => s.trim().split(/\s+/)[0]).filter(Boolean))
+        if (!exports.get(module).includes(imported)) fail(`${where} imports ${imported}, which ${from} does not export`);
+      return `const ${what.replace(/\b([\w$]+)\s+as\s+([\w$]+)/g, '$1: $2')} = ${module};`;
+    });
+    const exported = [];
+    body = body.replace(EXPORT, (_, keyword, name) => { exported.push(name); return `${keyword} ${name}`; });
+    if (/^\s*(import|export)\b/m.test(body)) fail(`${where}: an import or export of a form not joined here`);
+    const name = 'module_' + where.replace(/\.m?js$/, '').replace(/[^\w]/g, '_');
+    parts.push(`// ${where}\nconst ${name} = (() => {\n${body.trimEnd()}\nreturn { ${exported.join(', ')} };\n})();\n`);
+    names.set(path, name);
+    exports.set(name, exported);
+    return name;
+  };
+  visit(resolve(entry));
+  return `'use strict';\n(() => {\n${parts.join('\n')}})();\n`;
+}
+
+// The glue is a module; the worker's script begins with it: its exports become plain names.
 const glue = read(gluePath).replace(/^export /gm, '');
-const worker = glue + '\n' + read(join(viewerDir, 'worker.js'));
-const script = read(join(viewerDir, 'viewer.js'));
+const worker = glue + '\n' + bundle(join(viewerDir, 'worker.mjs'));
+const script = bundle(join(viewerDir, 'main.mjs'));
 const style = read(join(viewerDir, 'viewer.css'));
 const wasm = readFileSync(wasmPath).toString('base64').replace(/.{1,120}/g, '$&\n');
 
 // Inside a script or style element, nothing may close it early.
 for (const [name, text] of [['worker', worker], ['script', script], ['style', style]]) {
   if (/<\/(script|style)/i.test(text) || text.includes('/*@')) {
-    console.error(`build-viewer: ${name} holds text that would end its element or a marker`);
-    process.exit(1);
+    fail(`${name} holds text that would end its element or a marker`);
   }
 }
 const template = read(join(viewerDir, 'index.html'))

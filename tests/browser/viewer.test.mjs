@@ -82,11 +82,30 @@ async function tableRows(page) {
     Array.from(tr.cells, (td) => td.textContent)));
 }
 
-// The text report's top-level blocks: the titles at the start of a line.
+// The text report's top-level blocks: the titles at the start of a line, as the tree's items
+// begin their names ("NM32_HEADER at 0x0").
 function topLevelTitles(report) {
   const titles = [];
-  for (const m of report.matchAll(/^([A-Z0-9_]+) \(offset: (0x[0-9A-F]+)/gm)) titles.push(`${m[1]} ${m[2]}`);
+  for (const m of report.matchAll(/^([A-Z0-9_]+) \(offset: (0x[0-9A-F]+)/gm)) titles.push(`${m[1]} at ${m[2]}`);
   return titles;
+}
+
+// The tree's top-level items by their names, up to the place and count that follow.
+async function topLevelNames(page) {
+  const names = await page.getByRole('treeitem', { level: 1 }).evaluateAll((items) =>
+    items.map((i) => i.getAttribute('aria-label')));
+  return names.map((name) => name.split(', ')[0]);
+}
+
+// A tree item's name, made of what it shows: the title, "at" its offset, its place among
+// its siblings, how many blocks a closed one holds, each a phrase of its own.
+async function itemName(item) {
+  return item.evaluate((row) => {
+    const text = (c) => row.querySelector(c)?.textContent ?? '';
+    const count = Number(text('.count').replace(/[()]/g, ''));
+    return [text('.title') + (text('.off') ? ` at ${text('.off')}` : ''), text('.place'),
+            count ? `${count} ${count === 1 ? 'block' : 'blocks'} inside` : ''].filter(Boolean).join(', ');
+  });
 }
 
 // Where the value of the next line from `at` that shows `type` and `name` in their columns
@@ -99,27 +118,44 @@ function fieldLine(text, at, type, name) {
   return m ? m.index + m[0].length : -1;
 }
 
+// Lines of --explain for an offset, one answer each (as the holders list shows them).
+function answersOf(offset) {
+  const answers = [];
+  for (const line of run(SAMPLE, `--explain=${hex(offset)}`, '-o', '-').toString('utf8').split('\n')) {
+    if (line === '') continue;
+    if (!line.startsWith(' ')) answers.push([line]); else answers[answers.length - 1].push(line);
+  }
+  return answers.map((a) => a.join('\n'));
+}
+
 // ---------------------------------------------------------------------------------------
 
 for (const [mode, held] of MODES)
 test(`the tree holds the text report's top-level blocks, and every field shows the report's value (${mode})`, async () => {
   const { page, context, faults } = await openFile(SAMPLE, held);
-  const top = await page.$$eval('[role=treeitem][aria-level="1"]', (items) =>
-    items.map((i) => `${i.querySelector('.title').textContent} ${i.querySelector('.off').textContent}`));
-  assert.deepEqual(top, topLevelTitles(sampleReport));
+  const titles = topLevelTitles(sampleReport);
+  assert.deepEqual(await topLevelNames(page), titles);
 
   // Every block, reached by the keyboard alone: Home, then Right (open) and Down to the end.
   const tree = page.getByRole('tree');
   await tree.focus();
   await page.keyboard.press('Home');
   let at = 0;
-  let blocks = 0, fields = 0;
+  let blocks = 0, fields = 0, runs = 0;
   for (let step = 0; step < 500; ++step) {
     await settled(page);
+    // Its name reads as words: what it shows, title, offset, place and count apart; a
+    // screen reader (and the role query) finds it by that name.
+    const name = await itemName(selectedItem(page));
+    assert.equal(await selectedItem(page).getAttribute('aria-label'), name);
+    assert.equal(await page.getByRole('treeitem', { name, exact: true, selected: true }).count(), 1, name);
+    if (/, 1 of \d+/.test(name)) ++runs;
     const expanded = await selectedItem(page).getAttribute('aria-expanded');
     if (expanded === 'false') {
       await page.keyboard.press('ArrowRight');
       assert.equal(await selectedItem(page).getAttribute('aria-expanded'), 'true');
+      // Open, it no longer says what it holds.
+      assert.doesNotMatch(await selectedItem(page).getAttribute('aria-label'), /inside$/);
     }
     ++blocks;
     for (const [, type, name, value] of await tableRows(page)) {
@@ -141,19 +177,25 @@ test(`the tree holds the text report's top-level blocks, and every field shows t
   }
   assert.equal(blocks, 56);
   assert.equal(fields, 396);
-  // Up, Left (to the parent) and End move as a tree does.
+  assert.ok(runs > 0, 'the first block of a run says so');
+  // Up, Left (to the parent) and End move as a tree does; the item selected is found by its name.
   const press = async (key) => { await page.keyboard.press(key); await settled(page); };
+  const selectedNamed = (name) => page.getByRole('treeitem', { name, selected: true });
   await press('End');
-  assert.equal(await selectedItem(page).locator('.title').textContent(), 'FPOD_HEADER');
+  assert.equal(await selectedNamed(titles[titles.length - 1]).count(), 1);
+  assert.match(titles[titles.length - 1], /^FPOD_HEADER at /);
   await press('Home');
-  assert.equal(await selectedItem(page).locator('.title').textContent(), 'NM32_HEADER');
+  assert.equal(await selectedNamed(titles[0]).count(), 1);
+  assert.match(titles[0], /^NM32_HEADER at /);
   await press('ArrowDown');
   await press('ArrowDown');
   assert.equal(await selectedItem(page).getAttribute('aria-level'), '2');
   await press('ArrowLeft');
-  assert.equal(await selectedItem(page).locator('.title').textContent(), 'NMDR_HEADER');
+  assert.equal(await selectedNamed(titles[1]).count(), 1);
+  assert.match(titles[1], /^NMDR_HEADER at /);
   await press('ArrowLeft');
   assert.equal(await selectedItem(page).getAttribute('aria-expanded'), 'false');
+  assert.match(await selectedItem(page).getAttribute('aria-label'), /, \d+ blocks? inside$/);
   assert.deepEqual(faults, []);
   await context.close();
 });
@@ -168,21 +210,44 @@ test(`a click on a byte lists the holders --explain gives for it, for 50 offsets
     await settled(page);
     await page.getByRole('gridcell', { name: hex(offset), exact: true }).click();
     await settled(page);
-    const expected = run(SAMPLE, `--explain=${hex(offset)}`, '-o', '-').toString('utf8');
-    const answers = [];
-    for (const line of expected.split('\n')) {
-      if (line === '') continue;
-      if (!line.startsWith(' ')) answers.push([line]); else answers[answers.length - 1].push(line);
-    }
+    const answers = answersOf(offset);
     const holders = page.getByRole('list', { name: 'Holders' }).getByRole('listitem');
     await page.waitForFunction((n) => document.querySelectorAll('#holders li').length === n, answers.length);
-    assert.deepEqual(await holders.allTextContents(), answers.map((a) => a.join('\n')), hex(offset));
+    assert.deepEqual(await holders.allTextContents(), answers, hex(offset));
     assert.equal(await page.getByRole('gridcell', { selected: true }).getAttribute('aria-label'), hex(offset));
     // The byte itself, whether the page holds the file or the worker sent it with a window.
     assert.equal(await page.getByRole('gridcell', { selected: true }).textContent(),
                  sampleBytes[offset].toString(16).toUpperCase().padStart(2, '0'));
     assert.equal(new URL(page.url()).hash, '#' + hex(offset));
   }
+  assert.deepEqual(faults, []);
+  await context.close();
+});
+
+for (const [mode, held] of MODES)
+test(`a byte clicked while another place is on its way is where the page ends (${mode})`, async () => {
+  const { page, context, faults } = await openFile(SAMPLE, held);
+  const far = sampleBytes.length - 3;
+  // The place asked for, and in the same task a click on a byte in view (the first row's
+  // second byte: a page that holds windows shows the old place until the new one's come):
+  // the answers about the first place come after the click.
+  const clicked = await page.evaluate((to) => {
+    const box = document.getElementById('goto');
+    box.value = '0x' + to.toString(16);
+    box.dispatchEvent(new KeyboardEvent('keydown', { key: 'Enter', bubbles: true }));
+    const cell = document.querySelectorAll('#hex [role=gridcell]')[1];
+    cell.click();
+    return Number(cell.dataset.offset);
+  }, far);
+  assert.notEqual(clicked, far);
+  await settled(page);
+  const answers = answersOf(clicked);
+  await page.waitForFunction((n) => document.querySelectorAll('#holders li').length === n, answers.length);
+  await page.waitForTimeout(300);
+  await settled(page);
+  assert.equal(await page.getByRole('gridcell', { selected: true }).getAttribute('aria-label'), hex(clicked));
+  assert.equal(new URL(page.url()).hash, '#' + hex(clicked));
+  assert.deepEqual(await page.getByRole('list', { name: 'Holders' }).getByRole('listitem').allTextContents(), answers);
   assert.deepEqual(faults, []);
   await context.close();
 });
@@ -195,8 +260,11 @@ test(`following offProcDef lands on the procedures; back and forward move betwee
   await settled(page);
   const row = page.locator('#fields tr.selected');
   assert.equal(await row.locator('td').nth(2).textContent(), 'offProcDef');
+  // Each link is named by what is there: the field itself, and where it leads.
+  assert.equal(await row.getByRole('link', { name: 'offProcDef at 0x64B', exact: true }).count(), 1);
   const link = row.getByRole('link').last();
   const target = await link.textContent();
+  assert.equal(await row.getByRole('link', { name: new RegExp(`^(block|elements) at ${target}$`) }).count(), 1);
   await link.click();
   await settled(page);
   const json = JSON.parse(run(SAMPLE, '--json', '-o', '-').toString('utf8'));
@@ -204,6 +272,7 @@ test(`following offProcDef lands on the procedures; back and forward move betwee
   const visit = (blocks) => { for (const b of blocks) { if (hex(b.offset ?? -1) === target) procedures.push(b.block); visit(b.blocks ?? []); } };
   visit(json.blocks);
   assert.ok(procedures.length > 0 && /PROC/.test(procedures[0]), procedures.join());
+  assert.match(await selectedItem(page).getAttribute('aria-label'), new RegExp(`^${procedures[0]} at ${target}(, |$)`));
   assert.equal(await selectedItem(page).locator('.title').textContent(), procedures[0]);
   assert.equal(await selectedItem(page).locator('.off').textContent(), target);
   assert.equal(new URL(page.url()).hash, '#' + target);
@@ -228,6 +297,11 @@ test('search finds a name, whether the page holds every field or a window', asyn
     await page.waitForTimeout(300);
     found[mode] = await results.allTextContents();
     assert.ok(found[mode].some((t) => t.toLowerCase().includes('main')), found[mode].join('\n'));
+    // A result is named as it reads: "name value in block at offset".
+    const last = await results.last().textContent();
+    const named = last.replace(/ (0x[0-9A-F]+)$/, ' at $1');
+    assert.notEqual(named, last);
+    assert.equal(await page.getByRole('button', { name: named, exact: true }).count(), 1, named);
     await results.last().click();
     await settled(page);
     assert.ok((await page.locator('#fields tr.selected td').nth(3).textContent()).toLowerCase().includes('main'));
@@ -270,9 +344,7 @@ test('a damaged database shows where and why the walk stopped, as an alert with 
     assert.ok((await alert.textContent()).includes(errorLine), await alert.textContent());
     const header = /^ERROR in (\S+)/.exec(errorLine)[1];
     assert.ok((await alert.textContent()).includes(header));
-    const top = await page.$$eval('[role=treeitem][aria-level="1"]', (items) =>
-      items.map((i) => `${i.querySelector('.title').textContent} ${i.querySelector('.off').textContent}`));
-    assert.deepEqual(top, topLevelTitles(report));
+    assert.deepEqual(await topLevelNames(page), topLevelTitles(report));
     const link = alert.getByRole('link');
     const place = await link.textContent();
     await link.click();
@@ -288,9 +360,7 @@ test('the section switches walk again without the sections left out', async () =
   await page.getByRole('switch', { name: 'NMTP' }).click();
   await page.getByRole('switch', { name: 'SYMD' }).click();
   await walked(page, 2);
-  const top = await page.$$eval('[role=treeitem][aria-level="1"]', (items) =>
-    items.map((i) => `${i.querySelector('.title').textContent} ${i.querySelector('.off').textContent}`));
-  assert.deepEqual(top, topLevelTitles(reportOf(SAMPLE, '-NMTP', '-SYMD')));
+  assert.deepEqual(await topLevelNames(page), topLevelTitles(reportOf(SAMPLE, '-NMTP', '-SYMD')));
   assert.deepEqual(faults, []);
   await context.close();
 });

@@ -3,16 +3,17 @@
 // tables; later it answers explain questions and cuts blocks out of the text report.
 //
 // The build step puts the module's JavaScript glue (symdeck-core.mjs, without its
-// `export`s) ahead of this file.
+// `export`s) ahead of this file, and this file's imports into it (tools/build-viewer.mjs).
 //
 // A large database's first walk keeps the tree whole but only the fields of a window (the
 // bytes and blocks on screen); the page asks for the fields of another window as it moves,
 // and a search walks for its matches alone. So the page's memory follows what it shows.
 //
+// Every message but init carries an id, and its answer (or failure) the same id.
 // Messages in:  {type:'init', wasm}               the module's bytes
-//               {type:'open', database, leftOut, window}   a database (an ArrayBuffer, kept
-//                                                  here); window: which fields (null: all)
-//               {type:'walk', leftOut, window}     the same database walked again
+//               {type:'open', id, database, leftOut, window}   a database (an ArrayBuffer,
+//                                                  kept here); window: which fields (null: all)
+//               {type:'walk', id, leftOut, window}     the same database walked again
 //               {type:'fields', id, leftOut, window}   the fields of another window
 //               {type:'search', id, leftOut, query, most, countText}
 //               {type:'explain', id, offset, leftOut}
@@ -20,12 +21,12 @@
 //   window: {bytes, fields, countText}: fields that touch the byte spans [from, to) of
 //   `bytes`, the fields whose number in the walk is in a span of `fields`; countText false when the first walk did
 //   not stop at the report's size limit (a walk again is then faster).
-// Messages out: {type:'ready'} | {type:'view', tables..., ms} | {type:'explain', id, text}
+// Messages out: {type:'ready'} | {type:'view', id, tables..., ms} | {type:'explain', id, text}
 //               {type:'fields', id, window, fields, text, bytes} | {type:'found', id, fields, text}
 //   bytes: the database's bytes in each byte span of the window (the page of a large
 //   database holds no others).
-//               {type:'text', id, text} | {type:'failed', message}
-'use strict';
+//               {type:'text', id, text} | {type:'failed', id, message}
+import { CHOICE, TAG } from './model/layout.mjs';
 
 let core = null;
 // The database lives in the module's memory from its opening on: every walk reads it there,
@@ -62,9 +63,6 @@ function render(form, leftOut, offsets, onBlock, name = '') {
     if (nameAt) x.symdeck_free(nameAt);
   }
 }
-
-// The frame tags of the view form (src/report/view_printer.h).
-const TAG = { header: 1, fields: 2, text: 3, blocks: 4, lists: 5, reads: 6, words: 8, kinds: 9, end: 10 };
 
 // The frames of a table as they come, each copied once into a buffer of its own size.
 class Frames {
@@ -131,15 +129,14 @@ function frameReader(tables) {
 }
 
 // The view form's choice of fields, as symdeck_render reads it from its offsets.
-const NO_TREE = 1, NO_COUNT = 2;
 function choice(window, { tree = true, query = '', most = 0 } = {}) {
   if (!window && !query) return [];
   const w = window || { bytes: [], fields: [], countText: true };
-  return [(tree ? 0 : NO_TREE) | (w.countText ? 0 : NO_COUNT), query ? most : 0, w.bytes.length, ...w.bytes.flat(),
+  return [(tree ? 0 : CHOICE.noTree) | (w.countText ? 0 : CHOICE.noCount), query ? most : 0, w.bytes.length, ...w.bytes.flat(),
           ...w.fields.flat()];
 }
 
-function walk(leftOut, window) {
+function walk(id, leftOut, window) {
   const started = performance.now();
   const tables = {};
   const read = frameReader(tables);
@@ -150,7 +147,7 @@ function walk(leftOut, window) {
   const frames = (tag) => (tables[tag] ? tables[tag].buffers() : []);
   // The large tables as their frames, the others joined.
   const message = {
-    type: 'view', leftOut, header: take(TAG.header), fields: frames(TAG.fields), text: frames(TAG.text),
+    type: 'view', id, leftOut, header: take(TAG.header), fields: frames(TAG.fields), text: frames(TAG.text),
     blocks: frames(TAG.blocks), lists: take(TAG.lists), reads: take(TAG.reads), words: take(TAG.words),
     kinds: take(TAG.kinds), end: take(TAG.end), memory: core.memoryBytes(), window, bytes: spanBytes(window),
   };
@@ -240,9 +237,9 @@ async function handle(m) {
         break;
       case 'open':
         keep(new Uint8Array(m.database));
-        walk(m.leftOut, m.window);
+        walk(m.id, m.leftOut, m.window);
         break;
-      case 'walk': walk(m.leftOut, m.window); break;
+      case 'walk': walk(m.id, m.leftOut, m.window); break;
       case 'fields': someFields(m.leftOut, m.window, { tree: false }, { type: 'fields', id: m.id, window: m.window }); break;
       case 'search':
         someFields(m.leftOut, { bytes: [], fields: [], countText: m.countText },
@@ -253,7 +250,7 @@ async function handle(m) {
       default: break;
     }
   } catch (error) {
-    postMessage({ type: 'failed', message: String(error && error.message || error) });
+    postMessage({ type: 'failed', id: m.id, message: String(error && error.message || error) });
   }
 }
 
