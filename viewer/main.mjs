@@ -18,7 +18,7 @@ import { drawHex, wireHex } from './panes/hex.mjs';
 import { wireSearch } from './panes/search.mjs';
 import { buildVisible, drawTree, wireTree } from './panes/tree.mjs';
 import { connect, draw, needBytes, needRows, prefetch, selectBlock, selectByte, status, wanted } from './navigate.mjs';
-import { setDatabase, setLeftOut, setView, state } from './state.mjs';
+import { setDatabase, setIndexes, setLeftOut, setView, state } from './state.mjs';
 import { makeWorkerClient } from './worker-client.mjs';
 
 function base64Bytes(text) {
@@ -88,8 +88,7 @@ function received(m, again) {
   buildPageIndex(v.fields.rec, state.bytes.length, (fieldIndex) => {
     buildPageIndex(v.reads, state.bytes.length, (readIndex) => {
       if (state.view !== v) return;
-      v.fields.index = fieldIndex;
-      v.readIndex = readIndex;
+      setIndexes(v, fieldIndex, readIndex);
       if (place >= 0) selectByte(place, 'none');
       else drawHex();
       document.body.dataset.indexed = String(Number(document.body.dataset.indexed || 0) + 1);

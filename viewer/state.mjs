@@ -1,6 +1,5 @@
 // The page's state, every field of it declared here. The panes read it; it is written
-// through the functions below (and the view's own fields index and readIndex, which the
-// page index fills in when it is built).
+// through the functions below.
 import { windowSizes } from './model/windows.mjs';
 
 export const state = {
@@ -35,6 +34,12 @@ export function setDatabase(bytes, name, askedWindow) {
 export function setView(view) {
   state.view = view;
   state.expanded = new Set();
+}
+
+// The view's fields and reads indexed by offset (model/page-index.mjs), once built.
+export function setIndexes(view, fieldIndex, readIndex) {
+  view.fields.index = fieldIndex;
+  view.readIndex = readIndex;
 }
 
 export function setLeftOut(leftOut) { state.leftOut = leftOut; }
