@@ -3,7 +3,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { LEAD } from '../../viewer/model/layout.mjs';
-import { blockLabel, blockName, contains, leadsName, parseOffset, splitAnswers } from '../../viewer/model/names.mjs';
+import { blockLabel, blockName, byteName, contains, leadsName, parseOffset, splitAnswers } from '../../viewer/model/names.mjs';
 import { makeView } from '../../viewer/model/tables.mjs';
 import { sampleMessage } from './sample-walk.mjs';
 
@@ -24,6 +24,9 @@ test('block titles and the names their tree items are read by', () => {
     assert.equal(blockName(v, b, hidden), name, `block ${b}`);
   }
   assert.equal(leadsName(LEAD.block, 0x400), 'block at 0x400');
+  for (const [byte, at, name] of [[0x6C, 0x64B, '6C at 0x64B'], [0, 0, '00 at 0x0'], [0xFF, 2 ** 32, 'FF at 0x100000000'],
+                                   [undefined, 0x10, 'unread at 0x10']])
+    assert.equal(byteName(byte, at), name);
 });
 
 test('offsets as typed: 0x hexadecimal, plain digits decimal, nothing else', () => {

@@ -3,6 +3,8 @@
 import { BLOCK, BLOCK_WORD_MASK, LEADS, MARK, MARK_SHIFT, NO_PLACE, UNKNOWN_KIND } from './layout.mjs';
 
 export const hex = (n) => '0x' + n.toString(16).toUpperCase();
+// A byte as two hexadecimal digits.
+export const BYTE_HEX = Array.from({ length: 256 }, (_, b) => b.toString(16).toUpperCase().padStart(2, '0'));
 
 // "0x..." hexadecimal, plain digits decimal, as --explain reads them; NaN otherwise.
 export function parseOffset(text) {
@@ -47,6 +49,10 @@ export function blockName(v, b, hidden = 0) {
   if (hidden > 0) name += `, ${hidden} ${hidden === 1 ? 'block' : 'blocks'} inside`;
   return name;
 }
+
+// The name of a byte's cell: its value and its offset ("6C at 0x64B"); a byte the page
+// does not hold yet is "unread".
+export const byteName = (byte, at) => `${byte === undefined ? 'unread' : BYTE_HEX[byte]} at ${hex(at)}`;
 
 // The name of a link from a field to where its target leads: "block at 0x400".
 export const leadsName = (leads, target) => `${LEADS[leads]} at ${hex(target)}`;

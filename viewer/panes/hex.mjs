@@ -4,12 +4,11 @@
 import { $, scrollGeometry, scrollToRow } from '../dom.mjs';
 import { blockOfField, blockWordOf, idOf, slotOf, slotOffset, slotSize } from '../model/tables.mjs';
 import { touching } from '../model/page-index.mjs';
-import { hex } from '../model/names.mjs';
+import { BYTE_HEX, byteName } from '../model/names.mjs';
 import { holdsBytes, within } from '../model/windows.mjs';
 import { setHexShown, state } from '../state.mjs';
 
 const HEX_ROW = 18;
-const HEX_BYTES = Array.from({ length: 256 }, (_, b) => b.toString(16).toUpperCase().padStart(2, '0'));
 const TINTS = 8;
 const hexRows = [];
 let actions = null;
@@ -116,10 +115,11 @@ export function drawHex() {
         continue;
       }
       cell.hidden = false;
-      cell.setAttribute('aria-label', hex(at));
       cell.dataset.offset = at;
       const byte = byteAt(at);
-      cell.textContent = byte === undefined ? '··' : HEX_BYTES[byte];
+      cell.textContent = byte === undefined ? '··' : BYTE_HEX[byte];
+      // Read aloud: the byte, then where it is ("6C at 0x64B").
+      cell.setAttribute('aria-label', byteName(byte, at));
       const i = owner[at - from];
       const pending = window && !within(window.bytes, at, at + 1);
       let cls = pending ? 'pending' : i >= 0 ? 'k' + tintOf(i) : read[at - from] ? 'read' : 'gap';
