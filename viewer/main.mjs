@@ -18,7 +18,7 @@ import { drawHex, wireHex } from './panes/hex.mjs';
 import { wireSearch } from './panes/search.mjs';
 import { buildVisible, drawTree, wireTree } from './panes/tree.mjs';
 import { connect, draw, needBytes, needRows, prefetch, selectBlock, selectByte, status, wanted } from './navigate.mjs';
-import { setDatabase, setIndexes, setLeftOut, setView, state } from './state.mjs';
+import { setDatabase, setIndexes, setLeftOut, setView, state, windowDropped } from './state.mjs';
 import { makeWorkerClient } from './worker-client.mjs';
 
 function base64Bytes(text) {
@@ -35,7 +35,12 @@ function startWorker() {
   const url = URL.createObjectURL(new Blob([source], { type: 'text/javascript' }));
   const worker = new Worker(url);
   URL.revokeObjectURL(url);
-  const client = makeWorkerClient(worker, (message) => status(`The walk could not run: ${message}`));
+  // A failed request has no answer: a window that failed is no longer waited for (the page
+  // asks again for what it lacks).
+  const client = makeWorkerClient(worker, (message) => {
+    status(`The walk could not run: ${message}`);
+    if (state.windowWaiting && !client.waiting('fields')) windowDropped();
+  });
   const wasm = base64Bytes($('core-wasm').textContent);
   client.send({ type: 'init', wasm: wasm.buffer }, [wasm.buffer]);
   return client;
