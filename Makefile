@@ -1,5 +1,5 @@
 # Two commands do everything:
-#   make sample   builds symdeck and converts the bundled sample database
+#   make sample   builds symdeck and the bundled sample database (nothing else) and converts it
 #   make viewer   builds the viewer's page, $(BUILD)/viewer/symdeck-viewer.html (needs the
 #                 WebAssembly packages: tools/test-deps.sh install wasm)
 #   make test     installs the test suite's packages where missing (tools/test-deps.sh),
@@ -27,7 +27,10 @@ all: $(BUILD)/build.ninja
 $(BUILD)/build.ninja:
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 
-sample: all
+# Only what the report of the sample needs: the program (with the viewer's page where the
+# WebAssembly packages are installed) and the sample database, not the tests or benchmarks.
+sample: $(BUILD)/build.ninja
+	cmake --build $(BUILD) --target symdeck sample
 	./$(BUILD)/symdeck $(BUILD)/sample.nms $(BUILD)/sample.txt
 	@echo "The report of $(BUILD)/sample.nms is in $(BUILD)/sample.txt"
 
