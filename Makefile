@@ -7,10 +7,10 @@
 # and, for the reliability checks that CI runs as well:
 #   make check-sanitize   the whole test suite built with ASan and UBSan
 #   make fuzz             libFuzzer for FUZZ_SECONDS seconds (clang)
-# and for Windows (MinGW-w64 and Wine, see the README):
+# and for Windows (MinGW-w64 and Wine, see docs/windows.md):
 #   make windows          cross-builds build-windows/symdeck.exe and its ZIP
 #   make test-windows     the test suite under Wine, and the reports compared with Linux's
-# and for WebAssembly (clang-14 for wasm32-wasi, node; see the README):
+# and for WebAssembly (clang-14 for wasm32-wasi, node; see docs/webassembly.md):
 #   make wasm             builds build-wasm/symdeck.wasm, its launcher symdeck-wasm and the
 #                         core alone, symdeck-core.wasm (make test builds and tests them too)
 BUILD ?= build

@@ -10,10 +10,10 @@ A DOCUMENT is a Markdown file or a folder, which stands for the .md files in it.
 An example is a line of a fenced block that begins with "$ symdeck", the lines that continue
 its command (until its quotes close and it does not end with "|" or "\\"), and the output
 that follows, up to the next "$ " line, a "# " comment line or the end of the block. A
-line "..." in an output stands for any number of lines the README leaves out.
+line "..." in an output stands for any number of lines the page leaves out.
 
 Each command runs in /bin/bash with pipefail (a failing symdeck fails the example), in a
-scratch directory holding SAMPLE as build/sample.nms (the name the README gives it, and the
+scratch directory holding SAMPLE as build/sample.nms (the name the pages give it, and the
 name the program writes into its output), with SYMDECK first on PATH as "symdeck".
 
 A link is [text](target) or ![text](target) outside fenced blocks and code spans; targets with
@@ -127,7 +127,7 @@ def main():
         raise SystemExit(f'only {len(found)} examples found in {" ".join(sys.argv[3:])} '
                          f'(at least {MINIMUM_EXAMPLES} expected)')
     if shutil.which('jq') is None:
-        raise SystemExit('the README examples need jq: tools/test-deps.sh install test')
+        raise SystemExit('the examples need jq: tools/test-deps.sh install test')
     failed = 0
     with tempfile.TemporaryDirectory(prefix='symdeck-readme-') as work:
         os.mkdir(os.path.join(work, 'bin'))
