@@ -1,5 +1,5 @@
 # Two commands do everything:
-#   make sample   builds symdeck and converts the bundled sample database
+#   make sample   builds symdeck and the bundled sample database (nothing else) and converts it
 #   make viewer   builds the viewer's page, $(BUILD)/viewer/symdeck-viewer.html (needs the
 #                 WebAssembly packages: tools/test-deps.sh install wasm)
 #   make test     installs the test suite's packages where missing (tools/test-deps.sh),
@@ -7,10 +7,10 @@
 # and, for the reliability checks that CI runs as well:
 #   make check-sanitize   the whole test suite built with ASan and UBSan
 #   make fuzz             libFuzzer for FUZZ_SECONDS seconds (clang)
-# and for Windows (MinGW-w64 and Wine, see the README):
+# and for Windows (MinGW-w64 and Wine, see docs/windows.md):
 #   make windows          cross-builds build-windows/symdeck.exe and its ZIP
 #   make test-windows     the test suite under Wine, and the reports compared with Linux's
-# and for WebAssembly (clang-14 for wasm32-wasi, node; see the README):
+# and for WebAssembly (clang-14 for wasm32-wasi, node; see docs/webassembly.md):
 #   make wasm             builds build-wasm/symdeck.wasm, its launcher symdeck-wasm and the
 #                         core alone, symdeck-core.wasm (make test builds and tests them too)
 BUILD ?= build
@@ -27,7 +27,10 @@ all: $(BUILD)/build.ninja
 $(BUILD)/build.ninja:
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 
-sample: all
+# Only what the report of the sample needs: the program (with the viewer's page where the
+# WebAssembly packages are installed) and the sample database, not the tests or benchmarks.
+sample: $(BUILD)/build.ninja
+	cmake --build $(BUILD) --target symdeck sample
 	./$(BUILD)/symdeck $(BUILD)/sample.nms $(BUILD)/sample.txt
 	@echo "The report of $(BUILD)/sample.nms is in $(BUILD)/sample.txt"
 

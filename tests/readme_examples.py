@@ -1,18 +1,24 @@
 #!/usr/bin/python3
-"""Runs every example of the README on the sample database and compares its output with the
-README's text, byte for byte, so that the README cannot show what the program no longer
-prints.
+"""Runs every example of the README and of the pages in docs/ on the sample database and
+compares its output with the page's text, byte for byte, so that no page can show what the
+program no longer prints; and checks that every relative link of those pages leads to a file.
 
-    readme_examples.py README SYMDECK SAMPLE
+    readme_examples.py SYMDECK SAMPLE DOCUMENT...
+
+A DOCUMENT is a Markdown file or a folder, which stands for the .md files in it.
 
 An example is a line of a fenced block that begins with "$ symdeck", the lines that continue
 its command (until its quotes close and it does not end with "|" or "\\"), and the output
 that follows, up to the next "$ " line, a "# " comment line or the end of the block. A
-line "..." in an output stands for any number of lines the README leaves out.
+line "..." in an output stands for any number of lines the page leaves out.
 
 Each command runs in /bin/bash with pipefail (a failing symdeck fails the example), in a
-scratch directory holding SAMPLE as build/sample.nms (the name the README gives it, and the
+scratch directory holding SAMPLE as build/sample.nms (the name the pages give it, and the
 name the program writes into its output), with SYMDECK first on PATH as "symdeck".
+
+A link is [text](target) or ![text](target) outside fenced blocks and code spans; targets with
+a scheme (https:, mailto:) and bare #anchors are not files and are left alone, and an
+#anchor after a file name is dropped. The target is taken relative to its page.
 """
 import os
 import re
@@ -22,9 +28,12 @@ import subprocess
 import sys
 import tempfile
 
-# The README has more examples than this; fewer means the extraction broke, not that the
-# README lost them.
+# The pages have more examples than this; fewer means the extraction broke, not that the
+# pages lost them.
 MINIMUM_EXAMPLES = 10
+
+LINK = re.compile(r'!?\[[^\]]*\]\(([^()\s]+)\)')
+CODE_SPAN = re.compile(r'`[^`]*`')
 
 
 def command_complete(command):
@@ -35,6 +44,34 @@ def command_complete(command):
     except ValueError:  # a quotation still open
         return False
     return True
+
+
+def pages(arguments):
+    """The Markdown files the arguments name, a folder standing for its .md files."""
+    for argument in arguments:
+        if os.path.isdir(argument):
+            yield from sorted(os.path.join(argument, name) for name in os.listdir(argument)
+                              if name.endswith('.md'))
+        else:
+            yield argument
+
+
+def broken_links(page, text):
+    """Yields (line number, target) for each relative link whose file does not exist."""
+    lines = text.split('\n')
+    in_block = False
+    for i, line in enumerate(lines):  # fenced blocks blanked, their lines kept for numbering
+        fence = line.startswith('```')
+        in_block ^= fence
+        if in_block or fence:
+            lines[i] = ''
+    prose = CODE_SPAN.sub(lambda span: re.sub(r'[^\n]', ' ', span.group()), '\n'.join(lines))
+    for link in LINK.finditer(prose):
+        target = link.group(1)
+        if re.match(r'[a-z][a-z0-9+.-]*:', target) or target.startswith('#'):
+            continue
+        if not os.path.exists(os.path.join(os.path.dirname(page), target.split('#')[0])):
+            yield prose.count('\n', 0, link.start()) + 1, target
 
 
 def examples(readme_text):
@@ -56,7 +93,7 @@ def examples(readme_text):
         i += 1
         while not command_complete(command):
             if i >= len(lines) or lines[i].startswith('```'):
-                raise SystemExit(f'README line {number}: the command never ends')
+                raise SystemExit(f'line {number}: the command never ends')
             command += '\n' + lines[i]
             i += 1
         expected = []
@@ -74,16 +111,23 @@ def matches(expected, actual):
 
 
 def main():
-    if len(sys.argv) != 4:
-        raise SystemExit('usage: readme_examples.py README SYMDECK SAMPLE')
-    readme, symdeck, sample = sys.argv[1:]
-    with open(readme, encoding='utf-8') as f:
-        found = list(examples(f.read()))
+    if len(sys.argv) < 4:
+        raise SystemExit('usage: readme_examples.py SYMDECK SAMPLE DOCUMENT...')
+    symdeck, sample = sys.argv[1:3]
+    found = []
+    broken = 0
+    for page in pages(sys.argv[3:]):
+        with open(page, encoding='utf-8') as f:
+            text = f.read()
+        found += [(page, *example) for example in examples(text)]
+        for number, target in broken_links(page, text):
+            broken += 1
+            print(f'{page} line {number}: the link {target} leads to no file')
     if len(found) < MINIMUM_EXAMPLES:
-        raise SystemExit(f'only {len(found)} examples found in {readme} '
+        raise SystemExit(f'only {len(found)} examples found in {" ".join(sys.argv[3:])} '
                          f'(at least {MINIMUM_EXAMPLES} expected)')
     if shutil.which('jq') is None:
-        raise SystemExit('the README examples need jq: tools/test-deps.sh install test')
+        raise SystemExit('the examples need jq: tools/test-deps.sh install test')
     failed = 0
     with tempfile.TemporaryDirectory(prefix='symdeck-readme-') as work:
         os.mkdir(os.path.join(work, 'bin'))
@@ -92,20 +136,20 @@ def main():
         shutil.copyfile(sample, os.path.join(work, 'build', 'sample.nms'))
         env = dict(os.environ, PATH=os.path.join(work, 'bin') + os.pathsep + os.environ['PATH'],
                    LC_ALL='C.UTF-8')
-        for number, command, expected in found:
+        for page, number, command, expected in found:
             run = subprocess.run(['/bin/bash', '-o', 'pipefail', '-c', command], cwd=work,
                                  env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
             actual = run.stdout.decode('utf-8', errors='replace')
             if run.returncode != 0 or not matches(expected, actual):
                 failed += 1
-                print(f'README line {number}: {command.splitlines()[0]}')
+                print(f'{page} line {number}: {command.splitlines()[0]}')
                 print(f'  exit status {run.returncode}; stderr: {run.stderr.decode(errors="replace")!r}')
-                print('  README:')
+                print('  page:')
                 print(''.join(f'    {line!r}\n' for line in expected), end='')
                 print('  program:')
                 print(''.join(f'    {line!r}\n' for line in actual.split('\n')[:-1]), end='')
-    print(f'{len(found)} README examples run, {failed} different')
-    return 1 if failed else 0
+    print(f'{len(found)} examples run, {failed} different; {broken} broken links')
+    return 1 if failed or broken else 0
 
 
 if __name__ == '__main__':
