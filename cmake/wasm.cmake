@@ -8,12 +8,12 @@ target_compile_definitions(symdeck_core PRIVATE SYMDECK_VERSION="${PROJECT_VERSI
 # program's main thread has.
 set(SYMDECK_WASM_LINK -Wl,--max-memory=4294967296 -Wl,-z,stack-size=8388608 -Wl,--strip-debug)
 
-add_executable(symdeck src/app/main.cpp src/wasm/operator_new.cpp)
+add_executable(symdeck src/frontend/main.cpp src/wasm/operator_new.cpp)
 target_link_libraries(symdeck PRIVATE symdeck_core)
 target_link_options(symdeck PRIVATE ${SYMDECK_WASM_LINK} -mexec-model=command
                     -Wl,--export=symdeck_pending_temporary)
 
-add_executable(symdeck-core src/wasm/symdeck_core.cpp src/wasm/operator_new.cpp)
+add_executable(symdeck-core src/entry/symdeck_core.cpp src/wasm/operator_new.cpp)
 target_link_libraries(symdeck-core PRIVATE symdeck_report)
 target_link_options(symdeck-core PRIVATE ${SYMDECK_WASM_LINK} -mexec-model=reactor
                     -Wl,--allow-undefined-file=${PROJECT_SOURCE_DIR}/src/wasm/host_imports.txt)

@@ -1,0 +1,56 @@
+// The printers every renderer is built for: renderers are templates defined in their own
+// source files and instantiated there, once per printer, for types that satisfy the printer
+// contract (format/printer.h).
+#pragma once
+
+#include "forms/explain_printer.h"
+#include "forms/json_printer.h"
+#include "format/printer.h"
+#include "forms/recorder.h"
+#include "forms/text_printer.h"
+#include "forms/view_printer.h"
+#include "format/walk.h"
+
+namespace symdeck {
+
+static_assert(Printer<TextPrinter> && Printer<JsonPrinter> && Printer<ExplainPrinter> &&
+              Printer<EventRecorder> && Printer<ViewPrinter>);
+
+// The contract is the whole list of members: a printer that lacks any one of them (here
+// closeRun, then length) is no printer.
+namespace printer_contract {
+struct NoCloseRun {
+    uint64_t length() const { return 0; }
+    void begin() {}
+    void open(const Title&) {}
+    void field(const Field&) {}
+    void openList(const List&) {}
+    void element(const List&, uint32_t, uint64_t) {}
+    void endElement() {}
+    void closeList(const List&) {}
+    void openRun(const Run&) {}
+    void reads(const Field&, uint32_t) {}
+    void close() {}
+    void unknownSection(int32_t) {}
+    void end(const Stop&) {}
+};
+struct Complete : NoCloseRun {
+    void closeRun(const Run&) {}
+};
+struct NoLength : Complete {
+    void length() const = delete;
+};
+static_assert(!Printer<NoCloseRun>);
+static_assert(Printer<Complete>);
+static_assert(!Printer<NoLength>);
+}  // namespace printer_contract
+
+}  // namespace symdeck
+
+// Instantiates `bool name(Walk<Printer>&, args...)` for every printer.
+#define SYMDECK_INSTANTIATE(name, ...)                                        \
+    template bool name(Walk<TextPrinter>& __VA_OPT__(, ) __VA_ARGS__);        \
+    template bool name(Walk<JsonPrinter>& __VA_OPT__(, ) __VA_ARGS__);       \
+    template bool name(Walk<ExplainPrinter>& __VA_OPT__(, ) __VA_ARGS__);     \
+    template bool name(Walk<EventRecorder>& __VA_OPT__(, ) __VA_ARGS__);     \
+    template bool name(Walk<ViewPrinter>& __VA_OPT__(, ) __VA_ARGS__)
