@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "format/selection.h"
+#include "forms/recorder.h"
 #include "nmsbuild/nmsbuild.h"
-#include "report/recorder.h"
-#include "report/selection.h"
 
 namespace symdeck::test {
 
