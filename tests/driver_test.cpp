@@ -2,9 +2,9 @@
 // text, where the walk stops, and the bounds and size-limit check points.
 #include <gtest/gtest.h>
 
+#include "format/walk.h"
 #include "frontend/command_line.h"
 #include "nmsbuild/types_build.h"
-#include "format/walk.h"
 #include "test_support.h"
 
 namespace symdeck::test {

@@ -4,10 +4,10 @@
 // taken from the program's own output.
 #include <gtest/gtest.h>
 
+#include "format/walk.h"
+#include "forms/text_printer.h"
 #include "nmsbuild/symbols_build.h"
 #include "nmsbuild/types_build.h"
-#include "forms/text_printer.h"
-#include "format/walk.h"
 #include "test_support.h"
 
 namespace symdeck::test {

@@ -18,10 +18,10 @@
 #include <unistd.h>
 
 #include "entry/render.h"
+#include "forms/explain_answers.h"
 #include "nmsbuild/large.h"
 #include "nmsbuild/sample.h"
 #include "nmsbuild/types_build.h"
-#include "forms/explain_answers.h"
 #include "run_support.h"
 
 namespace symdeck::test {

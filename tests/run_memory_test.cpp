@@ -9,8 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "nmsbuild/sample.h"
 #include "forms/explain_answers.h"
+#include "nmsbuild/sample.h"
 #include "run_support.h"
 
 namespace symdeck::test {

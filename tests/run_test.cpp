@@ -6,11 +6,11 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include "forms/explain_answers.h"
+#include "forms/explain_printer.h"
 #include "nmsbuild/sample.h"
 #include "nmsbuild/symbols_build.h"
 #include "nmsbuild/types_build.h"
-#include "forms/explain_answers.h"
-#include "forms/explain_printer.h"
 #include "run_support.h"
 
 namespace symdeck::test {

@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "nmsbuild/nmsbuild.h"
-#include "forms/recorder.h"
 #include "format/selection.h"
+#include "forms/recorder.h"
+#include "nmsbuild/nmsbuild.h"
 
 namespace symdeck::test {
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "nmsbuild/corpus.h"
-#include "nmsbuild/sample.h"
 #include "entry/render.h"
 #include "forms/view_printer.h"
+#include "nmsbuild/corpus.h"
+#include "nmsbuild/sample.h"
 #include "test_support.h"
 
 namespace symdeck::test {

@@ -8,9 +8,9 @@
 #include <fstream>
 #include <string>
 
+#include "format/section_kinds.h"
 #include "nmsbuild/damage.h"
 #include "nmsbuild/sample.h"
-#include "format/section_kinds.h"
 
 namespace {
 

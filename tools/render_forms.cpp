@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "entry/render.h"
-#include "forms/explain_answers.h"
 #include "format/section_kinds.h"
+#include "forms/explain_answers.h"
 #include "forms/view_printer.h"
 
 namespace {

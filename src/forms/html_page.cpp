@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "forms/json_printer.h"
 #include "format/section_kinds.h"
+#include "forms/json_printer.h"
 
 namespace symdeck {
 

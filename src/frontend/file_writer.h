@@ -9,8 +9,8 @@
 
 #include <cstddef>
 
-#include "frontend/platform.h"
 #include "forms/writer.h"
+#include "frontend/platform.h"
 
 #ifndef SYMDECK_NO_THREADS
 #include <condition_variable>

@@ -2,11 +2,11 @@
 
 #include <optional>
 
+#include "entry/render.h"
+#include "forms/explain_answers.h"
 #include "frontend/command_line.h"
 #include "frontend/file_writer.h"
-#include "entry/render.h"
 #include "frontend/platform.h"
-#include "forms/explain_answers.h"
 #include "frontend/viewer_page.h"
 
 namespace symdeck {

@@ -5,10 +5,10 @@
 #include <string_view>
 #include <vector>
 
-#include "entry/render.h"
-#include "forms/explain_answers.h"
-#include "format/section_kinds.h"
 #include "checks/json_checks.h"
+#include "entry/render.h"
+#include "format/section_kinds.h"
+#include "forms/explain_answers.h"
 #include "forms/recorder.h"
 #include "forms/view_printer.h"
 

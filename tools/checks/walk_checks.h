@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "forms/recorder.h"
 #include "format/selection.h"
+#include "forms/recorder.h"
 
 namespace symdeck::checks {
 
