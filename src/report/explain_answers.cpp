@@ -48,17 +48,22 @@ public:
         text(prefix);
         string(s);
     }
-    // A text that may hold any byte from the file: escaped as the JSON report escapes its
-    // texts, or in quotes as it stands (escaped for a terminal on one).
-    void string(std::string_view s) {
-        if (json_) {
-            writeJsonString(out_, s);
-            return;
-        }
+    // A text that may hold any byte from the file: as the JSON report writes its texts, or
+    // in quotes as it stands (escaped for a terminal on one). Returns whether the text is
+    // valid UTF-8 (in JSON, a text that is not is written with U+FFFD in its place).
+    bool string(std::string_view s) {
+        if (json_) return writeJsonString(out_, s);
         out_.ch('"');
         if (terminal_) out_.terminalText(s);
         else out_.text(s);
         out_.ch('"');
+        return true;
+    }
+    // A JSON member that holds a text of the file, with its exact bytes after it where it is
+    // not valid UTF-8, as in the report's JSON.
+    void fileText(std::string_view prefix, std::string_view s) {
+        text(prefix);
+        if (!string(s)) writeJsonBytes(out_, s);
     }
 
 private:
@@ -232,10 +237,10 @@ void jsonField(AnswerWriter& w, const ExplainPlace& hit, Spelled& spelled) {
     w.member(",\"offset\":", f.offset);
     w.member(",\"size\":", f.size);
     if (f.role == Role::Signature || f.role == Role::Text) {
-        w.member(",\"value\":", shown(f.text));
+        w.fileText(",\"value\":", shown(f.text));
     } else {
         w.member(",\"value\":", f.value);
-        if (f.meaning == Meaning::Word) w.member(",\"text\":", shown(f.text));
+        if (f.meaning == Meaning::Word) w.fileText(",\"text\":", shown(f.text));
         else if (f.meaning != Meaning::None) w.member(",\"error\":", spelled.message(f));
     }
     w.member(",\"role\":", roleName(f.role));
@@ -277,7 +282,7 @@ void jsonHit(AnswerWriter& w, uint64_t offset, std::span<const Title> chain, con
         w.member(",\"text\":{\"offset\":", f.textOffset);
         w.member(",\"size\":", textExtent(f, imageSize));
         w.member(",\"byte\":", offset - f.textOffset);
-        w.member(",\"value\":", shown(f.text));
+        w.fileText(",\"value\":", shown(f.text));
         cutNote(w, f.text.size());
         w.text("}");
     } else {

@@ -34,16 +34,15 @@
 
 namespace symdeck {
 
-// `text` as one JSON string, quotes included: each byte is the code point of the same
-// number (0x80-0xFF as \u0080-\u00FF), with quotes, backslashes and control bytes escaped.
-// (The explain form writes its texts this way.)
-void writeJsonString(ReportWriter& out, std::string_view text);
+// `text` as one JSON string, quotes included: the one way every JSON document of the
+// program writes a text. Valid UTF-8 goes out as it is, each maximal invalid subsequence as
+// one U+FFFD; quotes, backslashes, control characters and the C1 controls (U+0080 to
+// U+009F, which some terminals obey) are escaped. Returns whether `text` was valid UTF-8:
+// where it was not, the caller adds the exact bytes with writeJsonBytes.
+bool writeJsonString(ReportWriter& out, std::string_view text);
 
-// `text`, the system's own UTF-8 text (a name from the command line), as one JSON string of
-// the same characters, quotes included. The document stays ASCII: every character past
-// U+007F is a \u escape (a surrogate pair past U+FFFF). A byte that is not part of valid
-// UTF-8 is written as U+FFFD.
-void writeJsonText(ReportWriter& out, std::string_view text);
+// ,"bytes":"<hex>": the exact bytes of `text`, in lower-case hexadecimal.
+void writeJsonBytes(ReportWriter& out, std::string_view text);
 
 // The length of the maximal invalid subsequence at the start of `text`, where no valid
 // UTF-8 sequence begins: the longest prefix of a valid sequence's bytes (at least one),

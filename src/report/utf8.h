@@ -35,15 +35,4 @@ inline size_t utf8SequenceAt(std::string_view text) {
     return length;
 }
 
-// The code point of a valid sequence of `length` bytes at the start of `text`.
-inline char32_t utf8CodePoint(std::string_view text, size_t length) {
-    const auto byte = [&](size_t i) { return static_cast<char32_t>(static_cast<unsigned char>(text[i])); };
-    switch (length) {
-        case 1: return byte(0);
-        case 2: return (byte(0) & 0x1F) << 6 | (byte(1) & 0x3F);
-        case 3: return (byte(0) & 0x0F) << 12 | (byte(1) & 0x3F) << 6 | (byte(2) & 0x3F);
-        default: return (byte(0) & 0x07) << 18 | (byte(1) & 0x3F) << 12 | (byte(2) & 0x3F) << 6 | (byte(3) & 0x3F);
-    }
-}
-
 }  // namespace symdeck
