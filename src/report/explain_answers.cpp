@@ -29,15 +29,7 @@ public:
         if (json_) writeDecimal(v);
         else out_.hex0x(v);
     }
-    void writeDecimal(uint64_t v) {
-        char digits[20];
-        int n = 0;
-        do {
-            digits[n++] = static_cast<char>('0' + v % 10);
-            v /= 10;
-        } while (v != 0);
-        while (n > 0) out_.ch(digits[--n]);
-    }
+    void writeDecimal(uint64_t v) { out_.decimal(v); }
     void text(std::string_view s) { out_.text(s); }
     // A JSON member: `prefix` (its separator and key) and its value.
     void member(std::string_view prefix, uint64_t v) {

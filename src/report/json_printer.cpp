@@ -25,8 +25,6 @@ constexpr std::array<char, 128> kEscapes = [] {
     return escapes;
 }();
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
 std::string_view endKind(WalkEnd end) {
     switch (end) {
         case WalkEnd::Bounds: return "bounds";
@@ -51,22 +49,20 @@ bool jsonStringTo(Out& out, std::string_view text) {
             continue;
         }
         unsigned escaped = c;  // the code point a \u00XX escape gives
-        size_t length = 1;
+        Utf8Sequence sequence{1, true};
         if (c >= 0x80) {
-            length = utf8SequenceAt(text.substr(i));
-            // U+0080 to U+009F, the C1 controls, are 0xC2 0x80 to 0xC2 0x9F.
-            const bool control = length == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
-            if (length != 0 && !control) {
-                i += length;
+            sequence = utf8SequenceAt(text.substr(i));
+            const bool control = isC1Control(text.substr(i), sequence);
+            if (sequence.valid && !control) {
+                i += sequence.length;
                 continue;
             }
             if (control) escaped = static_cast<unsigned char>(text[i + 1]);
         }
         out.text(text.substr(run, i - run));
-        if (length == 0) {
+        if (!sequence.valid) {
             valid = false;
             out.text("\xEF\xBF\xBD");
-            i += utf8InvalidLength(text.substr(i));
         } else {
             char* p = out.reserve(6);
             p[0] = '\\';
@@ -80,8 +76,8 @@ bool jsonStringTo(Out& out, std::string_view text) {
             } else {
                 out.commit(p + 2);
             }
-            i += length;
         }
+        i += sequence.length;
         run = i;
     }
     out.text(text.substr(run));
@@ -91,40 +87,15 @@ bool jsonStringTo(Out& out, std::string_view text) {
 
 }  // namespace
 
-size_t utf8InvalidLength(std::string_view text) {
-    const auto byte = [&](size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u; };
-    const unsigned c = byte(0);
-    unsigned low = 0x80, high = 0xBF;
-    size_t length;
-    if (c >= 0xC2 && c <= 0xDF) {
-        length = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        length = 3;
-        if (c == 0xE0) low = 0xA0;
-        if (c == 0xED) high = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        length = 4;
-        if (c == 0xF0) low = 0x90;
-        if (c == 0xF4) high = 0x8F;
-    } else {
-        return 1;  // no sequence begins with this byte
-    }
-    if (byte(1) < low || byte(1) > high) return 1;
-    size_t i = 2;
-    while (i < length && byte(i) >= 0x80 && byte(i) <= 0xBF) ++i;
-    return i;
-}
-
 void writeJsonBytes(ReportWriter& out, std::string_view text) {
-    static constexpr char kLower[] = "0123456789abcdef";
     out.text(",\"bytes\":\"");
     while (!text.empty()) {
         const size_t n = std::min<size_t>(text.size(), ReportWriter::kMaxReserve / 2);
         char* p = out.reserve(2 * n);
         for (size_t i = 0; i < n; ++i) {
             const auto c = static_cast<unsigned char>(text[i]);
-            *p++ = kLower[c >> 4];
-            *p++ = kLower[c & 0xF];
+            *p++ = lowerHexDigit(c >> 4);
+            *p++ = lowerHexDigit(c);
         }
         out.commit(p);
         text.remove_prefix(n);
@@ -268,7 +239,7 @@ void JsonPrinter::unknownSection(int32_t kind) {
         p = separator(p);
         p = put(p, "\n{\"block\":\"UNKNOWN\",\"kind\":");
     }
-    p = std::to_chars(p, p + 12, kind).ptr;
+    p = putSignedDecimal(p, kind);
     out_.commit(put(p, lines_ ? ",\"path\":[],\"fields\":[],\"values\":{}}\n" : ",\"fields\":[],\"values\":{}}"));
 }
 
