@@ -184,9 +184,10 @@ void textHit(AnswerWriter& w, uint64_t offset, std::span<const Title> chain, con
     if (hit.inList) {
         w.text("list ");
         w.text(hit.list.name);
-        w.text(", element ");
-        w.writeDecimal(uint64_t{hit.element} + 1);
-        w.text(" of ");
+        // Numbered from 0, as the report numbers the string table's names ("[2] main").
+        w.text(", element [");
+        w.writeDecimal(hit.element);
+        w.text("] of ");
         w.writeDecimal(hit.list.count);
         w.text(", ");
     }
@@ -263,7 +264,8 @@ void jsonHit(AnswerWriter& w, uint64_t offset, std::span<const Title> chain, con
     }
     w.text("]");
     if (hit.inList) {
-        w.member(",\"list\":", hit.list.name);
+        // The list's identifier in the report's JSON ("strings", "lineRows").
+        w.member(",\"list\":", JsonPrinter::countedWord(hit.list.name));
         w.member(",\"element\":", hit.element);
         w.member(",\"elements\":", hit.list.count);
     }
