@@ -141,8 +141,8 @@ void reportLabel(Fields<P>& f) {
 
 template <class P>
 void reportProcedure(Fields<P>& f) {
-    // Refers to the argument list, but is printed and not resolved.
-    f.number(procedure::kArgList, "argList");
+    // The argument list's type index, shown as a bare number.
+    f.typeNumber(procedure::kArgList, "argList");
     f.type(procedure::kRType, "rType");
     f.emit(enumField(f.ulong(f.record, procedure::kCall, "call", Role::Enum, Spelling::AsText),
                      kCallingConventions, "unknown(", ")"));
@@ -163,8 +163,8 @@ void reportArray(Fields<P>& f) {
 
 template <class P>
 void reportAggregate(Fields<P>& f) {
-    // Printed and not resolved.
-    f.number(aggregate::kDerivedType, "derivedType");
+    // A type index, shown as a bare number.
+    f.typeNumber(aggregate::kDerivedType, "derivedType");
     f.name(aggregate::kIName);
     f.number16(aggregate::kProperty, "property");
     f.count(aggregate::kNFields, "nFields", "fields", Counting::Unreported);
