@@ -101,8 +101,10 @@ WalkEnd explainImage(const NmsImage& image, const SectionSelection& selection,
     sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
     // The text is only counted, for the size limit: the walk ends where the report would.
     ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
-    ExplainPrinter print(sorted, image.size, counting);
-    const WalkEnd end = renderWith(print, image, selection);
+    TextMeasure text(counting);
+    ExplainPrinter print(sorted, image.size);
+    Measured<ExplainPrinter> measured(text, print);
+    const WalkEnd end = renderWith(measured, image, selection);
     explainOffsets(print, offsets, json, out, forTerminal);
     return end;
 }
@@ -122,8 +124,11 @@ bool renderImageView(const NmsImage& image, const SectionSelection& selection, R
     // The text report is only counted: the walk ends where it would, and each block's lines
     // are a range of it.
     ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
-    ViewPrinter print(out, counting, image.size, options ? *options : ViewOptions{});
-    const WalkEnd how = renderWith(print, image, selection);
+    const ViewOptions chosen = options ? *options : ViewOptions{};
+    TextMeasure text(counting, chosen.countText);
+    ViewPrinter print(out, text, image.size, chosen);
+    Measured<ViewPrinter> measured(text, print);
+    const WalkEnd how = renderWith(measured, image, selection);
     if (end) *end = how;
     return print.ok();
 }
@@ -139,8 +144,10 @@ std::string renderViewToString(const NmsImage& image, const SectionSelection& se
 
 std::vector<WalkEvent> recordWalk(const NmsImage& image, const SectionSelection& selection) {
     ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
-    EventRecorder record(counting);
-    renderWith(record, image, selection);
+    TextMeasure text(counting);
+    EventRecorder record;
+    Measured<EventRecorder> measured(text, record);
+    renderWith(measured, image, selection);
     return std::move(record.events());
 }
 

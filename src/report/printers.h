@@ -7,14 +7,15 @@
 #include "report/json_printer.h"
 #include "report/printer.h"
 #include "report/recorder.h"
+#include "report/text_measure.h"
 #include "report/text_printer.h"
 #include "report/view_printer.h"
 #include "report/walk.h"
 
 namespace symdeck {
 
-static_assert(Printer<TextPrinter> && Printer<JsonPrinter> && Printer<ExplainPrinter> &&
-              Printer<EventRecorder> && Printer<ViewPrinter>);
+static_assert(Printer<TextPrinter> && Printer<JsonPrinter> && Printer<Measured<ExplainPrinter>> &&
+              Printer<Measured<EventRecorder>> && Printer<Measured<ViewPrinter>>);
 
 // The contract is the whole list of members: a printer that lacks any one of them (here
 // closeRun, then length) is no printer.
@@ -51,6 +52,6 @@ static_assert(!Printer<NoLength>);
 #define SYMDECK_INSTANTIATE(name, ...)                                        \
     template bool name(Walk<TextPrinter>& __VA_OPT__(, ) __VA_ARGS__);        \
     template bool name(Walk<JsonPrinter>& __VA_OPT__(, ) __VA_ARGS__);       \
-    template bool name(Walk<ExplainPrinter>& __VA_OPT__(, ) __VA_ARGS__);     \
-    template bool name(Walk<EventRecorder>& __VA_OPT__(, ) __VA_ARGS__);     \
-    template bool name(Walk<ViewPrinter>& __VA_OPT__(, ) __VA_ARGS__)
+    template bool name(Walk<Measured<ExplainPrinter>>& __VA_OPT__(, ) __VA_ARGS__); \
+    template bool name(Walk<Measured<EventRecorder>>& __VA_OPT__(, ) __VA_ARGS__);  \
+    template bool name(Walk<Measured<ViewPrinter>>& __VA_OPT__(, ) __VA_ARGS__)

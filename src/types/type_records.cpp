@@ -285,8 +285,8 @@ bool renderTypeRecords(Walk<P>& walk, uint64_t sectionOffset) {
 SYMDECK_INSTANTIATE(renderTypeRecords, uint64_t);
 template void installTypeRecords(Walk<TextPrinter>&, uint64_t);
 template void installTypeRecords(Walk<JsonPrinter>&, uint64_t);
-template void installTypeRecords(Walk<ExplainPrinter>&, uint64_t);
-template void installTypeRecords(Walk<EventRecorder>&, uint64_t);
-template void installTypeRecords(Walk<ViewPrinter>&, uint64_t);
+template void installTypeRecords(Walk<Measured<ExplainPrinter>>&, uint64_t);
+template void installTypeRecords(Walk<Measured<EventRecorder>>&, uint64_t);
+template void installTypeRecords(Walk<Measured<ViewPrinter>>&, uint64_t);
 
 }  // namespace symdeck
