@@ -7,12 +7,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <vector>
 
 #include "entry/render.h"
 #include "nmsbuild/sample.h"
 #include "nmsbuild/types_build.h"
 #include "forms/explain_answers.h"
+#include "test_support.h"
 
 namespace symdeck::test {
 namespace {
@@ -39,10 +41,10 @@ TEST(Explain, AnOffsetInEveryKindOfStructure) {
         "0x3A4: GTYP_HEADER (offset: 0x39C)\n"
         "  field offNMTP, ULONG at 0x3A4..0x3A7, byte 0 of 4, value 0x0\n"
         "0x3D0: STTB_HEADER (offset: 0x3BC)\n"
-        "  list Strings, element 1 of 13, field offset, ULONG at 0x3D0..0x3D3, byte 0 of 4, value _TEXT\n"
+        "  list Strings, element [0] of 13, field offset, ULONG at 0x3D0..0x3D3, byte 0 of 4, value _TEXT\n"
         // The bytes of a name belong to the string table and to every field that names it.
         "0x448: STTB_HEADER (offset: 0x3BC)\n"
-        "  list Strings, element 13 of 13, text of offset at 0x443..0x448, byte 5 of 6 (its terminating NUL), \"total\"\n"
+        "  list Strings, element [12] of 13, text of offset at 0x443..0x448, byte 5 of 6 (its terminating NUL), \"total\"\n"
         "0x448: TYTB_HEADER (offset: 0x585) > TYPETABLE (offset: 0x5A5) 2 of 3\n"
         "  text of iName at 0x443..0x448, byte 5 of 6 (its terminating NUL), \"total\"\n"
         "0x448: " + kProcedure1 + " > SEGDATA_REGISTER (offset: 0x72B) 2 of 2\n"
@@ -53,7 +55,7 @@ TEST(Explain, AnOffsetInEveryKindOfStructure) {
         "0x465: NMTP_HEADER (offset: 0x449)\n"
         "  read, not shown: typeOffsets [2], ULONG at 0x465..0x468, byte 0 of 4, value 0x28\n"
         "0x4B1: NMTP_HEADER (offset: 0x449) > DATAS_LF_ARGLIST (type: 0x1001) (offset: 0x4A1) 2 of 12\n"
-        "  list type, element 2 of 2, field type, ULONG at 0x4B1..0x4B4, byte 0 of 4, value 0x1002\n"
+        "  list type, element [1] of 2, field type, ULONG at 0x4B1..0x4B4, byte 0 of 4, value 0x1002\n"
         // A record of unknown kind is read for its lf_index alone: the rest is no structure.
         "0x57D: in no structure that the report describes\n"
         "  after unknown type (type: 0x100B) (offset: 0x579) 12 of 12, field lf_index, which ends at 0x57C\n"
@@ -61,7 +63,7 @@ TEST(Explain, AnOffsetInEveryKindOfStructure) {
         "0x58D: TYTB_HEADER (offset: 0x585)\n"
         "  read, not shown: nTypeTables, ULONG at 0x58D..0x590, byte 0 of 4, value 3\n"
         "0x5D9: HSHT_HEADER (offset: 0x5B5)\n"
-        "  list Type Table Offsets, element 2 of 2, field offset, ULONG at 0x5D9..0x5DC, byte 0 of 4, value 0x14\n"
+        "  list Type Table Offsets, element [1] of 2, field offset, ULONG at 0x5D9..0x5DC, byte 0 of 4, value 0x14\n"
         "0x5E5: HSHT_HEADER (offset: 0x5B5) > HSHT_TYPETABLE (offset: 0x5DD) 1 of 2\n"
         "  field iName, ULONG at 0x5E5..0x5E8, byte 0 of 4, value 6(\"POINT\")\n"
         "0x64B: " + kSegment1 + "\n"
@@ -69,7 +71,7 @@ TEST(Explain, AnOffsetInEveryKindOfStructure) {
         "0x6ED: " + kProcedure1 + " > SEGDATA_VLPTABLE (offset: 0x6E9) 1 of 2\n"
         "  field type, ULONG at 0x6ED..0x6F0, byte 0 of 4, value 0x12(long)\n"
         "0x781: " + kSegment1 + " > SEGDATA_SOURCELINES (offset: 0x777)\n"
-        "  list SEGDATA_SOURCELINES, element 2 of 6, field offInCode, ULONG at 0x77F..0x782, byte 2 of 4, value 0x00001A\n"
+        "  list SEGDATA_SOURCELINES, element [1] of 6, field offInCode, ULONG at 0x77F..0x782, byte 2 of 4, value 0x00001A\n"
         "0x757: " + kSegment1 + " > SEGDATA_SOURCESECTION (offset: 0x74F) 1 of 2\n"
         "  field offSourceLines, ULONG at 0x757..0x75A, byte 0 of 4, value 0x13A\n"
         "0x7CD: " + kSegment1 + "\n"
@@ -88,6 +90,62 @@ TEST(Explain, AnOffsetInEveryKindOfStructure) {
                                0x5D9, 0x5E5, 0x64B, 0x6ED, 0x781, 0x757, 0x7CD, 0x7A9, 0x80F, 0x850,
                                0x9000, 0x0}),
               expected);
+}
+
+// Explain names a list as the report's JSON names it and numbers an element as the report
+// does, from 0: the report's "[2] main" is element [2] of the string table. Every element
+// field of the sample's JSON document is explained and compared.
+TEST(Explain, ListsAndElementsAreNamedAndNumberedAsInTheReport) {
+    const auto sample = nmsbuild::sampleDatabase();
+    const NmsImage image{sample.data(), sample.size()};
+    struct Element {
+        std::string list;
+        size_t index;
+        size_t count;
+        uint64_t offset;  // of one of its fields
+    };
+    std::vector<Element> elements;
+    const auto collect = [&](const auto& self, const nlohmann::json& blocks) -> void {
+        for (const auto& block : blocks) {
+            for (const auto& f : block["fields"]) {
+                if (!f.contains("list")) continue;
+                const auto& list = f["elements"];
+                for (size_t i = 0; i < list.size(); ++i)
+                    for (const auto& field : list[i]) elements.push_back({f["list"], i, list.size(), field["offset"]});
+            }
+            if (block.contains("blocks")) self(self, block["blocks"]);
+        }
+    };
+    collect(collect, nlohmann::json::parse(renderJsonToString(image, {}, "sample.nms"))["blocks"]);
+    ASSERT_GE(elements.size(), 30u);
+    std::vector<uint64_t> offsets;
+    for (const Element& e : elements) offsets.push_back(e.offset);
+    const auto answers = nlohmann::json::parse(explain(sample, offsets, {}, true));
+    ASSERT_EQ(answers.size(), elements.size());
+    const std::string report = test::report(sample);
+    std::set<std::string> lists;
+    for (size_t k = 0; k < elements.size(); ++k) {
+        const Element& e = elements[k];
+        SCOPED_TRACE(e.list + " " + std::to_string(e.index));
+        const auto& hits = answers[k]["hits"];
+        const auto hit = std::find_if(hits.begin(), hits.end(), [](const auto& h) { return h.contains("list"); });
+        ASSERT_NE(hit, hits.end()) << answers[k].dump();
+        EXPECT_EQ((*hit)["list"], e.list);
+        EXPECT_EQ((*hit)["element"], e.index);
+        EXPECT_EQ((*hit)["elements"], e.count);
+        lists.insert(e.list);
+        // The text answer: the same number, in the report's brackets.
+        const std::string text = explain(sample, {e.offset});
+        EXPECT_NE(text.find(", element [" + std::to_string(e.index) + "] of " + std::to_string(e.count) + ", "),
+                  std::string::npos)
+            << text;
+        // A name of the string table: the report's line "[i] name" shows the same value.
+        if (e.list == "strings") {
+            const std::string value = text.substr(text.rfind(", value ") + 8);
+            EXPECT_NE(report.find("  [" + std::to_string(e.index) + "] " + value), std::string::npos) << value;
+        }
+    }
+    EXPECT_EQ(lists, (std::set<std::string>{"strings", "types", "typeTableOffsets", "lineRows"}));
 }
 
 // A value is the report's spelling of it whole: a text of the database that begins with
@@ -143,7 +201,7 @@ TEST(Explain, TheJsonFormHoldsTheSameFacts) {
               R"({"block":"DATAS_LF_ARGLIST","count":12,"index":1,"offset":1185,"typeIndex":4097}],)"
               R"("byte":0,"element":1,"elements":2,"field":{"leads":"record","name":"type","offset":1201,)"
               R"("role":"typeIndex","size":4,"spelled":"0x1002","target":1205,"type":"ULONG","value":4098},)"
-              R"("list":"type"}],"offset":1201})");
+              R"("list":"types"}],"offset":1201})");
     EXPECT_EQ(doc[1]["hits"].size(), 0u);
     // The nearest fields by offset and size, as the report's JSON gives extents: lf_index,
     // the record's one field, is the ULONG at 0x579..0x57C.
@@ -271,7 +329,7 @@ TEST(Explain, LongTextsAreCutAndNamesStopAtTheEndOfTheFile) {
         {0x442,
          "0x442: " + second + "\n  text of iName at 0x43F..0x442, byte 3 of 4, \"tail\"\n"
          "0x442: STTB_HEADER (offset: 0x2EC)\n"
-         "  list Strings, element 3 of 3, text of offset at 0x43F..0x442, byte 3 of 4, \"tail\"\n"},
+         "  list Strings, element [2] of 3, text of offset at 0x43F..0x442, byte 3 of 4, \"tail\"\n"},
         {0x443, "0x443: past the end of the file (size 0x443)\n"},
         // A name of 300 bytes: its first 256 are shown, as a value and as a text.
         {0x2E0,
@@ -279,7 +337,7 @@ TEST(Explain, LongTextsAreCutAndNamesStopAtTheEndOfTheFile) {
         {0x43E,
          "0x43E: " + first + "\n  text of iName at 0x312..0x43E, byte 300 of 301 (its terminating NUL), \"" + shown + "\"" + cut + "\n"
          "0x43E: STTB_HEADER (offset: 0x2EC)\n"
-         "  list Strings, element 2 of 3, text of offset at 0x312..0x43E, byte 300 of 301 (its terminating NUL), \"" + shown + "\"" + cut + "\n"},
+         "  list Strings, element [1] of 3, text of offset at 0x312..0x43E, byte 300 of 301 (its terminating NUL), \"" + shown + "\"" + cut + "\n"},
         {0x2E8, "0x2E8: " + second + "\n  field iName, ULONG at 0x2E8..0x2EB, byte 0 of 4, value 2(\"tail\")\n"},
         {~uint64_t{0}, "0xFFFFFFFFFFFFFFFF: past the end of the file (size 0x443)\n"},
     };

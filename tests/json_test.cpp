@@ -379,24 +379,79 @@ TEST(Json, TheDatabasesNameIsTextAsGiven) {
     }
 }
 
-// An explanation's JSON answer spells a text from the file as one code point per byte.
-TEST(Json, ExplainAnswersEscapeTextsAsTheReportDoes) {
-    const std::string name("\x01\"\\\x7F\x80\xFF\t", 7);
+// The raw JSON that follows `"key":` at `at` in `doc`: a string, and the "bytes" member
+// after it when there is one.
+std::string stringAt(const std::string& doc, size_t at) {
+    size_t end = at + 1;
+    while (end < doc.size() && doc[end] != '"') end += doc[end] == '\\' ? 2 : 1;
+    ++end;
+    if (doc.compare(end, 9, ",\"bytes\":") == 0) end = doc.find('"', end + 10) + 1;
+    return doc.substr(at, end - at);
+}
+
+// Explain's JSON answers write a text of the file with the same writer as the report's
+// JSON: the same string, and the same "bytes" where the text is not valid UTF-8.
+TEST(Json, ExplainAnswersWriteTextsAsTheReportDoes) {
+    const struct {
+        std::string what;
+        std::string name;
+    } cases[] = {
+        {"valid UTF-8", "Donn\xC3\xA9" "es \xE2\x82\xAC\xF0\x9F\x98\x80"},
+        {"invalid UTF-8", "Donn\xE9" "es\x80\xFF\xF0\x9F\x98"},
+        {"C1 controls", "a\xC2\x80\xC2\x9B[2J\xC2\x9F\xC2\xA0"},
+        {"other controls", std::string("\x01\"\\\x7F\t\n\x1B", 7)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Database db;
+        db.entries.push_back({kSttb, stringTable({.names = {c.name}})});
+        const auto bytes = build(db).bytes;
+        const std::string doc = json(bytes);
+        const size_t key = doc.find("\"text\":", doc.find("\"name\":\"offset\""));
+        ASSERT_NE(key, std::string::npos);
+        const std::string written = stringAt(doc, key + 7);
+        const std::vector<uint8_t> raw(c.name.begin(), c.name.end());
+        const auto at = std::search(bytes.begin(), bytes.end(), raw.begin(), raw.end());
+        ASSERT_NE(at, bytes.end());
+        const std::vector<uint64_t> offsets{static_cast<uint64_t>(at - bytes.begin()) + 1};
+        const std::string answer = explainImage(NmsImage{bytes.data(), bytes.size()}, {}, offsets, true).text;
+        // The list element's offset field names the text: its "text", and the text's "value".
+        for (const std::string member : {"\"text\":", "\"value\":"})
+            EXPECT_NE(answer.find(member + written), std::string::npos) << member << written << "\n" << answer;
+        const Json hit = Json::parse(answer).at(0).at("hits").at(0);
+        const Json field = Json::parse(doc).at("blocks").at(2).at("fields").at(5).at("elements").at(0).at(0);
+        EXPECT_EQ(hit.at("text").at("value"), field.at("text"));
+        EXPECT_EQ(hit.at("text").value("bytes", ""), field.value("bytes", ""));
+    }
+}
+
+// No JSON the program writes carries a C1 control (U+0080 to U+009F) as it is, which some
+// terminals obey as they do ESC: each is \u00XX in the report's JSON, its lines and
+// explain's answers, in texts of the file and in the database's name alike.
+TEST(Json, C1ControlsAreEscapedInEveryDocument) {
+    const std::string name = "x\xC2\x9B" "31m\xC2\x80\xC3\xA9";
     Database db;
     db.entries.push_back({kSttb, stringTable({.names = {name}})});
     const auto bytes = build(db).bytes;
+    const NmsImage image{bytes.data(), bytes.size()};
     const std::vector<uint8_t> raw(name.begin(), name.end());
     const auto at = std::search(bytes.begin(), bytes.end(), raw.begin(), raw.end());
     ASSERT_NE(at, bytes.end());
-    const std::vector<uint64_t> offsets{static_cast<uint64_t>(at - bytes.begin()) + 5};
-    const std::string answer =
-        explainImage(NmsImage{bytes.data(), bytes.size()}, {}, offsets, true).text;
-    EXPECT_NE(answer.find("\"value\":\"\\u0001\\\"\\\\\\u007F\\u0080\\u00FF\\t\""),
-              std::string::npos)
-        << answer;
-    const Json hits = Json::parse(answer).at(0).at("hits");
-    ASSERT_FALSE(hits.empty());
-    for (const Json& hit : hits) EXPECT_EQ(hit.at("text").at("value"), "\x01\"\\\x7F\xC2\x80\xC3\xBF\t");
+    const std::vector<uint64_t> offsets{static_cast<uint64_t>(at - bytes.begin())};
+    const struct {
+        std::string form;
+        std::string text;
+    } forms[] = {
+        {"json", renderJsonToString(image, {}, name)},
+        {"json lines", renderJsonToString(image, {}, name, true)},
+        {"explain", explainImage(image, {}, offsets, true).text},
+    };
+    for (const auto& f : forms) {
+        SCOPED_TRACE(f.form);
+        for (size_t i = 0; i + 1 < f.text.size(); ++i)
+            ASSERT_FALSE(f.text[i] == '\xC2' && static_cast<unsigned char>(f.text[i + 1]) < 0xA0) << i;
+        EXPECT_NE(f.text.find("\"x\\u009B31m\\u0080\xC3\xA9\""), std::string::npos) << f.text;
+    }
 }
 
 std::string lines(const std::vector<uint8_t>& bytes) {

@@ -152,7 +152,7 @@ TEST(Roles, TypeRecordsAndTheTypeIndicesThatNameThem) {
               "reads typeOffsets offset 0x0 -> block " + h(procedure) + " [0]\n"
               "open DATAS_LF_PROCEDURE @" + h(procedure) + " size 20 type 0x1000 (1 of 3)\n"
               "lf_index enum 0x8 \"TYPE_LF_PROCEDURE\"\n"
-              "argList number 0x1001\n"
+              "argList typeIndex 0x1001 -> record " + h(argList) + "\n"
               "rType typeIndex 0x1002 \"one of NM types\" -> record " + h(structure) + "\n"
               "call enum 0x0 \"Near C (arguments pushed right to left, caller pops arguments)\"\n"
               "argCount count 0x2 counts arguments unreported\n"
@@ -174,7 +174,7 @@ TEST(Roles, TypeRecordsAndTheTypeIndicesThatNameThem) {
               "reads typeOffsets offset 0x2C -> block " + h(structure) + " [2]\n"
               "open DATAS_LF_STRUCT @" + h(structure) + " size 32 type 0x1002 (3 of 3)\n"
               "lf_index enum 0x1005 \"TYPE_LF_STRUCT\"\n"
-              "derivedType number 0x0\n"
+              "derivedType typeIndex 0x0 why primitive\n"
               "iName nameIndex 0x0 \"iName is out of range\"\n"
               "property number 0x0\n"
               "nFields count 0x3 counts fields unreported\n"
@@ -206,6 +206,49 @@ TEST(Roles, TypeRecordsAndTheTypeIndicesThatNameThem) {
               "close\n"
               "end run\n"
               "close\n");
+}
+
+// A procedure's argList and a structure's or union's derivedType are type indices like any
+// other: their record is their target, and one that names none says why. The text report
+// still shows them as bare numbers.
+TEST(Roles, ArgListAndDerivedTypeLeadToTheirRecords) {
+    Database db;
+    db.entries.push_back({kNmtp, typeRecords({.records = {
+                                                  Procedure{.argList = 0x1001},
+                                                  ArgList{.types = {}},
+                                                  Struct{.derivedType = 0x1003},
+                                                  Union{.derivedType = 0x1001},
+                                                  Struct{.derivedType = 0x74},
+                                                  Union{.derivedType = 0x1009},
+                                              }})});
+    const auto built = build(db);
+    const uint64_t records = built.sectionOffsets[0] + 20 + 6 * 4;
+    const uint64_t argList = records + 20, firstStruct = argList + 12, firstUnion = firstStruct + 32;
+    const struct {
+        const char* block;
+        uint64_t offset;
+        std::string line;
+    } cases[] = {
+        {"DATAS_LF_PROCEDURE", records, "argList typeIndex 0x1001 -> record " + h(argList)},
+        {"DATAS_LF_STRUCT", firstStruct, "derivedType typeIndex 0x1003 -> record " + h(firstUnion)},
+        {"TYPE_LF_UNION", firstUnion, "derivedType typeIndex 0x1001 -> record " + h(argList)},
+        {"DATAS_LF_STRUCT", firstUnion + 32, "derivedType typeIndex 0x74 why primitive"},
+        {"TYPE_LF_UNION", firstUnion + 64, "derivedType typeIndex 0x1009 why beyondTypeCount"},
+    };
+    const std::string events = eventLines(built.bytes, {}, "NMTP_HEADER");
+    const std::string text = report(built.bytes);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const size_t block = events.find(std::string("open ") + c.block + " @" + h(c.offset) + " ");
+        ASSERT_NE(block, std::string::npos) << events;
+        EXPECT_EQ(events.find(c.line + "\n", block), events.find('\n', events.find('\n', block) + 1) + 1)
+            << events;
+        // The report's line: the bare number, as before.
+        const std::string value = c.line.substr(c.line.find("0x"), c.line.find(' ', c.line.find("0x")) - c.line.find("0x"));
+        const std::string name = c.line.substr(0, c.line.find(' '));
+        EXPECT_NE(text.find("ULONG        " + name + std::string(17 - name.size(), ' ') + value + "\n"),
+                  std::string::npos);
+    }
 }
 
 // The type line of the first TYPETABLE entry, which names type 0x1001.

@@ -8,6 +8,7 @@
 #include "forms/explain_printer.h"
 #include "forms/json_printer.h"
 #include "forms/recorder.h"
+#include "forms/text_measure.h"
 #include "forms/text_printer.h"
 #include "forms/view_printer.h"
 
@@ -44,8 +45,10 @@ WalkEnd explainImage(const NmsImage& image, const SectionSelection& selection,
     sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
     // The text is only counted, for the size limit: the walk ends where the report would.
     ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
-    ExplainPrinter print(sorted, image.size, counting);
-    const WalkEnd end = walkDatabase(print, image, selection);
+    TextMeasure text(counting);
+    ExplainPrinter print(sorted, image.size);
+    Measured<ExplainPrinter> measured(text, print);
+    const WalkEnd end = walkDatabase(measured, image, selection);
     explainOffsets(print, offsets, json, out, forTerminal);
     return end;
 }
@@ -65,8 +68,11 @@ bool renderImageView(const NmsImage& image, const SectionSelection& selection, R
     // The text report is only counted: the walk ends where it would, and each block's lines
     // are a range of it.
     ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
-    ViewPrinter print(out, counting, image.size, options ? *options : ViewOptions{});
-    const WalkEnd how = walkDatabase(print, image, selection);
+    const ViewOptions chosen = options ? *options : ViewOptions{};
+    TextMeasure text(counting, chosen.countText);
+    ViewPrinter print(out, text, image.size, chosen);
+    Measured<ViewPrinter> measured(text, print);
+    const WalkEnd how = walkDatabase(measured, image, selection);
     if (end) *end = how;
     return print.ok();
 }
@@ -82,8 +88,10 @@ std::string renderViewToString(const NmsImage& image, const SectionSelection& se
 
 std::vector<WalkEvent> recordWalk(const NmsImage& image, const SectionSelection& selection) {
     ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
-    EventRecorder record(counting);
-    walkDatabase(record, image, selection);
+    TextMeasure text(counting);
+    EventRecorder record;
+    Measured<EventRecorder> measured(text, record);
+    walkDatabase(measured, image, selection);
     return std::move(record.events());
 }
 

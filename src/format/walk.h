@@ -279,6 +279,12 @@ struct Fields {
             f.problem = Problem::UnknownPrimitiveType;
         emit(f);
     }
+    // A type index shown as a bare number, 0x%X, and the record it names.
+    SYMDECK_INLINE void typeNumber(uint64_t at, std::string_view name, bool blank = false) {
+        Field f = ulong(record, at, name, Role::TypeIndex, Spelling::Hex, blank);
+        f.target = typeTarget(walk.image, walk.types, f.value);
+        emit(f);
+    }
     // A name index, %d("name"), and where its name lies.
     SYMDECK_INLINE void name(uint64_t at, bool blank = false) {
         Field f = ulong(record, at, "iName", Role::NameIndex, Spelling::NameRef, blank);

@@ -29,15 +29,7 @@ public:
         if (json_) writeDecimal(v);
         else out_.hex0x(v);
     }
-    void writeDecimal(uint64_t v) {
-        char digits[20];
-        int n = 0;
-        do {
-            digits[n++] = static_cast<char>('0' + v % 10);
-            v /= 10;
-        } while (v != 0);
-        while (n > 0) out_.ch(digits[--n]);
-    }
+    void writeDecimal(uint64_t v) { out_.decimal(v); }
     void text(std::string_view s) { out_.text(s); }
     // A JSON member: `prefix` (its separator and key) and its value.
     void member(std::string_view prefix, uint64_t v) {
@@ -48,17 +40,22 @@ public:
         text(prefix);
         string(s);
     }
-    // A text that may hold any byte from the file: escaped as the JSON report escapes its
-    // texts, or in quotes as it stands (escaped for a terminal on one).
-    void string(std::string_view s) {
-        if (json_) {
-            writeJsonString(out_, s);
-            return;
-        }
+    // A text that may hold any byte from the file: as the JSON report writes its texts, or
+    // in quotes as it stands (escaped for a terminal on one). Returns whether the text is
+    // valid UTF-8 (in JSON, a text that is not is written with U+FFFD in its place).
+    bool string(std::string_view s) {
+        if (json_) return writeJsonString(out_, s);
         out_.ch('"');
         if (terminal_) out_.terminalText(s);
         else out_.text(s);
         out_.ch('"');
+        return true;
+    }
+    // A JSON member that holds a text of the file, with its exact bytes after it where it is
+    // not valid UTF-8, as in the report's JSON.
+    void fileText(std::string_view prefix, std::string_view s) {
+        text(prefix);
+        if (!string(s)) writeJsonBytes(out_, s);
     }
 
 private:
@@ -187,9 +184,10 @@ void textHit(AnswerWriter& w, uint64_t offset, std::span<const Title> chain, con
     if (hit.inList) {
         w.text("list ");
         w.text(hit.list.name);
-        w.text(", element ");
-        w.writeDecimal(uint64_t{hit.element} + 1);
-        w.text(" of ");
+        // Numbered from 0, as the report numbers the string table's names ("[2] main").
+        w.text(", element [");
+        w.writeDecimal(hit.element);
+        w.text("] of ");
         w.writeDecimal(hit.list.count);
         w.text(", ");
     }
@@ -232,10 +230,10 @@ void jsonField(AnswerWriter& w, const ExplainPlace& hit, Spelled& spelled) {
     w.member(",\"offset\":", f.offset);
     w.member(",\"size\":", f.size);
     if (f.role == Role::Signature || f.role == Role::Text) {
-        w.member(",\"value\":", shown(f.text));
+        w.fileText(",\"value\":", shown(f.text));
     } else {
         w.member(",\"value\":", f.value);
-        if (f.meaning == Meaning::Word) w.member(",\"text\":", shown(f.text));
+        if (f.meaning == Meaning::Word) w.fileText(",\"text\":", shown(f.text));
         else if (f.meaning != Meaning::None) w.member(",\"error\":", spelled.message(f));
     }
     w.member(",\"role\":", roleName(f.role));
@@ -266,7 +264,8 @@ void jsonHit(AnswerWriter& w, uint64_t offset, std::span<const Title> chain, con
     }
     w.text("]");
     if (hit.inList) {
-        w.member(",\"list\":", hit.list.name);
+        // The list's identifier in the report's JSON ("strings", "lineRows").
+        w.member(",\"list\":", JsonPrinter::countedWord(hit.list.name));
         w.member(",\"element\":", hit.element);
         w.member(",\"elements\":", hit.list.count);
     }
@@ -277,7 +276,7 @@ void jsonHit(AnswerWriter& w, uint64_t offset, std::span<const Title> chain, con
         w.member(",\"text\":{\"offset\":", f.textOffset);
         w.member(",\"size\":", textExtent(f, imageSize));
         w.member(",\"byte\":", offset - f.textOffset);
-        w.member(",\"value\":", shown(f.text));
+        w.fileText(",\"value\":", shown(f.text));
         cutNote(w, f.text.size());
         w.text("}");
     } else {

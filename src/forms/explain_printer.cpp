@@ -5,11 +5,9 @@
 
 namespace symdeck {
 
-ExplainPrinter::ExplainPrinter(std::span<const uint64_t> sorted, uint64_t imageSize,
-                               ReportWriter& counting)
+ExplainPrinter::ExplainPrinter(std::span<const uint64_t> sorted, uint64_t imageSize)
     : sorted_(sorted),
       imageSize_(imageSize),
-      text_(counting),
       kept_(sorted.size()),
       open_(sorted.size() + 1),
       more_(sorted.size() + 1),
@@ -96,7 +94,6 @@ void ExplainPrinter::noteEntry(const Field& f) {
 }
 
 void ExplainPrinter::end(const Stop& stop) {
-    text_.end(stop);
     settle();
     stop_ = stop;
     const size_t n = sorted_.size();

@@ -1,8 +1,7 @@
 // Explain: which blocks and fields of the walk hold given bytes of the database.
 //
-// The explain printer rides along the text form: every event also goes to a text printer
-// whose output is only counted, so the walk checks the same size limit and ends exactly
-// where the text report would end. Each field event (and the text of each name a field
+// The explain printer rides along the text form (paired with a TextMeasure, so the walk
+// checks the same size limit and ends exactly where the text report would end). Each field event (and the text of each name a field
 // reads) is looked up among the asked offsets, sorted once; a byte inside it is a hit,
 // recorded with the chain of open blocks. For a byte that no field holds, the nearest
 // fields before and after it are kept, through one slot per asked offset.
@@ -23,7 +22,6 @@
 #include <vector>
 
 #include "format/events.h"
-#include "forms/text_printer.h"
 #include "forms/writer.h"
 
 namespace symdeck {
@@ -66,55 +64,40 @@ struct SectionExtent {
 
 class ExplainPrinter {
 public:
-    // `sorted`: the asked offsets, sorted and without duplicates; `counting` takes the
-    // text that the text printer writes and only counts it.
-    ExplainPrinter(std::span<const uint64_t> sorted, uint64_t imageSize, ReportWriter& counting);
+    // `sorted`: the asked offsets, sorted and without duplicates.
+    ExplainPrinter(std::span<const uint64_t> sorted, uint64_t imageSize);
 
-    uint64_t length() const { return text_.length(); }
-    void begin() { text_.begin(); }
+    void begin() {}
     void open(const Title& title) {
-        text_.open(title);
         settle();
         stack_.push_back(title);
         chainStale_ = true;
     }
     void close() {
-        text_.close();
         settle();
         if (!stack_.empty()) stack_.pop_back();
         chainStale_ = true;
     }
     SYMDECK_INLINE void field(const Field& f) {
-        text_.field(f);
         look(f, f.offset, f.size, false);
         if (f.textOffset != kNotInFile && f.textOffset != f.offset) lookText(f);
         if (!stack_.empty() && stack_.back().mark == Mark::EntryIndex) noteEntry(f);
     }
-    void openList(const List& list) {
-        text_.openList(list);
-        list_ = list;
-    }
-    void element(const List& list, uint32_t index, uint64_t offset) {
-        text_.element(list, index, offset);
+    void openList(const List& list) { list_ = list; }
+    void element(const List&, uint32_t index, uint64_t) {
         inElement_ = true;
         element_ = index;
     }
-    void endElement() {
-        text_.endElement();
-        inElement_ = false;
-    }
-    void closeList(const List& list) {
-        text_.closeList(list);
-        inElement_ = false;
-    }
-    void openRun(const Run& run) { text_.openRun(run); }
-    void closeRun(const Run& run) { text_.closeRun(run); }
+    void endElement() { inElement_ = false; }
+    void closeList(const List&) { inElement_ = false; }
+    void openRun(const Run&) {}
+    void closeRun(const Run&) {}
     SYMDECK_INLINE void reads(const Field& f, uint32_t index) {
         readIndex_ = index;
         look(f, f.offset, f.size, false);
         readIndex_ = kShown;
     }
-    void unknownSection(int32_t kind) { text_.unknownSection(kind); }
+    void unknownSection(int32_t) {}
     // The walk's last event: settles what the walk left pending for every offset.
     void end(const Stop& stop);
 
@@ -212,7 +195,6 @@ private:
 
     std::span<const uint64_t> sorted_;
     uint64_t imageSize_;
-    TextPrinter text_;
     std::vector<Title> stack_;
     List list_{};
     bool inElement_ = false;

@@ -2,10 +2,11 @@
 // for ExplainPrinter.
 #include "format/walk_database_definition.h"
 #include "forms/explain_printer.h"
+#include "forms/text_measure.h"
 
 namespace symdeck {
 
-static_assert(Printer<ExplainPrinter>);
-template WalkEnd walkDatabase(ExplainPrinter&, const NmsImage&, const SectionSelection&);
+static_assert(Printer<Measured<ExplainPrinter>>);
+template WalkEnd walkDatabase(Measured<ExplainPrinter>&, const NmsImage&, const SectionSelection&);
 
 }  // namespace symdeck

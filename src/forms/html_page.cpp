@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "format/section_kinds.h"
-#include "forms/json_printer.h"
+#include "forms/utf8.h"
 
 namespace symdeck {
 
@@ -52,13 +52,10 @@ void attribute(ReportWriter& out, std::string_view name) {
                     out.ch(c);
                     break;
                 }
-                // A sequence is valid when the bytes it needs, by its lead byte, all follow.
-                const auto lead = static_cast<unsigned char>(c);
-                const size_t n = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-                const size_t run = utf8InvalidLength(name.substr(i));
-                if (run == n && lead >= 0xC2 && lead <= 0xF4) out.text(name.substr(i, n));
+                const Utf8Sequence sequence = utf8SequenceAt(name.substr(i));
+                if (sequence.valid) out.text(name.substr(i, sequence.length));
                 else out.text("&#xFFFD;");
-                i += run;
+                i += sequence.length;
                 continue;
         }
         ++i;
@@ -77,16 +74,7 @@ uint32_t leftOutBits(const SectionSelection& selection) {
 void writeHtmlPage(ReportWriter& out, const PageTemplate& page, std::string_view name, const NmsImage& image,
                    const SectionSelection& selection) {
     out.text(page.beforeLeftOut);
-    const uint32_t bits = leftOutBits(selection);
-    char digits[12];
-    char* end = digits + sizeof digits;
-    char* p = end;
-    uint32_t v = bits;
-    do {
-        *--p = static_cast<char>('0' + v % 10);
-        v /= 10;
-    } while (v != 0);
-    out.text(std::string_view(p, static_cast<size_t>(end - p)));
+    out.decimal(leftOutBits(selection));
     out.text(page.beforeName);
     const size_t slash = name.find_last_of("/\\");
     attribute(out, slash == std::string_view::npos ? name : name.substr(slash + 1));

@@ -9,13 +9,12 @@ namespace symdeck {
 
 namespace {
 
-// For each byte: 0 when it stands for itself inside a JSON string, else the character
-// after the backslash of its short escape, or 'u' for a \u00XX escape. Bytes 0x80 to 0xFF
-// are code points U+0080 to U+00FF, so that no byte of the file is lost or misread.
-constexpr std::array<char, 256> kEscapes = [] {
-    std::array<char, 256> escapes{};
-    for (int c = 0; c < 256; ++c)
-        if (c < 0x20 || c >= 0x7F) escapes[c] = 'u';
+// For each ASCII byte: 0 when it stands for itself inside a JSON string, else the character
+// after the backslash of its short escape, or 'u' for a \u00XX escape.
+constexpr std::array<char, 128> kEscapes = [] {
+    std::array<char, 128> escapes{};
+    for (int c = 0; c < 128; ++c)
+        if (c < 0x20 || c == 0x7F) escapes[c] = 'u';
     escapes['"'] = '"';
     escapes['\\'] = '\\';
     escapes['\b'] = 'b';
@@ -25,8 +24,6 @@ constexpr std::array<char, 256> kEscapes = [] {
     escapes['\t'] = 't';
     return escapes;
 }();
-
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 std::string_view endKind(WalkEnd end) {
     switch (end) {
@@ -38,11 +35,9 @@ std::string_view endKind(WalkEnd end) {
     return "complete";
 }
 
-// `text` as one JSON string of its characters, quotes included: valid UTF-8 as it is, each
-// maximal invalid subsequence as U+FFFD, quotes, backslashes and control characters
-// escaped. Returns whether `text` was valid UTF-8.
+// `text` as one JSON string (writeJsonString), into a writer or a block's values.
 template <class Out>
-bool fileTextTo(Out& out, std::string_view text) {
+bool jsonStringTo(Out& out, std::string_view text) {
     out.ch('"');
     bool valid = true;
     size_t run = 0;  // bytes from the start of `text` that go out as they are
@@ -53,34 +48,36 @@ bool fileTextTo(Out& out, std::string_view text) {
             ++i;
             continue;
         }
-        size_t length = 0;
+        unsigned escaped = c;  // the code point a \u00XX escape gives
+        Utf8Sequence sequence{1, true};
         if (c >= 0x80) {
-            length = utf8SequenceAt(text.substr(i));
-            if (length != 0) {
-                i += length;
+            sequence = utf8SequenceAt(text.substr(i));
+            const bool control = isC1Control(text.substr(i), sequence);
+            if (sequence.valid && !control) {
+                i += sequence.length;
                 continue;
             }
+            if (control) escaped = static_cast<unsigned char>(text[i + 1]);
         }
         out.text(text.substr(run, i - run));
-        if (c < 0x80) {
+        if (!sequence.valid) {
+            valid = false;
+            out.text("\xEF\xBF\xBD");
+        } else {
             char* p = out.reserve(6);
             p[0] = '\\';
-            p[1] = kEscapes[c];
+            p[1] = escaped < 0x80 ? kEscapes[escaped] : 'u';
             if (p[1] == 'u') {
                 p[2] = '0';
                 p[3] = '0';
-                p[4] = kHexDigits[c >> 4];
-                p[5] = kHexDigits[c & 0xF];
+                p[4] = kHexDigits[escaped >> 4];
+                p[5] = kHexDigits[escaped & 0xF];
                 out.commit(p + 6);
             } else {
                 out.commit(p + 2);
             }
-            ++i;
-        } else {
-            valid = false;
-            out.text("\xEF\xBF\xBD");
-            i += utf8InvalidLength(text.substr(i));
         }
+        i += sequence.length;
         run = i;
     }
     out.text(text.substr(run));
@@ -88,17 +85,17 @@ bool fileTextTo(Out& out, std::string_view text) {
     return valid;
 }
 
-// ,"bytes":"<hex>": the exact bytes of `text`, in lower-case hexadecimal.
-void bytesOf(ReportWriter& out, std::string_view text) {
-    static constexpr char kLower[] = "0123456789abcdef";
+}  // namespace
+
+void writeJsonBytes(ReportWriter& out, std::string_view text) {
     out.text(",\"bytes\":\"");
     while (!text.empty()) {
         const size_t n = std::min<size_t>(text.size(), ReportWriter::kMaxReserve / 2);
         char* p = out.reserve(2 * n);
         for (size_t i = 0; i < n; ++i) {
             const auto c = static_cast<unsigned char>(text[i]);
-            *p++ = kLower[c >> 4];
-            *p++ = kLower[c & 0xF];
+            *p++ = lowerHexDigit(c >> 4);
+            *p++ = lowerHexDigit(c);
         }
         out.commit(p);
         text.remove_prefix(n);
@@ -106,37 +103,11 @@ void bytesOf(ReportWriter& out, std::string_view text) {
     out.ch('"');
 }
 
-}  // namespace
-
-size_t utf8InvalidLength(std::string_view text) {
-    const auto byte = [&](size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u; };
-    const unsigned c = byte(0);
-    unsigned low = 0x80, high = 0xBF;
-    size_t length;
-    if (c >= 0xC2 && c <= 0xDF) {
-        length = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        length = 3;
-        if (c == 0xE0) low = 0xA0;
-        if (c == 0xED) high = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        length = 4;
-        if (c == 0xF0) low = 0x90;
-        if (c == 0xF4) high = 0x8F;
-    } else {
-        return 1;  // no sequence begins with this byte
-    }
-    if (byte(1) < low || byte(1) > high) return 1;
-    size_t i = 2;
-    while (i < length && byte(i) >= 0x80 && byte(i) <= 0xBF) ++i;
-    return i;
-}
-
 void JsonPrinter::begin() {
     out_.text(lines_ ? "{\"line\":\"header\",\"format\":\"symdeck-report-lines\",\"version\":2,\"database\":{\"name\":"
                      : "{\"format\":\"symdeck-report\",\"version\":2,\"database\":{\"name\":");
     // The name is the command line's: the system's text.
-    fileTextTo(out_, name_);
+    jsonStringTo(out_, name_);
     char* p = put(out_.reserve(64), ",\"size\":");
     p = number(p, size_);
     out_.commit(put(p, lines_ ? "}}\n" : "},\"blocks\":["));
@@ -268,7 +239,7 @@ void JsonPrinter::unknownSection(int32_t kind) {
         p = separator(p);
         p = put(p, "\n{\"block\":\"UNKNOWN\",\"kind\":");
     }
-    p = std::to_chars(p, p + 12, kind).ptr;
+    p = putSignedDecimal(p, kind);
     out_.commit(put(p, lines_ ? ",\"path\":[],\"fields\":[],\"values\":{}}\n" : ",\"fields\":[],\"values\":{}}"));
 }
 
@@ -338,76 +309,15 @@ void JsonPrinter::textValue(std::string_view name, std::string_view text, bool o
     p = put(p, name);
     values_.commit(put(p, "\":"));
     const size_t from = values_.view().size();
-    const bool valid = fileTextTo(values_, text);
+    const bool valid = jsonStringTo(values_, text);
     out_.text(values_.view().substr(from));
-    if (!valid) bytesOf(out_, text);
+    if (!valid) writeJsonBytes(out_, text);
 }
 
 void JsonPrinter::fileText(std::string_view text) {
-    if (!fileTextTo(out_, text)) bytesOf(out_, text);
+    if (!jsonStringTo(out_, text)) writeJsonBytes(out_, text);
 }
 
-void writeJsonString(ReportWriter& out, std::string_view text) {
-    out.ch('"');
-    size_t run = 0;  // bytes from the start of `text` that need no escape
-    for (size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        const char escape = kEscapes[c];
-        if (escape == 0) continue;
-        out.text(text.substr(run, i - run));
-        run = i + 1;
-        char* p = out.reserve(6);
-        p[0] = '\\';
-        p[1] = escape;
-        if (escape != 'u') {
-            out.commit(p + 2);
-            continue;
-        }
-        p[2] = '0';
-        p[3] = '0';
-        p[4] = kHexDigits[c >> 4];
-        p[5] = kHexDigits[c & 0xF];
-        out.commit(p + 6);
-    }
-    out.text(text.substr(run));
-    out.ch('"');
-}
-
-namespace {
-
-void writeUnicodeEscape(ReportWriter& out, char32_t unit) {
-    char* p = out.reserve(6);
-    p[0] = '\\';
-    p[1] = 'u';
-    for (int i = 0; i < 4; ++i) p[2 + i] = kHexDigits[(unit >> (12 - 4 * i)) & 0xF];
-    out.commit(p + 6);
-}
-
-}  // namespace
-
-void writeJsonText(ReportWriter& out, std::string_view text) {
-    out.ch('"');
-    while (!text.empty()) {
-        const size_t length = utf8SequenceAt(text);
-        const auto c = static_cast<unsigned char>(text[0]);
-        if (length == 1 && kEscapes[c] == 0) {
-            out.ch(text[0]);
-        } else if (length == 1 && kEscapes[c] != 'u') {
-            char* p = out.reserve(2);
-            p[0] = '\\';
-            p[1] = kEscapes[c];
-            out.commit(p + 2);
-        } else if (length <= 1) {  // a control byte, or a byte of no valid sequence
-            writeUnicodeEscape(out, length == 0 ? 0xFFFD : c);
-        } else if (const char32_t code = utf8CodePoint(text, length); code < 0x10000) {
-            writeUnicodeEscape(out, code);
-        } else {
-            writeUnicodeEscape(out, 0xD800 + ((code - 0x10000) >> 10));
-            writeUnicodeEscape(out, 0xDC00 + ((code - 0x10000) & 0x3FF));
-        }
-        text.remove_prefix(length == 0 ? 1 : length);
-    }
-    out.ch('"');
-}
+bool writeJsonString(ReportWriter& out, std::string_view text) { return jsonStringTo(out, text); }
 
 }  // namespace symdeck

@@ -21,9 +21,7 @@
 // at the end, however the walk ended.
 #pragma once
 
-#include <bit>
 #include <cassert>
-#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -34,54 +32,15 @@
 
 namespace symdeck {
 
-// `text` as one JSON string, quotes included: each byte is the code point of the same
-// number (0x80-0xFF as \u0080-\u00FF), with quotes, backslashes and control bytes escaped.
-// (The explain form writes its texts this way.)
-void writeJsonString(ReportWriter& out, std::string_view text);
+// `text` as one JSON string, quotes included: the one way every JSON document of the
+// program writes a text. Valid UTF-8 goes out as it is, each maximal invalid subsequence as
+// one U+FFFD; quotes, backslashes, control characters and the C1 controls (U+0080 to
+// U+009F, which some terminals obey) are escaped. Returns whether `text` was valid UTF-8:
+// where it was not, the caller adds the exact bytes with writeJsonBytes.
+bool writeJsonString(ReportWriter& out, std::string_view text);
 
-// `text`, the system's own UTF-8 text (a name from the command line), as one JSON string of
-// the same characters, quotes included. The document stays ASCII: every character past
-// U+007F is a \u escape (a surrogate pair past U+FFFF). A byte that is not part of valid
-// UTF-8 is written as U+FFFD.
-void writeJsonText(ReportWriter& out, std::string_view text);
-
-// The length of the maximal invalid subsequence at the start of `text`, where no valid
-// UTF-8 sequence begins: the longest prefix of a valid sequence's bytes (at least one),
-// which a decoder replaces by one U+FFFD. `text` must not be empty.
-size_t utf8InvalidLength(std::string_view text);
-
-// `value` in decimal at `p` (at most 20 characters); returns the end. The same characters
-// as std::to_chars, in fewer steps: the length comes from the value's bit width, and the
-// digits go straight into place two at a time, last first. Every number of the document
-// passes through here, several per field.
-SYMDECK_INLINE char* putDecimal(char* p, uint64_t value) {
-    static constexpr uint64_t kPowers[20] = {
-        1u, 10u, 100u, 1000u, 10000u, 100000u, 1000000u, 10000000u, 100000000u, 1000000000u,
-        10000000000u, 100000000000u, 1000000000000u, 10000000000000u, 100000000000000u,
-        1000000000000000u, 10000000000000000u, 100000000000000000u, 1000000000000000000u,
-        10000000000000000000u};
-    static constexpr char kPairs[] =
-        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-        "8081828384858687888990919293949596979899";
-    // log10(2) is about 1233 / 4096: `estimate` is the number of digits or one fewer, one
-    // fewer exactly when the value reaches 10 to the power `estimate`.
-    const uint64_t atLeastOne = value | 1;
-    const unsigned estimate = (static_cast<unsigned>(std::bit_width(atLeastOne)) * 1233) >> 12;
-    char* const end = p + estimate + (atLeastOne >= kPowers[estimate] ? 1 : 0);
-    char* q = end;
-    while (value >= 100) {
-        q -= 2;
-        std::memcpy(q, kPairs + 2 * (value % 100), 2);
-        value /= 100;
-    }
-    if (value >= 10) {
-        std::memcpy(q - 2, kPairs + 2 * value, 2);
-    } else {
-        q[-1] = static_cast<char>('0' + value);
-    }
-    return end;
-}
+// ,"bytes":"<hex>": the exact bytes of `text`, in lower-case hexadecimal.
+void writeJsonBytes(ReportWriter& out, std::string_view text);
 
 // A growing buffer with the writer's reserve/commit interface: a block's values wait here
 // until its fields are written. It grows to the largest block and then stays.
@@ -171,7 +130,7 @@ public:
             p = number(p, f.value);
             if (readsSigned(f) && f.size == 4 && f.value >= 0x80000000u) {
                 p = put(p, ",\"signed\":");
-                p = std::to_chars(p, p + 12, static_cast<int32_t>(f.value)).ptr;
+                p = putSignedDecimal(p, static_cast<int32_t>(f.value));
             }
             if (own) ownValue(f.name, f.value);
             if (f.problem != Problem::None) {

@@ -1,11 +1,12 @@
 // The walk of a whole database compiled for the event recorder (tools and tests): the one place
-// where every decoder is built for EventRecorder.
+// where every decoder is built for EventRecorder, paired with the text's measure.
 #include "format/walk_database_definition.h"
 #include "forms/recorder.h"
+#include "forms/text_measure.h"
 
 namespace symdeck {
 
-static_assert(Printer<EventRecorder>);
-template WalkEnd walkDatabase(EventRecorder&, const NmsImage&, const SectionSelection&);
+static_assert(Printer<Measured<EventRecorder>>);
+template WalkEnd walkDatabase(Measured<EventRecorder>&, const NmsImage&, const SectionSelection&);
 
 }  // namespace symdeck

@@ -7,10 +7,9 @@ namespace symdeck {
 size_t terminalSafePrefix(std::string_view text) {
     const auto first = static_cast<unsigned char>(text[0]);
     if (first < 0x20 || first == 0x7F) return 0;
-    const size_t length = utf8SequenceAt(text);
-    // U+0080 to U+009F, the C1 controls, are 0xC2 0x80 to 0xC2 0x9F.
-    if (length == 2 && first == 0xC2 && static_cast<unsigned char>(text[1]) < 0xA0) return 0;
-    return length;
+    const Utf8Sequence sequence = utf8SequenceAt(text);
+    if (!sequence.valid || isC1Control(text, sequence)) return 0;
+    return sequence.length;
 }
 
 std::string escapedForTerminal(std::string_view text, bool keepLineFeeds) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "forms/digits.h"
+
 namespace symdeck {
 
 // How many bytes at the start of `text` a terminal may be given as they are: the length of
@@ -19,11 +21,10 @@ size_t terminalSafePrefix(std::string_view text);
 
 // "\xNN" for `byte`, in upper-case hexadecimal, into `out` (4 bytes).
 inline void terminalEscape(unsigned char byte, char* out) {
-    constexpr char kDigits[] = "0123456789ABCDEF";
     out[0] = '\\';
     out[1] = 'x';
-    out[2] = kDigits[byte >> 4];
-    out[3] = kDigits[byte & 0xF];
+    out[2] = kHexDigits[byte >> 4];
+    out[3] = kHexDigits[byte & 0xF];
 }
 
 // `text` with every byte a terminal must not get escaped. With `keepLineFeeds`, line feeds

@@ -1,4 +1,6 @@
-// UTF-8 as the system's own text: the command line's names, and what a terminal shows.
+// UTF-8: the one decoder of the program. Texts of the database are checked with it where a
+// form needs valid UTF-8 (the JSON forms, the page, what a terminal is given); the command
+// line's names are the system's own UTF-8 text.
 #pragma once
 
 #include <cstddef>
@@ -6,14 +8,21 @@
 
 namespace symdeck {
 
-// The length of the valid UTF-8 sequence at the start of `text` (1 for any ASCII byte), or
-// 0 when its first byte begins none. Only the shortest form is valid: no overlong
-// sequences, no surrogates, nothing past U+10FFFF. `text` must not be empty.
-inline size_t utf8SequenceAt(std::string_view text) {
+// What begins at the start of a text: a valid sequence and its length (1 for any ASCII
+// byte), or, where none begins, the maximal invalid subsequence there: the longest prefix
+// of a valid sequence's bytes (at least one byte), which a decoder replaces by one U+FFFD.
+struct Utf8Sequence {
+    size_t length;
+    bool valid;
+};
+
+// Only the shortest form is valid: no overlong sequences, no surrogates, nothing past
+// U+10FFFF. `text` must not be empty.
+inline Utf8Sequence utf8SequenceAt(std::string_view text) {
     const auto byte = [&](size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u; };
     const auto within = [](unsigned c, unsigned low, unsigned high) { return c >= low && c <= high; };
     const unsigned c = byte(0);
-    if (c < 0x80) return 1;
+    if (c < 0x80) return {1, true};
     unsigned low = 0x80, high = 0xBF;
     size_t length = 0;
     if (within(c, 0xC2, 0xDF)) {
@@ -27,23 +36,19 @@ inline size_t utf8SequenceAt(std::string_view text) {
         if (c == 0xF0) low = 0x90;
         if (c == 0xF4) high = 0x8F;
     } else {
-        return 0;
+        return {1, false};  // no sequence begins with this byte
     }
-    if (!within(byte(1), low, high)) return 0;
-    for (size_t i = 2; i < length; ++i)
-        if (!within(byte(i), 0x80, 0xBF)) return 0;
-    return length;
+    if (!within(byte(1), low, high)) return {1, false};
+    size_t i = 2;
+    while (i < length && within(byte(i), 0x80, 0xBF)) ++i;
+    return {i, i == length};
 }
 
-// The code point of a valid sequence of `length` bytes at the start of `text`.
-inline char32_t utf8CodePoint(std::string_view text, size_t length) {
-    const auto byte = [&](size_t i) { return static_cast<char32_t>(static_cast<unsigned char>(text[i])); };
-    switch (length) {
-        case 1: return byte(0);
-        case 2: return (byte(0) & 0x1F) << 6 | (byte(1) & 0x3F);
-        case 3: return (byte(0) & 0x0F) << 12 | (byte(1) & 0x3F) << 6 | (byte(2) & 0x3F);
-        default: return (byte(0) & 0x07) << 18 | (byte(1) & 0x3F) << 12 | (byte(2) & 0x3F) << 6 | (byte(3) & 0x3F);
-    }
+// U+0080 to U+009F, the C1 controls, which some terminals obey as they do ESC: the valid
+// sequences 0xC2 0x80 to 0xC2 0x9F. `sequence` is what begins at the start of `text`.
+inline bool isC1Control(std::string_view text, Utf8Sequence sequence) {
+    return sequence.valid && sequence.length == 2 && static_cast<unsigned char>(text[0]) == 0xC2 &&
+           static_cast<unsigned char>(text[1]) < 0xA0;
 }
 
 }  // namespace symdeck

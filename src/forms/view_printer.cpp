@@ -23,11 +23,11 @@ void ViewPrinter::Table::flush(ReportWriter& out) {
     used_ = 0;
 }
 
-ViewPrinter::ViewPrinter(ReportWriter& out, ReportWriter& counting, uint64_t imageSize, const ViewOptions& options)
+ViewPrinter::ViewPrinter(ReportWriter& out, const TextMeasure& text, uint64_t imageSize, const ViewOptions& options)
     : out_(out),
       options_(options),
       spelling_(stringSink(spelled_), 4096),
-      text_(counting),
+      text_(text),
       values_(ReportSink{&toFrames, &out}, kValueBlock),
       imageSize_(imageSize) {
     kinds_.reserve(256);
@@ -99,15 +99,13 @@ uint16_t ViewPrinter::slowKind(const Field& f) {
 }
 
 void ViewPrinter::begin() {
-    if (options_.countText) text_.begin();
     const uint32_t head[4] = {view::kVersion, static_cast<uint32_t>(imageSize_),
                               static_cast<uint32_t>(imageSize_ >> 32), view::kFrameRecords};
     frame(view::kHeader, head, sizeof head);
 }
 
 void ViewPrinter::open(const Title& title) {
-    const uint64_t textStart = length();
-    if (options_.countText) text_.open(title);
+    const uint64_t textStart = text_.lengthBefore();
     uint32_t parent = view::kNoBlock;
     if (!open_.empty()) {
         Open& up = open_.back();
@@ -150,21 +148,18 @@ void ViewPrinter::writeBlock(const Open& block, uint32_t subtreeEnd, uint64_t te
 }
 
 void ViewPrinter::close() {
-    if (options_.countText) text_.close();
     if (open_.empty()) return;
-    writeBlock(open_.back(), blockCount_, length(), static_cast<uint8_t>(open_.back().title.mark));
+    writeBlock(open_.back(), blockCount_, text_.length(), static_cast<uint8_t>(open_.back().title.mark));
     open_.pop_back();
 }
 
 void ViewPrinter::openList(const List& list) {
-    if (options_.countText) text_.openList(list);
     list_ = list;
     listFirstField_ = fieldCount_;
     listBlock_ = open_.empty() ? view::kNoBlock : open_.back().index;
 }
 
 void ViewPrinter::closeList(const List& list) {
-    if (options_.countText) text_.closeList(list);
     inElement_ = false;
     elementStart_ = false;
     const uint16_t name = word(list.name);
@@ -186,21 +181,19 @@ void ViewPrinter::closeList(const List& list) {
 void ViewPrinter::unknownSection(int32_t kind) {
     // A block of its own at the top, as the other forms have it: no place, no fields, its
     // kind as its number, and the text's few words as its lines.
-    const uint64_t textStart = length();
-    if (options_.countText) text_.unknownSection(kind);
+    const uint64_t textStart = text_.lengthBefore();
     Title title{.word = "UNKNOWN", .offset = view::kNoPlace, .size = 0};
     title.number = static_cast<uint32_t>(kind);
     open_.push_back(Open{blockCount_++, view::kNoBlock, fieldCount_, fieldCount_, 0, false, textStart, title});
-    writeBlock(open_.back(), blockCount_, length(), view::kUnknownKind);
+    writeBlock(open_.back(), blockCount_, text_.length(), view::kUnknownKind);
     open_.pop_back();
 }
 
 void ViewPrinter::end(const Stop& stop) {
     const uint32_t openBlock = open_.empty() ? view::kNoBlock : open_.back().index;
-    if (options_.countText) text_.end(stop);
     // Blocks the walk left open end with the walk: their text is the report's rest.
     while (!open_.empty()) {
-        writeBlock(open_.back(), blockCount_, length(), static_cast<uint8_t>(open_.back().title.mark));
+        writeBlock(open_.back(), blockCount_, text_.length(), static_cast<uint8_t>(open_.back().title.mark));
         open_.pop_back();
     }
     values_.flush();
@@ -248,8 +241,8 @@ void ViewPrinter::end(const Stop& stop) {
     w[view::kEndFields] = fieldCount_;
     w[view::kEndLists] = listCount_;
     w[view::kEndReads] = readCount_;
-    w[view::kEndReportLow] = static_cast<uint32_t>(length());
-    w[view::kEndReportHigh] = static_cast<uint32_t>(length() >> 32);
+    w[view::kEndReportLow] = static_cast<uint32_t>(text_.length());
+    w[view::kEndReportHigh] = static_cast<uint32_t>(text_.length() >> 32);
     w[view::kEndDamaged] = static_cast<uint32_t>(std::min<uint64_t>(text_.problems().damaged, 0xFFFFFFFFu));
     w[view::kEndUnknown] = static_cast<uint32_t>(std::min<uint64_t>(text_.problems().unknown, 0xFFFFFFFFu));
     w[view::kEndWordCount] = static_cast<uint32_t>(words_.size());

@@ -43,6 +43,7 @@
 #include <vector>
 
 #include "format/events.h"
+#include "forms/text_measure.h"
 #include "forms/text_printer.h"
 #include "forms/writer.h"
 
@@ -135,18 +136,16 @@ struct ViewOptions {
 
 class ViewPrinter {
 public:
-    // `out` takes the frames; `counting` takes the text report, which is only counted: the
-    // size limit reads it, and each block's place in the text is its range there.
-    ViewPrinter(ReportWriter& out, ReportWriter& counting, uint64_t imageSize, const ViewOptions& options = {});
+    // `out` takes the frames; `text` measures the text report (the walk pairs the two):
+    // each block's place in the text is its range there.
+    ViewPrinter(ReportWriter& out, const TextMeasure& text, uint64_t imageSize, const ViewOptions& options = {});
     ViewPrinter(const ViewPrinter&) = delete;
     ViewPrinter& operator=(const ViewPrinter&) = delete;
 
-    uint64_t length() const { return options_.countText ? text_.length() : 0; }
     void begin();
     void open(const Title& title);
     void close();
     SYMDECK_INLINE void field(const Field& f) {
-        if (options_.countText) text_.field(f);
         const uint16_t kind = kindOf(f);
         const bool element = inElement_, start = elementStart_;
         elementStart_ = false;
@@ -171,23 +170,17 @@ public:
         fields_.commit(out_);
     }
     void openList(const List& list);
-    void element(const List& list, uint32_t index, uint64_t offset) {
-        if (options_.countText) text_.element(list, index, offset);
+    void element(const List&, uint32_t, uint64_t) {
         inElement_ = true;
         elementStart_ = true;
     }
     void endElement() {
-        if (options_.countText) text_.endElement();
         inElement_ = false;
         elementStart_ = false;
     }
     void closeList(const List& list);
-    void openRun(const Run& run) {
-        if (options_.countText) text_.openRun(run);
-    }
-    void closeRun(const Run& run) {
-        if (options_.countText) text_.closeRun(run);
-    }
+    void openRun(const Run&) {}
+    void closeRun(const Run&) {}
     void reads(const Field& f, uint32_t) {
         if (!options_.skeleton) return;
         char* p = reads_.add();
@@ -280,7 +273,7 @@ private:
     uint32_t matched_ = 0;
     std::string spelled_;
     ReportWriter spelling_;
-    TextPrinter text_;
+    const TextMeasure& text_;
     ReportWriter values_;
     uint64_t imageSize_;
     Table fields_{view::kFields, view::kFieldBytes};

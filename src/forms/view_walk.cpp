@@ -1,11 +1,11 @@
 // The walk of a whole database compiled for the view form: the one place where every decoder is
-// built for ViewPrinter.
+// built for ViewPrinter, paired with the text's measure.
 #include "format/walk_database_definition.h"
 #include "forms/view_printer.h"
 
 namespace symdeck {
 
-static_assert(Printer<ViewPrinter>);
-template WalkEnd walkDatabase(ViewPrinter&, const NmsImage&, const SectionSelection&);
+static_assert(Printer<Measured<ViewPrinter>>);
+template WalkEnd walkDatabase(Measured<ViewPrinter>&, const NmsImage&, const SectionSelection&);
 
 }  // namespace symdeck

@@ -1,7 +1,6 @@
 #include "forms/writer.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "forms/terminal_text.h"
 
@@ -13,8 +12,6 @@ bool appendToString(void* context, const char* data, size_t size) {
     static_cast<std::string*>(context)->append(data, size);
     return true;
 }
-
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 }  // namespace
 
@@ -83,7 +80,7 @@ void ReportWriter::terminalText(std::string_view s) {
 
 void ReportWriter::dec(uint32_t value) {
     char* p = reserve(12);
-    cur_ = std::to_chars(p, p + 12, static_cast<int32_t>(value)).ptr;
+    cur_ = putSignedDecimal(p, static_cast<int32_t>(value));
 }
 
 void ReportWriter::hex06(uint64_t value) {

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "format/memory.h"
+#include "forms/digits.h"
 
 namespace symdeck {
 
@@ -95,15 +96,16 @@ public:
 
     // "%d" of a 32-bit value: the signed view, so 0xFFFFFFFF prints -1.
     void dec(uint32_t value);
+    // An unsigned decimal number.
+    void decimal(uint64_t value) { cur_ = putDecimal(reserve(20), value); }
     // "%X": upper-case hexadecimal without leading zeros (64-bit, so offsets past 4 GiB
     // print in full). Digits are written straight into place, last first.
     void hex(uint64_t value) {
-        static constexpr char kDigits[] = "0123456789ABCDEF";
         const int n = value == 0 ? 1 : (std::bit_width(value) + 3) / 4;
         char* p = reserve(16) + n;
         cur_ = p;
         do {
-            *--p = kDigits[value & 0xF];
+            *--p = kHexDigits[value & 0xF];
             value >>= 4;
         } while (value != 0);
     }

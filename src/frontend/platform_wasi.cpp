@@ -29,6 +29,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "forms/digits.h"
+
 // The temporary that a trap would leave behind: its name (relative to the working
 // directory, or absolute) while a report is pending, else empty. Exported by address
 // (the link's --export), not by a function: see above.
@@ -166,8 +168,8 @@ CreateStatus createReport(const std::string& reportName, const FileId& input, Pe
     (void)::getentropy(random, sizeof random);
     std::string prefix = ".symdeck-";
     for (const unsigned char byte : random) {
-        prefix += "0123456789abcdef"[byte >> 4];
-        prefix += "0123456789abcdef"[byte & 15];
+        prefix += lowerHexDigit(byte >> 4);
+        prefix += lowerHexDigit(byte);
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string tempName = join(part.directory, prefix + "-" + std::to_string(attempt) + ".tmp");

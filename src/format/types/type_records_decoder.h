@@ -142,8 +142,8 @@ void reportLabel(Fields<P>& f) {
 
 template <class P>
 void reportProcedure(Fields<P>& f) {
-    // Refers to the argument list, but is printed and not resolved.
-    f.number(procedureType::kArgList, "argList");
+    // The argument list's type index, shown as a bare number.
+    f.typeNumber(procedureType::kArgList, "argList");
     f.type(procedureType::kRType, "rType");
     f.emit(enumField(f.ulong(f.record, procedureType::kCall, "call", Role::Enum, Spelling::AsText),
                      kCallingConventions, "unknown(", ")"));
@@ -164,8 +164,8 @@ void reportArray(Fields<P>& f) {
 
 template <class P>
 void reportAggregate(Fields<P>& f) {
-    // Printed and not resolved.
-    f.number(aggregate::kDerivedType, "derivedType");
+    // A type index, shown as a bare number.
+    f.typeNumber(aggregate::kDerivedType, "derivedType");
     f.name(aggregate::kIName);
     f.number16(aggregate::kProperty, "property");
     f.count(aggregate::kNFields, "nFields", "fields", Counting::Unreported);
