@@ -12,7 +12,6 @@
 #include "entry/render.h"
 #include "format/section_kinds.h"
 #include "nmsbuild/large.h"
-#include "forms/printers.h"
 
 namespace {
 

@@ -3,77 +3,20 @@
 #include <algorithm>
 #include <vector>
 
+#include "format/walk_database.h"
 #include "forms/explain_answers.h"
-#include "forms/printers.h"
-#include "format/section_kinds.h"
+#include "forms/explain_printer.h"
+#include "forms/json_printer.h"
+#include "forms/recorder.h"
+#include "forms/text_printer.h"
+#include "forms/view_printer.h"
 
 namespace symdeck {
-
-namespace {
-
-struct Entry {
-    uint32_t entryIndex;
-    uint32_t offEntry;
-};
-
-// Entry i of the directory at `directory`. The directory's render has already proven that
-// every entry lies inside the image, so these reads cannot fail.
-Entry entryAt(const NmsImage& image, uint64_t directory, uint32_t i) {
-    auto entry = recordAt(image, directory + nmdr::kSize + nmde::kSize * i, nmde::kSize);
-    if (!entry) return {0, 0};
-    return {entry->u32(nmde::kEntryIndex), entry->u32(nmde::kOffEntry)};
-}
-
-template <class P>
-bool walkSections(Walk<P>& walk) {
-    if (!renderNm32Header(walk)) return false;
-    // The header's fixed part has been checked, so offNMDR can be read.
-    const uint64_t directory = recordAt(walk.image, 0, nm32::kSize)->u32(nm32::kOffNmdr);
-    if (!renderDirectory(walk, directory)) return false;
-    const uint32_t nNMDE = recordAt(walk.image, directory, nmdr::kSize)->u32(nmdr::kNNmde);
-
-    // The first NMTP entry holds the records that type indices name, and the first STTB
-    // entry serves the names of every section, whatever the selection.
-    for (uint32_t i = 0; i < nNMDE; ++i) {
-        const Entry entry = entryAt(walk.image, directory, i);
-        if (entry.entryIndex != kTypeRecordsKind) continue;
-        installTypeRecords(walk, entry.offEntry);
-        break;
-    }
-    for (uint32_t i = 0; i < nNMDE; ++i) {
-        const Entry entry = entryAt(walk.image, directory, i);
-        if (entry.entryIndex != kStringTableKind) continue;
-        if (!installStringTable(walk, entry.offEntry)) return false;
-        break;
-    }
-
-    for (uint32_t i = 0; i < nNMDE; ++i) {
-        const Entry entry = entryAt(walk.image, directory, i);
-        bool rendered = true;
-        const bool known = withSectionKind(entry.entryIndex, [&](const auto& kind) {
-            if (!(walk.selection.*kind.info.skip)) rendered = kind.render(walk, entry.offEntry);
-        });
-        if (!known) walk.print.unknownSection(static_cast<int32_t>(entry.entryIndex));
-        if (!rendered) return false;
-    }
-    return true;
-}
-
-template <class P>
-WalkEnd renderWith(P& print, const NmsImage& image, const SectionSelection& selection) {
-    Walk<P> walk{image, print, reportLimit(image.size), selection};
-    print.begin();
-    walkSections(walk);
-    print.end(walk.stop);
-    return walk.stop.end;
-}
-
-}  // namespace
 
 WalkEnd renderImage(const NmsImage& image, const SectionSelection& selection, ReportWriter& out,
                     bool forTerminal, FieldProblems* problems) {
     TextPrinter print(out, forTerminal);
-    const WalkEnd end = renderWith(print, image, selection);
+    const WalkEnd end = walkDatabase(print, image, selection);
     if (problems) *problems = print.problems();
     return end;
 }
@@ -82,7 +25,7 @@ WalkEnd renderImageJson(const NmsImage& image, const SectionSelection& selection
                         std::string_view databaseName, ReportWriter& out, bool lines,
                         FieldProblems* problems) {
     JsonPrinter print(out, databaseName, image.size, lines);
-    const WalkEnd end = renderWith(print, image, selection);
+    const WalkEnd end = walkDatabase(print, image, selection);
     if (problems) *problems = print.problems();
     return end;
 }
@@ -102,7 +45,7 @@ WalkEnd explainImage(const NmsImage& image, const SectionSelection& selection,
     // The text is only counted, for the size limit: the walk ends where the report would.
     ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
     ExplainPrinter print(sorted, image.size, counting);
-    const WalkEnd end = renderWith(print, image, selection);
+    const WalkEnd end = walkDatabase(print, image, selection);
     explainOffsets(print, offsets, json, out, forTerminal);
     return end;
 }
@@ -123,7 +66,7 @@ bool renderImageView(const NmsImage& image, const SectionSelection& selection, R
     // are a range of it.
     ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
     ViewPrinter print(out, counting, image.size, options ? *options : ViewOptions{});
-    const WalkEnd how = renderWith(print, image, selection);
+    const WalkEnd how = walkDatabase(print, image, selection);
     if (end) *end = how;
     return print.ok();
 }
@@ -140,7 +83,7 @@ std::string renderViewToString(const NmsImage& image, const SectionSelection& se
 std::vector<WalkEvent> recordWalk(const NmsImage& image, const SectionSelection& selection) {
     ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
     EventRecorder record(counting);
-    renderWith(record, image, selection);
+    walkDatabase(record, image, selection);
     return std::move(record.events());
 }
 

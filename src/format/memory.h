@@ -3,7 +3,7 @@
 //
 // The core makes no call to the system: a block's memory comes from the BlockAllocator it
 // is given. The program passes one that maps pages at once, as huge pages where the system
-// has them (app/platform.h), since touching fresh memory page by page costs a fault per
+// has them (frontend/platform.h), since touching fresh memory page by page costs a fault per
 // 4 KiB page; a caller that gives none gets the C library's malloc. A block whose memory
 // cannot be had is empty (data() null), never an exception.
 #pragma once

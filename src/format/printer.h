@@ -1,6 +1,6 @@
 // The printer contract: what a walk calls on the form it renders into (format/events.h
-// lists the members in the order the walk calls them). Renderers are instantiated only for
-// types that satisfy it.
+// lists the members in the order the walk calls them). The walk is compiled only for types
+// that satisfy it, once per form (src/forms/*_walk.cpp).
 #pragma once
 
 #include <concepts>
@@ -29,5 +29,34 @@ concept Printer = requires(P& p, const P& constant, const Title& title, const Fi
     p.unknownSection(kind);
     p.end(stop);
 };
+
+// The contract is the whole list of members: a printer that lacks any one of them (here
+// closeRun, then length) is no printer.
+namespace printer_contract {
+struct NoCloseRun {
+    uint64_t length() const { return 0; }
+    void begin() {}
+    void open(const Title&) {}
+    void field(const Field&) {}
+    void openList(const List&) {}
+    void element(const List&, uint32_t, uint64_t) {}
+    void endElement() {}
+    void closeList(const List&) {}
+    void openRun(const Run&) {}
+    void reads(const Field&, uint32_t) {}
+    void close() {}
+    void unknownSection(int32_t) {}
+    void end(const Stop&) {}
+};
+struct Complete : NoCloseRun {
+    void closeRun(const Run&) {}
+};
+struct NoLength : Complete {
+    void length() const = delete;
+};
+static_assert(!Printer<NoCloseRun>);
+static_assert(Printer<Complete>);
+static_assert(!Printer<NoLength>);
+}  // namespace printer_contract
 
 }  // namespace symdeck

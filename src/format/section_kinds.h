@@ -1,8 +1,9 @@
 // The kinds of section a directory entry can name, in one table: each kind's number in the
 // directory, its name (the entryIndex line's word and its +/- flag), its skip flag and that
-// flag's place on the command line, and its renderer. The driver, the directory's lines,
-// the command line's flags and help, the checks, the fuzzer and the benchmark all read it,
-// so a new kind is its header, its source file and one row here.
+// flag's place on the command line, and its renderer. The walk of the database, the
+// directory's lines, the command line's flags and help, the checks, the fuzzer and the
+// benchmark all read it, so a new kind is its decoder (declared in a header, defined in a
+// *_decoder.h that walk_database_definition.h includes) and one row here.
 #pragma once
 
 #include <array>

@@ -1,4 +1,4 @@
-// Which kinds of section a walk reports: one skip flag per kind the driver dispatches (the
+// Which kinds of section a walk reports: one skip flag per kind the walk dispatches (the
 // table of kinds, format/section_kinds.h, names each kind's flag). The header and the directory
 // are always reported.
 #pragma once

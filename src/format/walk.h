@@ -104,7 +104,8 @@ inline Target typeTarget(const NmsImage& image, const TypeRecordsView& types, ui
 // (the header of that part) when it fails. A check point comes before anything of a
 // structure (or list element) is reported: first the report's size against the limit, then
 // the structure's bytes against the image. On failure the walk's stop is recorded and
-// nothing is returned; the renderers then return false up to the driver.
+// nothing is returned; the renderers then return false up to the walk of the database
+// (format/walk_database.h).
 template <Printer P>
 struct Cursor {
     Walk<P>& walk;

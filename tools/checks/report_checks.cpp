@@ -9,7 +9,7 @@
 #include "forms/explain_answers.h"
 #include "format/section_kinds.h"
 #include "checks/json_checks.h"
-#include "forms/printers.h"
+#include "forms/recorder.h"
 #include "forms/view_printer.h"
 
 namespace symdeck::checks {

@@ -2,12 +2,13 @@
 // counts from the first byte behind the table, and record i has the type index
 // 0x1000 + i. Records are reached only through the table (they carry no length), so they
 // may lie in any order and the bytes between them are never read.
+#pragma once
+
 #include "format/types/types.h"
 
 #include <iterator>
 
 #include "format/file_structures.h"
-#include "forms/printers.h"
 
 namespace symdeck {
 
@@ -32,10 +33,10 @@ namespace label {
 constexpr uint64_t kMode = 4, kSize = 8;
 static_assert(kMode + 4 == kSize);
 }  // namespace label
-namespace procedure {
+namespace procedureType {
 constexpr uint64_t kArgList = 4, kRType = 8, kCall = 12, kArgCount = 16, kSize = 20;
 static_assert(kArgCount + 4 == kSize);
-}  // namespace procedure
+}  // namespace procedureType
 namespace array {
 constexpr uint64_t kElemType = 4, kN1 = 8, kN2 = 12, kLength = 14, kIndexType = 18, kN3 = 22,
                    kNElements = 26, kN4 = 30, kSize = 32;
@@ -65,7 +66,7 @@ struct Kind {
 };
 
 constexpr Kind kLabel{"DATAS_LF_LABEL", "TYPE_LF_LABEL", label::kSize};
-constexpr Kind kProcedure{"DATAS_LF_PROCEDURE", "TYPE_LF_PROCEDURE", procedure::kSize};
+constexpr Kind kProcedure{"DATAS_LF_PROCEDURE", "TYPE_LF_PROCEDURE", procedureType::kSize};
 constexpr Kind kArray{"DATAS_LF_ARRAY", "TYPE_LF_ARRAY", array::kSize};
 constexpr Kind kStruct{"DATAS_LF_STRUCT", "TYPE_LF_STRUCT", aggregate::kSize};
 constexpr Kind kUnion{"TYPE_LF_UNION", "TYPE_LF_UNION", aggregate::kSize};
@@ -142,11 +143,11 @@ void reportLabel(Fields<P>& f) {
 template <class P>
 void reportProcedure(Fields<P>& f) {
     // Refers to the argument list, but is printed and not resolved.
-    f.number(procedure::kArgList, "argList");
-    f.type(procedure::kRType, "rType");
-    f.emit(enumField(f.ulong(f.record, procedure::kCall, "call", Role::Enum, Spelling::AsText),
+    f.number(procedureType::kArgList, "argList");
+    f.type(procedureType::kRType, "rType");
+    f.emit(enumField(f.ulong(f.record, procedureType::kCall, "call", Role::Enum, Spelling::AsText),
                      kCallingConventions, "unknown(", ")"));
-    f.count(procedure::kArgCount, "argCount", "arguments", Counting::Unreported, true);
+    f.count(procedureType::kArgCount, "argCount", "arguments", Counting::Unreported, true);
 }
 
 template <class P>
@@ -281,12 +282,5 @@ bool renderTypeRecords(Walk<P>& walk, uint64_t sectionOffset) {
     print.close();
     return true;
 }
-
-SYMDECK_INSTANTIATE(renderTypeRecords, uint64_t);
-template void installTypeRecords(Walk<TextPrinter>&, uint64_t);
-template void installTypeRecords(Walk<JsonPrinter>&, uint64_t);
-template void installTypeRecords(Walk<ExplainPrinter>&, uint64_t);
-template void installTypeRecords(Walk<EventRecorder>&, uint64_t);
-template void installTypeRecords(Walk<ViewPrinter>&, uint64_t);
 
 }  // namespace symdeck

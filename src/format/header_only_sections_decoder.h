@@ -1,7 +1,8 @@
 // GTYP, SRCP and FPOD are reported by their fixed header alone; the bytes behind the header
 // are never read.
+#pragma once
+
 #include "format/file_structures.h"
-#include "forms/printers.h"
 
 namespace symdeck {
 
@@ -47,9 +48,5 @@ bool renderFpod(Walk<P>& walk, uint64_t sectionOffset) {
     return renderHeaderOnly(walk, sectionOffset, "FPOD", "FPOD_HEADER", fpod::kSize, fpod::kN1,
                             10, [](Fields<P>&) {});
 }
-
-SYMDECK_INSTANTIATE(renderGtyp, uint64_t);
-SYMDECK_INSTANTIATE(renderSrcp, uint64_t);
-SYMDECK_INSTANTIATE(renderFpod, uint64_t);
 
 }  // namespace symdeck

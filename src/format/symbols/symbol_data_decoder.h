@@ -5,8 +5,9 @@
 //   SEGMENTDATA_HEADER   12 bytes at image offset offSData_header (the header base)
 //   SEGMENTDATA[k]       54 bytes at header base + 12 + 54 * k
 //   SEGDATA_SOURCEFILE   20 bytes each, from header base + subSectionLength
+#pragma once
+
 #include "format/file_structures.h"
-#include "forms/printers.h"
 #include "format/symbols/symbols.h"
 
 namespace symdeck {
@@ -98,7 +99,5 @@ bool renderSymbolData(Walk<P>& walk, uint64_t sectionOffset) {
                              return renderSegmentData(cursor, f.u32(symd::kOffSDataHeader));
                          });
 }
-
-SYMDECK_INSTANTIATE(renderSymbolData, uint64_t);
 
 }  // namespace symdeck

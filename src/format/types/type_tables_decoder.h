@@ -1,10 +1,11 @@
 // TYTB: a 24-byte header, then nTypeTables TYPETABLE entries of 8 bytes (a type index and
 // a name index), back to back from offTypeTables on. offTypeTables counts from the image's
 // first byte, not from the section. The count steers the walk but has no line of its own.
+#pragma once
+
 #include "format/types/types.h"
 
 #include "format/file_structures.h"
-#include "forms/printers.h"
 
 namespace symdeck {
 
@@ -28,7 +29,5 @@ bool renderTypeTables(Walk<P>& walk, uint64_t sectionOffset) {
             });
         });
 }
-
-SYMDECK_INSTANTIATE(renderTypeTables, uint64_t);
 
 }  // namespace symdeck

@@ -8,7 +8,8 @@
 //
 // The source sections are therefore read twice: once to count the rows, before any row is
 // reported, and once for their own blocks after the table.
-#include "forms/printers.h"
+#pragma once
+
 #include "format/symbols/symbols.h"
 
 namespace symdeck {
@@ -61,7 +62,5 @@ bool renderSegmentSources(Walk<P>& walk, const Record& segment) {
         return true;
     });
 }
-
-SYMDECK_INSTANTIATE(renderSegmentSources, const Record&);
 
 }  // namespace symdeck

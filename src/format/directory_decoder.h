@@ -1,4 +1,7 @@
-#include "forms/printers.h"
+// NMDR: the section directory, its header and then nNMDE entries (NMDE_S), each naming one
+// section by its kind and offset.
+#pragma once
+
 #include "format/section_kinds.h"
 
 namespace symdeck {
@@ -61,7 +64,5 @@ bool renderDirectory(Walk<P>& walk, uint64_t offset) {
     print.close();
     return true;
 }
-
-SYMDECK_INSTANTIATE(renderDirectory, uint64_t);
 
 }  // namespace symdeck

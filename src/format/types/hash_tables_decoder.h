@@ -2,10 +2,11 @@
 // entries of 20 bytes back to back from offTypeTables on; both offsets count from the
 // image's first byte. The list values and the entries' links are printed as stored and
 // never followed, and nothing is hashed.
+#pragma once
+
 #include "format/types/types.h"
 
 #include "format/file_structures.h"
-#include "forms/printers.h"
 
 namespace symdeck {
 
@@ -47,7 +48,5 @@ bool renderHashTables(Walk<P>& walk, uint64_t sectionOffset) {
             });
         });
 }
-
-SYMDECK_INSTANTIATE(renderHashTables, uint64_t);
 
 }  // namespace symdeck

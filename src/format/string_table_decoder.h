@@ -1,8 +1,9 @@
 // STTB: a header, then one ULONG offset per name, then the NUL-terminated names. Name i
 // begins at (start of the string data) + offset i, where the string data begins right
 // behind the offsets array.
+#pragma once
+
 #include "format/file_structures.h"
-#include "forms/printers.h"
 
 namespace symdeck {
 
@@ -52,8 +53,5 @@ bool renderStringTable(Walk<P>& walk, uint64_t sectionOffset) {
             });
         });
 }
-
-SYMDECK_INSTANTIATE(installStringTable, uint64_t);
-SYMDECK_INSTANTIATE(renderStringTable, uint64_t);
 
 }  // namespace symdeck

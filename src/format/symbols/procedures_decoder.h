@@ -5,8 +5,9 @@
 // local-variable area (segment base + offLVarDef) + offLocVariables; its register variables
 // are 18-byte SEGDATA_REGISTER entries from the register area (segment base + offRegDef) +
 // offRegVariables, sizeRegVariables / 18 of them (a remainder is ignored).
+#pragma once
+
 #include "format/file_structures.h"
-#include "forms/printers.h"
 #include "format/symbols/symbols.h"
 
 namespace symdeck {
@@ -104,7 +105,5 @@ bool renderSegmentProcedures(Walk<P>& walk, const Record& segment) {
         return true;
     });
 }
-
-SYMDECK_INSTANTIATE(renderSegmentProcedures, const Record&);
 
 }  // namespace symdeck

@@ -2,7 +2,8 @@
 // offsets at segment base + offVLPOffsets names the entries; offset k places its entry at
 // segment base + offVLPDef + offsets[k]. The entries are rendered in array order, wherever
 // they lie and however often they are named.
-#include "forms/printers.h"
+#pragma once
+
 #include "format/symbols/symbols.h"
 
 namespace symdeck {
@@ -44,7 +45,5 @@ bool renderSegmentVlpTables(Walk<P>& walk, const Record& segment) {
     if (complete) walk.print.closeRun(run);
     return complete;
 }
-
-SYMDECK_INSTANTIATE(renderSegmentVlpTables, const Record&);
 
 }  // namespace symdeck

@@ -1,5 +1,8 @@
+// NM32: the file header at the image's first byte, with the directory's offset, the
+// format version and the two texts.
+#pragma once
+
 #include "format/file_structures.h"
-#include "forms/printers.h"
 
 namespace symdeck {
 
@@ -61,7 +64,5 @@ bool renderNm32Header(Walk<P>& walk) {
     walk.print.close();
     return true;
 }
-
-SYMDECK_INSTANTIATE(renderNm32Header);
 
 }  // namespace symdeck
