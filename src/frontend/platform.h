@@ -1,7 +1,8 @@
 // The operating system, behind one small interface: reading the database, the report file
 // and its atomic replacement, cleanup on interruption, standard output, and large blocks of
-// memory. platform_posix.cpp and platform_windows.cpp implement it; nothing else in src/
-// calls the system directly, so the rest of the program builds unchanged on both.
+// memory. platform_posix.cpp, platform_wasi.cpp and platform_windows.cpp implement it (the
+// first two share platform_descriptors.cpp); nothing else in src/ calls the system
+// directly, so the rest of the program builds unchanged on each.
 //
 // Names are UTF-8 everywhere in the program; the Windows side converts them to UTF-16 for
 // the wide file API.

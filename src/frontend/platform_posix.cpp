@@ -5,6 +5,7 @@
 // its directory, with a short name, so that a report path of any length the system takes
 // works, and so that a signal handler can remove it with one unlinkat() call.
 #include "frontend/platform.h"
+#include "frontend/platform_descriptors.h"
 
 #include <atomic>
 #include <cerrno>
@@ -34,20 +35,6 @@ struct Fd {
         if (fd >= 0) ::close(fd);
     }
 };
-
-bool writeAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;  // no progress on a non-empty write
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
 
 // ---------------------------------------------------------------------------------------
 // Removing the temporary when the process is interrupted.
@@ -111,19 +98,6 @@ constexpr int kDirectoryFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 // The kernel's own limit on symbolic links followed in one lookup.
 constexpr int kMaxLinks = 40;
 
-// A path cut at its last slash: "a/b/c" is "a/b" and "c", "c" is "." and "c", "/c" is "/"
-// and "c". The name is empty when the path ends in a slash.
-struct SplitPath {
-    std::string directory;
-    std::string name;
-};
-
-SplitPath split(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return {".", path};
-    return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
-}
-
 // Opens the directory of the file that `path` stands for, following symbolic links in the
 // last component as a create through them would (a link's relative target counts from the
 // link's own directory; a dangling link names the file to create), and sets `name` to the
@@ -159,10 +133,6 @@ void takeOwnerAndMode(int file, const struct stat& old) {
     (void)::fchmod(file, old.st_mode & 0777);
 }
 
-FileId idOf(const struct stat& info) {
-    return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino), true};
-}
-
 // Whether the names in `directory` are the system's links to open descriptors, which open
 // the descriptor's own file whatever name the link's text shows ("pipe:[123]", or a path
 // that a rename has made stale). On Linux these are the directories of /proc
@@ -194,18 +164,6 @@ std::optional<Stream> streamOpenOn(const struct stat& target, std::string_view l
 }
 
 }  // namespace
-
-FileId idOfStream(Stream stream) {
-    struct stat info {};
-    if (::fstat(static_cast<int>(stream), &info) != 0) return {};
-    return idOf(info);
-}
-
-FileId idOfFile(const std::string& name) {
-    struct stat info {};
-    if (::stat(name.c_str(), &info) != 0) return {};
-    return idOf(info);
-}
 
 std::optional<Stream> streamNamed(const std::string& reportName) {
     // The links are followed one by one, as openFinalDirectory() does, and each is looked
@@ -334,21 +292,6 @@ CreateStatus createReport(const std::string& reportName, const FileId& input, Pe
     return CreateStatus::Failed;
 }
 
-void useStream(Stream stream, PendingReport& report) {
-    report.file = static_cast<int>(stream);
-    report.intoStream = true;
-}
-
-bool isTerminal(const PendingReport& report) {
-    return report.file >= 0 && ::isatty(static_cast<int>(report.file)) == 1;
-}
-
-bool standardOutputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
-
-bool writeReport(PendingReport& report, const char* data, size_t size) {
-    return writeAll(static_cast<int>(report.file), data, size);
-}
-
 bool commitReport(PendingReport& report) {
     if (report.intoStream) return true;
     if (report.file < 0) return false;
@@ -380,13 +323,5 @@ void discardReport(PendingReport& report) {
     report.directory = -1;
     report.tempName.clear();
 }
-
-bool writeStandardOutput(std::string_view text, std::string& reason) {
-    if (writeAll(STDOUT_FILENO, text.data(), text.size())) return true;
-    reason = std::strerror(errno);
-    return false;
-}
-
-void writeStandardError(std::string_view text) { (void)writeAll(STDERR_FILENO, text.data(), text.size()); }
 
 }  // namespace symdeck::platform

@@ -16,8 +16,9 @@
 //   every new file (0666 less the host's umask under node), not the old file's mode.
 // - No process id: temporaries are named from random bytes instead.
 // - No memory mapping: blocks come from the heap (the module's linear memory).
-// - No second thread: every report block is written as it is filled (app/file_writer.h).
+// - No second thread: every report block is written as it is filled (frontend/file_writer.h).
 #include "frontend/platform.h"
+#include "frontend/platform_descriptors.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -38,36 +39,6 @@ extern "C" {
 namespace symdeck::platform {
 
 namespace {
-
-bool writeAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-FileId idOf(const struct stat& info) {
-    return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino), true};
-}
-
-
-struct SplitPath {
-    std::string directory;
-    std::string name;
-};
-
-SplitPath split(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return {".", path};
-    return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
-}
 
 std::string join(const std::string& directory, const std::string& name) {
     if (directory == "/") return "/" + name;
@@ -115,18 +86,6 @@ bool holdsDescriptorLinks(const std::string& directory) {
 
 void prepareProcess() {
     if (const char* directory = std::getenv("SYMDECK_WASI_CWD")) (void)::chdir(directory);
-}
-
-FileId idOfStream(Stream stream) {
-    struct stat info {};
-    if (::fstat(static_cast<int>(stream), &info) != 0) return {};
-    return idOf(info);
-}
-
-FileId idOfFile(const std::string& name) {
-    struct stat info {};
-    if (::stat(name.c_str(), &info) != 0) return {};
-    return idOf(info);
 }
 
 void* allocatePages(size_t bytes) { return std::malloc(bytes); }
@@ -226,21 +185,6 @@ CreateStatus createReport(const std::string& reportName, const FileId& input, Pe
     return CreateStatus::Failed;
 }
 
-void useStream(Stream stream, PendingReport& report) {
-    report.file = static_cast<int>(stream);
-    report.intoStream = true;
-}
-
-bool isTerminal(const PendingReport& report) {
-    return report.file >= 0 && ::isatty(static_cast<int>(report.file)) == 1;
-}
-
-bool standardOutputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
-
-bool writeReport(PendingReport& report, const char* data, size_t size) {
-    return writeAll(static_cast<int>(report.file), data, size);
-}
-
 bool commitReport(PendingReport& report) {
     if (report.intoStream) return true;
     if (report.file < 0) return false;
@@ -265,13 +209,5 @@ void discardReport(PendingReport& report) {
     report.directory = -1;
     report.tempName.clear();
 }
-
-bool writeStandardOutput(std::string_view text, std::string& reason) {
-    if (writeAll(STDOUT_FILENO, text.data(), text.size())) return true;
-    reason = std::strerror(errno);
-    return false;
-}
-
-void writeStandardError(std::string_view text) { (void)writeAll(STDERR_FILENO, text.data(), text.size()); }
 
 }  // namespace symdeck::platform
