@@ -47,5 +47,5 @@ add_custom_command(
           ${PROJECT_SOURCE_DIR}/src/wasm/symdeck-core.mjs ${SYMDECK_VIEWER_CORE}/symdeck-core.wasm
   COMMENT "Building the viewer's page")
 add_custom_target(viewer ALL DEPENDS ${SYMDECK_VIEWER_DIR}/symdeck-viewer.html)
-target_sources(symdeck_core PRIVATE ${SYMDECK_VIEWER_DIR}/viewer_page.cpp)
+target_sources(symdeck_frontend PRIVATE ${SYMDECK_VIEWER_DIR}/viewer_page.cpp)
 set_source_files_properties(src/frontend/viewer_page.cpp PROPERTIES COMPILE_DEFINITIONS SYMDECK_VIEWER)
