@@ -9,10 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "report/driver.h"
-#include "report/sections.h"
+#include "entry/render.h"
+#include "format/section_kinds.h"
 #include "nmsbuild/large.h"
-#include "report/printers.h"
 
 namespace {
 

@@ -23,7 +23,7 @@ set(SYMDECK_VIEWER ON)
 # Windows cross build) are left out of it.
 set(SYMDECK_VIEWER_CORE ${CMAKE_BINARY_DIR}/viewer-core)
 file(GLOB SYMDECK_VIEWER_CORE_INPUTS CONFIGURE_DEPENDS
-  ${PROJECT_SOURCE_DIR}/src/report/* ${PROJECT_SOURCE_DIR}/src/types/* ${PROJECT_SOURCE_DIR}/src/symbols/*
+  ${PROJECT_SOURCE_DIR}/src/report/* ${PROJECT_SOURCE_DIR}/src/format/types/* ${PROJECT_SOURCE_DIR}/src/format/symbols/*
   ${PROJECT_SOURCE_DIR}/src/wasm/*)
 add_custom_command(
   OUTPUT ${SYMDECK_VIEWER_CORE}/symdeck-core.wasm
@@ -47,5 +47,5 @@ add_custom_command(
           ${PROJECT_SOURCE_DIR}/src/wasm/symdeck-core.mjs ${SYMDECK_VIEWER_CORE}/symdeck-core.wasm
   COMMENT "Building the viewer's page")
 add_custom_target(viewer ALL DEPENDS ${SYMDECK_VIEWER_DIR}/symdeck-viewer.html)
-target_sources(symdeck_core PRIVATE ${SYMDECK_VIEWER_DIR}/viewer_page.cpp)
-set_source_files_properties(src/app/viewer_page.cpp PROPERTIES COMPILE_DEFINITIONS SYMDECK_VIEWER)
+target_sources(symdeck_frontend PRIVATE ${SYMDECK_VIEWER_DIR}/viewer_page.cpp)
+set_source_files_properties(src/frontend/viewer_page.cpp PROPERTIES COMPILE_DEFINITIONS SYMDECK_VIEWER)

@@ -2,19 +2,19 @@
 # launcher under node, and the core alone as a reactor with a C interface. Nothing else:
 # the tests run the native build beside these (tests/wasm).
 add_compile_definitions(SYMDECK_NO_THREADS)
-target_compile_definitions(symdeck_core PRIVATE SYMDECK_VERSION="${PROJECT_VERSION}")
+target_compile_definitions(symdeck_frontend PRIVATE SYMDECK_VERSION="${PROJECT_VERSION}")
 
 # 4 GiB is all that 32-bit linear memory can address; the stack is as large as the native
 # program's main thread has.
 set(SYMDECK_WASM_LINK -Wl,--max-memory=4294967296 -Wl,-z,stack-size=8388608 -Wl,--strip-debug)
 
-add_executable(symdeck src/app/main.cpp src/wasm/operator_new.cpp)
-target_link_libraries(symdeck PRIVATE symdeck_core)
+add_executable(symdeck src/frontend/main.cpp src/wasm/operator_new.cpp)
+target_link_libraries(symdeck PRIVATE symdeck_frontend)
 target_link_options(symdeck PRIVATE ${SYMDECK_WASM_LINK} -mexec-model=command
                     -Wl,--export=symdeck_pending_temporary)
 
-add_executable(symdeck-core src/wasm/symdeck_core.cpp src/wasm/operator_new.cpp)
-target_link_libraries(symdeck-core PRIVATE symdeck_report)
+add_executable(symdeck-core src/entry/symdeck_core.cpp src/wasm/operator_new.cpp)
+target_link_libraries(symdeck-core PRIVATE symdeck_core)
 target_link_options(symdeck-core PRIVATE ${SYMDECK_WASM_LINK} -mexec-model=reactor
                     -Wl,--allow-undefined-file=${PROJECT_SOURCE_DIR}/src/wasm/host_imports.txt)
 

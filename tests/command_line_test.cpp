@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/command_line.h"
+#include "frontend/command_line.h"
 
 namespace symdeck {
 namespace {

@@ -2,9 +2,9 @@
 // text, where the walk stops, and the bounds and size-limit check points.
 #include <gtest/gtest.h>
 
-#include "app/command_line.h"
+#include "frontend/command_line.h"
 #include "nmsbuild/types_build.h"
-#include "report/walk.h"
+#include "format/walk.h"
 #include "test_support.h"
 
 namespace symdeck::test {

@@ -9,10 +9,10 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
-#include "report/driver.h"
+#include "entry/render.h"
 #include "nmsbuild/sample.h"
 #include "nmsbuild/types_build.h"
-#include "report/explain_answers.h"
+#include "forms/explain_answers.h"
 
 namespace symdeck::test {
 namespace {

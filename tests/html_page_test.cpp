@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/viewer_page.h"
+#include "frontend/viewer_page.h"
 #include "nmsbuild/sample.h"
-#include "report/html_page.h"
+#include "forms/html_page.h"
 #include "run_support.h"
 
 namespace symdeck::test {

@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "report/driver.h"
+#include "entry/render.h"
 #include "checks/json_checks.h"
 #include "nmsbuild/symbols_build.h"
 #include "nmsbuild/types_build.h"
-#include "report/explain_answers.h"
-#include "report/json_printer.h"
-#include "report/walk.h"
+#include "forms/explain_answers.h"
+#include "forms/json_printer.h"
+#include "format/walk.h"
 #include "test_support.h"
 
 namespace symdeck::test {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "types/types.h"
+#include "format/types/types.h"
 
 namespace symdeck {
 namespace {

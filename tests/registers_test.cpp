@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "symbols/symbols.h"
+#include "format/symbols/symbols.h"
 
 namespace symdeck {
 namespace {

@@ -6,8 +6,8 @@
 
 #include "nmsbuild/symbols_build.h"
 #include "nmsbuild/types_build.h"
-#include "report/text_printer.h"
-#include "report/walk.h"
+#include "forms/text_printer.h"
+#include "format/walk.h"
 #include "test_support.h"
 
 namespace symdeck::test {

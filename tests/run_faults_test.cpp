@@ -17,11 +17,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "report/driver.h"
+#include "entry/render.h"
 #include "nmsbuild/large.h"
 #include "nmsbuild/sample.h"
 #include "nmsbuild/types_build.h"
-#include "report/explain_answers.h"
+#include "forms/explain_answers.h"
 #include "run_support.h"
 
 namespace symdeck::test {

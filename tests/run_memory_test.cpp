@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "nmsbuild/sample.h"
-#include "report/explain_answers.h"
+#include "forms/explain_answers.h"
 #include "run_support.h"
 
 namespace symdeck::test {

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
-#include "app/run.h"
-#include "report/driver.h"
+#include "frontend/command_line.h"
+#include "frontend/run.h"
+#include "entry/render.h"
 #include "test_support.h"
 
 namespace symdeck::test {

@@ -9,8 +9,8 @@
 #include "nmsbuild/sample.h"
 #include "nmsbuild/symbols_build.h"
 #include "nmsbuild/types_build.h"
-#include "report/explain_answers.h"
-#include "report/explain_printer.h"
+#include "forms/explain_answers.h"
+#include "forms/explain_printer.h"
 #include "run_support.h"
 
 namespace symdeck::test {

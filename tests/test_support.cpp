@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "report/driver.h"
-#include "report/recorder.h"
+#include "entry/render.h"
+#include "forms/recorder.h"
 
 namespace symdeck::test {
 

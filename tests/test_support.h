@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "nmsbuild/nmsbuild.h"
-#include "report/recorder.h"
-#include "report/selection.h"
+#include "forms/recorder.h"
+#include "format/selection.h"
 
 namespace symdeck::test {
 

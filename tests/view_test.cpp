@@ -12,8 +12,8 @@
 
 #include "nmsbuild/corpus.h"
 #include "nmsbuild/sample.h"
-#include "report/driver.h"
-#include "report/view_printer.h"
+#include "entry/render.h"
+#include "forms/view_printer.h"
 #include "test_support.h"
 
 namespace symdeck::test {

@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "report/reader.h"
-#include "report/terminal_text.h"
-#include "report/writer.h"
+#include "format/reader.h"
+#include "forms/terminal_text.h"
+#include "forms/writer.h"
 
 namespace symdeck {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "nmsbuild/damage.h"
 #include "nmsbuild/sample.h"
-#include "report/sections.h"
+#include "format/section_kinds.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "report/driver.h"
-#include "report/explain_answers.h"
-#include "report/sections.h"
-#include "report/view_printer.h"
+#include "entry/render.h"
+#include "forms/explain_answers.h"
+#include "format/section_kinds.h"
+#include "forms/view_printer.h"
 
 namespace {
 

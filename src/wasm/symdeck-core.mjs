@@ -1,4 +1,4 @@
-// JavaScript glue for symdeck-core.wasm (its C interface: src/wasm/symdeck_core.h), for
+// JavaScript glue for symdeck-core.wasm (its C interface: src/entry/symdeck_core.h), for
 // node or a browser page. No file system: bytes in, output out block by block.
 //
 //   const core = await loadSymdeckCore(wasmBytes);

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# What WASI preview 1 cannot do, and what symdeck.wasm does instead (src/app/platform_wasi.cpp):
+# What WASI preview 1 cannot do, and what symdeck.wasm does instead (src/frontend/platform_wasi.cpp):
 #   tests/wasm/wasi_limits.sh NATIVE_BUILD WASM_BUILD WORK_DIRECTORY
 # - A report that replaces a file cannot take that file's mode: the native program keeps
 #   0600, the WebAssembly one leaves the mode node gives a new file (0666 less the umask),

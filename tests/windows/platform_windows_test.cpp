@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "report/driver.h"
-#include "app/platform.h"
-#include "app/run.h"
+#include "entry/render.h"
+#include "frontend/platform.h"
+#include "frontend/run.h"
 #include "nmsbuild/sample.h"
 
 namespace symdeck::test {

@@ -5,12 +5,12 @@
 #include <string_view>
 #include <vector>
 
-#include "report/driver.h"
-#include "report/explain_answers.h"
-#include "report/sections.h"
+#include "entry/render.h"
+#include "forms/explain_answers.h"
+#include "format/section_kinds.h"
 #include "checks/json_checks.h"
-#include "report/printers.h"
-#include "report/view_printer.h"
+#include "forms/recorder.h"
+#include "forms/view_printer.h"
 
 namespace symdeck::checks {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "checks/walk_checks.h"
-#include "report/selection.h"
+#include "format/selection.h"
 
 namespace symdeck::checks {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "report/recorder.h"
-#include "report/selection.h"
+#include "forms/recorder.h"
+#include "format/selection.h"
 
 namespace symdeck::checks {
 

@@ -1,0 +1,71 @@
+// The dump driver: the report's start, the NM32 header, the NMDR directory, the string
+// table's install, then every directory entry's section in directory order, and the end of
+// the walk with its reason. The same walk feeds either form of the report.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "format/events.h"
+#include "format/reader.h"
+#include "format/selection.h"
+#include "forms/writer.h"
+
+namespace symdeck {
+
+// Renders the text report of `image` through `out`, with the size limit for the image's
+// size. Returns how the walk ended: anything but Complete means the report ends with an
+// error line (it is complete up to and including that line). Does not flush `out`.
+// `forTerminal`: the report is shown on a terminal; the texts of the database are then
+// written with the bytes a terminal would act on escaped (forms/terminal_text.h).
+// `problems`, when given, receives the counts of fields whose values are damaged or have no
+// word (--check).
+WalkEnd renderImage(const NmsImage& image, const SectionSelection& selection, ReportWriter& out,
+                    bool forTerminal = false, FieldProblems* problems = nullptr);
+
+// The same walk as one JSON document, or as JSON lines when `lines` is set; `databaseName`
+// is the name the document gives the database. The document is whole and valid however
+// the walk ended.
+WalkEnd renderImageJson(const NmsImage& image, const SectionSelection& selection,
+                        std::string_view databaseName, ReportWriter& out, bool lines = false,
+                        FieldProblems* problems = nullptr);
+
+// Explains where each of `offsets` lies in the database (see forms/explain_printer.h): one
+// walk, as the text report would make it, for all of them. Lines of text, or a JSON array
+// when `json` is set, written through `out` (not flushed); returns how the walk ended.
+// `forTerminal`: the text answers are shown on a terminal; the texts of the database in them
+// are then written with the bytes a terminal would act on escaped, line feeds included
+// (forms/explain_answers.h).
+WalkEnd explainImage(const NmsImage& image, const SectionSelection& selection,
+                     std::span<const uint64_t> offsets, bool json, ReportWriter& out,
+                     bool forTerminal = false);
+// The same answers as one string, and how the walk ended (forms/explain_answers.h).
+struct Explanation;
+Explanation explainImage(const NmsImage& image, const SectionSelection& selection,
+                         std::span<const uint64_t> offsets, bool json, bool forTerminal = false);
+
+// The same walk in the view form (forms/view_printer.h): the frames a viewer keeps, written
+// through `out` (not flushed). A database of 4 GiB or more has no view form: nothing is
+// written and the result is false; so it is when the printer's memory could not be had
+// (the view is then not whole). `end`, when given, receives how the walk ended. `options`
+// choose the fields it records (all by default).
+struct ViewOptions;
+bool renderImageView(const NmsImage& image, const SectionSelection& selection, ReportWriter& out,
+                     WalkEnd* end = nullptr, const ViewOptions* options = nullptr);
+std::string renderViewToString(const NmsImage& image, const SectionSelection& selection = {},
+                               const ViewOptions* options = nullptr);
+
+// Every event of the walk over `image`, in order (tools and tests: forms/recorder.h). The
+// walk ends where the text report would.
+struct WalkEvent;
+std::vector<WalkEvent> recordWalk(const NmsImage& image, const SectionSelection& selection = {});
+
+// The whole text report, or the whole JSON document, of `image` as one string (tests, the
+// fuzzer, tools).
+std::string renderToString(const NmsImage& image, const SectionSelection& selection = {});
+std::string renderJsonToString(const NmsImage& image, const SectionSelection& selection = {},
+                               std::string_view databaseName = "", bool lines = false);
+
+}  // namespace symdeck

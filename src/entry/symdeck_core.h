@@ -1,0 +1,92 @@
+/* The core as a WebAssembly reactor (symdeck-core.wasm): a database's bytes in, a report
+ * out, block by block through a function the host gives. No file system, no process: a
+ * browser page or any host can drive it.
+ *
+ * Version 3 of the interface: version 1, the view form (2), and the view form's choice of
+ * fields with its field records of 24 bytes (3). A host checks
+ * symdeck_api_version() first; a later version keeps these functions and their meaning and
+ * only adds to them.
+ *
+ * Use:
+ *   1. call the module's _initialize() once;
+ *   2. p = symdeck_alloc(size), copy the database into the memory at p (likewise the
+ *      database's name for the JSON form, and the offsets to explain, as 64-bit
+ *      little-endian integers);
+ *   3. end = symdeck_render(...): during the call the module calls the imported function
+ *      symdeck_host.write(context, data, size) once per block of output, in order; the
+ *      block lies in the module's memory at data and is valid only during that call. The
+ *      host returns 1 to go on, 0 to stop (the render then returns
+ *      SYMDECK_STOPPED_BY_HOST);
+ *   4. symdeck_free(p) and the rest.
+ * Memory is the module's alone (at most 4 GiB, and the database must fit in it with the
+ * report's blocks); the report itself never needs to: it leaves block by block.
+ */
+#ifndef SYMDECK_CORE_H
+#define SYMDECK_CORE_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define SYMDECK_API_VERSION 3
+
+/* Forms of output. */
+enum {
+    SYMDECK_FORM_TEXT = 0,         /* the text report */
+    SYMDECK_FORM_JSON = 1,         /* the JSON document */
+    SYMDECK_FORM_JSON_LINES = 2,   /* the same document as JSON lines (--json-lines) */
+    SYMDECK_FORM_EXPLAIN_TEXT = 3, /* the answers of --explain for the offsets, as lines */
+    SYMDECK_FORM_EXPLAIN_JSON = 4, /* the same answers as a JSON array */
+    SYMDECK_FORM_VIEW = 5,         /* the view form: the walk as a viewer's tables (version 2;
+                                      src/forms/view_printer.h) */
+};
+
+/* What symdeck_render returns: the walk's end when it ran (the report is then whole up to
+ * its last block), a negative failure otherwise. */
+enum {
+    SYMDECK_END_COMPLETE = 0,  /* the whole database was walked */
+    SYMDECK_END_BOUNDS = 1,    /* a structure ran past the end of the file (an error line ends the report) */
+    SYMDECK_END_SIGNATURE = 2, /* a structure's signature was wrong (likewise) */
+    SYMDECK_END_LIMIT = 3,     /* the report reached its size limit (likewise) */
+    SYMDECK_NO_MEMORY = -1,    /* the output blocks could not be had: nothing was written */
+    SYMDECK_BAD_FORM = -2,     /* an unknown form, or spans out of order: nothing was written */
+    SYMDECK_STOPPED_BY_HOST = -3,
+};
+
+uint32_t symdeck_api_version(void);
+
+/* Memory in the module for the host's input; null when it cannot be had. */
+void* symdeck_alloc(uint32_t size);
+void symdeck_free(void* memory);
+
+/* Renders `form` of the database at data[0, size).
+ * left_out: the kinds of section left out, bit (1 << k) for the kind whose directory
+ *   entryIndex is k (as the -GTYP, -STTB, ... flags do: GTYP 1, STTB 2, NMTP 3, TYTB 4,
+ *   HSHT 5, SYMD 6, SRCP 7, FPOD 8); 0 reports every kind.
+ * name, name_size: the database's name in the JSON forms (UTF-8, not NUL-terminated);
+ *   the view form's search text.
+ * offsets, offset_count: the offsets to explain (explain forms only). The view form reads
+ *   them, when offset_count is 3 or more, as which fields it records (the rest are walked,
+ *   counted and not written; with offset_count 0 it records every field and the tree):
+ *     [0] bit 0: leave out the tree's tables (blocks, lists, reads); bit 1: do not count
+ *         the text report (for a walk again of a database whose first walk did not stop
+ *         at the report's size limit: it ends in the same place, faster)
+ *     [1] at most this many name and text fields whose value contains `name`, ASCII
+ *         letters matched without case (a search)
+ *     [2] R, then R pairs from, to: fields that touch the file's bytes [from, to)
+ *     then pairs from, to to the end: fields [from, to) by their number in the walk (a
+ *         block's own fields are a range of them: the view's blocks say which)
+ *   Both lists of pairs in increasing order, none empty or overlapping, else
+ *   SYMDECK_BAD_FORM.
+ * context: passed to symdeck_host.write unchanged. */
+int32_t symdeck_render(const uint8_t* data, uint32_t size, uint32_t form, uint32_t left_out,
+                       const char* name, uint32_t name_size, const uint64_t* offsets,
+                       uint32_t offset_count, uint32_t context);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

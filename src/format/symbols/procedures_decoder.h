@@ -1,0 +1,109 @@
+// A segment's procedures. SEGDATA_PROCEDURE records follow each other from segment base +
+// offProcDef, 28 or 32 bytes apart depending on the format version.
+//
+// A procedure's local variables are 16-byte SEGDATA_VLPTABLE entries from the segment's
+// local-variable area (segment base + offLVarDef) + offLocVariables; its register variables
+// are 18-byte SEGDATA_REGISTER entries from the register area (segment base + offRegDef) +
+// offRegVariables, sizeRegVariables / 18 of them (a remainder is ignored).
+#pragma once
+
+#include "format/file_structures.h"
+#include "format/symbols/symbols.h"
+
+namespace symdeck {
+
+namespace {
+
+constexpr EnumName kLocalTableTypes[] = {{1, "TT_LOCALV"}};
+constexpr EnumName kRegisterTableTypes[] = {{2, "TT_REGISTER"}, {3, "TT_REGISTER_POINTER"}};
+
+template <class P>
+void reportLocalVariable(Walk<P>& walk, const Record& entry, uint32_t i, uint32_t count) {
+    // The error line carries the type word ULONG, unlike the regular one.
+    openVariable(walk, entry, "SEGDATA_VLPTABLE", 10, i, count,
+                 TableTypes<1>{kLocalTableTypes, "TYPE ERROR -> it should be 1(TT_LOCALV) but it's ",
+                               "ULONG"});
+    // Printed, not followed.
+    Fields<P>{walk, entry}.offset(vlp::kOffVlp, "offVLP", true);
+    walk.print.close();
+}
+
+template <class P>
+void reportRegisterVariable(Walk<P>& walk, const Record& entry, uint32_t i, uint32_t count) {
+    openVariable(walk, entry, "SEGDATA_REGISTER", 10, i, count,
+                 TableTypes<2>{kRegisterTableTypes,
+                               "TYPE ERROR -> it should be 2(TT_REGISTER) or 3(TT_REGISTER_POINTER) "
+                               "but it's ",
+                               "USHORT"});
+    Fields<P> f{walk, entry};
+    f.offset(register_entry::kParameterOffset, "parameterOffset");
+    // A 16-bit field, though its line carries the type word ULONG.
+    Field number = f.ushort(entry, register_entry::kRegisterNumber, "registerNumber", Role::Enum,
+                            Spelling::DecNamed, true);
+    number.type = "ULONG";
+    number.meaning = Meaning::Word;
+    number.text = registerName(number.value);
+    if (!isKnownRegister(number.value)) number.problem = Problem::UnknownRegister;
+    f.emit(number);
+    walk.print.close();
+}
+
+}  // namespace
+
+template <class P>
+bool renderSegmentProcedures(Walk<P>& walk, const Record& segment) {
+    Cursor<P> cursor{walk, kSymdHeader};
+    const bool shortForm = walk.formatMinorVersion == 1;
+    const uint64_t stride = procedureSize(walk.formatMinorVersion);
+    const uint32_t nProcedures = segment.u32(segment::kNProcedures);
+    const uint64_t localArea = segment.offset + segment.u32(segment::kOffLVarDef);
+    const uint64_t registerArea = segment.offset + segment.u32(segment::kOffRegDef);
+
+    const Run procedures{"SEGDATA_PROCEDURE", segment.offset + segment.u32(segment::kOffProcDef),
+                         nProcedures, static_cast<uint32_t>(stride),
+                         segment.offset + segment::kNProcedures};
+    return cursor.blocks(procedures, TitleLayout{6}, [&](Fields<P>& f, uint32_t) {
+        const Record& procedure = f.record;
+        const uint32_t nLocalVariables = procedure.u32(procedure::kNLocalVariables);
+        const uint32_t sizeRegVariables = procedure.u32(procedure::kSizeRegVariables);
+        const auto nRegisters = static_cast<uint32_t>(sizeRegVariables / register_entry::kSize);
+        // Printed, not followed.
+        f.offset(procedure::kOffStartProc, "offStartProc");
+        f.offset(procedure::kOffEndProc, "offEndProc");
+        f.offsetTo(procedure::kOffLocVariables, "offLocVariables", Leads::Elements, localArea);
+        f.count(procedure::kNLocalVariables, "nLocalVariables", "SEGDATA_VLPTABLE");
+        f.offsetTo(procedure::kOffRegVariables, "offRegVariables", Leads::Elements, registerArea);
+        // A size in bytes that also counts the register entries.
+        Field size = f.ulong(procedure, procedure::kSizeRegVariables, "sizeRegVariables", Role::Size,
+                             Spelling::RegisterBytes);
+        size.entries = nRegisters;
+        size.counts = "SEGDATA_REGISTER";
+        f.emit(size);
+        f.number(procedure::kM1, "M1", shortForm);
+        if (!shortForm) f.number(procedure::kN1, "N1", true);
+
+        const Run locals{"SEGDATA_VLPTABLE", localArea + procedure.u32(procedure::kOffLocVariables),
+                         nLocalVariables, vlp::kSize, procedure.offset + procedure::kNLocalVariables};
+        const Run registers{"SEGDATA_REGISTER",
+                            registerArea + procedure.u32(procedure::kOffRegVariables), nRegisters,
+                            register_entry::kSize, procedure.offset + procedure::kSizeRegVariables};
+        walk.print.openRun(locals);
+        if (!cursor.each(locals.offset, vlp::kSize, nLocalVariables, [&](const Record& entry, uint32_t i) {
+                reportLocalVariable(walk, entry, i, nLocalVariables);
+                return true;
+            }))
+            return false;
+        walk.print.closeRun(locals);
+        walk.print.openRun(registers);
+        if (!cursor.each(registers.offset, register_entry::kSize, nRegisters,
+                         [&](const Record& entry, uint32_t i) {
+                             reportRegisterVariable(walk, entry, i, nRegisters);
+                             return true;
+                         }))
+            return false;
+        walk.print.closeRun(registers);
+        return true;
+    });
+}
+
+}  // namespace symdeck

@@ -1,0 +1,66 @@
+// A segment's line table and source sections.
+//
+// SEGDATA_SOURCESECTION records (20 bytes) follow each other from segment base +
+// offSourceSDef. The line rows of all of them form one array of 8-byte rows (offInCode,
+// lineNumber) from segment base + offSCLineDef; its length is the sum of the sections'
+// nLineTables, a 32-bit sum that wraps. offSourceLines is printed but not used to find the
+// rows.
+//
+// The source sections are therefore read twice: once to count the rows, before any row is
+// reported, and once for their own blocks after the table.
+#pragma once
+
+#include "format/symbols/symbols.h"
+
+namespace symdeck {
+
+template <class P>
+bool renderSegmentSources(Walk<P>& walk, const Record& segment) {
+    Cursor<P> cursor{walk, kSymdHeader};
+    P& print = walk.print;
+    const uint64_t sections = segment.offset + segment.u32(segment::kOffSourceSDef);
+    const uint32_t nSourceSec = segment.u32(segment::kNSourceSec);
+    const uint64_t rows = segment.offset + segment.u32(segment::kOffScLineDef);
+
+    uint32_t lineCount = 0;
+    bool complete = cursor.each(sections, source_section::kSize, nSourceSec,
+                                [&](const Record& section, uint32_t) {
+                                    lineCount += section.u32(source_section::kNLineTables);
+                                    return true;
+                                });
+    if (!complete) return false;
+    // The rows are counted by the sections' shares together. Without rows there is no
+    // table, and the walk says so with an empty run where the rows would begin.
+    if (lineCount == 0) {
+        const Run none{"SEGDATA_SOURCELINES", rows, 0, line_row::kSize};
+        print.openRun(none);
+        print.closeRun(none);
+    } else {
+        print.open(Title{"SEGDATA_SOURCELINES", rows, 0, TitleLayout{6, TitleSpelling::Bare}});
+        const List list{"SEGDATA_SOURCELINES", rows, lineCount, line_row::kSize, kNotInFile,
+                        ListSpelling::LineRows};
+        complete = cursor.list(list, [&](const Record& row, uint32_t) {
+            // A place in the code, not in the file.
+            print.field(Fields<P>::ulong(row, line_row::kOffInCode, "offInCode", Role::Offset,
+                                         Spelling::RowHex06));
+            print.field(Fields<P>::ulong(row, line_row::kLineNumber, "lineNumber", Role::Number,
+                                         Spelling::RowDec));
+        });
+        if (!complete) return false;
+        print.close();
+    }
+
+    const Run run{"SEGDATA_SOURCESECTION", sections, nSourceSec, source_section::kSize,
+                  segment.offset + segment::kNSourceSec, Lead::Gap};
+    return cursor.blocks(run, TitleLayout{6}, [](Fields<P>& f, uint32_t) {
+        // Places in the code, and where the rows would be: printed, not followed.
+        f.offset(source_section::kOffStart, "offStart");
+        f.offset(source_section::kOffEnd, "offEnd");
+        f.offset(source_section::kOffSourceLines, "offSourceLines");
+        f.count(source_section::kNLineTables, "nLineTables", "SEGDATA_SOURCELINES", Counting::Share);
+        f.offset(source_section::kOffInSfDef, "offInSFDef", true);
+        return true;
+    });
+}
+
+}  // namespace symdeck

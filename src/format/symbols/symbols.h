@@ -1,0 +1,139 @@
+// Symbol data: the SYMD section with its segments, and under each segment its procedures
+// (with local and register variables), its source-line rows and source sections, and its
+// VLP entries; after the segments comes the list of source files.
+//
+// Offsets inside the section have three bases: offSData_header counts from the image's
+// first byte, subSectionLength from the SEGMENTDATA_HEADER, and every offset field of a
+// SEGMENTDATA record from that record's first byte (the segment base). All of them are
+// added in 64-bit arithmetic, so no sum wraps. Every bounds or size-limit error in the
+// section names SYMD_HEADER and ends the walk: the render functions then return false.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "format/walk.h"
+
+namespace symdeck {
+
+// Field offsets of each structure, in bytes from its first byte, and its fixed size.
+namespace symd {
+inline constexpr uint64_t kOffSDataHeader = 8, kN1 = 12, kSize = 44;
+static_assert(kN1 + 8 * 4 == kSize);
+}  // namespace symd
+
+namespace segmentdata_header {
+inline constexpr uint64_t kSubSectionLength = 0, kNSourceFiles = 4, kNSegments = 8, kSize = 12;
+static_assert(kNSegments + 4 == kSize);
+}  // namespace segmentdata_header
+
+// SEGMENTDATA begins with a USHORT, so its ULONGs are unaligned.
+namespace segment {
+inline constexpr uint64_t kNSeg = 0, kIName = 2, kN1 = 6, kPhysSize = 10, kOffProcDef = 14,
+                          kNProcedures = 18, kOffLVarDef = 22, kOffRegDef = 26, kOffVlpDef = 30,
+                          kNVlp = 34, kOffVlpOffsets = 38, kOffSourceSDef = 42,
+                          kNSourceSec = 46, kOffScLineDef = 50, kSize = 54;
+static_assert(kOffScLineDef + 4 == kSize);
+}  // namespace segment
+
+// SEGDATA_PROCEDURE: 28 bytes in format minor version 1, which lacks the trailing N1
+// field, and 32 bytes in every other version.
+namespace procedure {
+inline constexpr uint64_t kOffStartProc = 0, kOffEndProc = 4, kOffLocVariables = 8,
+                          kNLocalVariables = 12, kOffRegVariables = 16, kSizeRegVariables = 20,
+                          kM1 = 24, kN1 = 28, kShortSize = 28, kSize = 32;
+static_assert(kM1 + 4 == kShortSize && kN1 + 4 == kSize);
+}  // namespace procedure
+
+// SEGDATA_VLPTABLE, the entry of a local variable and of a segment's VLP table.
+namespace vlp {
+inline constexpr uint64_t kSize16 = 0, kTableType = 2, kType = 4, kIName = 8, kOffVlp = 12,
+                          kSize = 16;
+static_assert(kOffVlp + 4 == kSize);
+}  // namespace vlp
+
+namespace register_entry {
+inline constexpr uint64_t kSize16 = 0, kTableType = 2, kType = 4, kIName = 8,
+                          kParameterOffset = 12, kRegisterNumber = 16, kSize = 18;
+static_assert(kRegisterNumber + 2 == kSize);
+}  // namespace register_entry
+
+namespace source_section {
+inline constexpr uint64_t kOffStart = 0, kOffEnd = 4, kOffSourceLines = 8, kNLineTables = 12,
+                          kOffInSfDef = 16, kSize = 20;
+static_assert(kOffInSfDef + 4 == kSize);
+}  // namespace source_section
+
+namespace line_row {
+inline constexpr uint64_t kOffInCode = 0, kLineNumber = 4, kSize = 8;
+static_assert(kLineNumber + 4 == kSize);
+}  // namespace line_row
+
+namespace source_file {
+inline constexpr uint64_t kIName = 0, kOffSource = 4, kSourceLength = 8, kN1 = 12, kSize = 20;
+static_assert(kN1 + 2 * 4 == kSize);
+}  // namespace source_file
+
+// The header that every error of the section names.
+inline constexpr std::string_view kSymdHeader = "SYMD_HEADER";
+
+constexpr uint64_t procedureSize(uint32_t formatMinorVersion) {
+    return formatMinorVersion == 1 ? procedure::kShortSize : procedure::kSize;
+}
+
+// The name of an x86 register number, or "unknown register".
+std::string_view registerName(uint32_t number);
+// Whether the register number has a name.
+bool isKnownRegister(uint32_t number);
+
+// The whole SYMD section at `sectionOffset`.
+template <class P>
+bool renderSymbolData(Walk<P>& walk, uint64_t sectionOffset);
+
+// The blocks under the SEGMENTDATA record `segment`, in the order they are reported: the
+// procedures with their variables, the line table and source sections, the VLP entries.
+// Each returns false only when the walk stops.
+template <class P>
+bool renderSegmentProcedures(Walk<P>& walk, const Record& segment);
+template <class P>
+bool renderSegmentSources(Walk<P>& walk, const Record& segment);
+template <class P>
+bool renderSegmentVlpTables(Walk<P>& walk, const Record& segment);
+
+// The kinds of entry a variable table may hold, and what its tableType line reads for any
+// other value: `error` and the number, with the type word `errorType`.
+template <size_t N>
+struct TableTypes {
+    const EnumName (&known)[N];
+    std::string_view error;
+    std::string_view errorType;
+};
+
+// Opens the block of a variable entry (SEGDATA_VLPTABLE or SEGDATA_REGISTER: both begin
+// with size, tableType, type and iName at the same offsets), element i of `count`, and
+// reports those four fields.
+template <class P, size_t N>
+void openVariable(Walk<P>& walk, const Record& entry, std::string_view word, uint8_t indent,
+                  uint32_t i, uint32_t count, const TableTypes<N>& types) {
+    static_assert(vlp::kType == register_entry::kType && vlp::kIName == register_entry::kIName);
+    walk.print.open(Title{word, entry.offset, entry.width, TitleLayout{indent}, Mark::None, 0, i, count});
+    Fields<P> f{walk, entry};
+    // The entry's size in bytes, printed only: entries lie a fixed distance apart.
+    f.emit(f.ushort(entry, vlp::kSize16, "size", Role::Size, Spelling::Hex));
+    Field field = f.ushort(entry, vlp::kTableType, "tableType", Role::Enum, Spelling::DecNamed);
+    if (const EnumName* name = findName(types.known, field.value)) {
+        field.meaning = Meaning::Word;
+        field.text = name->name;
+    } else {
+        field.layout.spelling = Spelling::Message;
+        field.meaning = Meaning::ErrorDec;
+        field.type = types.errorType;
+        field.text = types.error;
+        field.problem = Problem::WrongTableType;
+    }
+    f.emit(field);
+    f.type(vlp::kType, "type");
+    f.name(vlp::kIName);
+}
+
+}  // namespace symdeck

@@ -1,0 +1,310 @@
+// The state of one walk over a database, and what every renderer shares: the cursor whose
+// check points keep the walk inside the image and the report inside its size limit, and
+// the field builders that turn a structure's bytes into field events.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "format/events.h"
+#include "format/printer.h"
+#include "format/reader.h"
+#include "format/selection.h"
+
+namespace symdeck {
+
+// Type indices from this value on name the records of the NMTP section: index
+// kFirstRecordType + i is record number i.
+inline constexpr uint32_t kFirstRecordType = 0x1000;
+
+// The installed string table: `count` names whose offsets are the ULONGs at image offset
+// `offsets`, each counted from image offset `stringBase`. Empty (count 0) until installed.
+struct StringTableView {
+    uint32_t count = 0;
+    uint64_t offsets = 0;
+    uint64_t stringBase = 0;
+};
+
+// The type records that type indices name: those of the directory's first NMTP entry,
+// whose header (signature and fixed part) lies in the file. Record i's offset is the ULONG
+// at `table` + 4 * i, counted from `records`. Absent until installed.
+struct TypeRecordsView {
+    bool present = false;
+    uint32_t count = 0;
+    uint64_t table = 0;
+    uint64_t records = 0;
+};
+
+// Everything a renderer needs, passed down the walk instead of living in globals.
+template <Printer P>
+struct Walk {
+    NmsImage image;
+    P& print;
+    // The walk stops with an error once the report has reached this many bytes.
+    uint64_t limit;
+    // The kinds of section the walk reports.
+    SectionSelection selection{};
+    StringTableView strings{};
+    TypeRecordsView types{};
+    // The NM32 header's verMinor; decides the length of SYMD procedure records.
+    uint32_t formatMinorVersion = 0;
+    // Why the walk stopped, once a check point has failed.
+    Stop stop{};
+};
+
+// The report size limit for an image of `imageSize` bytes: 64 times its size plus 1 MiB.
+// Sound databases report in well under 14 times their size; a damaged one can ask for text
+// that grows with the square of its size, and this is where such a report is cut.
+constexpr uint64_t reportLimit(uint64_t imageSize) { return 64 * imageSize + (uint64_t{1} << 20); }
+
+// A name from the installed string table, and where its text begins in the file
+// (kNotInFile for the texts that stand in for a name that cannot be read).
+struct NameText {
+    std::string_view text;
+    uint64_t offset = kNotInFile;
+    Problem problem = Problem::None;  // why there is no name
+};
+
+// The name with index `iName` in the installed table. Never fails: an index at or beyond
+// the count yields "iName is out of range"; a name whose offset or first byte lies outside
+// the image yields "iName points past the end of the file"; a name without a NUL before the
+// image's end is cut there.
+NameText stringAt(const NmsImage& image, const StringTableView& table, uint32_t iName);
+
+// The text for a type index (types/primitive_types.cpp): the name of one of the primitive
+// types the report knows, "unknown primitive type(not all are set in symdeck)" for any
+// other index below 0x1000, and "one of NM types" for every record index.
+std::string_view primitiveTypeName(uint32_t index);
+// Whether the index (below 0x1000) is one of those primitive types.
+bool isKnownPrimitiveType(uint32_t index);
+
+// Records why the walk stops (out of line: it happens once per walk).
+Stop limitStop(std::string_view header, uint64_t limit);
+Stop boundsStop(std::string_view header, uint64_t offset, uint64_t fileSize);
+
+template <Printer P>
+struct Fields;
+
+// Where type index `index` leads: the offset of its NMTP record when the record exists
+// (its element of the offset table and its first four bytes lie in the file), else why not.
+inline Target typeTarget(const NmsImage& image, const TypeRecordsView& types, uint32_t index) {
+    if (index < kFirstRecordType) return Target{Leads::Nothing, false, Unresolved::Primitive, 0};
+    if (!types.present) return Target{Leads::Nothing, false, Unresolved::NoTypeSection, 0};
+    const uint32_t i = index - kFirstRecordType;
+    if (i >= types.count) return Target{Leads::Nothing, false, Unresolved::BeyondTypeCount, 0};
+    const auto offset = readU32(image, types.table + uint64_t{4} * i);
+    if (!offset) return Target{Leads::Nothing, false, Unresolved::OffsetNotInFile, 0};
+    const uint64_t at = types.records + *offset;
+    if (!fits(image, at, 4)) return Target{Leads::Nothing, false, Unresolved::RecordNotInFile, 0};
+    return Target{Leads::Record, true, Unresolved::None, at};
+}
+
+// The walk's position in one part of the file: every check point it makes names `header`
+// (the header of that part) when it fails. A check point comes before anything of a
+// structure (or list element) is reported: first the report's size against the limit, then
+// the structure's bytes against the image. On failure the walk's stop is recorded and
+// nothing is returned; the renderers then return false up to the walk of the database
+// (format/walk_database.h).
+template <Printer P>
+struct Cursor {
+    Walk<P>& walk;
+    std::string_view header;
+
+    SYMDECK_INLINE std::optional<Record> at(uint64_t offset, uint64_t width) {
+        if (walk.print.length() < walk.limit && fits(walk.image, offset, width))
+            return Record{walk.image.data + offset, offset, width};
+        walk.stop = walk.print.length() < walk.limit
+                        ? boundsStop(header, offset, walk.image.size)
+                        : limitStop(header, walk.limit);
+        return std::nullopt;
+    }
+
+    // Element i of an array of `stride`-byte elements from `base` on.
+    SYMDECK_INLINE std::optional<Record> element(uint64_t base, uint64_t stride, uint32_t i) {
+        return at(base + stride * i, stride);
+    }
+
+    // Runs `visit(record, i)` for each of `count` elements from `base` on, every one checked
+    // first. False when a check point failed or `visit` returned false.
+    template <class Visit>
+    SYMDECK_INLINE bool each(uint64_t base, uint64_t stride, uint32_t count, Visit&& visit) {
+        for (uint32_t i = 0; i < count; ++i) {
+            auto record = element(base, stride, i);
+            if (!record || !visit(*record, i)) return false;
+        }
+        return true;
+    }
+
+    // Reports `run`: its `run.count` blocks titled with the run's name, one per
+    // `run.stride`-byte element from `run.offset` on, each checked first, their titles laid
+    // out by `layout`. `visit(fields, i)` reports block i's fields (and what nests in it) and
+    // returns false when the walk has stopped inside it, which leaves the block and the run
+    // open. False when a check point failed.
+    template <class Visit>
+    SYMDECK_INLINE bool blocks(const Run& run, TitleLayout layout, Visit&& visit) {
+        walk.print.openRun(run);
+        const bool complete = each(run.offset, run.stride, run.count, [&](const Record& r, uint32_t i) {
+            walk.print.open(Title{run.name, r.offset, run.stride, layout, Mark::None, 0, i, run.count});
+            Fields<P> f{walk, r};
+            if (!visit(f, i)) return false;
+            walk.print.close();
+            return true;
+        });
+        if (complete) walk.print.closeRun(run);
+        return complete;
+    }
+
+    // Reports `list`: its `list.count` elements of `list.stride` bytes from `list.offset`
+    // on, each checked first, with `visit(record, i)` reporting each element's fields. False
+    // when a check point failed (the list is then left open).
+    template <class Visit>
+    SYMDECK_INLINE bool list(const List& list, Visit&& visit) {
+        // A copy goes out of line, so that `list` itself never escapes: its layout stays a
+        // constant that every element's event folds.
+        walk.print.openList(List{list});
+        const bool complete = each(list.offset, list.stride, list.count, [&](const Record& r, uint32_t i) {
+            walk.print.element(list, i, r.offset);
+            visit(r, i);
+            walk.print.endElement();
+            return true;
+        });
+        if (complete) walk.print.closeList(list);
+        return complete;
+    }
+
+    // A structure that begins with a four-letter signature: the limit, then its first four
+    // bytes, then the signature, then its whole fixed part.
+    std::optional<Record> signedAt(uint64_t offset, std::string_view signature, uint64_t width) {
+        auto head = at(offset, signature.size());
+        if (!head) return std::nullopt;
+        if (!head->startsWith(signature)) {
+            walk.stop = Stop{WalkEnd::Signature, header, offset, 0};
+            return std::nullopt;
+        }
+        auto record = recordAt(walk.image, offset, width);
+        if (!record) walk.stop = boundsStop(header, offset, walk.image.size);
+        return record;
+    }
+};
+
+// Field events from the bytes of one structure: each builder reads the field at `at`
+// (relative to the structure), gives it its role (and its target, count or name), and
+// hands its event to the printer. A set `blank` closes the field's group in the text form
+// with a blank line.
+template <Printer P>
+struct Fields {
+    Walk<P>& walk;
+    const Record& record;
+    // The printer itself, one load nearer than through the walk on every field.
+    P& print = walk.print;
+
+    SYMDECK_INLINE static Field ulong(const Record& r, uint64_t at, std::string_view name, Role role,
+                                      Spelling spelling, bool blank = false) {
+        return Field{name,  "ULONG", r.offset + at,          4, r.u32(at),
+                     role, Meaning::None, layout(spelling, blank)};
+    }
+    SYMDECK_INLINE static Field ushort(const Record& r, uint64_t at, std::string_view name, Role role,
+                                       Spelling spelling, bool blank = false) {
+        return Field{name,  "USHORT", r.offset + at,         2, r.u16(at),
+                     role, Meaning::None, layout(spelling, blank)};
+    }
+    SYMDECK_INLINE static constexpr FieldLayout layout(Spelling spelling, bool blank) {
+        return FieldLayout{spelling, blank ? After::Blank : After::Line};
+    }
+    // A target `base` + `value` bytes into the file.
+    SYMDECK_INLINE Target follow(Leads leads, uint64_t base, uint32_t value) const {
+        const uint64_t at = base + value;
+        return Target{leads, at < walk.image.size, Unresolved::None, at};
+    }
+    SYMDECK_INLINE uint32_t u32(uint64_t at) const { return record.u32(at); }
+
+    SYMDECK_INLINE void emit(const Field& field) { print.field(field); }
+
+    // Uninterpreted words, versions, times and the like, in hexadecimal or decimal.
+    SYMDECK_INLINE void number(uint64_t at, std::string_view name, bool blank = false) {
+        emit(ulong(record, at, name, Role::Number, Spelling::Hex, blank));
+    }
+    SYMDECK_INLINE void decimal(uint64_t at, std::string_view name, bool blank = false) {
+        emit(ulong(record, at, name, Role::Number, Spelling::Dec, blank));
+    }
+    SYMDECK_INLINE void number16(uint64_t at, std::string_view name, bool blank = false) {
+        emit(ushort(record, at, name, Role::Number, Spelling::Hex, blank));
+    }
+    // An offset the walk does not follow.
+    SYMDECK_INLINE void offset(uint64_t at, std::string_view name, bool blank = false) {
+        emit(ulong(record, at, name, Role::Offset, Spelling::Hex, blank));
+    }
+    // An offset the walk follows: to `base` + its value.
+    SYMDECK_INLINE void offsetTo(uint64_t at, std::string_view name, Leads leads, uint64_t base,
+                                 bool blank = false) {
+        Field f = ulong(record, at, name, Role::Offset, Spelling::Hex, blank);
+        f.target = follow(leads, base, f.value);
+        emit(f);
+    }
+    // A count of the run or list named `counts`, in decimal.
+    SYMDECK_INLINE void count(uint64_t at, std::string_view name, std::string_view counts,
+                              Counting counting = Counting::Run, bool blank = false) {
+        Field f = ulong(record, at, name, Role::Count, Spelling::Dec, blank);
+        f.counts = counts;
+        f.counting = counting;
+        emit(f);
+    }
+    SYMDECK_INLINE void size(uint64_t at, std::string_view name, bool blank = false) {
+        emit(ulong(record, at, name, Role::Size, Spelling::DecHexBytes, blank));
+    }
+    // N1, N2, ... from field offset `at` on, `count` ULONGs; the last closes the group when
+    // `blank` is set.
+    void unnamed(uint64_t at, int count, bool decimal, bool blank) {
+        static constexpr std::string_view kNames[] = {"N1", "N2", "N3", "N4", "N5",
+                                                      "N6", "N7", "N8", "N9", "N10"};
+        for (int i = 0; i < count; ++i)
+            emit(ulong(record, at + 4 * uint64_t(i), kNames[i], Role::Number,
+                       decimal ? Spelling::Dec : Spelling::Hex, blank && i == count - 1));
+    }
+    // The signature at the structure's start, as name and value.
+    SYMDECK_INLINE void signature(std::string_view text) {
+        Field f = ulong(record, 0, text, Role::Signature, Spelling::AsText);
+        f.text = text;
+        f.textOffset = record.offset;
+        emit(f);
+    }
+    // A type index, 0x%X(type name), and the record it names.
+    SYMDECK_INLINE void type(uint64_t at, std::string_view name, bool blank = false) {
+        Field f = ulong(record, at, name, Role::TypeIndex, Spelling::HexNamed, blank);
+        f.meaning = Meaning::Word;
+        f.text = primitiveTypeName(f.value);
+        f.target = typeTarget(walk.image, walk.types, f.value);
+        if (f.value < kFirstRecordType && !isKnownPrimitiveType(f.value))
+            f.problem = Problem::UnknownPrimitiveType;
+        emit(f);
+    }
+    // A name index, %d("name"), and where its name lies.
+    SYMDECK_INLINE void name(uint64_t at, bool blank = false) {
+        Field f = ulong(record, at, "iName", Role::NameIndex, Spelling::NameRef, blank);
+        const NameText text = stringAt(walk.image, walk.strings, f.value);
+        f.meaning = Meaning::Word;
+        f.text = text.text;
+        f.textOffset = text.offset;
+        f.problem = text.problem;
+        emit(f);
+    }
+};
+
+// One {value, name} pair of an enumeration the report spells out.
+struct EnumName {
+    uint32_t value;
+    std::string_view name;
+};
+
+// The entry of `table` for `value`, or nullptr. Tables that number their entries from 0
+// are read directly.
+template <size_t N>
+constexpr const EnumName* findName(const EnumName (&table)[N], uint32_t value) {
+    if (value < N && table[value].value == value) return &table[value];
+    for (const EnumName& e : table)
+        if (e.value == value) return &e;
+    return nullptr;
+}
+
+}  // namespace symdeck

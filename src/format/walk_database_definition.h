@@ -1,0 +1,84 @@
+// The walk of a whole database (format/walk_database.h) with every structure's decoder: the
+// template definitions a form's walk file compiles for its printer. Included by those files
+// alone (src/forms/*_walk.cpp), so each decoder is compiled once per form.
+#pragma once
+
+#include "format/directory_decoder.h"
+#include "format/file_structures.h"
+#include "format/header_only_sections_decoder.h"
+#include "format/nm32_header_decoder.h"
+#include "format/section_kinds.h"
+#include "format/string_table_decoder.h"
+#include "format/symbols/procedures_decoder.h"
+#include "format/symbols/source_lines_decoder.h"
+#include "format/symbols/symbol_data_decoder.h"
+#include "format/symbols/vlp_tables_decoder.h"
+#include "format/types/hash_tables_decoder.h"
+#include "format/types/type_records_decoder.h"
+#include "format/types/type_tables_decoder.h"
+#include "format/walk_database.h"
+
+namespace symdeck {
+
+namespace {
+
+struct Entry {
+    uint32_t entryIndex;
+    uint32_t offEntry;
+};
+
+// Entry i of the directory at `directory`. The directory's render has already proven that
+// every entry lies inside the image, so these reads cannot fail.
+Entry entryAt(const NmsImage& image, uint64_t directory, uint32_t i) {
+    auto entry = recordAt(image, directory + nmdr::kSize + nmde::kSize * i, nmde::kSize);
+    if (!entry) return {0, 0};
+    return {entry->u32(nmde::kEntryIndex), entry->u32(nmde::kOffEntry)};
+}
+
+template <class P>
+bool walkSections(Walk<P>& walk) {
+    if (!renderNm32Header(walk)) return false;
+    // The header's fixed part has been checked, so offNMDR can be read.
+    const uint64_t directory = recordAt(walk.image, 0, nm32::kSize)->u32(nm32::kOffNmdr);
+    if (!renderDirectory(walk, directory)) return false;
+    const uint32_t nNMDE = recordAt(walk.image, directory, nmdr::kSize)->u32(nmdr::kNNmde);
+
+    // The first NMTP entry holds the records that type indices name, and the first STTB
+    // entry serves the names of every section, whatever the selection.
+    for (uint32_t i = 0; i < nNMDE; ++i) {
+        const Entry entry = entryAt(walk.image, directory, i);
+        if (entry.entryIndex != kTypeRecordsKind) continue;
+        installTypeRecords(walk, entry.offEntry);
+        break;
+    }
+    for (uint32_t i = 0; i < nNMDE; ++i) {
+        const Entry entry = entryAt(walk.image, directory, i);
+        if (entry.entryIndex != kStringTableKind) continue;
+        if (!installStringTable(walk, entry.offEntry)) return false;
+        break;
+    }
+
+    for (uint32_t i = 0; i < nNMDE; ++i) {
+        const Entry entry = entryAt(walk.image, directory, i);
+        bool rendered = true;
+        const bool known = withSectionKind(entry.entryIndex, [&](const auto& kind) {
+            if (!(walk.selection.*kind.info.skip)) rendered = kind.render(walk, entry.offEntry);
+        });
+        if (!known) walk.print.unknownSection(static_cast<int32_t>(entry.entryIndex));
+        if (!rendered) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+template <class P>
+WalkEnd walkDatabase(P& print, const NmsImage& image, const SectionSelection& selection) {
+    Walk<P> walk{image, print, reportLimit(image.size), selection};
+    print.begin();
+    walkSections(walk);
+    print.end(walk.stop);
+    return walk.stop.end;
+}
+
+}  // namespace symdeck

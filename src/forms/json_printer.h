@@ -1,0 +1,310 @@
+// The JSON forms: turn walk events into one JSON document (--json), or into one JSON object
+// per line (--json-lines). Version 2 of both (docs/json-version-2.md says what changed).
+//
+//   {"format":"symdeck-report","version":2,"database":{"name":...,"size":...},
+//    "blocks":[...],"result":{"status":"complete",...}}
+//
+// A block is {"block":<word>,"offset":...,"fields":[...],"values":{...}} with "blocks":[...]
+// last when blocks nest in it. A field is {"name","type","offset","size","value"} then, as
+// they apply, "signed", "text" or "error", "bytes", and always "role", then "target",
+// "leads", "targetOutsideFile", "counts", "counting", "entries". `values` maps each of the
+// block's own fields (not those of its lists' elements) to its value. A list is an entry of
+// "fields": {"list":<identifier>,"offset":...,"elements":[[fields]...]}.
+//
+// The lines form writes a "header" line, one "block" line per block (its fields and values,
+// and the path of the blocks it nests in), "list" lines that carry on a long list of the
+// block line before, and a "result" line.
+//
+// Texts from the file that are valid UTF-8 are written as that text; where they are not,
+// each maximal invalid subsequence becomes one U+FFFD and "bytes" holds the exact bytes in
+// lower-case hexadecimal. The printer keeps the stack of open scopes and closes all of them
+// at the end, however the walk ended.
+#pragma once
+
+#include <bit>
+#include <cassert>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "format/events.h"
+#include "forms/writer.h"
+
+namespace symdeck {
+
+// `text` as one JSON string, quotes included: each byte is the code point of the same
+// number (0x80-0xFF as \u0080-\u00FF), with quotes, backslashes and control bytes escaped.
+// (The explain form writes its texts this way.)
+void writeJsonString(ReportWriter& out, std::string_view text);
+
+// `text`, the system's own UTF-8 text (a name from the command line), as one JSON string of
+// the same characters, quotes included. The document stays ASCII: every character past
+// U+007F is a \u escape (a surrogate pair past U+FFFF). A byte that is not part of valid
+// UTF-8 is written as U+FFFD.
+void writeJsonText(ReportWriter& out, std::string_view text);
+
+// The length of the maximal invalid subsequence at the start of `text`, where no valid
+// UTF-8 sequence begins: the longest prefix of a valid sequence's bytes (at least one),
+// which a decoder replaces by one U+FFFD. `text` must not be empty.
+size_t utf8InvalidLength(std::string_view text);
+
+// `value` in decimal at `p` (at most 20 characters); returns the end. The same characters
+// as std::to_chars, in fewer steps: the length comes from the value's bit width, and the
+// digits go straight into place two at a time, last first. Every number of the document
+// passes through here, several per field.
+SYMDECK_INLINE char* putDecimal(char* p, uint64_t value) {
+    static constexpr uint64_t kPowers[20] = {
+        1u, 10u, 100u, 1000u, 10000u, 100000u, 1000000u, 10000000u, 100000000u, 1000000000u,
+        10000000000u, 100000000000u, 1000000000000u, 10000000000000u, 100000000000000u,
+        1000000000000000u, 10000000000000000u, 100000000000000000u, 1000000000000000000u,
+        10000000000000000000u};
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    // log10(2) is about 1233 / 4096: `estimate` is the number of digits or one fewer, one
+    // fewer exactly when the value reaches 10 to the power `estimate`.
+    const uint64_t atLeastOne = value | 1;
+    const unsigned estimate = (static_cast<unsigned>(std::bit_width(atLeastOne)) * 1233) >> 12;
+    char* const end = p + estimate + (atLeastOne >= kPowers[estimate] ? 1 : 0);
+    char* q = end;
+    while (value >= 100) {
+        q -= 2;
+        std::memcpy(q, kPairs + 2 * (value % 100), 2);
+        value /= 100;
+    }
+    if (value >= 10) {
+        std::memcpy(q - 2, kPairs + 2 * value, 2);
+    } else {
+        q[-1] = static_cast<char>('0' + value);
+    }
+    return end;
+}
+
+// A growing buffer with the writer's reserve/commit interface: a block's values wait here
+// until its fields are written. It grows to the largest block and then stays.
+class ValuesBuffer {
+public:
+    ValuesBuffer() { data_.resize(4096); }
+    char* reserve(size_t n) {
+        if (data_.size() - used_ < n) data_.resize(2 * (used_ + n));
+        return data_.data() + used_;
+    }
+    void commit(char* end) { used_ = static_cast<size_t>(end - data_.data()); }
+    void text(std::string_view s) { commit(static_cast<char*>(std::memcpy(reserve(s.size()), s.data(), s.size())) + s.size()); }
+    void ch(char c) { *reserve(1) = c; ++used_; }
+    std::string_view view() const { return {data_.data(), used_}; }
+    bool empty() const { return used_ == 0; }
+    void clear() { used_ = 0; }
+
+private:
+    std::string data_;
+    size_t used_ = 0;
+};
+
+// Whether the format reads the field as a signed number: the text shows it as a signed
+// decimal.
+SYMDECK_INLINE constexpr bool readsSigned(const Field& f) {
+    switch (f.layout.spelling) {
+        case Spelling::Dec:
+        case Spelling::DecHexBytes:
+        case Spelling::DecBytes:
+        case Spelling::RegisterBytes:
+        case Spelling::NameRef:
+        case Spelling::DecNamed:
+        case Spelling::RowDec: return true;
+        case Spelling::Message:
+        case Spelling::WideMessage: return f.meaning == Meaning::ErrorDec;
+        default: return false;
+    }
+}
+
+// The storage word of `size` bytes; other sizes (arrays of characters) keep their own.
+SYMDECK_INLINE constexpr std::string_view storageWord(const Field& f) {
+    return f.size == 4 ? std::string_view("ULONG") : f.size == 2 ? std::string_view("USHORT") : f.type;
+}
+
+class JsonPrinter {
+public:
+    // `lines`: the --json-lines form.
+    JsonPrinter(ReportWriter& out, std::string_view databaseName, uint64_t databaseSize, bool lines = false)
+        : out_(out), name_(databaseName), size_(databaseSize), lines_(lines) {}
+
+    // The most elements, and about the most bytes, one line of the lines form holds of a list.
+    static constexpr uint32_t kLineElements = 2048;
+    static constexpr uint64_t kLineBytes = 256 * 1024;
+
+    uint64_t length() const { return out_.length(); }
+    const FieldProblems& problems() const { return problems_; }
+
+    void begin();
+    void open(const Title& title);
+    void close();
+    SYMDECK_INLINE void field(const Field& f) {
+        assert(top() == Scope::Fields || top() == Scope::Element);
+        // A block's own fields all come before its lists end its line; the elements of a list
+        // that the lines form split go on after it.
+        assert(top() == Scope::Element || !fieldsEnded_);
+        assert(f.meaning < Meaning::ErrorDec || f.problem != Problem::None);
+        // Names and type words are the program's own short ASCII words: no escaping.
+        assert(f.name.size() <= 16 && f.type.size() <= 16);
+        problems_.add(f.problem);
+        const bool own = top() == Scope::Fields;
+        char* p = out_.reserve(ReportWriter::kMaxReserve);
+        p = separator(p);
+        p = put(p, "{\"name\":\"");
+        p = put(p, f.name);
+        p = put(p, "\",\"type\":\"");
+        p = put(p, storageWord(f));
+        p = put(p, "\",\"offset\":");
+        p = number(p, f.offset);
+        p = put(p, ",\"size\":");
+        p = number(p, f.size);
+        p = put(p, ",\"value\":");
+        if (f.role == Role::Signature || f.role == Role::Text) {
+            // The text is the value.
+            out_.commit(p);
+            textValue(f.name, f.text, own);
+        } else {
+            p = number(p, f.value);
+            if (readsSigned(f) && f.size == 4 && f.value >= 0x80000000u) {
+                p = put(p, ",\"signed\":");
+                p = std::to_chars(p, p + 12, static_cast<int32_t>(f.value)).ptr;
+            }
+            if (own) ownValue(f.name, f.value);
+            if (f.problem != Problem::None) {
+                p = put(p, ",\"error\":\"");
+                p = put(p, problemCode(f.problem));
+                *p++ = '"';
+                out_.commit(p);
+            } else if (f.meaning == Meaning::Word) {
+                out_.commit(put(p, ",\"text\":"));
+                // Names come from the file; enumeration words and type names are the
+                // program's own, which the same writing leaves as they are.
+                fileText(f.text);
+            } else {
+                out_.commit(p);
+            }
+        }
+        p = out_.reserve(ReportWriter::kMaxReserve);
+        p = put(p, ",\"role\":\"");
+        p = put(p, roleName(f.role));
+        *p++ = '"';
+        if (f.target.has()) {
+            p = number(put(p, ",\"target\":"), f.target.at);
+            p = put(p, ",\"leads\":\"");
+            p = put(p, leadsWord(f.target.leads));
+            *p++ = '"';
+            if (!f.target.inFile) p = put(p, ",\"targetOutsideFile\":true");
+        }
+        if (!f.counts.empty()) {
+            p = put(p, ",\"counts\":\"");
+            p = put(p, countedWord(f.counts));
+            p = put(p, "\",\"counting\":\"");
+            p = put(p, countingWord(f.counting));
+            *p++ = '"';
+        }
+        if (f.layout.spelling == Spelling::RegisterBytes) p = number(put(p, ",\"entries\":"), f.entries);
+        *p++ = '}';
+        out_.commit(p);
+    }
+    void openList(const List& list);
+    void element(const List& list, uint32_t i, uint64_t) {
+        assert(top() == Scope::List);
+        if (lines_ && (inChunk_ >= kLineElements || out_.length() - lineStart_ >= kLineBytes))
+            splitList(list, i);
+        ++inChunk_;
+        char* p = separator(out_.reserve(2));
+        *p++ = '[';
+        out_.commit(p);
+        push(Scope::Element);
+    }
+    void endElement() {
+        assert(top() == Scope::Element);
+        pop("]");
+    }
+    void closeList(const List&);
+    // Runs of blocks are not part of this document (its blocks nest as they are walked).
+    void openRun(const Run&) {}
+    void closeRun(const Run&) {}
+    void reads(const Field&, uint32_t) {}
+    void unknownSection(int32_t kind);
+    void end(const Stop& stop);
+
+    // The identifier a list, or what a count counts, has in these documents: lists are
+    // named in one style; block words stay as they are.
+    static std::string_view countedWord(std::string_view counts);
+    static std::string_view countingWord(Counting counting);
+
+private:
+    // What the innermost open bracket holds.
+    enum class Scope : uint8_t { Blocks, Fields, List, Element };
+    static constexpr size_t kMaxDepth = 16;
+
+    Scope top() const { return scopes_[depth_ - 1]; }
+    void push(Scope scope) {
+        assert(depth_ < kMaxDepth);
+        scopes_[depth_] = scope;
+        first_[depth_] = true;
+        ++depth_;
+    }
+    void pop(std::string_view closing) {
+        --depth_;
+        out_.text(closing);
+    }
+    // A comma unless this is the first item of the innermost array.
+    char* separator(char* p) {
+        if (!first_[depth_ - 1]) *p++ = ',';
+        first_[depth_ - 1] = false;
+        return p;
+    }
+    static char* put(char* p, std::string_view s) {
+        std::memcpy(p, s.data(), s.size());
+        return p + s.size();
+    }
+    static char* number(char* p, uint64_t value) { return putDecimal(p, value); }
+    // A block's own field into its values: "name":value.
+    void ownValue(std::string_view name, uint32_t value) {
+        char* p = values_.reserve(64);
+        if (!values_.empty()) *p++ = ',';
+        *p++ = '"';
+        p = put(p, name);
+        p = put(p, "\":");
+        values_.commit(number(p, value));
+    }
+    // A text from the file as a value (and into the values when the field is the block's own).
+    void textValue(std::string_view name, std::string_view text, bool own);
+    // A text from the file, with "bytes" after it when it is not valid UTF-8.
+    void fileText(std::string_view text);
+    // Ends the fields of the innermost block: its values, then what the form puts after.
+    void endFields();
+    void splitList(const List& list, uint32_t first);
+    void path();
+
+    ReportWriter& out_;
+    std::string_view name_;
+    uint64_t size_;
+    bool lines_;
+    Scope scopes_[kMaxDepth] = {};
+    bool first_[kMaxDepth] = {};
+    size_t depth_ = 0;
+    ValuesBuffer values_;  // the innermost block's, while its fields are written
+    FieldProblems problems_;
+    // The lines form: the open blocks (word and offset), where the current line began, how
+    // many elements of a list it holds, and whether the block's line has already ended
+    // (its list goes on in list lines).
+    struct Open {
+        std::string_view word;
+        uint64_t offset;
+    };
+    Open blocks_[kMaxDepth] = {};
+    size_t openBlocks_ = 0;
+    uint64_t lineStart_ = 0;
+    uint32_t inChunk_ = 0;
+    uint64_t listOffset_ = 0;
+    bool fieldsEnded_ = false;
+};
+
+}  // namespace symdeck

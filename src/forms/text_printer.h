@@ -1,0 +1,229 @@
+// The text form: turns walk events into the report's exact lines. Every quirk of the text
+// lives here: the column layout, the title spellings, the blank lines that close groups,
+// the error lines, and the unknown-kind text that has no line feed.
+#pragma once
+
+#include <cassert>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "format/events.h"
+#include "forms/writer.h"
+
+namespace symdeck {
+
+// The value of field `f` as the report spells it in its value column (a list row's part as
+// the row shows it, without the blanks that place it). The one spelling of every value:
+// the report's lines, explain's answers and any other text that shows a value use it.
+// A field's text, escaped for a terminal when it was read from the database
+// (ReportWriter::terminalText). The flag is read here, on the fields that have a text, not
+// once for every field.
+SYMDECK_INLINE void fileText(ReportWriter& out, const Field& f, bool terminal) {
+    if (terminal && f.textOffset != kNotInFile) out.terminalText(f.text);
+    else out.text(f.text);
+}
+
+// `terminal`: the value is shown on a terminal (texts of the database escaped).
+SYMDECK_INLINE void spellValue(ReportWriter& out, const Field& f, bool terminal = false) {
+    switch (f.layout.spelling) {
+        case Spelling::Hex: out.hex0x(f.value); break;
+        case Spelling::Dec: out.dec(f.value); break;
+        case Spelling::DecHexBytes: out.decHexBytes(f.value); break;
+        case Spelling::DecBytes: out.dec(f.value); out.text(" bytes"); break;
+        case Spelling::RegisterBytes:
+            out.decHexBytes(f.value);
+            out.text(" (nRegisters: ");
+            out.dec(f.entries);
+            out.ch(')');
+            break;
+        case Spelling::NameRef:
+            out.dec(f.value);
+            out.text("(\"");
+            fileText(out, f, terminal);
+            out.text("\")");
+            break;
+        case Spelling::HexNamed: out.hex0x(f.value); out.ch('('); out.text(f.text); out.ch(')'); break;
+        case Spelling::DecNamed: out.dec(f.value); out.ch('('); out.text(f.text); out.ch(')'); break;
+        case Spelling::FileType:
+            out.text(f.value < 0x10 ? "0x0" : "0x");
+            out.hex(f.value);
+            if (f.meaning == Meaning::Word) {
+                out.ch('(');
+                out.text(f.text);
+                out.ch(')');
+            }
+            break;
+        case Spelling::Message:
+        case Spelling::WideMessage:
+            out.text(f.text);
+            if (f.meaning == Meaning::ErrorHex) out.hex0x(f.value);
+            else out.dec(f.value);
+            out.text(f.tail);
+            break;
+        case Spelling::RowHex06: out.hex06(f.value); break;
+        case Spelling::RowDec: out.dec(f.value); break;
+        case Spelling::AsText:
+        case Spelling::ListName: fileText(out, f, terminal); break;
+    }
+}
+
+// The same as a string.
+std::string valueText(const Field& f);
+
+// The error line of a walk that stopped (`stop.end` not Complete), without its line feed:
+// the report's last line, and what explain's answers say of where the walk stopped.
+void spellStop(ReportWriter& out, const Stop& stop);
+
+class TextPrinter {
+public:
+    // `forTerminal`: the report is shown on a terminal, so the texts of the database are
+    // written with the bytes a terminal would act on escaped (ReportWriter::terminalText).
+    explicit TextPrinter(ReportWriter& out, bool forTerminal = false) : out_(out), terminal_(forTerminal) {}
+
+    uint64_t length() const { return out_.length(); }
+    // The fields so far whose values have something wrong (--check reads them).
+    const FieldProblems& problems() const { return problems_; }
+
+    void begin();  // the banner
+    SYMDECK_INLINE void open(const Title& title) {
+        assert(depth_ < kMaxDepth);
+        const TitleLayout layout = title.layout;
+        closings_[depth_] = layout.closing;
+        indents_[depth_++] = indent_;
+        indent_ = layout.indent + 2u;
+        // Every event binds the writer once: a byte stored into the report may alias any
+        // member, so `out_` itself would be read again after each store.
+        ReportWriter& out = out_;
+        switch (layout.spelling) {
+            case TitleSpelling::Header:
+                out.text(title.word);
+                out.text(" (offset: 0x");
+                out.hex(title.offset);
+                out.text(" )\n");
+                break;
+            case TitleSpelling::Section:
+            case TitleSpelling::SectionSpaced:
+                out.text(title.word);
+                out.text(" (offset: 0x");
+                out.hex(title.offset);
+                out.text("(start), 0x");
+                out.hex(title.number);
+                out.text(layout.spelling == TitleSpelling::Section ? "(end))\n" : "(end) )\n");
+                break;
+            case TitleSpelling::Bare:
+                spaces(out, layout.indent);
+                out.text(title.word);
+                out.newline();
+                return;
+            case TitleSpelling::Divided:
+            case TitleSpelling::Record:
+            case TitleSpelling::Entry:
+            case TitleSpelling::TypeRecord:
+                if (layout.spelling == TitleSpelling::Divided) divider();
+                // The word at the title's indentation, what the spelling puts between, and
+                // the offset last.
+                spaces(out, layout.indent);
+                out.text(title.word);
+                if (layout.spelling == TitleSpelling::Entry) {
+                    out.text(" (");
+                    out.dec(static_cast<uint32_t>(title.number));
+                    out.text(")(offset: 0x");
+                } else if (layout.spelling == TitleSpelling::TypeRecord) {
+                    out.text(" (type: 0x");
+                    out.hex(title.number);
+                    out.text(") (offset: 0x");
+                } else {
+                    out.text(" (offset: 0x");
+                }
+                out.hex(title.offset);
+                out.text(")\n");
+                break;
+        }
+        columnHeader(out, layout.indent + 2u);
+    }
+    SYMDECK_INLINE void close() {
+        assert(depth_ > 0);
+        indent_ = indents_[--depth_];
+        if (closings_[depth_] != Closing::Quiet) separator(closings_[depth_]);
+    }
+    SYMDECK_INLINE void field(const Field& f) {
+        problems_.add(f.problem);
+        ReportWriter& out = out_;
+        switch (f.layout.spelling) {
+            case Spelling::ListName: fileText(out, f, terminal_); out.newline(); return;
+            case Spelling::RowHex06: out.text("     "); out.hex06(f.value); return;
+            case Spelling::RowDec: out.text("         "); out.dec(f.value); out.newline(); return;
+            case Spelling::WideMessage: out.field(indent_, f.type, f.name); out.ch(' '); break;
+            default: out.field(indent_, f.type, f.name); break;
+        }
+        spellValue(out, f, terminal_);
+        char* p = out.reserve(2);
+        p[0] = '\n';
+        p[1] = '\n';
+        out.commit(p + (f.layout.after == After::Blank ? 2 : 1));
+        if (f.layout.after == After::Note) note();
+    }
+    void openList(const List& list);
+    SYMDECK_INLINE void element(const List& list, uint32_t index, uint64_t offset) {
+        ReportWriter& out = out_;
+        if (list.layout == ListSpelling::Strings) {
+            out.text("  [");
+            out.dec(index);
+            out.text("] ");
+        } else if (list.layout == ListSpelling::LineRows) {
+            out.text("        ");
+            out.hex06(offset);
+        }
+    }
+    void endElement() {}
+    SYMDECK_INLINE void closeList(const List& list) {
+        if (list.layout == ListSpelling::Strings || list.layout == ListSpelling::TypeList) out_.newline();
+    }
+    SYMDECK_INLINE void openRun(const Run& run) {
+        if (run.lead != Lead::None) lead(run.lead);
+    }
+    void closeRun(const Run&) {}
+    void reads(const Field&, uint32_t) {}
+    void unknownSection(int32_t kind);
+    void end(const Stop& stop);
+
+private:
+    static constexpr size_t kMaxDepth = 8;
+
+    // What a section's close writes (out of line: once per section).
+    void separator(Closing how);
+    // The line of tildes ahead of each segment, the reading hint of a type record of
+    // unknown kind, and the lines ahead of runs (out of line: rare).
+    void divider();
+    void note();
+    void lead(Lead lead);
+
+    // The "type name value" column header at `indent` spaces.
+    SYMDECK_INLINE static void columnHeader(ReportWriter& out, unsigned indent) {
+        // Blanks are laid down for 48 columns, so the header must end inside them.
+        assert(indent + 30 <= 48);
+        char* p = out.reserve(64);
+        std::memset(p, ' ', 48);
+        std::memcpy(p + indent, "type", 4);
+        std::memcpy(p + indent + 13, "name", 4);
+        std::memcpy(p + indent + 30, "value\n", 6);
+        out.commit(p + indent + 36);
+    }
+
+    SYMDECK_INLINE static void spaces(ReportWriter& out, unsigned n) {
+        char* p = out.reserve(n);
+        std::memset(p, ' ', n);
+        out.commit(p + n);
+    }
+
+    ReportWriter& out_;
+    bool terminal_;
+    FieldProblems problems_;
+    unsigned indent_ = 2;  // of the innermost block's fields
+    unsigned indents_[kMaxDepth] = {};
+    Closing closings_[kMaxDepth] = {};
+    size_t depth_ = 0;
+};
+
+}  // namespace symdeck

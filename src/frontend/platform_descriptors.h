@@ -1,0 +1,31 @@
+// What the POSIX and the WASI sides of the platform layer have in common: files and streams
+// reached through descriptors, and paths cut at their last slash. platform_descriptors.cpp
+// also holds the functions of platform.h that are the same on both sides (the standard
+// streams, a file's identity, writing the report); platform_posix.cpp and
+// platform_wasi.cpp hold the rest.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <sys/stat.h>
+
+#include "frontend/platform.h"
+
+namespace symdeck::platform {
+
+// Writes all `size` bytes to `fd`, again where a signal interrupted the write; false on any
+// failure, with errno saying why (EIO for a write that made no progress).
+bool writeAll(int fd, const char* data, size_t size);
+
+// The identity of the file `info` describes.
+FileId idOf(const struct stat& info);
+
+// A path cut at its last slash: "a/b/c" is "a/b" and "c", "c" is "." and "c", "/c" is "/"
+// and "c". The name is empty when the path ends in a slash.
+struct SplitPath {
+    std::string directory;
+    std::string name;
+};
+SplitPath split(const std::string& path);
+
+}  // namespace symdeck::platform

@@ -1,0 +1,168 @@
+#include "frontend/run.h"
+
+#include <optional>
+
+#include "frontend/command_line.h"
+#include "frontend/file_writer.h"
+#include "entry/render.h"
+#include "frontend/platform.h"
+#include "forms/explain_answers.h"
+#include "frontend/viewer_page.h"
+
+namespace symdeck {
+
+namespace {
+
+int fail(Console& console, const std::string& message) {
+    console.text += kTitleLine;
+    console.text += message;
+    return 1;
+}
+
+constexpr const char* kSameFileMessage = "  The text file would overwrite the nms file.\n";
+
+// The report on its way: whatever becomes of the run, a temporary that was not put in place
+// is removed.
+struct PendingGuard {
+    platform::PendingReport report;
+    PendingGuard() = default;
+    PendingGuard(const PendingGuard&) = delete;
+    PendingGuard& operator=(const PendingGuard&) = delete;
+    ~PendingGuard() { platform::discardReport(report); }
+};
+
+// Opens where the report (or the answers) go: the standard stream `stream` when there is
+// one, else the file `name`. Null when it is open, else the failure message. Nothing is
+// written into the database: not through its name, and not through a stream open on it.
+const char* openDestination(std::optional<platform::Stream> stream, const std::string& name,
+                            const platform::FileId& input, platform::PendingReport& report) {
+    if (stream) {
+        if (platform::sameFile(platform::idOfStream(*stream), input)) return kSameFileMessage;
+        platform::useStream(*stream, report);
+        return nullptr;
+    }
+    switch (platform::createReport(name, input, report)) {
+        case platform::CreateStatus::Ok: return nullptr;
+        case platform::CreateStatus::SameFileAsInput: return kSameFileMessage;
+        case platform::CreateStatus::Failed: break;
+    }
+    return "  Failed crating text file.\n";
+}
+
+// The answers of --explain: to standard output without -o, else to the -o target, put in
+// place as a report is. On a terminal the texts of the database in them are escaped, so the
+// walk waits until the destination is known.
+int writeAnswers(const CommandLine& line, std::optional<platform::Stream> stream, const NmsImage& image,
+                 const platform::FileId& input, Console& console) {
+    const bool json = line.form == ReportForm::Json;
+    if (!line.outputNamed) {
+        if (platform::sameFile(platform::idOfStream(platform::Stream::Output), input))
+            return fail(console, kSameFileMessage);
+        const Explanation answers = explainImage(image, line.selection, line.explainOffsets, json,
+                                                 platform::standardOutputIsTerminal());
+        console.text += answers.text;
+        return line.check && answers.end != WalkEnd::Complete ? 2 : 0;
+    }
+    PendingGuard pending;
+    if (const char* failure = openDestination(stream, line.outputName, input, pending.report))
+        return fail(console, failure);
+    const Explanation answers =
+        explainImage(image, line.selection, line.explainOffsets, json, platform::isTerminal(pending.report));
+    if (!platform::writeReport(pending.report, answers.text.data(), answers.text.size()) ||
+        !platform::commitReport(pending.report))
+        return fail(console, "  Failed to save text file.\n");
+    return line.check && answers.end != WalkEnd::Complete ? 2 : 0;
+}
+
+// The viewer's page with the database in it. The page walks the database itself; with
+// --check the program walks it too, for the status (the text only counted).
+WalkEnd writePage(const PageTemplate& page, const CommandLine& line, const NmsImage& image, ReportWriter& out,
+                  FieldProblems& problems) {
+    writeHtmlPage(out, page, line.inputName, image, line.selection);
+    if (!line.check) return WalkEnd::Complete;
+    ReportWriter counting(ReportSink{[](void*, const char*, size_t) { return true; }, nullptr}, 64 * 1024);
+    return renderImage(image, line.selection, counting, false, &problems);
+}
+
+}  // namespace
+
+int runConversion(int argc, const char* const* argv, Console& console) {
+    const CommandLine line = parseCommandLine(argc, argv);
+    switch (line.outcome) {
+        case Outcome::ShowHelp: printHelp(console.text); return 0;
+        case Outcome::ShowVersion: printVersion(console.text); return 0;
+        default: break;
+    }
+
+    // A report into a standard stream: "-o -", or a name that opens one (/dev/stdout). When
+    // that is standard output, the report owns it and messages go to standard error; so they
+    // do when standard output is the database, which must stay as it is.
+    const bool answersToConsole = !line.explainOffsets.empty() && !line.outputNamed;
+    const std::optional<platform::Stream> stream =
+        answersToConsole        ? std::nullopt
+        : line.toStandardOutput ? std::optional(platform::Stream::Output)
+        : line.outputName.empty() ? std::nullopt
+                                  : platform::streamNamed(line.outputName);
+    console.toStandardError =
+        stream == platform::Stream::Output ||
+        platform::sameFile(platform::idOfStream(platform::Stream::Output), platform::idOfFile(line.inputName));
+
+    switch (line.outcome) {
+        case Outcome::BadFirstArgument:
+            return fail(console, "  The first argument is not correct.\n");
+        case Outcome::MissingOptionValue:
+            return fail(console, "  The option " + line.badValue + " needs a value.\n");
+        case Outcome::BadExplainOffset:
+            return fail(console, "  The offset to explain is not correct (" + line.badValue + ").\n");
+        default: break;
+    }
+
+    // A build without the viewer says so before it reads anything.
+    const std::optional<PageTemplate> page =
+        line.form == ReportForm::Html && line.explainOffsets.empty() ? embeddedViewerPage() : std::nullopt;
+    if (line.form == ReportForm::Html && line.explainOffsets.empty() && !page) return fail(console, kNoViewerMessage);
+
+    platform::InputFile input;
+    switch (platform::readWholeFile(line.inputName, input)) {
+        case platform::ReadStatus::Ok: break;
+        case platform::ReadStatus::CannotOpen:
+            return fail(console, "  Can't open nms file (" + line.inputName + ").\n");
+        case platform::ReadStatus::NoMemory: return fail(console, "  Failed to allocate memory.\n");
+        case platform::ReadStatus::ReadFailed: return fail(console, "  Failed to read nms file.\n");
+    }
+
+    const NmsImage image{input.bytes.data(), input.size};
+    // Explaining offsets writes no report, only the answers.
+    if (!line.explainOffsets.empty()) return writeAnswers(line, stream, image, input.id, console);
+
+    // Destroyed in reverse: the writer is done with the blocks, then the writing thread has
+    // ended, before the temporary may be removed.
+    PendingGuard pending;
+    FileWriter file;
+    ReportWriter out(ReportSink{&FileWriter::submit, &file}, ReportWriter::kDefaultBlock,
+                     platform::pageAllocator());
+    if (!out.ok()) return fail(console, "  Failed to allocate memory.\n");
+
+    if (const char* failure = openDestination(stream, line.outputName, input.id, pending.report))
+        return fail(console, failure);
+    file.start(pending.report);
+
+    // On a terminal the texts of the database are escaped; the JSON form escapes every
+    // byte a terminal could act on already.
+    FieldProblems problems;
+    const WalkEnd end =
+        page ? writePage(*page, line, image, out, problems)
+        : line.form == ReportForm::Text
+            ? renderImage(image, line.selection, out, platform::isTerminal(pending.report), &problems)
+            : renderImageJson(image, line.selection, line.inputName, out,
+                              line.form == ReportForm::JsonLines, &problems);
+    const bool flushed = out.flush();
+    const bool written = file.finish() && flushed;  // always wait for the block in flight
+    if (!written || !platform::commitReport(pending.report))
+        return fail(console, "  Failed to save text file.\n");
+    // With --check a damaged database is told by the status as well as by the report: the
+    // walk stopped at damage, or a field breaks a rule of the format.
+    return line.check && (end != WalkEnd::Complete || problems.damaged != 0) ? 2 : 0;
+}
+
+}  // namespace symdeck
