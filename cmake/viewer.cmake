@@ -22,8 +22,8 @@ set(SYMDECK_VIEWER ON)
 # and linker flags in the environment (meant for this build's compiler, e.g. MinGW's in the
 # Windows cross build) are left out of it.
 set(SYMDECK_VIEWER_CORE ${CMAKE_BINARY_DIR}/viewer-core)
-file(GLOB SYMDECK_VIEWER_CORE_INPUTS CONFIGURE_DEPENDS
-  ${PROJECT_SOURCE_DIR}/src/report/* ${PROJECT_SOURCE_DIR}/src/format/types/* ${PROJECT_SOURCE_DIR}/src/format/symbols/*
+file(GLOB_RECURSE SYMDECK_VIEWER_CORE_INPUTS CONFIGURE_DEPENDS
+  ${PROJECT_SOURCE_DIR}/src/format/* ${PROJECT_SOURCE_DIR}/src/forms/* ${PROJECT_SOURCE_DIR}/src/entry/*
   ${PROJECT_SOURCE_DIR}/src/wasm/*)
 add_custom_command(
   OUTPUT ${SYMDECK_VIEWER_CORE}/symdeck-core.wasm
