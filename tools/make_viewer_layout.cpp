@@ -1,8 +1,8 @@
 // Prints viewer/model/layout.mjs: what the viewer knows of the C++ side, as the headers that
 // define it state it. The view form's tags and record layout (forms/view_layout.h), the
-// walk's vocabulary that its records carry (format/events.h) and the section kinds the
-// switches leave out (format/section_kinds.h), so that none of it is typed again in the
-// viewer.
+// walk's vocabulary that its records carry (format/events.h), how a block's title spells its
+// number (forms/title_number.h) and the section kinds the switches leave out
+// (format/section_kinds.h), so that none of it is typed again in the viewer.
 //   make_viewer_layout [FILE]   (standard output without FILE)
 // `cmake --build BUILD --target viewer_layout` writes viewer/model/layout.mjs with it. The file is committed, so that the
 // viewer builds and tests without a C++ build; the test Viewer.LayoutIsGenerated fails when
@@ -16,6 +16,7 @@
 
 #include "format/events.h"
 #include "format/section_kinds.h"
+#include "forms/title_number.h"
 #include "forms/view_layout.h"
 
 namespace {
@@ -99,6 +100,18 @@ public:
         }
         out_ += "];\n";
     }
+    // Each number's spelling in a block's label, by the block's mark: [before, after, radix].
+    void titleNumbers(const char* name, std::initializer_list<std::pair<unsigned, TitleNumber>> marks) {
+        out_ += "export const ";
+        out_ += name;
+        out_ += " = {";
+        for (const auto& [mark, spelling] : marks) {
+            out_ += out_.back() == '{' ? " " : ", ";
+            out_ += std::to_string(mark) + ": [" + quoted(spelling.before) + ", " + quoted(spelling.after) + ", " +
+                    std::to_string(spelling.radix) + "]";
+        }
+        out_ += " };\n";
+    }
     void raw(std::string_view text) { out_ += text; }
     const std::string& text() const { return out_; }
 
@@ -108,6 +121,15 @@ private:
         char buffer[24];
         std::snprintf(buffer, sizeof buffer, "0x%llX", static_cast<unsigned long long>(value));
         return buffer;
+    }
+    // A JavaScript string of `text` (printable ASCII).
+    static std::string quoted(std::string_view text) {
+        std::string q = "'";
+        for (char c : text) {
+            if (c == '\'' || c == '\\') q += '\\';
+            q += c;
+        }
+        return q + "'";
     }
     std::string out_;
 };
@@ -120,7 +142,8 @@ int main(int argc, char** argv) {
           "// `cmake --build build --target viewer_layout` (Viewer.LayoutIsGenerated checks it).\n"
           "//\n"
           "// The view form's layout as the page reads it, from src/forms/view_layout.h (tags and\n"
-          "// records), src/format/events.h (the walk's vocabulary) and src/format/section_kinds.h.\n");
+          "// records), src/format/events.h (the walk's vocabulary), src/forms/title_number.h (how a\n"
+          "// block's title spells its number) and src/format/section_kinds.h.\n");
 
     m.comment("Frame tags of the view form's stream.");
     m.object("TAG", {{"header", view::kHeader}, {"fields", view::kFields}, {"text", view::kText},
@@ -167,6 +190,12 @@ int main(int argc, char** argv) {
     m.number("UNKNOWN_KIND", view::kUnknownKind, true);
     m.comment("Block marks: what a block's number is.");
     m.enumeration("MARK", [](unsigned v) { return markKey(static_cast<Mark>(v)); });
+
+    m.comment("How a block's label spells its number, by the block's mark: [before, after, radix] (10: a\n"
+              "// signed 32-bit decimal, 16: hexadecimal digits), as the text report spells it.");
+    m.titleNumbers("TITLE_NUMBER", {{static_cast<unsigned>(Mark::EntryIndex), kEntryNumber},
+                                    {static_cast<unsigned>(Mark::TypeIndex), kTypeNumber},
+                                    {view::kUnknownKind, kUnknownKindNumber}});
 
     m.comment("A read record's bytes. A kind of field: its bytes and where each part lies.");
     m.number("READ_BYTES", view::kReadBytes);

@@ -2,7 +2,8 @@
 // `cmake --build build --target viewer_layout` (Viewer.LayoutIsGenerated checks it).
 //
 // The view form's layout as the page reads it, from src/forms/view_layout.h (tags and
-// records), src/format/events.h (the walk's vocabulary) and src/format/section_kinds.h.
+// records), src/format/events.h (the walk's vocabulary), src/forms/title_number.h (how a
+// block's title spells its number) and src/format/section_kinds.h.
 
 // Frame tags of the view form's stream.
 export const TAG = { header: 1, fields: 2, text: 3, blocks: 4, lists: 5, reads: 6, words: 8, kinds: 9,
@@ -39,6 +40,10 @@ export const UNKNOWN_KIND = 0xFF;
 
 // Block marks: what a block's number is.
 export const MARK = { none: 0, sectionEnd: 1, entryIndex: 2, typeIndex: 3 };
+
+// How a block's label spells its number, by the block's mark: [before, after, radix] (10: a
+// signed 32-bit decimal, 16: hexadecimal digits), as the text report spells it.
+export const TITLE_NUMBER = { 2: [' (', ')', 10], 3: [' (type: 0x', ')', 16], 255: [' (value ', ')', 10] };
 
 // A read record's bytes. A kind of field: its bytes and where each part lies.
 export const READ_BYTES = 8;
