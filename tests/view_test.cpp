@@ -65,9 +65,10 @@ View decode(const std::string& bytes) {
         v.tags.push_back(std::string(1, static_cast<char>('0' + tag)));
         switch (tag) {
             case view::kHeader:
-                v.version = u32(payload, 0);
-                v.imageSize = u32(payload, 4) | uint64_t{u32(payload, 8)} << 32;
-                v.frameRecords = u32(payload, 12);
+                v.version = u32(payload, 4 * view::kHeaderVersion);
+                v.imageSize = u32(payload, 4 * view::kHeaderImageSizeLow) |
+                              uint64_t{u32(payload, 4 * view::kHeaderImageSizeHigh)} << 32;
+                v.frameRecords = u32(payload, 4 * view::kHeaderFrameRecords);
                 break;
             case view::kFields:
                 // Every frame but the last holds the same number of whole records.
@@ -97,23 +98,25 @@ View decode(const std::string& bytes) {
     uint32_t textStart = 0;
     for (size_t i = 0; i < fields.size(); i += view::kFieldBytes) {
         ViewField f{};
-        f.index = u32(fields, i + 20);
-        f.offset = u32(fields, i);
-        f.size = u32(fields, i + 4);
-        f.target = u32(fields, i + 8) | uint64_t{static_cast<uint8_t>(fields[i + 19])} << 32;
-        const uint32_t textEnd = u32(fields, i + 12);
+        f.index = u32(fields, i + view::kFieldIndex);
+        f.offset = u32(fields, i + view::kFieldOffset);
+        f.size = u32(fields, i + view::kFieldSize);
+        f.target = u32(fields, i + view::kFieldTargetLow) |
+                   uint64_t{static_cast<uint8_t>(fields[i + view::kFieldTargetHigh])} << 32;
+        const uint32_t textEnd = u32(fields, i + view::kFieldTextEnd);
         f.value = text.substr(textStart, textEnd - textStart);
         textStart = textEnd;
         uint16_t kind;
-        std::memcpy(&kind, fields.data() + i + 16, 2);
+        std::memcpy(&kind, fields.data() + i + view::kFieldKind, 2);
         uint16_t name, type;
-        std::memcpy(&name, kinds.data() + 8 * kind, 2);
-        std::memcpy(&type, kinds.data() + 8 * kind + 2, 2);
+        const size_t k = view::kKindBytes * kind;
+        std::memcpy(&name, kinds.data() + k + view::kKindName, 2);
+        std::memcpy(&type, kinds.data() + k + view::kKindType, 2);
         f.name = word.at(name);
         f.type = word.at(type);
-        f.role = static_cast<Role>(kinds[8 * kind + 4]);
-        f.leads = static_cast<Leads>(kinds[8 * kind + 5]);
-        f.flags = static_cast<uint8_t>(fields[i + 18]);
+        f.role = static_cast<Role>(kinds[k + view::kKindRole]);
+        f.leads = static_cast<Leads>(kinds[k + view::kKindLeads]);
+        f.flags = static_cast<uint8_t>(fields[i + view::kFieldFlags]);
         v.fields.push_back(f);
     }
     EXPECT_EQ(textStart, text.size());
@@ -123,7 +126,7 @@ View decode(const std::string& bytes) {
         std::memcpy(w.data(), blocks.data() + i, 64);
         ViewBlock& b = v.blocks.at(w[view::kBlockIndex]);
         EXPECT_TRUE(b.w.empty()) << "block " << w[view::kBlockIndex] << " twice";
-        b.word = word.at(w[view::kBlockWord] & 0xFFFF);
+        b.word = word.at(w[view::kBlockWord] & view::kBlockWordMask);
         b.w = std::move(w);
     }
     for (size_t i = 0; i < lists.size(); i += 32) {
@@ -204,11 +207,11 @@ View checkView(const std::vector<uint8_t>& bytes, const SectionSelection& select
             if (jb.contains("offset")) {
                 EXPECT_EQ(b.w[view::kBlockOffset], jb["offset"].get<uint64_t>());
             } else {
-                EXPECT_EQ(b.w[view::kBlockWord] >> 24, view::kUnknownKind);
+                EXPECT_EQ(b.w[view::kBlockWord] >> view::kBlockMarkShift, view::kUnknownKind);
                 EXPECT_EQ(b.w[view::kBlockNumber], jb["kind"].get<uint32_t>());
             }
             EXPECT_EQ(b.w[view::kBlockParent], parent);
-            EXPECT_EQ(b.w[view::kBlockWord] >> 16 & 0xFF, depth);
+            EXPECT_EQ(b.w[view::kBlockWord] >> view::kBlockDepthShift & 0xFF, depth);
             size_t fieldCount = 0;
             for (const Json& f : jb["fields"]) {
                 if (!f.contains("list")) ++fieldCount;

@@ -76,8 +76,8 @@ extern "C" {
                 const uint64_t byteSpans = std::min<uint64_t>(offsets[2], (offset_count - 3) / 2);
                 for (uint32_t i = 3; i + 1 < offset_count; i += 2) spans.push_back(ViewSpan{offsets[i], offsets[i + 1]});
                 options.chosen = true;
-                options.skeleton = (offsets[0] & 1) == 0;
-                options.countText = (offsets[0] & 2) == 0;
+                options.skeleton = (offsets[0] & view::kChoiceNoTree) == 0;
+                options.countText = (offsets[0] & view::kChoiceNoCount) == 0;
                 options.maxMatches = static_cast<uint32_t>(std::min<uint64_t>(offsets[1], UINT32_MAX));
                 options.query = std::string_view(name, name_size);
                 options.bytes = std::span<const ViewSpan>(spans.data(), byteSpans);

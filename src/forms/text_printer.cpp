@@ -64,9 +64,10 @@ void TextPrinter::lead(Lead lead) {
 
 void TextPrinter::unknownSection(int32_t kind) {
     // The text has no line feed: whatever follows continues its line.
-    out_.text("UNKNOWN SubSection (value ");
+    out_.text("UNKNOWN SubSection");
+    out_.text(kUnknownKindNumber.before);
     out_.dec(static_cast<uint32_t>(kind));
-    out_.ch(')');
+    out_.text(kUnknownKindNumber.after);
 }
 
 void spellStop(ReportWriter& out, const Stop& stop) {

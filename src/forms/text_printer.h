@@ -9,6 +9,7 @@
 #include <string>
 
 #include "format/events.h"
+#include "forms/title_number.h"
 #include "forms/writer.h"
 
 namespace symdeck {
@@ -126,13 +127,15 @@ public:
                 spaces(out, layout.indent);
                 out.text(title.word);
                 if (layout.spelling == TitleSpelling::Entry) {
-                    out.text(" (");
+                    out.text(kEntryNumber.before);
                     out.dec(static_cast<uint32_t>(title.number));
-                    out.text(")(offset: 0x");
+                    out.text(kEntryNumber.after);
+                    out.text("(offset: 0x");
                 } else if (layout.spelling == TitleSpelling::TypeRecord) {
-                    out.text(" (type: 0x");
+                    out.text(kTypeNumber.before);
                     out.hex(title.number);
-                    out.text(") (offset: 0x");
+                    out.text(kTypeNumber.after);
+                    out.text(" (offset: 0x");
                 } else {
                     out.text(" (offset: 0x");
                 }

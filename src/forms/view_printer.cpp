@@ -99,8 +99,11 @@ uint16_t ViewPrinter::slowKind(const Field& f) {
 }
 
 void ViewPrinter::begin() {
-    const uint32_t head[4] = {view::kVersion, static_cast<uint32_t>(imageSize_),
-                              static_cast<uint32_t>(imageSize_ >> 32), view::kFrameRecords};
+    uint32_t head[view::kHeaderWords] = {};
+    head[view::kHeaderVersion] = view::kVersion;
+    head[view::kHeaderImageSizeLow] = static_cast<uint32_t>(imageSize_);
+    head[view::kHeaderImageSizeHigh] = static_cast<uint32_t>(imageSize_ >> 32);
+    head[view::kHeaderFrameRecords] = view::kFrameRecords;
     frame(view::kHeader, head, sizeof head);
 }
 
@@ -136,7 +139,7 @@ void ViewPrinter::writeBlock(const Open& block, uint32_t subtreeEnd, uint64_t te
     w[view::kBlockPosition] = t.position;
     w[view::kBlockCount] = t.count;
     const auto depth = static_cast<uint32_t>(open_.size() - 1);
-    w[view::kBlockWord] = uint32_t{word} | depth << 16 | uint32_t{mark} << 24;
+    w[view::kBlockWord] = uint32_t{word} | depth << view::kBlockDepthShift | uint32_t{mark} << view::kBlockMarkShift;
     w[view::kBlockNumber] = static_cast<uint32_t>(t.number);
     w[view::kBlockTextStartLow] = static_cast<uint32_t>(block.textStart);
     w[view::kBlockTextStartHigh] = static_cast<uint32_t>(block.textStart >> 32);
@@ -219,13 +222,13 @@ void ViewPrinter::end(const Stop& stop) {
         words.resize((words.size() + 3) / 4 * 4, '\0');
     }
     frame(view::kWords, words.data(), words.size());
-    std::vector<char> kinds(kinds_.size() * 8, '\0');
+    std::vector<char> kinds(kinds_.size() * view::kKindBytes, '\0');
     for (size_t i = 0; i < kinds_.size(); ++i) {
-        char* p = kinds.data() + 8 * i;
-        std::memcpy(p, &kinds_[i].name, 2);
-        std::memcpy(p + 2, &kinds_[i].type, 2);
-        p[4] = static_cast<char>(kinds_[i].role);
-        p[5] = static_cast<char>(kinds_[i].leads);
+        char* p = kinds.data() + view::kKindBytes * i;
+        std::memcpy(p + view::kKindName, &kinds_[i].name, 2);
+        std::memcpy(p + view::kKindType, &kinds_[i].type, 2);
+        p[view::kKindRole] = static_cast<char>(kinds_[i].role);
+        p[view::kKindLeads] = static_cast<char>(kinds_[i].leads);
     }
     frame(view::kKinds, kinds.data(), kinds.size());
 

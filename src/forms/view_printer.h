@@ -30,6 +30,8 @@
 // shows, so that its memory follows what is on screen, not the database's size. Each field
 // names its index among all the walk's fields; blocks count fields by that index.
 //
+// forms/view_layout.h names each tag and the place of every part of a record.
+//
 // Offsets are 32-bit: the form is made for databases below 4 GiB (a wasm32 module holds no
 // larger one); renderImageView refuses larger ones. A target is 40 bits (base plus value).
 #pragma once
@@ -45,66 +47,10 @@
 #include "format/events.h"
 #include "forms/text_measure.h"
 #include "forms/text_printer.h"
+#include "forms/view_layout.h"
 #include "forms/writer.h"
 
 namespace symdeck {
-
-namespace view {
-
-inline constexpr uint32_t kVersion = 2;
-
-enum Tag : uint32_t {
-    kHeader = 1, kFields = 2, kText = 3, kBlocks = 4, kLists = 5, kReads = 6,
-    kWords = 8, kKinds = 9, kEnd = 10,
-};
-
-// Records per full frame of each fixed-size table.
-inline constexpr uint32_t kFrameRecords = 4096;
-
-// A field: u32 offset, u32 size, u32 target's low 32 bits, u32 textEnd, u16 kind, u8 flags,
-// u8 target's bits 32-39, u32 the field's index in the walk.
-inline constexpr size_t kFieldBytes = 24;
-enum FieldFlag : uint8_t {
-    kInFile = 1,         // the target lies inside the file
-    kElementStart = 2,   // the first field of a list element
-    kInElement = 4,      // a field of a list element
-    kProblem = 8,        // the value breaks a rule or has no word
-    // bits 4-6: why a type index has no target (Unresolved)
-};
-inline constexpr unsigned kUnresolvedShift = 4;
-
-// A block: 16 u32.
-enum BlockWord : unsigned {
-    kBlockIndex, kBlockParent, kBlockOffset, kBlockSize, kBlockFirstField, kBlockFieldEnd,
-    kBlockSubtreeEnd, kBlockPosition, kBlockCount,
-    kBlockWord,  // u16 word, u8 depth (top level 0), u8 mark (Mark, or kUnknownKind)
-    kBlockNumber, kBlockTextStartLow, kBlockTextStartHigh, kBlockTextEndLow, kBlockTextEndHigh,
-    kBlockChildren,
-    kBlockWords
-};
-inline constexpr uint32_t kNoBlock = ~uint32_t{0};
-// The offset of a block that has no place in the file.
-inline constexpr uint32_t kNoPlace = ~uint32_t{0};
-// The mark of a block that stands for a directory entry of a kind the walk does not know:
-// its number is the kind (the other marks are Mark's).
-inline constexpr uint8_t kUnknownKind = 0xFF;
-
-// A list: 8 u32: block, u16 name word | u16 spelling, first field, field end, count,
-// stride, offset, counted-by offset (kNoBlock: none or not in 32 bits).
-inline constexpr size_t kListWords = 8;
-
-// The end: 16 u32, then the error line: u32 length, its bytes.
-enum EndWord : unsigned {
-    kEndHow,  // WalkEnd
-    kEndHeader, kEndOffsetLow, kEndOffsetHigh, kEndNumberLow, kEndNumberHigh,
-    kEndOpenBlock,  // the innermost block open where the walk stopped (kNoBlock: none)
-    kEndBlocks, kEndFields, kEndLists, kEndReads,
-    kEndReportLow, kEndReportHigh,  // the bytes of the text report
-    kEndDamaged, kEndUnknown, kEndWordCount,
-    kEndWords
-};
-
-}  // namespace view
 
 // A range [from, to) of the file's bytes, or of the walk's fields by their number.
 struct ViewSpan {
@@ -159,14 +105,14 @@ public:
         if (f.problem != Problem::None) flags |= view::kProblem;
         spellValue(values_, f);
         char* p = fields_.add();
-        put32(p, static_cast<uint32_t>(f.offset));
-        put32(p + 4, f.size);
-        put32(p + 8, static_cast<uint32_t>(at));
-        put32(p + 12, static_cast<uint32_t>(values_.length()));
-        std::memcpy(p + 16, &kind, 2);
-        p[18] = static_cast<char>(flags);
-        p[19] = static_cast<char>(at >> 32);
-        put32(p + 20, index);
+        put32(p + view::kFieldOffset, static_cast<uint32_t>(f.offset));
+        put32(p + view::kFieldSize, f.size);
+        put32(p + view::kFieldTargetLow, static_cast<uint32_t>(at));
+        put32(p + view::kFieldTextEnd, static_cast<uint32_t>(values_.length()));
+        std::memcpy(p + view::kFieldKind, &kind, 2);
+        p[view::kFieldFlags] = static_cast<char>(flags);
+        p[view::kFieldTargetHigh] = static_cast<char>(at >> 32);
+        put32(p + view::kFieldIndex, index);
         fields_.commit(out_);
     }
     void openList(const List& list);
@@ -279,7 +225,7 @@ private:
     Table fields_{view::kFields, view::kFieldBytes};
     Table blocks_{view::kBlocks, view::kBlockWords * 4};
     Table lists_{view::kLists, view::kListWords * 4};
-    Table reads_{view::kReads, 8};
+    Table reads_{view::kReads, view::kReadBytes};
     std::vector<Open> open_;
     uint32_t blockCount_ = 0;
     uint32_t fieldCount_ = 0;

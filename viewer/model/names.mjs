@@ -1,6 +1,6 @@
 // What the page says: block titles, places, the names that tree items, cells and links are
 // read aloud by, offsets as typed, explain's answers, a search's match.
-import { BLOCK, BLOCK_WORD_MASK, LEADS, MARK, MARK_SHIFT, NO_PLACE, UNKNOWN_KIND } from './layout.mjs';
+import { BLOCK, BLOCK_WORD_MASK, LEADS, MARK_SHIFT, NO_PLACE, TITLE_NUMBER } from './layout.mjs';
 
 export const hex = (n) => '0x' + n.toString(16).toUpperCase();
 // A byte as two hexadecimal digits.
@@ -20,10 +20,11 @@ export function blockLabel(v, b) {
   const mark = w >>> MARK_SHIFT;
   const number = v.blocks.word(b, BLOCK.number);
   const label = v.words[w & BLOCK_WORD_MASK];
-  if (mark === UNKNOWN_KIND) return `${label} (value ${number | 0})`;
-  if (mark === MARK.entryIndex) return `${label} (${number})`;
-  if (mark === MARK.typeIndex) return `${label} (type: ${hex(number)})`;
-  return label;
+  // The number a mark names, in the text report's words (TITLE_NUMBER, from the C++ side).
+  const spelling = TITLE_NUMBER[mark];
+  if (spelling === undefined) return label;
+  const [before, after, radix] = spelling;
+  return label + before + (radix === 16 ? number.toString(16).toUpperCase() : String(number | 0)) + after;
 }
 
 // Block b's offset in the file, or -1 when it has no place there.
