@@ -1,5 +1,5 @@
-// NMDR: the section directory, its header and then nNMDE entries (NMDE_S), each naming one
-// section by its kind and offset.
+// The section directory: its header and then nNMDE entries, each naming one section by its
+// kind and offset (directory_description.h).
 #pragma once
 
 #include "format/section_kinds.h"
@@ -8,36 +8,39 @@ namespace symdeck {
 
 template <class P>
 bool renderDirectory(Walk<P>& walk, uint64_t offset) {
-    Cursor<P> cursor{walk, "NMDR_HEADER"};
-    auto header = cursor.signedAt(offset, "NMDR", nmdr::kSize);
+    using nmdr::kHeader;
+    using nmde::kEntry;
+    Cursor<P> cursor{walk, kHeader.word};
+    auto header = cursor.signedAt(offset, kHeader.signature, kHeader.size);
     if (!header) return false;
     P& print = walk.print;
 
-    print.open(Title{"NMDR_HEADER", offset, nmdr::kSize,
+    print.open(Title{kHeader.word, offset, kHeader.size,
                      TitleLayout{0, TitleSpelling::Record, Closing::BlankSeparator}});
     Fields<P> f{walk, *header};
-    f.signature("NMDR");
-    const uint32_t nNMDE = header->u32(nmdr::kNNmde);
-    f.count(nmdr::kNNmde, "nNMDE", "NMDE_S");
+    f.signature(fieldOf(kHeader, "NMDR"));
+    const uint32_t nNMDE = header->u32(fieldOf(kHeader, "nNMDE").offset);
+    f.count(fieldOf(kHeader, "nNMDE"), kEntry.word);
     // Printed, not followed: sections are found through the entries alone.
-    f.offset(nmdr::kOffGtyp, "offGTYP");
-    f.offset(nmdr::kOffSttb, "offSTTB");
-    f.offset(nmdr::kOffSymd, "offSYMD");
-    f.offset(nmdr::kOffSrcp, "offSRCP");
-    f.offset(nmdr::kOffFpod, "offFPOD");
-    f.unnamed(nmdr::kN1, 7, true, true);
+    f.hex(fieldOf(kHeader, "offGTYP"));
+    f.hex(fieldOf(kHeader, "offSTTB"));
+    f.hex(fieldOf(kHeader, "offSYMD"));
+    f.hex(fieldOf(kHeader, "offSRCP"));
+    f.hex(fieldOf(kHeader, "offFPOD"));
+    f.unnamed(kHeader, unnamedWords(kHeader), true, true);
 
-    const Run entries{"NMDE_S", offset + nmdr::kSize, nNMDE, nmde::kSize, offset + nmdr::kNNmde};
+    const Run entries{kEntry.word, offset + kHeader.size, nNMDE, kEntry.size,
+                      offset + fieldOf(kHeader, "nNMDE").offset};
     print.openRun(entries);
     for (uint32_t i = 0; i < nNMDE; ++i) {
-        const uint64_t at = offset + nmdr::kSize + nmde::kSize * i;
-        auto entry = cursor.signedAt(at, "NMDE", nmde::kSize);
+        const uint64_t at = offset + kHeader.size + kEntry.size * i;
+        auto entry = cursor.signedAt(at, kEntry.signature, kEntry.size);
         if (!entry) return false;
-        print.open(Title{"NMDE_S", at, nmde::kSize, TitleLayout{2, TitleSpelling::Entry},
+        print.open(Title{kEntry.word, at, kEntry.size, TitleLayout{2, TitleSpelling::Entry},
                          Mark::EntryIndex, i, i, nNMDE});
         Fields<P> e{walk, *entry};
-        e.signature("NMDE");
-        Field kind = e.ulong(*entry, nmde::kEntryIndex, "entryIndex", Role::Enum, Spelling::DecNamed);
+        e.signature(fieldOf(kEntry, "NMDE"));
+        Field kind = e.field(*entry, fieldOf(kEntry, "entryIndex"), Spelling::DecNamed);
         const SectionKindInfo* known = sectionKind(kind.value);
         if (known != nullptr) {
             kind.meaning = Meaning::Word;
@@ -51,13 +54,13 @@ bool renderDirectory(Walk<P>& walk, uint64_t offset) {
         e.emit(kind);
         // The section of a known kind lies offEntry bytes into the file; an unknown kind's
         // entry is not followed.
-        Field section = e.ulong(*entry, nmde::kOffEntry, "offEntry", Role::Offset, Spelling::Hex);
+        Field section = e.field(*entry, fieldOf(kEntry, "offEntry"), Spelling::Hex);
         if (known != nullptr)
             section.target = e.follow(walk.selection.*known->skip ? Leads::LeftOut : Leads::Block, 0,
                                       section.value);
         e.emit(section);
-        e.size(nmde::kEntryLength, "entryLength");
-        e.unnamed(nmde::kN1, 5, false, false);
+        e.size(fieldOf(kEntry, "entryLength"));
+        e.unnamed(kEntry, unnamedWords(kEntry), false, false);
         print.close();
     }
     print.closeRun(entries);

@@ -1,5 +1,5 @@
-// NM32: the file header at the image's first byte, with the directory's offset, the
-// format version and the two texts.
+// The file header at the image's first byte, with the directory's offset, the format
+// version and the two texts (nm32_header_description.h).
 #pragma once
 
 #include "format/file_structures.h"
@@ -14,12 +14,11 @@ constexpr EnumName kFileTypes[] = {{2, "PE_EXE"}, {4, "PE_DLL"}, {6, "LE_VXD"}, 
 
 // One of the two texts of the header: read up to its first NUL, so a filePath that fills
 // its 260 bytes runs on into copyrightString, and either may run on to the image's end.
-Field textField(const NmsImage& image, const Record& header, uint64_t at, uint64_t size,
-                std::string_view type, std::string_view name, bool blank) {
-    Field f{name, type, header.offset + at, static_cast<uint32_t>(size), 0, Role::Text,
+Field textField(const NmsImage& image, const Record& header, const FieldDescription& d, bool blank) {
+    Field f{d.name, d.storage, header.offset + d.offset, static_cast<uint32_t>(d.size), 0, d.role,
             Meaning::None, FieldLayout{Spelling::AsText, blank ? After::Blank : After::Line}};
-    f.text = textAt(image, header.offset + at);
-    f.textOffset = header.offset + at;
+    f.text = textAt(image, header.offset + d.offset);
+    f.textOffset = header.offset + d.offset;
     return f;
 }
 
@@ -27,22 +26,23 @@ Field textField(const NmsImage& image, const Record& header, uint64_t at, uint64
 
 template <class P>
 bool renderNm32Header(Walk<P>& walk) {
-    auto header = Cursor<P>{walk, "NM32_HEADER"}.signedAt(0, "NM32", nm32::kSize);
+    using nm32::kHeader;
+    auto header = Cursor<P>{walk, kHeader.word}.signedAt(0, kHeader.signature, kHeader.size);
     if (!header) return false;
-    walk.formatMinorVersion = header->u32(nm32::kVerMinor);
+    walk.formatMinorVersion = header->u32(fieldOf(kHeader, "verMinor").offset);
 
-    walk.print.open(Title{"NM32_HEADER", header->offset, nm32::kSize,
+    walk.print.open(Title{kHeader.word, header->offset, kHeader.size,
                           TitleLayout{0, TitleSpelling::Header, Closing::Separator}});
     Fields<P> f{walk, *header};
-    f.signature("NM32");
-    f.number(nm32::kVerMajor, "verMajor");
-    f.number(nm32::kVerMinor, "verMinor");
+    f.signature(fieldOf(kHeader, "NM32"));
+    f.hex(fieldOf(kHeader, "verMajor"));
+    f.hex(fieldOf(kHeader, "verMinor"));
     // The directory counts from the image's first byte.
-    f.offsetTo(nm32::kOffNmdr, "offNMDR", Leads::Block, 0);
-    f.number(nm32::kCreationTime, "creationTime");
-    f.number(nm32::kCreationNumber, "creationNumber");
+    f.offsetTo(fieldOf(kHeader, "offNMDR"), Leads::Block, 0);
+    f.hex(fieldOf(kHeader, "creationTime"));
+    f.hex(fieldOf(kHeader, "creationNumber"));
 
-    Field fileType = f.ulong(*header, nm32::kFileType, "fileType", Role::Enum, Spelling::FileType);
+    Field fileType = f.field(*header, fieldOf(kHeader, "fileType"), Spelling::FileType);
     if (const EnumName* known = findName(kFileTypes, fileType.value)) {
         // 10 is known but has no word.
         fileType.text = known->name;
@@ -54,13 +54,11 @@ bool renderNm32Header(Walk<P>& walk) {
         fileType.problem = Problem::UnknownEnum;
     }
     f.emit(fileType);
-    f.emit(f.ulong(*header, nm32::kFileLength, "fileLength", Role::Size, Spelling::DecBytes));
-    f.unnamed(nm32::kN1, 8, false, false);
+    f.emit(f.field(*header, fieldOf(kHeader, "fileLength"), Spelling::DecBytes));
+    f.unnamed(kHeader, unnamedWords(kHeader), false, false);
 
-    f.emit(textField(walk.image, *header, nm32::kFilePath, nm32::kFilePathSize, "CHAR[0x104]",
-                     "filePath", false));
-    f.emit(textField(walk.image, *header, nm32::kCopyright, nm32::kCopyrightSize, "CHAR[0x100]",
-                     "copyrightString", true));
+    f.emit(textField(walk.image, *header, fieldOf(kHeader, "filePath"), false));
+    f.emit(textField(walk.image, *header, fieldOf(kHeader, "copyrightString"), true));
     walk.print.close();
     return true;
 }

@@ -1,5 +1,6 @@
 // The kinds of section a directory entry can name, in one table: each kind's number in the
-// directory, its name (the entryIndex line's word and its +/- flag), its skip flag and that
+// directory, its name (the entryIndex line's word and its +/- flag; the signature of the
+// section's header where the header is described), its skip flag and that
 // flag's place on the command line, and its renderer. The walk of the database, the
 // directory's lines, the command line's flags and help, the checks, the fuzzer and the
 // benchmark all read it, so a new kind is its decoder (declared in a header, defined in a
@@ -42,14 +43,14 @@ SectionKind(SectionKindInfo, Render) -> SectionKind<Render>;
     [](auto& walk, uint64_t sectionOffset) { return function(walk, sectionOffset); }
 
 inline constexpr auto kSectionKinds = std::tuple{
-    SectionKind{{1, "GTYP", &SectionSelection::skipGtyp, 7}, SYMDECK_RENDERER(renderGtyp)},
-    SectionKind{{2, "STTB", &SectionSelection::skipSttb, 1}, SYMDECK_RENDERER(renderStringTable)},
+    SectionKind{{1, gtyp::kHeader.signature, &SectionSelection::skipGtyp, 7}, SYMDECK_RENDERER(renderGtyp)},
+    SectionKind{{2, sttb::kHeader.signature, &SectionSelection::skipSttb, 1}, SYMDECK_RENDERER(renderStringTable)},
     SectionKind{{3, "NMTP", &SectionSelection::skipNmtp, 0}, SYMDECK_RENDERER(renderTypeRecords)},
     SectionKind{{4, "TYTB", &SectionSelection::skipTytb, 3}, SYMDECK_RENDERER(renderTypeTables)},
     SectionKind{{5, "HSHT", &SectionSelection::skipHsht, 4}, SYMDECK_RENDERER(renderHashTables)},
     SectionKind{{6, "SYMD", &SectionSelection::skipSymd, 2}, SYMDECK_RENDERER(renderSymbolData)},
-    SectionKind{{7, "SRCP", &SectionSelection::skipSrcp, 6}, SYMDECK_RENDERER(renderSrcp)},
-    SectionKind{{8, "FPOD", &SectionSelection::skipFpod, 5}, SYMDECK_RENDERER(renderFpod)},
+    SectionKind{{7, srcp::kHeader.signature, &SectionSelection::skipSrcp, 6}, SYMDECK_RENDERER(renderSrcp)},
+    SectionKind{{8, fpod::kHeader.signature, &SectionSelection::skipFpod, 5}, SYMDECK_RENDERER(renderFpod)},
 };
 
 #undef SYMDECK_RENDERER

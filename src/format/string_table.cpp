@@ -1,4 +1,4 @@
-// A name of the STTB string table: the lookup every decoder shares, compiled once.
+// A name of the string table: the lookup every decoder shares, compiled once.
 #include "format/file_structures.h"
 
 namespace symdeck {

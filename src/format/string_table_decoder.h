@@ -1,4 +1,4 @@
-// STTB: a header, then one ULONG offset per name, then the NUL-terminated names. Name i
+// The string table: a header (string_table_description.h), then one ULONG offset per name, then the NUL-terminated names. Name i
 // begins at (start of the string data) + offset i, where the string data begins right
 // behind the offsets array.
 #pragma once
@@ -9,29 +9,31 @@ namespace symdeck {
 
 template <class P>
 bool installStringTable(Walk<P>& walk, uint64_t sectionOffset) {
-    auto header = Cursor<P>{walk, "STTB_HEADER"}.signedAt(sectionOffset, "STTB", sttb::kSize);
+    using sttb::kHeader;
+    auto header = Cursor<P>{walk, kHeader.word}.signedAt(sectionOffset, kHeader.signature, kHeader.size);
     if (!header) return false;
-    const uint32_t count = header->u32(sttb::kNNames);
+    const uint32_t count = header->u32(fieldOf(kHeader, "nNames").offset);
     walk.strings.count = count;
-    walk.strings.offsets = sectionOffset + sttb::kSize;
-    walk.strings.stringBase = sectionOffset + sttb::kSize + uint64_t{4} * count;
+    walk.strings.offsets = sectionOffset + kHeader.size;
+    walk.strings.stringBase = sectionOffset + kHeader.size + uint64_t{4} * count;
     return true;
 }
 
 template <class P>
 bool renderStringTable(Walk<P>& walk, uint64_t sectionOffset) {
+    using sttb::kHeader;
     return renderSection(
-        walk, sectionOffset, "STTB_HEADER", "STTB", sttb::kSize, TitleSpelling::SectionSpaced,
+        walk, sectionOffset, kHeader, TitleSpelling::SectionSpaced,
         [&](Cursor<P>& cursor, Fields<P>& f) {
-            f.count(sttb::kNNames, "nNames", "Strings");
-            f.unnamed(sttb::kN1, 2, false, true);
+            f.count(fieldOf(kHeader, "nNames"), "Strings");
+            f.unnamed(kHeader, unnamedWords(kHeader), false, true);
             // The count is this section's own; the names come through the installed table,
-            // which is the first STTB section of the directory. The offsets of that section
+            // which is the directory's first string table. The offsets of that section
             // lead to the names shown; another section's are not followed.
-            const uint64_t offsets = sectionOffset + sttb::kSize;
+            const uint64_t offsets = sectionOffset + kHeader.size;
             const bool installed = walk.strings.count != 0 && walk.strings.offsets == offsets;
-            const List list{"Strings", offsets, f.u32(sttb::kNNames), 4, sectionOffset + sttb::kNNames,
-                            ListSpelling::Strings};
+            const List list{"Strings", offsets, f.u32(fieldOf(kHeader, "nNames").offset), 4,
+                            sectionOffset + fieldOf(kHeader, "nNames").offset, ListSpelling::Strings};
             return cursor.list(list, [&](const Record& entry, uint32_t i) {
                 Field name = Fields<P>::ulong(entry, 0, "offset", Role::Offset, Spelling::ListName);
                 const NameText text = stringAt(walk.image, walk.strings, i);

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string_view>
 
+#include "format/description.h"
 #include "format/events.h"
 #include "format/printer.h"
 #include "format/reader.h"
@@ -253,6 +254,64 @@ struct Fields {
     SYMDECK_INLINE void size(uint64_t at, std::string_view name, bool blank = false) {
         emit(ulong(record, at, name, Role::Size, Spelling::DecHexBytes, blank));
     }
+    // The field `d` of the structure: its name, storage word, place, size and role as its
+    // description states them, its value read as wide as the field is.
+    SYMDECK_INLINE static Field field(const Record& r, const FieldDescription& d, Spelling spelling,
+                                      bool blank = false) {
+        return Field{d.name,
+                     d.storage,
+                     r.offset + d.offset,
+                     static_cast<uint32_t>(d.size),
+                     d.size == 2 ? r.u16(d.offset) : r.u32(d.offset),
+                     d.role,
+                     Meaning::None,
+                     layout(spelling, blank)};
+    }
+    // The builders above for a described field, whose role its description gives: the
+    // value in hexadecimal, an offset the walk follows to `base` + its value, a count of
+    // `counts`, a size in bytes.
+    SYMDECK_INLINE void hex(const FieldDescription& d, bool blank = false) {
+        emit(field(record, d, Spelling::Hex, blank));
+    }
+    SYMDECK_INLINE void offsetTo(const FieldDescription& d, Leads leads, uint64_t base, bool blank = false) {
+        Field f = field(record, d, Spelling::Hex, blank);
+        f.target = follow(leads, base, f.value);
+        emit(f);
+    }
+    SYMDECK_INLINE void count(const FieldDescription& d, std::string_view counts,
+                              Counting counting = Counting::Run, bool blank = false) {
+        Field f = field(record, d, Spelling::Dec, blank);
+        f.counts = counts;
+        f.counting = counting;
+        emit(f);
+    }
+    SYMDECK_INLINE void size(const FieldDescription& d, bool blank = false) {
+        emit(field(record, d, Spelling::DecHexBytes, blank));
+    }
+    // The fields `words` of structure `s`, its unnamed words N1, N2, ... (in decimal or
+    // hexadecimal); the last closes the group when `blank` is set.
+    template <size_t N>
+    void unnamed(const StructureDescription<N>& s, FieldRange words, bool decimal, bool blank) {
+        for (size_t i = words.first; i < words.end; ++i)
+            emit(field(record, s.fields[i], decimal ? Spelling::Dec : Spelling::Hex,
+                       blank && i + 1 == words.end));
+    }
+    // The signature that opens a described structure, as name and value.
+    SYMDECK_INLINE void signature(const FieldDescription& d) {
+        Field f = field(record, d, Spelling::AsText);
+        f.text = d.name;
+        f.textOffset = record.offset;
+        emit(f);
+    }
+    // A described type index or name index (see type() and name() below).
+    SYMDECK_INLINE void type(const FieldDescription& d, bool blank = false) {
+        Field f = field(record, d, Spelling::HexNamed, blank);
+        typed(f);
+    }
+    SYMDECK_INLINE void name(const FieldDescription& d, bool blank = false) {
+        Field f = field(record, d, Spelling::NameRef, blank);
+        named(f);
+    }
     // N1, N2, ... from field offset `at` on, `count` ULONGs; the last closes the group when
     // `blank` is set.
     void unnamed(uint64_t at, int count, bool decimal, bool blank) {
@@ -272,6 +331,9 @@ struct Fields {
     // A type index, 0x%X(type name), and the record it names.
     SYMDECK_INLINE void type(uint64_t at, std::string_view name, bool blank = false) {
         Field f = ulong(record, at, name, Role::TypeIndex, Spelling::HexNamed, blank);
+        typed(f);
+    }
+    SYMDECK_INLINE void typed(Field& f) {
         f.meaning = Meaning::Word;
         f.text = primitiveTypeName(f.value);
         f.target = typeTarget(walk.image, walk.types, f.value);
@@ -288,6 +350,9 @@ struct Fields {
     // A name index, %d("name"), and where its name lies.
     SYMDECK_INLINE void name(uint64_t at, bool blank = false) {
         Field f = ulong(record, at, "iName", Role::NameIndex, Spelling::NameRef, blank);
+        named(f);
+    }
+    SYMDECK_INLINE void named(Field& f) {
         const NameText text = stringAt(walk.image, walk.strings, f.value);
         f.meaning = Meaning::Word;
         f.text = text.text;

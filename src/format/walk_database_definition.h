@@ -30,21 +30,24 @@ struct Entry {
 // Entry i of the directory at `directory`. The directory's render has already proven that
 // every entry lies inside the image, so these reads cannot fail.
 Entry entryAt(const NmsImage& image, uint64_t directory, uint32_t i) {
-    auto entry = recordAt(image, directory + nmdr::kSize + nmde::kSize * i, nmde::kSize);
+    using nmde::kEntry;
+    auto entry = recordAt(image, directory + nmdr::kHeader.size + kEntry.size * i, kEntry.size);
     if (!entry) return {0, 0};
-    return {entry->u32(nmde::kEntryIndex), entry->u32(nmde::kOffEntry)};
+    return {entry->u32(fieldOf(kEntry, "entryIndex").offset), entry->u32(fieldOf(kEntry, "offEntry").offset)};
 }
 
 template <class P>
 bool walkSections(Walk<P>& walk) {
     if (!renderNm32Header(walk)) return false;
     // The header's fixed part has been checked, so offNMDR can be read.
-    const uint64_t directory = recordAt(walk.image, 0, nm32::kSize)->u32(nm32::kOffNmdr);
+    const uint64_t directory =
+        recordAt(walk.image, 0, nm32::kHeader.size)->u32(fieldOf(nm32::kHeader, "offNMDR").offset);
     if (!renderDirectory(walk, directory)) return false;
-    const uint32_t nNMDE = recordAt(walk.image, directory, nmdr::kSize)->u32(nmdr::kNNmde);
+    const uint32_t nNMDE =
+        recordAt(walk.image, directory, nmdr::kHeader.size)->u32(fieldOf(nmdr::kHeader, "nNMDE").offset);
 
-    // The first NMTP entry holds the records that type indices name, and the first STTB
-    // entry serves the names of every section, whatever the selection.
+    // The first type records entry holds the records that type indices name, and the first
+    // string table entry serves the names of every section, whatever the selection.
     for (uint32_t i = 0; i < nNMDE; ++i) {
         const Entry entry = entryAt(walk.image, directory, i);
         if (entry.entryIndex != kTypeRecordsKind) continue;
