@@ -21,6 +21,8 @@ struct FieldDescription {
     uint64_t offset;           // from the structure's first byte
     uint64_t size;
     Role role;
+    // Read to find the way but shown in no form (a count whose blocks the walk reports).
+    bool unreported = false;
 };
 
 // Fields `first` up to (not including) `end` of a structure.
@@ -106,12 +108,10 @@ constexpr bool isSound(const StructureDescription<N>& s) {
            s.fields[0].storage == "ULONG" && s.fields[0].role == Role::Signature;
 }
 
-// Shorthands for the tables.
-constexpr FieldDescription ulongField(std::string_view name, uint64_t offset, Role role) {
-    return FieldDescription{name, "ULONG", offset, 4, role};
-}
-constexpr FieldDescription ushortField(std::string_view name, uint64_t offset, Role role) {
-    return FieldDescription{name, "USHORT", offset, 2, role};
+// The shorthand for a table's ULONG fields.
+constexpr FieldDescription ulongField(std::string_view name, uint64_t offset, Role role,
+                                      bool unreported = false) {
+    return FieldDescription{name, "ULONG", offset, 4, role, unreported};
 }
 
 // A section's header: its signature, then its ULONG sectionLength, which the walk reads to

@@ -51,7 +51,7 @@ enum class Role : uint8_t {
     Count,      // how many elements or blocks of something there are
     Size,       // a length in bytes
     NameIndex,  // an index into the string table
-    TypeIndex,  // a primitive type (below 0x1000) or an NMTP type record (0x1000 + i)
+    TypeIndex,  // a primitive type (below 0x1000) or a type record (0x1000 + i)
     Enum,       // a code with a fixed set of meanings
     Signature,  // the four letters that open a structure
     Text,       // a text stored in the file
@@ -127,7 +127,7 @@ enum class Leads : uint8_t {
     Area,      // the start of an area whose entries are found through further offsets
     Array,     // an array the walk reads without reporting it
     Text,      // a name's text
-    Record,    // a type index's NMTP record (the walk reports it where NMTP stands)
+    Record,    // a type index's record (the walk reports it where its section stands)
     LeftOut,   // a section of a kind the selection leaves out of the walk
 };
 
@@ -139,7 +139,7 @@ constexpr std::string_view leadsWord(Leads leads) { return kLeadsWords[static_ca
 enum class Unresolved : uint8_t {
     None,
     Primitive,        // below 0x1000: a primitive type, no record
-    NoTypeSection,    // the directory has no NMTP entry whose header is in the file
+    NoTypeSection,    // the directory has no type records entry whose header is in the file
     BeyondTypeCount,  // index - 0x1000 is not below the section's nTypes
     OffsetNotInFile,  // the record's element of the offset table is not in the file
     RecordNotInFile,  // the record's first four bytes are not in the file

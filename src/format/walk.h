@@ -15,7 +15,7 @@
 
 namespace symdeck {
 
-// Type indices from this value on name the records of the NMTP section: index
+// Type indices from this value on name the records of the type records section: index
 // kFirstRecordType + i is record number i.
 inline constexpr uint32_t kFirstRecordType = 0x1000;
 
@@ -27,7 +27,7 @@ struct StringTableView {
     uint64_t stringBase = 0;
 };
 
-// The type records that type indices name: those of the directory's first NMTP entry,
+// The type records that type indices name: those of the directory's first type records entry,
 // whose header (signature and fixed part) lies in the file. Record i's offset is the ULONG
 // at `table` + 4 * i, counted from `records`. Absent until installed.
 struct TypeRecordsView {
@@ -48,7 +48,7 @@ struct Walk {
     SectionSelection selection{};
     StringTableView strings{};
     TypeRecordsView types{};
-    // The NM32 header's verMinor; decides the length of SYMD procedure records.
+    // The NM32 header's verMinor; decides the length of the symbol data's procedure records.
     uint32_t formatMinorVersion = 0;
     // Why the walk stopped, once a check point has failed.
     Stop stop{};
@@ -87,7 +87,7 @@ Stop boundsStop(std::string_view header, uint64_t offset, uint64_t fileSize);
 template <Printer P>
 struct Fields;
 
-// Where type index `index` leads: the offset of its NMTP record when the record exists
+// Where type index `index` leads: the offset of its type record when the record exists
 // (its element of the offset table and its first four bytes lie in the file), else why not.
 inline Target typeTarget(const NmsImage& image, const TypeRecordsView& types, uint32_t index) {
     if (index < kFirstRecordType) return Target{Leads::Nothing, false, Unresolved::Primitive, 0};

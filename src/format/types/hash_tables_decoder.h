@@ -1,4 +1,4 @@
-// HSHT: a 32-byte header, a list of sizeTableOffsets ULONGs at offTableOffsets, and nTypes
+// The hash table: a 32-byte header, a list of sizeTableOffsets ULONGs at offTableOffsets, and nTypes
 // entries of 20 bytes back to back from offTypeTables on; both offsets count from the
 // image's first byte. The list values and the entries' links are printed as stored and
 // never followed, and nothing is hashed.
@@ -12,38 +12,43 @@ namespace symdeck {
 
 template <class P>
 bool renderHashTables(Walk<P>& walk, uint64_t sectionOffset) {
+    using hsht::kEntry;
+    using hsht::kHeader;
     return renderSection(
-        walk, sectionOffset, "HSHT_HEADER", "HSHT", hsht::kSize, TitleSpelling::Record,
+        walk, sectionOffset, kHeader, TitleSpelling::Record,
         [&](Cursor<P>& cursor, Fields<P>& f) {
             const Record& header = f.record;
+            constexpr FieldDescription sizeTableOffsets = fieldOf(kHeader, "sizeTableOffsets");
+            constexpr FieldDescription nTypes = fieldOf(kHeader, "nTypes");
+            constexpr FieldDescription offTableOffsets = fieldOf(kHeader, "offTableOffsets");
+            constexpr FieldDescription offTypeTables = fieldOf(kHeader, "offTypeTables");
             // A count, but printed in hexadecimal.
-            Field size = f.ulong(header, hsht::kSizeTableOffsets, "sizeTableOffsets", Role::Count,
-                                 Spelling::Hex);
+            Field size = f.field(header, sizeTableOffsets, Spelling::Hex);
             size.counts = "Type Table Offsets";
             f.emit(size);
-            f.count(hsht::kNTypes, "nTypes", "HSHT_TYPETABLE");
-            f.offsetTo(hsht::kOffTableOffsets, "offTableOffsets", Leads::Elements, 0);
-            f.offsetTo(hsht::kOffTypeTables, "offTypeTables", Leads::Elements, 0);
-            f.unnamed(hsht::kN1, 2, false, true);
+            f.count(nTypes, kEntry.word);
+            f.offsetTo(offTableOffsets, Leads::Elements, 0);
+            f.offsetTo(offTypeTables, Leads::Elements, 0);
+            f.unnamed(kHeader, unnamedWords(kHeader), false, true);
 
             // The list's values are printed as stored and not followed.
-            const List list{"Type Table Offsets", header.u32(hsht::kOffTableOffsets),
-                            header.u32(hsht::kSizeTableOffsets), 4,
-                            sectionOffset + hsht::kSizeTableOffsets, ListSpelling::TableOffsets};
+            const List list{"Type Table Offsets", header.u32(offTableOffsets.offset),
+                            header.u32(sizeTableOffsets.offset), 4,
+                            sectionOffset + sizeTableOffsets.offset, ListSpelling::TableOffsets};
             if (!cursor.list(list, [&](const Record& value, uint32_t) {
                     Fields<P>{walk, value}.offset(0, "offset");
                 }))
                 return false;
 
-            const Run run{"HSHT_TYPETABLE", header.u32(hsht::kOffTypeTables), header.u32(hsht::kNTypes),
-                          hsht::kEntrySize, sectionOffset + hsht::kNTypes, Lead::TypeTables};
+            const Run run{kEntry.word, header.u32(offTypeTables.offset), header.u32(nTypes.offset),
+                          kEntry.size, sectionOffset + nTypes.offset, Lead::TypeTables};
             return cursor.blocks(run, TitleLayout{2}, [](Fields<P>& e, uint32_t) {
                 // A link to another entry, printed as stored and not followed.
-                e.offset(hsht::kEntryOffPreviousTable, "offPreviousTable");
-                e.number(hsht::kEntryHashNumber, "hashNumber");
-                e.name(hsht::kEntryIName);
-                e.type(hsht::kEntryType, "type");
-                e.number(hsht::kEntryN1, "N1", true);
+                e.hex(fieldOf(kEntry, "offPreviousTable"));
+                e.hex(fieldOf(kEntry, "hashNumber"));
+                e.name(fieldOf(kEntry, "iName"));
+                e.type(fieldOf(kEntry, "type"));
+                e.hex(fieldOf(kEntry, "N1"), true);
                 return true;
             });
         });

@@ -1,4 +1,4 @@
-// NMTP: a 20-byte header, a table of nTypes record offsets, then the records. Offset i
+// The type records: a 20-byte header, a table of nTypes record offsets, then the records. Offset i
 // counts from the first byte behind the table, and record i has the type index
 // 0x1000 + i. Records are reached only through the table (they carry no length), so they
 // may lie in any order and the bytes between them are never read.
@@ -13,8 +13,6 @@
 namespace symdeck {
 
 namespace {
-
-constexpr std::string_view kHeader = "NMTP_HEADER";
 
 // Record kinds by their lf_index.
 enum : uint32_t {
@@ -248,28 +246,32 @@ bool renderRecord(Cursor<P>& cursor, uint64_t offset, uint32_t typeIndex, uint32
 
 template <class P>
 void installTypeRecords(Walk<P>& walk, uint64_t sectionOffset) {
-    auto header = recordAt(walk.image, sectionOffset, nmtp::kSize);
-    if (!header || !header->startsWith("NMTP")) return;
-    const uint32_t count = header->u32(nmtp::kNTypes);
-    const uint64_t table = sectionOffset + nmtp::kSize;
+    constexpr auto& header = nmtp::kHeader;
+    auto record = recordAt(walk.image, sectionOffset, header.size);
+    if (!record || !record->startsWith(header.signature)) return;
+    const uint32_t count = record->u32(fieldOf(header, "nTypes").offset);
+    const uint64_t table = sectionOffset + header.size;
     walk.types = TypeRecordsView{true, count, table, table + uint64_t{4} * count};
 }
 
 template <class P>
 bool renderTypeRecords(Walk<P>& walk, uint64_t sectionOffset) {
-    Cursor<P> cursor{walk, kHeader};
-    auto header = openSection(cursor, sectionOffset, "NMTP", nmtp::kSize, TitleSpelling::Section);
+    constexpr auto& description = nmtp::kHeader;
+    constexpr FieldDescription nTypesField = fieldOf(description, "nTypes");
+    Cursor<P> cursor{walk, description.word};
+    auto header = openSection(cursor, sectionOffset, description.signature, description.size,
+                              TitleSpelling::Section);
     if (!header) return false;
     P& print = walk.print;
     Fields<P> f{walk, *header};
-    const uint32_t nTypes = header->u32(nmtp::kNTypes);
-    f.count(nmtp::kNTypes, "nTypes", "type records");
-    f.unnamed(nmtp::kN1, 2, false, true);
+    const uint32_t nTypes = header->u32(nTypesField.offset);
+    f.count(nTypesField, "type records");
+    f.unnamed(description, unnamedWords(description), false, true);
 
     // Record i lies typeOffsets[i] bytes behind the table.
-    const uint64_t table = sectionOffset + nmtp::kSize;
+    const uint64_t table = sectionOffset + description.size;
     const uint64_t records = table + uint64_t{4} * nTypes;
-    const Run run{"type records", table, nTypes, 0, sectionOffset + nmtp::kNTypes};
+    const Run run{"type records", table, nTypes, 0, sectionOffset + nTypesField.offset};
     print.openRun(run);
     const bool complete = cursor.each(table, 4, nTypes, [&](const Record& entry, uint32_t i) {
         Field offset = Fields<P>::ulong(entry, 0, "typeOffsets", Role::Offset, Spelling::Hex);

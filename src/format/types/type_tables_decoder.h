@@ -1,4 +1,4 @@
-// TYTB: a 24-byte header, then nTypeTables TYPETABLE entries of 8 bytes (a type index and
+// The type tables: a 24-byte header, then nTypeTables TYPETABLE entries of 8 bytes (a type index and
 // a name index), back to back from offTypeTables on. offTypeTables counts from the image's
 // first byte, not from the section. The count steers the walk but has no line of its own.
 #pragma once
@@ -11,20 +11,22 @@ namespace symdeck {
 
 template <class P>
 bool renderTypeTables(Walk<P>& walk, uint64_t sectionOffset) {
+    using tytb::kEntry;
+    using tytb::kHeader;
     return renderSection(
-        walk, sectionOffset, "TYTB_HEADER", "TYTB", tytb::kSize, TitleSpelling::Record,
+        walk, sectionOffset, kHeader, TitleSpelling::Record,
         [sectionOffset](Cursor<P>& cursor, Fields<P>& f) {
-            f.offsetTo(tytb::kOffTypeTables, "offTypeTables", Leads::Elements, 0);
-            f.unnamed(tytb::kN1, 2, false, true);
-            Field count = Fields<P>::ulong(f.record, tytb::kNTypeTables, "nTypeTables", Role::Count,
-                                           Spelling::Dec);
-            count.counts = "TYPETABLE";
+            f.offsetTo(fieldOf(kHeader, "offTypeTables"), Leads::Elements, 0);
+            f.unnamed(kHeader, unnamedWords(kHeader), false, true);
+            constexpr FieldDescription nTypeTables = fieldOf(kHeader, "nTypeTables");
+            Field count = Fields<P>::field(f.record, nTypeTables, Spelling::Dec);
+            count.counts = kEntry.word;
             f.print.reads(count, kNoIndex);
-            const Run run{"TYPETABLE", f.u32(tytb::kOffTypeTables), f.u32(tytb::kNTypeTables),
-                          tytb::kEntrySize, sectionOffset + tytb::kNTypeTables};
+            const Run run{kEntry.word, f.u32(fieldOf(kHeader, "offTypeTables").offset),
+                          f.u32(nTypeTables.offset), kEntry.size, sectionOffset + nTypeTables.offset};
             return cursor.blocks(run, TitleLayout{2}, [](Fields<P>& e, uint32_t) {
-                e.type(tytb::kEntryType, "type");
-                e.name(tytb::kEntryIName, true);
+                e.type(fieldOf(kEntry, "type"));
+                e.name(fieldOf(kEntry, "iName"), true);
                 return true;
             });
         });
