@@ -3,24 +3,26 @@
 symdeck-report.schema.json (--json) and symdeck-report-lines.schema.json (--json-lines).
 
 Both share their definitions of blocks and fields; they are generated from this one place
-so that they cannot drift apart. Run: tools/make_schemas.py DOCS_DIR
+so that they cannot drift apart. The field lists of the structures the program describes in
+tables come from those tables, as tools/make_structures prints them:
+    make_structures STRUCTURES.json && tools/make_schemas.py DOCS_DIR STRUCTURES.json
+(`cmake --build BUILD --target schemas` does both for docs/).
 """
 import json
 import os
 import sys
 
 # Each block word and the names of its fields, in report order: every name is required in
-# a block of that word (its `fields` and its `values`).
+# a block of that word (its `fields` and its `values`). DESCRIBED: the structure's table
+# gives them (read_described fills them in).
+DESCRIBED = None
 BLOCK_FIELDS = {
-    "NM32_HEADER": ["NM32", "verMajor", "verMinor", "offNMDR", "creationTime", "creationNumber",
-                    "fileType", "fileLength", "N1", "N2", "N3", "N4", "N5", "N6", "N7", "N8",
-                    "filePath", "copyrightString"],
-    "NMDR_HEADER": ["NMDR", "nNMDE", "offGTYP", "offSTTB", "offSYMD", "offSRCP", "offFPOD",
-                    "N1", "N2", "N3", "N4", "N5", "N6", "N7"],
-    "NMDE_S": ["NMDE", "entryIndex", "offEntry", "entryLength", "N1", "N2", "N3", "N4", "N5"],
-    "GTYP_HEADER": ["GTYP", "sectionLength", "offNMTP", "offSTTB", "offTYTB", "offHSHT", "N1", "N2"],
-    "STTB_HEADER": ["STTB", "sectionLength", "nNames", "N1", "N2"],
-    "NMTP_HEADER": ["NMTP", "sectionLength", "nTypes", "N1", "N2"],
+    "NM32_HEADER": DESCRIBED,
+    "NMDR_HEADER": DESCRIBED,
+    "NMDE_S": DESCRIBED,
+    "GTYP_HEADER": DESCRIBED,
+    "STTB_HEADER": DESCRIBED,
+    "NMTP_HEADER": DESCRIBED,
     "DATAS_LF_PROCEDURE": ["lf_index", "argList", "rType", "call", "argCount"],
     "DATAS_LF_ARGLIST": ["lf_index", "N1", "argCount"],
     "DATAS_LF_ARRAY": ["lf_index", "elemType", "N1", "N2", "length", "indexType", "N3",
@@ -33,11 +35,10 @@ BLOCK_FIELDS = {
     "DATAS_LF_DERIVED": ["lf_index", "N1", "argCount"],
     "DATAS_LF_LABEL": ["lf_index", "mode"],
     "unknown type": ["lf_index"],
-    "TYTB_HEADER": ["TYTB", "sectionLength", "offTypeTables", "N1", "N2"],
-    "TYPETABLE": ["type", "iName"],
-    "HSHT_HEADER": ["HSHT", "sectionLength", "sizeTableOffsets", "nTypes", "offTableOffsets",
-                    "offTypeTables", "N1", "N2"],
-    "HSHT_TYPETABLE": ["offPreviousTable", "hashNumber", "iName", "type", "N1"],
+    "TYTB_HEADER": DESCRIBED,
+    "TYPETABLE": DESCRIBED,
+    "HSHT_HEADER": DESCRIBED,
+    "HSHT_TYPETABLE": DESCRIBED,
     "SYMD_HEADER": ["SYMD", "sectionLength", "offSData_header", "N1", "N2", "N3", "N4", "N5",
                     "N6", "N7", "N8"],
     "SEGMENTDATA_HEADER": ["subSectionLength", "nSourceFiles", "nSegments"],
@@ -51,9 +52,8 @@ BLOCK_FIELDS = {
     "SEGDATA_SOURCELINES": [],
     "SEGDATA_SOURCESECTION": ["offStart", "offEnd", "offSourceLines", "nLineTables", "offInSFDef"],
     "SEGDATA_SOURCEFILE": ["iName", "offSource", "sourceLength", "N1", "N2"],
-    "SRCP_HEADER": ["SRCP", "sectionLength", "offSourceFiles", "N1", "N2"],
-    "FPOD_HEADER": ["FPOD", "sectionLength", "N1", "N2", "N3", "N4", "N5", "N6", "N7", "N8",
-                    "N9", "N10"],
+    "SRCP_HEADER": DESCRIBED,
+    "FPOD_HEADER": DESCRIBED,
 }
 
 ROLES = ["offset", "count", "size", "nameIndex", "typeIndex", "enum", "signature", "text", "number"]
@@ -71,6 +71,24 @@ LISTS = ["strings", "types", "typeTableOffsets", "lineRows"]
 STORAGE = {"ULONG": 4, "USHORT": 2, "CHAR[0x104]": 260, "CHAR[0x100]": 256}
 IDENTIFIER = "^[A-Za-z_][A-Za-z0-9_]*$"
 U32 = 4294967295
+
+
+def read_described(path):
+    """Fills in BLOCK_FIELDS for the described structures from make_structures' JSON: the
+    names of the fields a form reports, in order, each of a storage word STORAGE knows."""
+    with open(path) as f:
+        described = json.load(f)
+    for word, structure in described.items():
+        if word not in BLOCK_FIELDS or BLOCK_FIELDS[word] is not DESCRIBED:
+            sys.exit("make_schemas: %s is described but has no DESCRIBED place here" % word)
+        for field in structure["fields"]:
+            if STORAGE.get(field["type"]) != field["size"]:
+                sys.exit("make_schemas: %s.%s: storage %s of %d bytes is not one the schema knows"
+                         % (word, field["name"], field["type"], field["size"]))
+        BLOCK_FIELDS[word] = [f["name"] for f in structure["fields"] if f.get("reported", True)]
+    missing = [word for word, names in BLOCK_FIELDS.items() if names is DESCRIBED]
+    if missing:
+        sys.exit("make_schemas: no description of " + ", ".join(missing))
 
 
 def definitions():
@@ -263,7 +281,10 @@ def lines_schema():
 
 
 def main():
-    docs = sys.argv[1] if len(sys.argv) > 1 else "docs"
+    if len(sys.argv) != 3:
+        sys.exit("usage: tools/make_schemas.py DOCS_DIR STRUCTURES.json (from make_structures)")
+    docs = sys.argv[1]
+    read_described(sys.argv[2])
     for name, schema in (("symdeck-report.schema.json", document_schema()),
                          ("symdeck-report-lines.schema.json", lines_schema())):
         with open(os.path.join(docs, name), "w") as f:

@@ -1,0 +1,18 @@
+// Every structure described by a table (format/description.h), in one tuple: for the tools
+// that print the tables and the tests that hold the walk to them. The order is the JSON
+// schemas' order of block words.
+#pragma once
+
+#include <tuple>
+
+#include "format/file_structures.h"
+#include "format/types/types.h"
+
+namespace symdeck {
+
+inline constexpr auto kDescribedStructures =
+    std::tie(nm32::kHeader, nmdr::kHeader, nmde::kEntry, gtyp::kHeader, sttb::kHeader,
+             nmtp::kHeader, tytb::kHeader, tytb::kEntry, hsht::kHeader, hsht::kEntry,
+             srcp::kHeader, fpod::kHeader);
+
+}  // namespace symdeck
