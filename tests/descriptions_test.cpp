@@ -1,0 +1,147 @@
+// The structures' tables: what makes a table sound, and the walk held to its tables (every
+// block of a described word reports the table's fields, in order, where the table puts
+// them, with the table's storage word, size and role).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "entry/render.h"
+#include "format/described_structures.h"
+#include "forms/recorder.h"
+#include "nmsbuild/sample.h"
+
+namespace symdeck::test {
+namespace {
+
+std::string describe(std::string_view name, std::string_view storage, uint64_t offset, uint64_t size,
+                     Role role) {
+    return std::string(name) + " " + std::string(storage) + " @" + std::to_string(offset) + " size " +
+           std::to_string(size) + " " + std::string(roleName(role));
+}
+
+// The fields of each block titled `s.word` as the walk reports them, and as the table says
+// they should be; the fields a form does not show are the block's lone reads.
+template <size_t N>
+void expectBlocksAsDescribed(const std::vector<WalkEvent>& events, const StructureDescription<N>& s,
+                             int& blocks) {
+    for (size_t at = 0; at < events.size(); ++at) {
+        const WalkEvent& open = events[at];
+        if (open.kind != WalkEvent::Kind::Open || open.title.word != s.word) continue;
+        ++blocks;
+        EXPECT_EQ(open.title.size, s.size) << s.word;
+        std::vector<std::string> expected, expectedReads, reported, reads;
+        for (const FieldDescription& d : s.fields)
+            (d.unreported ? expectedReads : expected)
+                .push_back(describe(d.name, d.storage, open.title.offset + d.offset, d.size, d.role));
+        // The block's own fields: at its depth, outside its lists.
+        int depth = 0;
+        bool inList = false;
+        for (size_t i = at + 1; i < events.size() && depth >= 0; ++i) {
+            const WalkEvent& e = events[i];
+            switch (e.kind) {
+                case WalkEvent::Kind::Open: ++depth; break;
+                case WalkEvent::Kind::Close: --depth; break;
+                case WalkEvent::Kind::OpenList: inList = true; break;
+                case WalkEvent::Kind::CloseList: inList = false; break;
+                case WalkEvent::Kind::Field:
+                    if (depth == 0 && !inList)
+                        reported.push_back(describe(e.field.name, e.field.type, e.field.offset,
+                                                    e.field.size, e.field.role));
+                    break;
+                case WalkEvent::Kind::Reads:
+                    if (depth == 0 && e.index == kNoIndex)
+                        reads.push_back(describe(e.field.name, e.field.type, e.field.offset,
+                                                 e.field.size, e.field.role));
+                    break;
+                default: break;
+            }
+        }
+        EXPECT_EQ(reported, expected) << s.word << " @" << open.title.offset;
+        EXPECT_EQ(reads, expectedReads) << s.word << " @" << open.title.offset;
+    }
+}
+
+TEST(Descriptions, EveryDescribedBlockOfTheSampleReportsItsTable) {
+    const std::vector<uint8_t> bytes = nmsbuild::sampleDatabase();
+    const std::vector<WalkEvent> events = recordWalk(NmsImage{bytes.data(), bytes.size()});
+    ASSERT_EQ(events.back().stop.end, WalkEnd::Complete);
+    std::apply(
+        [&](const auto&... s) {
+            (
+                [&](const auto& structure) {
+                    int blocks = 0;
+                    expectBlocksAsDescribed(events, structure, blocks);
+                    // The sample holds every described structure.
+                    EXPECT_GT(blocks, 0) << structure.word;
+                }(s),
+                ...);
+        },
+        kDescribedStructures);
+}
+
+// Tables of two ULONGs and a 4-byte signature, each broken in one way.
+constexpr Role kNum = Role::Number;
+constexpr StructureDescription kSound{"S", "ABCD", 12,
+                                      std::array{ulongField("ABCD", 0, Role::Signature),
+                                                 ulongField("a", 4, kNum), ulongField("b", 8, kNum)}};
+constexpr StructureDescription kGap{"S", "", 12, std::array{ulongField("a", 0, kNum), ulongField("b", 8, kNum)}};
+constexpr StructureDescription kOverlap{"S", "", 8, std::array{ulongField("a", 0, kNum), ulongField("b", 2, kNum)}};
+constexpr StructureDescription kShort{"S", "", 12, std::array{ulongField("a", 0, kNum), ulongField("b", 4, kNum)}};
+constexpr StructureDescription kLong{"S", "", 4, std::array{ulongField("a", 0, kNum), ulongField("b", 4, kNum)}};
+constexpr StructureDescription kTwice{"S", "", 8, std::array{ulongField("a", 0, kNum), ulongField("a", 4, kNum)}};
+constexpr StructureDescription kWrongWidth{
+    "S", "", 6, std::array{ulongField("a", 0, kNum), FieldDescription{"b", "USHORT", 4, 4, kNum}}};
+constexpr StructureDescription kUnknownStorage{
+    "S", "", 8, std::array{ulongField("a", 0, kNum), FieldDescription{"b", "QUAD", 4, 4, kNum}}};
+constexpr StructureDescription kSignatureNotFirst{
+    "S", "ABCD", 8, std::array{ulongField("a", 0, kNum), ulongField("ABCD", 4, Role::Signature)}};
+constexpr StructureDescription kSignatureAsNumber{
+    "S", "ABCD", 8, std::array{ulongField("ABCD", 0, kNum), ulongField("a", 4, kNum)}};
+constexpr StructureDescription kSection{
+    "S", "ABCD", 12, std::array{ulongField("ABCD", 0, Role::Signature), kSectionLength, ulongField("N1", 8, kNum)}};
+constexpr StructureDescription kLengthAsNumber{
+    "S", "ABCD", 8, std::array{ulongField("ABCD", 0, Role::Signature), ulongField("sectionLength", 4, kNum)}};
+
+TEST(Descriptions, ASoundTableHasItsFieldsBackToBackOnceEachUpToItsSize) {
+    // What the checks say of each table, and what they should say.
+    const struct {
+        const char* what;
+        bool sound, section, soundExpected, sectionExpected;
+    } cases[] = {
+        {"sound", isSound(kSound), isSectionHeader(kSound), true, false},
+        {"gap", isSound(kGap), isSectionHeader(kGap), false, false},
+        {"overlap", isSound(kOverlap), isSectionHeader(kOverlap), false, false},
+        {"shorter than its size", isSound(kShort), isSectionHeader(kShort), false, false},
+        {"longer than its size", isSound(kLong), isSectionHeader(kLong), false, false},
+        {"a name twice", isSound(kTwice), isSectionHeader(kTwice), false, false},
+        {"wider than its storage", isSound(kWrongWidth), isSectionHeader(kWrongWidth), false, false},
+        {"unknown storage", isSound(kUnknownStorage), isSectionHeader(kUnknownStorage), false, false},
+        {"signature not first", isSound(kSignatureNotFirst), isSectionHeader(kSignatureNotFirst), false, false},
+        {"signature of another role", isSound(kSignatureAsNumber), isSectionHeader(kSignatureAsNumber), false, false},
+        {"section header", isSound(kSection), isSectionHeader(kSection), true, true},
+        {"sectionLength not a size", isSound(kLengthAsNumber), isSectionHeader(kLengthAsNumber), true, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.sound, c.soundExpected) << c.what;
+        EXPECT_EQ(c.section, c.sectionExpected) << c.what;
+    }
+}
+
+TEST(Descriptions, UnnamedWordsRunFromN1ToTheLastInSequence) {
+    constexpr StructureDescription kWords{
+        "S", "", 24,
+        std::array{ulongField("a", 0, kNum), ulongField("N1", 4, kNum), ulongField("N2", 8, kNum),
+                   ulongField("b", 12, kNum), ulongField("N3", 16, kNum), ulongField("N4", 20, kNum)}};
+    constexpr FieldRange words = unnamedWords(kWords);
+    EXPECT_EQ(words.first, 1u);
+    EXPECT_EQ(words.end, 3u);
+    // Ten and more: N10 follows N9.
+    constexpr FieldRange fpod = unnamedWords(fpod::kHeader);
+    EXPECT_EQ(fpod.end - fpod.first, 10u);
+    EXPECT_EQ(fpod.end, fpod::kHeader.fields.size());
+}
+
+}  // namespace
+}  // namespace symdeck::test
