@@ -129,18 +129,19 @@ TEST(Descriptions, ASoundTableHasItsFieldsBackToBackOnceEachUpToItsSize) {
     }
 }
 
+constexpr StructureDescription kWords{
+    "S", "", 24,
+    std::array{ulongField("a", 0, kNum), ulongField("N1", 4, kNum), ulongField("N2", 8, kNum),
+               ulongField("b", 12, kNum), ulongField("N3", 16, kNum), ulongField("N4", 20, kNum)}};
+
 TEST(Descriptions, UnnamedWordsRunFromN1ToTheLastInSequence) {
-    constexpr StructureDescription kWords{
-        "S", "", 24,
-        std::array{ulongField("a", 0, kNum), ulongField("N1", 4, kNum), ulongField("N2", 8, kNum),
-                   ulongField("b", 12, kNum), ulongField("N3", 16, kNum), ulongField("N4", 20, kNum)}};
-    constexpr FieldRange words = unnamedWords(kWords);
-    EXPECT_EQ(words.first, 1u);
-    EXPECT_EQ(words.end, 3u);
-    // Ten and more: N10 follows N9.
-    constexpr FieldRange fpod = unnamedWords(fpod::kHeader);
-    EXPECT_EQ(fpod.end - fpod.first, 10u);
-    EXPECT_EQ(fpod.end, fpod::kHeader.fields.size());
+    constexpr std::span<const FieldDescription> words = unnamedWords(kWords);
+    EXPECT_EQ(words.data(), &kWords.fields[1]);
+    EXPECT_EQ(words.size(), 2u);
+    // Ten and more: N10 follows N9, and closes the header.
+    constexpr std::span<const FieldDescription> fpod = unnamedWords(fpod::kHeader);
+    EXPECT_EQ(fpod.size(), 10u);
+    EXPECT_EQ(&fpod.back(), &fpod::kHeader.fields.back());
 }
 
 }  // namespace

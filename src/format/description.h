@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "format/events.h"
@@ -23,12 +24,6 @@ struct FieldDescription {
     Role role;
     // Read to find the way but shown in no form (a count whose blocks the walk reports).
     bool unreported = false;
-};
-
-// Fields `first` up to (not including) `end` of a structure.
-struct FieldRange {
-    size_t first;
-    size_t end;
 };
 
 // Whether field `f` is the n-th of the words the format leaves unnamed: N1, N2, ...
@@ -73,11 +68,11 @@ consteval FieldDescription fieldOf(const StructureDescription<N>& s, std::string
 
 // The unnamed words N1, N2, ...: the fields from N1 to the last of them, back to back.
 template <size_t N>
-consteval FieldRange unnamedWords(const StructureDescription<N>& s) {
+consteval std::span<const FieldDescription> unnamedWords(const StructureDescription<N>& s) {
     const size_t first = indexOf(s, "N1");
     size_t end = first;
     while (end < N && isUnnamed(s.fields[end], end - first + 1)) ++end;
-    return FieldRange{first, end};
+    return std::span<const FieldDescription>(s.fields.data() + first, end - first);
 }
 
 // The bytes a storage word stands for; 0 for a word the program does not know.

@@ -27,7 +27,7 @@ bool renderDirectory(Walk<P>& walk, uint64_t offset) {
     f.hex(fieldOf(kHeader, "offSYMD"));
     f.hex(fieldOf(kHeader, "offSRCP"));
     f.hex(fieldOf(kHeader, "offFPOD"));
-    f.unnamed(kHeader, unnamedWords(kHeader), true, true);
+    f.unnamed(unnamedWords(kHeader), true, true);
 
     const Run entries{kEntry.word, offset + kHeader.size, nNMDE, kEntry.size,
                       offset + fieldOf(kHeader, "nNMDE").offset};
@@ -60,7 +60,7 @@ bool renderDirectory(Walk<P>& walk, uint64_t offset) {
                                       section.value);
         e.emit(section);
         e.size(fieldOf(kEntry, "entryLength"));
-        e.unnamed(kEntry, unnamedWords(kEntry), false, false);
+        e.unnamed(unnamedWords(kEntry), false, false);
         print.close();
     }
     print.closeRun(entries);

@@ -12,10 +12,10 @@ namespace {
 // `report(fields)` for its named fields, then its unnamed words, the last closing the block.
 template <class P, size_t N, class Report>
 bool renderHeaderOnly(Walk<P>& walk, uint64_t offset, const StructureDescription<N>& header,
-                      FieldRange unnamed, Report&& report) {
+                      std::span<const FieldDescription> unnamed, Report&& report) {
     return renderSection(walk, offset, header, TitleSpelling::Section, [&](Cursor<P>&, Fields<P>& f) {
         report(f);
-        f.unnamed(header, unnamed, false, true);
+        f.unnamed(unnamed, false, true);
         return true;
     });
 }

@@ -55,7 +55,7 @@ bool renderNm32Header(Walk<P>& walk) {
     }
     f.emit(fileType);
     f.emit(f.field(*header, fieldOf(kHeader, "fileLength"), Spelling::DecBytes));
-    f.unnamed(kHeader, unnamedWords(kHeader), false, false);
+    f.unnamed(unnamedWords(kHeader), false, false);
 
     f.emit(textField(walk.image, *header, fieldOf(kHeader, "filePath"), false));
     f.emit(textField(walk.image, *header, fieldOf(kHeader, "copyrightString"), true));

@@ -26,7 +26,7 @@ bool renderStringTable(Walk<P>& walk, uint64_t sectionOffset) {
         walk, sectionOffset, kHeader, TitleSpelling::SectionSpaced,
         [&](Cursor<P>& cursor, Fields<P>& f) {
             f.count(fieldOf(kHeader, "nNames"), "Strings");
-            f.unnamed(kHeader, unnamedWords(kHeader), false, true);
+            f.unnamed(unnamedWords(kHeader), false, true);
             // The count is this section's own; the names come through the installed table,
             // which is the directory's first string table. The offsets of that section
             // lead to the names shown; another section's are not followed.

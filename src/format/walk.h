@@ -288,13 +288,12 @@ struct Fields {
     SYMDECK_INLINE void size(const FieldDescription& d, bool blank = false) {
         emit(field(record, d, Spelling::DecHexBytes, blank));
     }
-    // The fields `words` of structure `s`, its unnamed words N1, N2, ... (in decimal or
-    // hexadecimal); the last closes the group when `blank` is set.
-    template <size_t N>
-    void unnamed(const StructureDescription<N>& s, FieldRange words, bool decimal, bool blank) {
-        for (size_t i = words.first; i < words.end; ++i)
-            emit(field(record, s.fields[i], decimal ? Spelling::Dec : Spelling::Hex,
-                       blank && i + 1 == words.end));
+    // A structure's unnamed words N1, N2, ... (unnamedWords), in decimal or hexadecimal; the
+    // last closes the group when `blank` is set.
+    void unnamed(std::span<const FieldDescription> words, bool decimal, bool blank) {
+        for (size_t i = 0; i < words.size(); ++i)
+            emit(field(record, words[i], decimal ? Spelling::Dec : Spelling::Hex,
+                       blank && i + 1 == words.size()));
     }
     // The signature that opens a described structure, as name and value.
     SYMDECK_INLINE void signature(const FieldDescription& d) {

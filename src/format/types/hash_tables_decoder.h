@@ -29,7 +29,7 @@ bool renderHashTables(Walk<P>& walk, uint64_t sectionOffset) {
             f.count(nTypes, kEntry.word);
             f.offsetTo(offTableOffsets, Leads::Elements, 0);
             f.offsetTo(offTypeTables, Leads::Elements, 0);
-            f.unnamed(kHeader, unnamedWords(kHeader), false, true);
+            f.unnamed(unnamedWords(kHeader), false, true);
 
             // The list's values are printed as stored and not followed.
             const List list{"Type Table Offsets", header.u32(offTableOffsets.offset),

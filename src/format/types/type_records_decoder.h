@@ -266,7 +266,7 @@ bool renderTypeRecords(Walk<P>& walk, uint64_t sectionOffset) {
     Fields<P> f{walk, *header};
     const uint32_t nTypes = header->u32(nTypesField.offset);
     f.count(nTypesField, "type records");
-    f.unnamed(description, unnamedWords(description), false, true);
+    f.unnamed(unnamedWords(description), false, true);
 
     // Record i lies typeOffsets[i] bytes behind the table.
     const uint64_t table = sectionOffset + description.size;

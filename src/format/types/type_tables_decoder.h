@@ -17,7 +17,7 @@ bool renderTypeTables(Walk<P>& walk, uint64_t sectionOffset) {
         walk, sectionOffset, kHeader, TitleSpelling::Record,
         [sectionOffset](Cursor<P>& cursor, Fields<P>& f) {
             f.offsetTo(fieldOf(kHeader, "offTypeTables"), Leads::Elements, 0);
-            f.unnamed(kHeader, unnamedWords(kHeader), false, true);
+            f.unnamed(unnamedWords(kHeader), false, true);
             constexpr FieldDescription nTypeTables = fieldOf(kHeader, "nTypeTables");
             Field count = Fields<P>::field(f.record, nTypeTables, Spelling::Dec);
             count.counts = kEntry.word;
