@@ -15,10 +15,10 @@
 namespace symdeck::test {
 namespace {
 
-std::string describe(std::string_view name, std::string_view storage, uint64_t offset, uint64_t size,
-                     Role role) {
-    return std::string(name) + " " + std::string(storage) + " @" + std::to_string(offset) + " size " +
-           std::to_string(size) + " " + std::string(roleName(role));
+std::string describe(std::string_view name, std::string_view storage, uint64_t offset,
+                     uint64_t size, Role role) {
+    return std::string(name) + " " + std::string(storage) + " @" + std::to_string(offset) +
+           " size " + std::to_string(size) + " " + std::string(roleName(role));
 }
 
 // The fields of each block titled `s.word` as the walk reports them, and as the table says
@@ -32,9 +32,11 @@ void expectBlocksAsDescribed(const std::vector<WalkEvent>& events, const Structu
         ++blocks;
         EXPECT_EQ(open.title.size, s.size) << s.word;
         std::vector<std::string> expected, expectedReads, reported, reads;
-        for (const FieldDescription& d : s.fields)
+        for (const FieldDescription& d : s.fields) {
+            const uint64_t at = open.title.offset + d.offset;
             (d.unreported ? expectedReads : expected)
-                .push_back(describe(d.name, d.storage, open.title.offset + d.offset, d.size, d.role));
+                .push_back(describe(d.name, d.storage, at, d.size, d.role));
+        }
         // The block's own fields: at its depth, outside its lists.
         int depth = 0;
         bool inList = false;
@@ -81,28 +83,28 @@ TEST(Descriptions, EveryDescribedBlockOfTheSampleReportsItsTable) {
         kDescribedStructures);
 }
 
-// Tables of two ULONGs and a 4-byte signature, each broken in one way.
-constexpr Role kNum = Role::Number;
-constexpr StructureDescription kSound{"S", "ABCD", 12,
-                                      std::array{ulongField("ABCD", 0, Role::Signature),
-                                                 ulongField("a", 4, kNum), ulongField("b", 8, kNum)}};
-constexpr StructureDescription kGap{"S", "", 12, std::array{ulongField("a", 0, kNum), ulongField("b", 8, kNum)}};
-constexpr StructureDescription kOverlap{"S", "", 8, std::array{ulongField("a", 0, kNum), ulongField("b", 2, kNum)}};
-constexpr StructureDescription kShort{"S", "", 12, std::array{ulongField("a", 0, kNum), ulongField("b", 4, kNum)}};
-constexpr StructureDescription kLong{"S", "", 4, std::array{ulongField("a", 0, kNum), ulongField("b", 4, kNum)}};
-constexpr StructureDescription kTwice{"S", "", 8, std::array{ulongField("a", 0, kNum), ulongField("a", 4, kNum)}};
+// Small tables, each broken in one way (or not): `u` is a ULONG number, `sig` a signature.
+constexpr FieldDescription u(std::string_view name, uint64_t at) {
+    return ulongField(name, at, Role::Number);
+}
+constexpr FieldDescription sig(uint64_t at) { return ulongField("ABCD", at, Role::Signature); }
+constexpr StructureDescription kSound{"S", "ABCD", 12, std::array{sig(0), u("a", 4), u("b", 8)}};
+constexpr StructureDescription kGap{"S", "", 12, std::array{u("a", 0), u("b", 8)}};
+constexpr StructureDescription kOverlap{"S", "", 8, std::array{u("a", 0), u("b", 2)}};
+constexpr StructureDescription kShort{"S", "", 12, std::array{u("a", 0), u("b", 4)}};
+constexpr StructureDescription kLong{"S", "", 4, std::array{u("a", 0), u("b", 4)}};
+constexpr StructureDescription kTwice{"S", "", 8, std::array{u("a", 0), u("a", 4)}};
 constexpr StructureDescription kWrongWidth{
-    "S", "", 6, std::array{ulongField("a", 0, kNum), FieldDescription{"b", "USHORT", 4, 4, kNum}}};
+    "S", "", 6, std::array{u("a", 0), FieldDescription{"b", "USHORT", 4, 4, Role::Number}}};
 constexpr StructureDescription kUnknownStorage{
-    "S", "", 8, std::array{ulongField("a", 0, kNum), FieldDescription{"b", "QUAD", 4, 4, kNum}}};
-constexpr StructureDescription kSignatureNotFirst{
-    "S", "ABCD", 8, std::array{ulongField("a", 0, kNum), ulongField("ABCD", 4, Role::Signature)}};
-constexpr StructureDescription kSignatureAsNumber{
-    "S", "ABCD", 8, std::array{ulongField("ABCD", 0, kNum), ulongField("a", 4, kNum)}};
-constexpr StructureDescription kSection{
-    "S", "ABCD", 12, std::array{ulongField("ABCD", 0, Role::Signature), kSectionLength, ulongField("N1", 8, kNum)}};
-constexpr StructureDescription kLengthAsNumber{
-    "S", "ABCD", 8, std::array{ulongField("ABCD", 0, Role::Signature), ulongField("sectionLength", 4, kNum)}};
+    "S", "", 8, std::array{u("a", 0), FieldDescription{"b", "QUAD", 4, 4, Role::Number}}};
+constexpr StructureDescription kSignatureNotFirst{"S", "ABCD", 8, std::array{u("a", 0), sig(4)}};
+constexpr StructureDescription kSignatureAsNumber{"S", "ABCD", 8,
+                                                  std::array{u("ABCD", 0), u("a", 4)}};
+constexpr StructureDescription kSection{"S", "ABCD", 12,
+                                        std::array{sig(0), kSectionLength, u("N1", 8)}};
+constexpr StructureDescription kLengthAsNumber{"S", "ABCD", 8,
+                                               std::array{sig(0), u("sectionLength", 4)}};
 
 TEST(Descriptions, ASoundTableHasItsFieldsBackToBackOnceEachUpToItsSize) {
     // What the checks say of each table, and what they should say.
@@ -110,18 +112,31 @@ TEST(Descriptions, ASoundTableHasItsFieldsBackToBackOnceEachUpToItsSize) {
         const char* what;
         bool sound, section, soundExpected, sectionExpected;
     } cases[] = {
-        {"sound", isSound(kSound), isSectionHeader(kSound), true, false},
-        {"gap", isSound(kGap), isSectionHeader(kGap), false, false},
-        {"overlap", isSound(kOverlap), isSectionHeader(kOverlap), false, false},
-        {"shorter than its size", isSound(kShort), isSectionHeader(kShort), false, false},
-        {"longer than its size", isSound(kLong), isSectionHeader(kLong), false, false},
-        {"a name twice", isSound(kTwice), isSectionHeader(kTwice), false, false},
-        {"wider than its storage", isSound(kWrongWidth), isSectionHeader(kWrongWidth), false, false},
-        {"unknown storage", isSound(kUnknownStorage), isSectionHeader(kUnknownStorage), false, false},
-        {"signature not first", isSound(kSignatureNotFirst), isSectionHeader(kSignatureNotFirst), false, false},
-        {"signature of another role", isSound(kSignatureAsNumber), isSectionHeader(kSignatureAsNumber), false, false},
-        {"section header", isSound(kSection), isSectionHeader(kSection), true, true},
-        {"sectionLength not a size", isSound(kLengthAsNumber), isSectionHeader(kLengthAsNumber), true, false},
+        {"sound", isSound(kSound), isSectionHeader(kSound),
+         true, false},
+        {"gap", isSound(kGap), isSectionHeader(kGap),
+         false, false},
+        {"overlap", isSound(kOverlap), isSectionHeader(kOverlap),
+         false, false},
+        {"shorter than its size", isSound(kShort), isSectionHeader(kShort),
+         false, false},
+        {"longer than its size", isSound(kLong), isSectionHeader(kLong),
+         false, false},
+        {"a name twice", isSound(kTwice), isSectionHeader(kTwice),
+         false, false},
+        {"wider than its storage", isSound(kWrongWidth), isSectionHeader(kWrongWidth),
+         false, false},
+        {"unknown storage", isSound(kUnknownStorage), isSectionHeader(kUnknownStorage),
+         false, false},
+        {"signature not first", isSound(kSignatureNotFirst), isSectionHeader(kSignatureNotFirst),
+         false, false},
+        {"signature of another role", isSound(kSignatureAsNumber),
+         isSectionHeader(kSignatureAsNumber),
+         false, false},
+        {"section header", isSound(kSection), isSectionHeader(kSection),
+         true, true},
+        {"sectionLength not a size", isSound(kLengthAsNumber), isSectionHeader(kLengthAsNumber),
+         true, false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.sound, c.soundExpected) << c.what;
@@ -131,8 +146,7 @@ TEST(Descriptions, ASoundTableHasItsFieldsBackToBackOnceEachUpToItsSize) {
 
 constexpr StructureDescription kWords{
     "S", "", 24,
-    std::array{ulongField("a", 0, kNum), ulongField("N1", 4, kNum), ulongField("N2", 8, kNum),
-               ulongField("b", 12, kNum), ulongField("N3", 16, kNum), ulongField("N4", 20, kNum)}};
+    std::array{u("a", 0), u("N1", 4), u("N2", 8), u("b", 12), u("N3", 16), u("N4", 20)}};
 
 TEST(Descriptions, UnnamedWordsRunFromN1ToTheLastInSequence) {
     constexpr std::span<const FieldDescription> words = unnamedWords(kWords);

@@ -31,7 +31,8 @@ void appendStructure(std::string& out, const StructureDescription<N>& s, bool fi
         appendQuoted(out, f.name);
         out += ", \"type\": ";
         appendQuoted(out, f.storage);
-        out += ", \"offset\": " + std::to_string(f.offset) + ", \"size\": " + std::to_string(f.size);
+        out += ", \"offset\": " + std::to_string(f.offset);
+        out += ", \"size\": " + std::to_string(f.size);
         out += ", \"role\": ";
         appendQuoted(out, roleName(f.role));
         if (f.unreported) out += ", \"reported\": false";

@@ -56,8 +56,8 @@ bool renderDirectory(Walk<P>& walk, uint64_t offset) {
         // entry is not followed.
         Field section = e.field(*entry, fieldOf(kEntry, "offEntry"), Spelling::Hex);
         if (known != nullptr)
-            section.target = e.follow(walk.selection.*known->skip ? Leads::LeftOut : Leads::Block, 0,
-                                      section.value);
+            section.target = e.follow(
+                walk.selection.*known->skip ? Leads::LeftOut : Leads::Block, 0, section.value);
         e.emit(section);
         e.size(fieldOf(kEntry, "entryLength"));
         e.unnamed(unnamedWords(kEntry), false, false);

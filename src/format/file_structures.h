@@ -57,8 +57,9 @@ SYMDECK_INLINE bool renderSection(Walk<P>& walk, uint64_t offset, std::string_vi
 // renderSection for a section whose header is described: its word, signature and size
 // from the description.
 template <class P, size_t N, class Body>
-SYMDECK_INLINE bool renderSection(Walk<P>& walk, uint64_t offset, const StructureDescription<N>& header,
-                                  TitleSpelling spelling, Body&& body) {
+SYMDECK_INLINE bool renderSection(Walk<P>& walk, uint64_t offset,
+                                  const StructureDescription<N>& header, TitleSpelling spelling,
+                                  Body&& body) {
     return renderSection(walk, offset, header.word, header.signature, header.size, spelling,
                          static_cast<Body&&>(body));
 }

@@ -13,11 +13,12 @@ namespace {
 template <class P, size_t N, class Report>
 bool renderHeaderOnly(Walk<P>& walk, uint64_t offset, const StructureDescription<N>& header,
                       std::span<const FieldDescription> unnamed, Report&& report) {
-    return renderSection(walk, offset, header, TitleSpelling::Section, [&](Cursor<P>&, Fields<P>& f) {
-        report(f);
-        f.unnamed(unnamed, false, true);
-        return true;
-    });
+    return renderSection(walk, offset, header, TitleSpelling::Section,
+                         [&](Cursor<P>&, Fields<P>& f) {
+                             report(f);
+                             f.unnamed(unnamed, false, true);
+                             return true;
+                         });
 }
 
 }  // namespace

@@ -14,7 +14,8 @@ constexpr EnumName kFileTypes[] = {{2, "PE_EXE"}, {4, "PE_DLL"}, {6, "LE_VXD"}, 
 
 // One of the two texts of the header: read up to its first NUL, so a filePath that fills
 // its 260 bytes runs on into copyrightString, and either may run on to the image's end.
-Field textField(const NmsImage& image, const Record& header, const FieldDescription& d, bool blank) {
+Field textField(const NmsImage& image, const Record& header, const FieldDescription& d,
+                bool blank) {
     Field f{d.name, d.storage, header.offset + d.offset, static_cast<uint32_t>(d.size), 0, d.role,
             Meaning::None, FieldLayout{Spelling::AsText, blank ? After::Blank : After::Line}};
     f.text = textAt(image, header.offset + d.offset);

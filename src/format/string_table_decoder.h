@@ -1,6 +1,6 @@
-// The string table: a header (string_table_description.h), then one ULONG offset per name, then the NUL-terminated names. Name i
-// begins at (start of the string data) + offset i, where the string data begins right
-// behind the offsets array.
+// The string table: a header (string_table_description.h), then one ULONG offset per name, then the
+// NUL-terminated names. Name i begins at (start of the string data) + offset i, where the string
+// data begins right behind the offsets array.
 #pragma once
 
 #include "format/file_structures.h"
@@ -10,7 +10,8 @@ namespace symdeck {
 template <class P>
 bool installStringTable(Walk<P>& walk, uint64_t sectionOffset) {
     using sttb::kHeader;
-    auto header = Cursor<P>{walk, kHeader.word}.signedAt(sectionOffset, kHeader.signature, kHeader.size);
+    auto header =
+        Cursor<P>{walk, kHeader.word}.signedAt(sectionOffset, kHeader.signature, kHeader.size);
     if (!header) return false;
     const uint32_t count = header->u32(fieldOf(kHeader, "nNames").offset);
     walk.strings.count = count;
@@ -32,8 +33,9 @@ bool renderStringTable(Walk<P>& walk, uint64_t sectionOffset) {
             // lead to the names shown; another section's are not followed.
             const uint64_t offsets = sectionOffset + kHeader.size;
             const bool installed = walk.strings.count != 0 && walk.strings.offsets == offsets;
-            const List list{"Strings", offsets, f.u32(fieldOf(kHeader, "nNames").offset), 4,
-                            sectionOffset + fieldOf(kHeader, "nNames").offset, ListSpelling::Strings};
+            constexpr uint64_t nNames = fieldOf(kHeader, "nNames").offset;
+            const List list{"Strings", offsets, f.u32(nNames), 4, sectionOffset + nNames,
+                            ListSpelling::Strings};
             return cursor.list(list, [&](const Record& entry, uint32_t i) {
                 Field name = Fields<P>::ulong(entry, 0, "offset", Role::Offset, Spelling::ListName);
                 const NameText text = stringAt(walk.image, walk.strings, i);

@@ -273,7 +273,8 @@ struct Fields {
     SYMDECK_INLINE void hex(const FieldDescription& d, bool blank = false) {
         emit(field(record, d, Spelling::Hex, blank));
     }
-    SYMDECK_INLINE void offsetTo(const FieldDescription& d, Leads leads, uint64_t base, bool blank = false) {
+    SYMDECK_INLINE void offsetTo(const FieldDescription& d, Leads leads, uint64_t base,
+                                 bool blank = false) {
         Field f = field(record, d, Spelling::Hex, blank);
         f.target = follow(leads, base, f.value);
         emit(f);

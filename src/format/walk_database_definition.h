@@ -33,7 +33,8 @@ Entry entryAt(const NmsImage& image, uint64_t directory, uint32_t i) {
     using nmde::kEntry;
     auto entry = recordAt(image, directory + nmdr::kHeader.size + kEntry.size * i, kEntry.size);
     if (!entry) return {0, 0};
-    return {entry->u32(fieldOf(kEntry, "entryIndex").offset), entry->u32(fieldOf(kEntry, "offEntry").offset)};
+    return {entry->u32(fieldOf(kEntry, "entryIndex").offset),
+            entry->u32(fieldOf(kEntry, "offEntry").offset)};
 }
 
 template <class P>
@@ -43,8 +44,8 @@ bool walkSections(Walk<P>& walk) {
     const uint64_t directory =
         recordAt(walk.image, 0, nm32::kHeader.size)->u32(fieldOf(nm32::kHeader, "offNMDR").offset);
     if (!renderDirectory(walk, directory)) return false;
-    const uint32_t nNMDE =
-        recordAt(walk.image, directory, nmdr::kHeader.size)->u32(fieldOf(nmdr::kHeader, "nNMDE").offset);
+    const uint32_t nNMDE = recordAt(walk.image, directory, nmdr::kHeader.size)
+                               ->u32(fieldOf(nmdr::kHeader, "nNMDE").offset);
 
     // The first type records entry holds the records that type indices name, and the first
     // string table entry serves the names of every section, whatever the selection.

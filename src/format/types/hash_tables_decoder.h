@@ -1,7 +1,7 @@
-// The hash table: a 32-byte header, a list of sizeTableOffsets ULONGs at offTableOffsets, and nTypes
-// entries of 20 bytes back to back from offTypeTables on; both offsets count from the
-// image's first byte. The list values and the entries' links are printed as stored and
-// never followed, and nothing is hashed.
+// The hash table: a 32-byte header, a list of sizeTableOffsets ULONGs at offTableOffsets, and
+// nTypes entries of 20 bytes back to back from offTypeTables on; both offsets count from the
+// image's first byte. The list values and the entries' links are printed as stored and never
+// followed, and nothing is hashed.
 #pragma once
 
 #include "format/types/types.h"

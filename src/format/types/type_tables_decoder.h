@@ -1,5 +1,5 @@
-// The type tables: a 24-byte header, then nTypeTables TYPETABLE entries of 8 bytes (a type index and
-// a name index), back to back from offTypeTables on. offTypeTables counts from the image's
+// The type tables: a 24-byte header, then nTypeTables TYPETABLE entries of 8 bytes (a type index
+// and a name index), back to back from offTypeTables on. offTypeTables counts from the image's
 // first byte, not from the section. The count steers the walk but has no line of its own.
 #pragma once
 
@@ -23,7 +23,8 @@ bool renderTypeTables(Walk<P>& walk, uint64_t sectionOffset) {
             count.counts = kEntry.word;
             f.print.reads(count, kNoIndex);
             const Run run{kEntry.word, f.u32(fieldOf(kHeader, "offTypeTables").offset),
-                          f.u32(nTypeTables.offset), kEntry.size, sectionOffset + nTypeTables.offset};
+                          f.u32(nTypeTables.offset), kEntry.size,
+                          sectionOffset + nTypeTables.offset};
             return cursor.blocks(run, TitleLayout{2}, [](Fields<P>& e, uint32_t) {
                 e.type(fieldOf(kEntry, "type"));
                 e.name(fieldOf(kEntry, "iName"), true);
