@@ -96,7 +96,7 @@ inline constexpr uint64_t kN1 = 8, kSize = 48;
 static_assert(kN1 + 10 * 4 == kSize);
 }  // namespace fpod
 
-// The NM32 header at image offset 0; records verMinor as walk.formatMinorVersion.
+// The NM32 header at image offset 0.
 template <class P>
 bool renderNm32Header(Walk<P>& walk);
 

@@ -29,7 +29,6 @@ template <class P>
 bool renderNm32Header(Walk<P>& walk) {
     auto header = Cursor<P>{walk, "NM32_HEADER"}.signedAt(0, "NM32", nm32::kSize);
     if (!header) return false;
-    walk.formatMinorVersion = header->u32(nm32::kVerMinor);
 
     walk.print.open(Title{"NM32_HEADER", header->offset, nm32::kSize,
                           TitleLayout{0, TitleSpelling::Header, Closing::Separator}});

@@ -37,11 +37,20 @@ Entry entryAt(const NmsImage& image, uint64_t directory, uint32_t i) {
 
 template <class P>
 bool walkSections(Walk<P>& walk) {
-    if (!renderNm32Header(walk)) return false;
+    // The header, the directory and every section are units of the map: a printer that
+    // walks part of the database passes over those it does not want (the checks that the
+    // rest of the walk relies on were passed when the unit was mapped).
+    if (!skipsUnit(walk.print) && !renderNm32Header(walk)) return false;
     // The header's fixed part has been checked, so offNMDR can be read.
-    const uint64_t directory = recordAt(walk.image, 0, nm32::kSize)->u32(nm32::kOffNmdr);
-    if (!renderDirectory(walk, directory)) return false;
-    const uint32_t nNMDE = recordAt(walk.image, directory, nmdr::kSize)->u32(nmdr::kNNmde);
+    auto header = recordAt(walk.image, 0, nm32::kSize);
+    if (!header) return false;
+    // verMinor decides the length of SYMD procedure records.
+    walk.formatMinorVersion = header->u32(nm32::kVerMinor);
+    const uint64_t directory = header->u32(nm32::kOffNmdr);
+    if (!skipsUnit(walk.print) && !renderDirectory(walk, directory)) return false;
+    auto directoryHeader = recordAt(walk.image, directory, nmdr::kSize);
+    if (!directoryHeader) return false;
+    const uint32_t nNMDE = directoryHeader->u32(nmdr::kNNmde);
 
     // The first NMTP entry holds the records that type indices name, and the first STTB
     // entry serves the names of every section, whatever the selection.
@@ -62,7 +71,8 @@ bool walkSections(Walk<P>& walk) {
         const Entry entry = entryAt(walk.image, directory, i);
         bool rendered = true;
         const bool known = withSectionKind(entry.entryIndex, [&](const auto& kind) {
-            if (!(walk.selection.*kind.info.skip)) rendered = kind.render(walk, entry.offEntry);
+            if (!(walk.selection.*kind.info.skip) && !skipsUnit(walk.print))
+                rendered = kind.render(walk, entry.offEntry);
         });
         if (!known) walk.print.unknownSection(static_cast<int32_t>(entry.entryIndex));
         if (!rendered) return false;
