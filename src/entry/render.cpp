@@ -118,6 +118,12 @@ DatabaseMap mapDatabase(const NmsImage& image, const SectionSelection& selection
     return map;
 }
 
+WalkEnd renderImageMap(const NmsImage& image, const SectionSelection& selection, ReportWriter& out) {
+    const DatabaseMap map = mapDatabase(image, selection, Measure::Exact);
+    writeMapLines(map, out);
+    return map.stop.end;
+}
+
 std::vector<WalkEvent> recordUnits(const NmsImage& image, const SectionSelection& selection,
                                    const DatabaseMap& map, const std::vector<bool>& walked) {
     const std::unique_ptr<bool[]> chosen = flags(walked);

@@ -63,6 +63,9 @@ struct DatabaseMap;
 enum class Measure : uint8_t;
 DatabaseMap mapDatabase(const NmsImage& image, const SectionSelection& selection = {},
                         Measure text = Measure{});
+// The map of `image` with its text measured, as JSON lines (forms/database_map.h) through
+// `out` (not flushed); returns how the walk ended.
+WalkEnd renderImageMap(const NmsImage& image, const SectionSelection& selection, ReportWriter& out);
 
 // Every event of the walk over `image`, in order (tools and tests: forms/recorder.h). The
 // walk ends where the text report would.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "forms/json_printer.h"
+
 namespace symdeck {
 
 void SpanSet::addFar(uint64_t start, uint64_t end) {
@@ -69,6 +71,75 @@ void MapPrinter::end(const Stop& stop) {
         unit.fieldEnd = fields_;
         unit.end = static_cast<uint32_t>(map_.units.size());
     }
+}
+
+namespace {
+
+void pair(ReportWriter& out, uint64_t a, uint64_t b) {
+    out.ch('[');
+    out.decimal(a);
+    out.ch(',');
+    out.decimal(b);
+    out.ch(']');
+}
+
+void spans(ReportWriter& out, const SpanSet& set) {
+    out.ch('[');
+    for (size_t i = 0; i < set.count; ++i) {
+        if (i > 0) out.ch(',');
+        pair(out, set.spans[i].lo, set.spans[i].hi);
+    }
+    out.ch(']');
+}
+
+constexpr std::string_view kEndWords[] = {"complete", "bounds", "signature", "limit"};
+constexpr std::string_view kMarkMembers[] = {"", ",\"sectionEnd\":", ",\"entryIndex\":", ",\"typeIndex\":"};
+
+}  // namespace
+
+void writeMapLines(const DatabaseMap& map, ReportWriter& out) {
+    for (size_t i = 0; i < map.units.size(); ++i) {
+        const MapUnit& unit = map.units[i];
+        out.text("{\"unit\":");
+        out.decimal(i);
+        out.text(",\"block\":");
+        writeJsonString(out, unit.title.word);
+        out.text(",\"offset\":");
+        out.decimal(unit.title.offset);
+        out.text(",\"size\":");
+        out.decimal(unit.title.size);
+        if (unit.title.mark != Mark::None) {
+            out.text(kMarkMembers[static_cast<unsigned>(unit.title.mark)]);
+            out.decimal(unit.title.number);
+        }
+        out.text(",\"parent\":");
+        if (unit.parent == kNoUnit) out.text("null");
+        else out.decimal(unit.parent);
+        out.text(",\"depth\":");
+        out.decimal(unit.depth);
+        out.text(",\"index\":");
+        out.decimal(unit.title.position);
+        out.text(",\"count\":");
+        out.decimal(unit.title.count);
+        out.text(unit.complete ? ",\"complete\":true,\"text\":" : ",\"complete\":false,\"text\":");
+        pair(out, unit.textStart, unit.textEnd);
+        out.text(",\"fields\":");
+        pair(out, unit.fieldsBefore, unit.fieldEnd);
+        out.text(",\"bytes\":");
+        spans(out, unit.fields);
+        out.text(",\"names\":");
+        spans(out, unit.texts);
+        out.text("}\n");
+    }
+    out.text("{\"end\":\"");
+    out.text(kEndWords[static_cast<unsigned>(map.stop.end)]);
+    out.text("\",\"units\":");
+    out.decimal(map.units.size());
+    out.text(",\"textLength\":");
+    out.decimal(map.textLength);
+    out.text(",\"fieldCount\":");
+    out.decimal(map.fieldCount);
+    out.text("}\n");
 }
 
 namespace {

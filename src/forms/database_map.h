@@ -190,6 +190,17 @@ private:
     uint64_t skipped_ = 0;
 };
 
+// The map as JSON lines, one object a unit in walk order, then one for the whole walk:
+//   {"unit":0,"block":"NM32_HEADER","offset":0,"size":324,"parent":null,"depth":0,
+//    "index":0,"count":1,"complete":true,"text":[0,1234],"fields":[0,18],
+//    "bytes":[[0,324]],"names":[]}
+//   {"end":"complete","units":10,"textLength":9012,"fieldCount":345}
+// A directory entry's title adds "entryIndex", a type record's "typeIndex" and a section's
+// "sectionEnd" (its mark's number). "text" is the unit's range of the text report, "fields"
+// its range of the walk's field events, "bytes" and "names" the spans that cover its own
+// fields and the names they read; "parent" is a unit's number.
+void writeMapLines(const DatabaseMap& map, ReportWriter& out);
+
 // The units a walk must visit so that a printer that looks for the bytes at `sorted`
 // (ascending, no duplicates) sees every field that holds one or reads a name that holds
 // one, and the nearest fields before and after each (ties included): the units whose own
