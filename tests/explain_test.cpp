@@ -57,7 +57,7 @@ TEST(Explain, AnOffsetInEveryKindOfStructure) {
         "0x4B1: NMTP_HEADER (offset: 0x449) > DATAS_LF_ARGLIST (type: 0x1001) (offset: 0x4A1) 2 of 12\n"
         "  list type, element [1] of 2, field type, ULONG at 0x4B1..0x4B4, byte 0 of 4, value 0x1002\n"
         // A record of unknown kind is read for its lf_index alone: the rest is no structure.
-        "0x57D: in no structure that the report describes\n"
+        "0x57D: in no structure that the report describes, within the NMTP section at 0x449..0x584\n"
         "  after unknown type (type: 0x100B) (offset: 0x579) 12 of 12, field lf_index, which ends at 0x57C\n"
         "  before TYTB_HEADER (offset: 0x585), field TYTB, which begins at 0x585\n"
         "0x58D: TYTB_HEADER (offset: 0x585)\n"
@@ -180,7 +180,7 @@ TEST(Explain, SectionsLeftOutAndAWalkCutShort) {
                                              std::vector<uint64_t>{0x6A0, 0x6A5, 0x8}, false);
     EXPECT_EQ(answers.end, WalkEnd::Bounds);
     EXPECT_EQ(answers.text,
-              "0x6A0: in no structure that the report describes\n"
+              "0x6A0: in no structure that the report describes, within the SYMD section at 0x605..0x832\n"
               "  after SEGMENTDATA (offset: 0x63D) 1 of 2, field offSCLineDef, which ends at 0x672\n"
               "  before nothing: no structure comes after it\n" + stopped +
               "0x6A5: past the end of the file (size 0x6A4)\n" + stopped +
@@ -210,6 +210,8 @@ TEST(Explain, TheJsonFormHoldsTheSameFacts) {
     EXPECT_EQ(doc[1]["previous"]["size"], 4);
     EXPECT_EQ(doc[1]["next"]["offset"], 0x585);
     EXPECT_EQ(doc[1]["next"]["size"], 4);
+    // The byte lies in the NMTP section's extent as its directory entry gives it.
+    EXPECT_EQ(doc[1]["section"], nlohmann::json({{"kind", 3}, {"name", "NMTP"}, {"offset", 0x449}, {"size", 0x13C}}));
     EXPECT_EQ(doc[2]["pastEnd"]["fileSize"], sample.size());
     EXPECT_EQ(doc[3]["hits"][0]["field"]["shown"], false);
     EXPECT_EQ(doc[3]["hits"][0]["field"]["index"], 1);

@@ -84,7 +84,8 @@ std::string eventLines(const std::vector<WalkEvent>& events) {
             case WalkEvent::Kind::Element:
                 text += "element " + std::to_string(e.index) + " @0x" + hex(e.offset);
                 break;
-            case WalkEvent::Kind::EndElement: continue;
+            case WalkEvent::Kind::EndElement:
+            case WalkEvent::Kind::Unit: continue;
             case WalkEvent::Kind::CloseList: text += "end list"; break;
             case WalkEvent::Kind::OpenRun:
                 text += "run " + std::string(e.run.name) + " @0x" + hex(e.run.offset) + " count " +

@@ -4,7 +4,7 @@
 //   render_forms DIRECTORY   (DIRECTORY/list.txt: "LEFT_OUT NAME" per line, see make_damage)
 // Per database and form: "== NAME FORM END SIZE\n", then SIZE bytes of output. The forms:
 // text, json and json-lines (the document names the database NAME), view, view-some (the view's
-// choice of some fields), explain and explain-json (the
+// choice of some fields), map, explain and explain-json (the
 // offsets of kExplained, and the size and half the size of the file).
 #include <cstdio>
 #include <fstream>
@@ -78,6 +78,13 @@ int main(int argc, char** argv) {
             renderImageView(image, selection, out, &end, &options);
             out.flush();
             frame(name, "view-some", end, view);
+        }
+        {
+            std::string map;
+            ReportWriter out(stringSink(map), 16 * 1024);
+            const WalkEnd end = renderImageMap(image, selection, out);
+            out.flush();
+            frame(name, "map", end, map);
         }
         std::vector<uint64_t> offsets(std::begin(kExplained), std::end(kExplained));
         offsets.push_back(data.size());

@@ -1,9 +1,12 @@
 #include "entry/render.h"
 
 #include <algorithm>
+#include <memory>
+#include <span>
 #include <vector>
 
 #include "format/walk_database.h"
+#include "forms/database_map.h"
 #include "forms/explain_answers.h"
 #include "forms/explain_printer.h"
 #include "forms/json_printer.h"
@@ -36,6 +39,13 @@ bool discard(void*, const char*, size_t) { return true; }
 
 // Small blocks: callers of the string forms render many small images (tests, fuzzing).
 constexpr size_t kStringBlock = 16 * 1024;
+
+// A plan of units as the flags a walk reads (a vector<bool> has no span of its own).
+std::unique_ptr<bool[]> flags(const std::vector<bool>& chosen) {
+    auto out = std::make_unique<bool[]>(chosen.size());
+    for (size_t i = 0; i < chosen.size(); ++i) out[i] = chosen[i];
+    return out;
+}
 }  // namespace
 
 WalkEnd explainImage(const NmsImage& image, const SectionSelection& selection,
@@ -44,10 +54,22 @@ WalkEnd explainImage(const NmsImage& image, const SectionSelection& selection,
     std::sort(sorted.begin(), sorted.end());
     sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
     // The text is only counted, for the size limit: the walk ends where the report would.
+    // The map first; then only the units that may hold the offsets or their nearest fields
+    // are walked, the others passed over with their text counted.
+    // The map is made with the text's bound; only when that bound reaches the size limit is
+    // the text measured, in the map and in the walk.
+    DatabaseMap map = mapDatabase(image, selection, Measure::Bound);
+    if (!map.withinLimit) map = mapDatabase(image, selection, Measure::Exact);
+    std::vector<bool> chosen = unitsToWalk(map, sorted);
+    // The header and the directory are walked whatever the offsets: the directory's entries
+    // tell which sections the selection leaves out, and where they lie.
+    for (size_t i = 0; i < chosen.size() && map.units[i].depth == 0 && i < 2; ++i) chosen[i] = true;
+    const std::unique_ptr<bool[]> walked = flags(chosen);
     ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
-    TextMeasure text(counting);
+    TextMeasure text(counting, map.textMeasured ? Measure::Exact : Measure::Off);
     ExplainPrinter print(sorted, image.size);
-    Measured<ExplainPrinter> measured(text, print);
+    Skipping<ExplainPrinter> skipping(print, map, std::span<const bool>(walked.get(), chosen.size()));
+    Measured<Skipping<ExplainPrinter>> measured(text, skipping);
     const WalkEnd end = walkDatabase(measured, image, selection);
     explainOffsets(print, offsets, json, out, forTerminal);
     return end;
@@ -69,7 +91,7 @@ bool renderImageView(const NmsImage& image, const SectionSelection& selection, R
     // are a range of it.
     ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
     const ViewOptions chosen = options ? *options : ViewOptions{};
-    TextMeasure text(counting, chosen.countText);
+    TextMeasure text(counting, chosen.countText ? Measure::Exact : Measure::Off);
     ViewPrinter print(out, text, image.size, chosen);
     Measured<ViewPrinter> measured(text, print);
     const WalkEnd how = walkDatabase(measured, image, selection);
@@ -86,10 +108,38 @@ std::string renderViewToString(const NmsImage& image, const SectionSelection& se
     return bytes;
 }
 
-std::vector<WalkEvent> recordWalk(const NmsImage& image, const SectionSelection& selection) {
+DatabaseMap mapDatabase(const NmsImage& image, const SectionSelection& selection, Measure text) {
+    DatabaseMap map;
+    ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
+    TextMeasure measure(counting, text);
+    MapPrinter print(map, measure, image.size);
+    Measured<MapPrinter> measured(measure, print);
+    walkDatabase(measured, image, selection);
+    return map;
+}
+
+WalkEnd renderImageMap(const NmsImage& image, const SectionSelection& selection, ReportWriter& out) {
+    const DatabaseMap map = mapDatabase(image, selection, Measure::Exact);
+    writeMapLines(map, out);
+    return map.stop.end;
+}
+
+std::vector<WalkEvent> recordUnits(const NmsImage& image, const SectionSelection& selection,
+                                   const DatabaseMap& map, const std::vector<bool>& walked) {
+    const std::unique_ptr<bool[]> chosen = flags(walked);
     ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
     TextMeasure text(counting);
     EventRecorder record;
+    Skipping<EventRecorder> skipping(record, map, std::span<const bool>(chosen.get(), walked.size()));
+    Measured<Skipping<EventRecorder>> measured(text, skipping);
+    walkDatabase(measured, image, selection);
+    return std::move(record.events());
+}
+
+std::vector<WalkEvent> recordWalk(const NmsImage& image, const SectionSelection& selection, bool marksUnits) {
+    ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
+    TextMeasure text(counting);
+    EventRecorder record(marksUnits);
     Measured<EventRecorder> measured(text, record);
     walkDatabase(measured, image, selection);
     return std::move(record.events());

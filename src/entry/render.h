@@ -57,10 +57,27 @@ bool renderImageView(const NmsImage& image, const SectionSelection& selection, R
 std::string renderViewToString(const NmsImage& image, const SectionSelection& selection = {},
                                const ViewOptions* options = nullptr);
 
+// The map of `image`'s units (forms/database_map.h): one walk, which ends where the text
+// report ends; `text` says whether the units' text ranges are measured or bounded.
+struct DatabaseMap;
+enum class Measure : uint8_t;
+DatabaseMap mapDatabase(const NmsImage& image, const SectionSelection& selection = {},
+                        Measure text = Measure{});
+// The map of `image` with its text measured, as JSON lines (forms/database_map.h) through
+// `out` (not flushed); returns how the walk ended.
+WalkEnd renderImageMap(const NmsImage& image, const SectionSelection& selection, ReportWriter& out);
+
 // Every event of the walk over `image`, in order (tools and tests: forms/recorder.h). The
 // walk ends where the text report would.
 struct WalkEvent;
-std::vector<WalkEvent> recordWalk(const NmsImage& image, const SectionSelection& selection = {});
+// `marksUnits`: a Unit event stands before each unit of the map.
+std::vector<WalkEvent> recordWalk(const NmsImage& image, const SectionSelection& selection = {},
+                                  bool marksUnits = false);
+// The same, with the walk passing over every unit of `map` (the map of `image` with
+// `selection`) that `walked` does not mark: the events of the marked units and of what lies
+// outside every unit.
+std::vector<WalkEvent> recordUnits(const NmsImage& image, const SectionSelection& selection,
+                                   const DatabaseMap& map, const std::vector<bool>& walked);
 
 // The whole text report, or the whole JSON document, of `image` as one string (tests, the
 // fuzzer, tools).

@@ -54,7 +54,7 @@ extern "C" {
                                                                 uint32_t name_size, const uint64_t* offsets,
                                                                 uint32_t offset_count, uint32_t context) {
     using namespace symdeck;
-    if (form > SYMDECK_FORM_VIEW) return SYMDECK_BAD_FORM;
+    if (form > SYMDECK_FORM_MAP) return SYMDECK_BAD_FORM;
     ReportWriter out(ReportSink{&toHost, reinterpret_cast<void*>(static_cast<uintptr_t>(context))}, kOutputBlock);
     if (!out.ok()) return SYMDECK_NO_MEMORY;
     const NmsImage image{data, size};
@@ -67,6 +67,7 @@ extern "C" {
             end = renderImageJson(image, selection, std::string_view(name, name_size), out,
                                   form == SYMDECK_FORM_JSON_LINES);
             break;
+        case SYMDECK_FORM_MAP: end = renderImageMap(image, selection, out); break;
         case SYMDECK_FORM_VIEW: {
             // [0] flags, [1] most matches, [2] count of byte spans, those spans, then field
             // spans to the end: pairs of from, to.

@@ -2,8 +2,8 @@
  * out, block by block through a function the host gives. No file system, no process: a
  * browser page or any host can drive it.
  *
- * Version 3 of the interface: version 1, the view form (2), and the view form's choice of
- * fields with its field records of 24 bytes (3). A host checks
+ * Version 4 of the interface: version 1, the view form (2), the view form's choice of
+ * fields with its field records of 24 bytes (3), and the map (4). A host checks
  * symdeck_api_version() first; a later version keeps these functions and their meaning and
  * only adds to them.
  *
@@ -30,7 +30,7 @@
 extern "C" {
 #endif
 
-#define SYMDECK_API_VERSION 3
+#define SYMDECK_API_VERSION 4
 
 /* Forms of output. */
 enum {
@@ -41,6 +41,9 @@ enum {
     SYMDECK_FORM_EXPLAIN_JSON = 4, /* the same answers as a JSON array */
     SYMDECK_FORM_VIEW = 5,         /* the view form: the walk as a viewer's tables (version 2;
                                       src/forms/view_printer.h) */
+    SYMDECK_FORM_MAP = 6,          /* the map: the database's units (header, directory, sections,
+                                      segments), one JSON line each (version 4;
+                                      src/forms/database_map.h) */
 };
 
 /* What symdeck_render returns: the walk's end when it ran (the report is then whole up to

@@ -21,6 +21,9 @@
 //                                      shows: element i of the array the field names
 //                                      (kNoIndex: a lone field)
 //   void close()                       the innermost block ends
+//   bool skipUnit()                    (optional) a unit of the map is about to begin: the
+//                                      header, the directory, a section, or a block of a run
+//                                      of units; true: the walk passes over it whole
 //   void unknownSection(int32_t kind)  a directory entry of a kind the walk does not know
 //   void end(const Stop&)              last: how the walk ended; open blocks, lists and runs
 //                                      stay open
@@ -236,6 +239,9 @@ struct Run {
     uint32_t stride;        // bytes between blocks; 0: each block's place is read
     uint64_t countedBy = kNotInFile;
     Lead lead = Lead::None;  // the text form's
+    // Each block of the run is a unit of the database's map (as the header, the directory
+    // and each section are): a walk that knows a unit's text may pass over it whole.
+    bool units = false;
 };
 
 // How a walk ended.

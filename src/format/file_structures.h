@@ -64,7 +64,7 @@ SYMDECK_INLINE bool renderSection(Walk<P>& walk, uint64_t offset,
                          static_cast<Body&&>(body));
 }
 
-// The NM32 header at image offset 0; records verMinor as walk.formatMinorVersion.
+// The NM32 header at image offset 0.
 template <class P>
 bool renderNm32Header(Walk<P>& walk);
 

@@ -30,7 +30,6 @@ bool renderNm32Header(Walk<P>& walk) {
     using nm32::kHeader;
     auto header = Cursor<P>{walk, kHeader.word}.signedAt(0, kHeader.signature, kHeader.size);
     if (!header) return false;
-    walk.formatMinorVersion = header->u32(fieldOf(kHeader, "verMinor").offset);
 
     walk.print.open(Title{kHeader.word, header->offset, kHeader.size,
                           TitleLayout{0, TitleSpelling::Header, Closing::Separator}});

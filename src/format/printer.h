@@ -30,6 +30,21 @@ concept Printer = requires(P& p, const P& constant, const Title& title, const Fi
     p.end(stop);
 };
 
+// A printer that may have the walk pass over whole units of the map (a printer that walks
+// part of a database: forms/database_map.h). The walk asks it where each unit begins, after
+// the unit's check point and before anything of the unit is reported.
+template <class P>
+concept SkipsUnits = requires(P& p) {
+    { p.skipUnit() } -> std::same_as<bool>;
+};
+
+// Where a unit begins: true when the printer has the walk pass over it.
+template <class P>
+SYMDECK_INLINE bool skipsUnit(P& print) {
+    if constexpr (SkipsUnits<P>) return print.skipUnit();
+    else return false;
+}
+
 // The contract is the whole list of members: a printer that lacks any one of them (here
 // closeRun, then length) is no printer.
 namespace printer_contract {

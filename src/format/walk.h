@@ -146,6 +146,7 @@ struct Cursor {
     SYMDECK_INLINE bool blocks(const Run& run, TitleLayout layout, Visit&& visit) {
         walk.print.openRun(run);
         const bool complete = each(run.offset, run.stride, run.count, [&](const Record& r, uint32_t i) {
+            if (run.units && skipsUnit(walk.print)) return true;
             walk.print.open(Title{run.name, r.offset, run.stride, layout, Mark::None, 0, i, run.count});
             Fields<P> f{walk, r};
             if (!visit(f, i)) return false;

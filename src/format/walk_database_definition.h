@@ -39,13 +39,21 @@ Entry entryAt(const NmsImage& image, uint64_t directory, uint32_t i) {
 
 template <class P>
 bool walkSections(Walk<P>& walk) {
-    if (!renderNm32Header(walk)) return false;
+    // The header, the directory and every section are units of the map: a printer that
+    // walks part of the database passes over those it does not want (the checks that the
+    // rest of the walk relies on were passed when the unit was mapped).
+    if (!skipsUnit(walk.print) && !renderNm32Header(walk)) return false;
     // The header's fixed part has been checked, so offNMDR can be read.
-    const uint64_t directory =
-        recordAt(walk.image, 0, nm32::kHeader.size)->u32(fieldOf(nm32::kHeader, "offNMDR").offset);
-    if (!renderDirectory(walk, directory)) return false;
-    const uint32_t nNMDE = recordAt(walk.image, directory, nmdr::kHeader.size)
-                               ->u32(fieldOf(nmdr::kHeader, "nNMDE").offset);
+    using nm32::kHeader;
+    auto header = recordAt(walk.image, 0, kHeader.size);
+    if (!header) return false;
+    // verMinor decides the length of the symbol data's procedure records.
+    walk.formatMinorVersion = header->u32(fieldOf(kHeader, "verMinor").offset);
+    const uint64_t directory = header->u32(fieldOf(kHeader, "offNMDR").offset);
+    if (!skipsUnit(walk.print) && !renderDirectory(walk, directory)) return false;
+    auto directoryHeader = recordAt(walk.image, directory, nmdr::kHeader.size);
+    if (!directoryHeader) return false;
+    const uint32_t nNMDE = directoryHeader->u32(fieldOf(nmdr::kHeader, "nNMDE").offset);
 
     // The first type records entry holds the records that type indices name, and the first
     // string table entry serves the names of every section, whatever the selection.
@@ -66,7 +74,8 @@ bool walkSections(Walk<P>& walk) {
         const Entry entry = entryAt(walk.image, directory, i);
         bool rendered = true;
         const bool known = withSectionKind(entry.entryIndex, [&](const auto& kind) {
-            if (!(walk.selection.*kind.info.skip)) rendered = kind.render(walk, entry.offEntry);
+            if (!(walk.selection.*kind.info.skip) && !skipsUnit(walk.print))
+                rendered = kind.render(walk, entry.offEntry);
         });
         if (!known) walk.print.unknownSection(static_cast<int32_t>(entry.entryIndex));
         if (!rendered) return false;

@@ -285,27 +285,45 @@ void jsonHit(AnswerWriter& w, uint64_t offset, std::span<const Title> chain, con
     w.text("}");
 }
 
-// For each sorted offset, the section left out that holds it (the last such in directory
-// order), or nullptr: one sweep over the offsets with the sections sorted by where they
-// begin, the ones begun so far in a heap with the latest directory entry on top. A section
-// that ends before an offset ends before every later one, so it leaves the heap for good.
+// For each sorted offset, the section left out (or, with `leftOut` false, reported) whose
+// extent holds it, the last such in directory order, or nullptr: one sweep over the offsets
+// with the sections sorted by where they begin, the ones begun so far in a heap with the
+// latest directory entry on top. A section that ends before an offset ends before every
+// later one, so it leaves the heap for good.
 std::vector<const SectionExtent*> sectionsHolding(std::span<const uint64_t> sorted,
-                                                  const std::deque<SectionExtent>& leftOut) {
-    std::vector<const SectionExtent*> holding(leftOut.empty() ? 0 : sorted.size(), nullptr);
-    if (leftOut.empty()) return holding;
-    std::vector<size_t> byStart(leftOut.size());
-    for (size_t i = 0; i < byStart.size(); ++i) byStart[i] = i;
+                                                  const std::deque<SectionExtent>& sections, bool leftOut) {
+    std::vector<size_t> byStart;
+    for (size_t i = 0; i < sections.size(); ++i)
+        if (sections[i].leftOut == leftOut) byStart.push_back(i);
+    std::vector<const SectionExtent*> holding(byStart.empty() ? 0 : sorted.size(), nullptr);
+    if (byStart.empty()) return holding;
     std::stable_sort(byStart.begin(), byStart.end(),
-                     [&](size_t a, size_t b) { return leftOut[a].offset < leftOut[b].offset; });
+                     [&](size_t a, size_t b) { return sections[a].offset < sections[b].offset; });
     std::priority_queue<size_t> begun;
     size_t next = 0;
     for (size_t i = 0; i < sorted.size(); ++i) {
         const uint64_t at = sorted[i];
-        while (next < byStart.size() && leftOut[byStart[next]].offset <= at) begun.push(byStart[next++]);
-        while (!begun.empty() && at - leftOut[begun.top()].offset >= leftOut[begun.top()].length) begun.pop();
-        if (!begun.empty()) holding[i] = &leftOut[begun.top()];
+        while (next < byStart.size() && sections[byStart[next]].offset <= at) begun.push(byStart[next++]);
+        while (!begun.empty() && at - sections[begun.top()].offset >= sections[begun.top()].length) begun.pop();
+        if (!begun.empty()) holding[i] = &sections[begun.top()];
     }
     return holding;
+}
+
+void sectionMember(AnswerWriter& w, std::string_view member, const SectionExtent& section) {
+    w.member(member, section.kind);
+    w.member(",\"name\":", section.name);
+    w.member(",\"offset\":", section.offset);
+    w.member(",\"size\":", section.length);
+    w.text("}");
+}
+
+void sectionText(AnswerWriter& w, const SectionExtent& section) {
+    w.text(section.name);
+    w.text(" section at ");
+    w.hex(section.offset);
+    w.text("..");
+    w.hex(section.offset + section.length - 1);
 }
 
 void neighbour(AnswerWriter& w, const Neighbour& n, bool before) {
@@ -353,7 +371,8 @@ void explainOffsets(const ExplainPrinter& printer, std::span<const uint64_t> off
                     ReportWriter& out, bool forTerminal) {
     const std::span<const uint64_t> sorted = printer.sorted();
     const uint64_t imageSize = printer.imageSize();
-    const std::vector<const SectionExtent*> holding = sectionsHolding(sorted, printer.sections());
+    const std::vector<const SectionExtent*> holding = sectionsHolding(sorted, printer.sections(), true);
+    const std::vector<const SectionExtent*> within = sectionsHolding(sorted, printer.sections(), false);
     AnswerWriter w(out, json, forTerminal);
     Spelled spelled;
     const std::string stopped(printer.stop().end == WalkEnd::Complete ? std::string_view{}
@@ -364,6 +383,8 @@ void explainOffsets(const ExplainPrinter& printer, std::span<const uint64_t> off
         const size_t i = static_cast<size_t>(std::lower_bound(sorted.begin(), sorted.end(), offset) - sorted.begin());
         const auto hits = printer.hits(i);
         const SectionExtent* left = holding.empty() ? nullptr : holding[i];
+        // The reported section whose extent holds a byte that no field holds.
+        const SectionExtent* in = within.empty() ? nullptr : within[i];
         if (json) {
             w.text(k == 0 ? "\n{\"offset\":" : ",\n{\"offset\":");
             w.num(offset);
@@ -391,13 +412,8 @@ void explainOffsets(const ExplainPrinter& printer, std::span<const uint64_t> off
                 } else {
                     neighbour(w, printer.before(i), true);
                     neighbour(w, printer.after(i), false);
-                    if (left != nullptr) {
-                        w.member(",\"leftOut\":{\"kind\":", left->kind);
-                        w.member(",\"name\":", left->name);
-                        w.member(",\"offset\":", left->offset);
-                        w.member(",\"size\":", left->length);
-                        w.text("}");
-                    }
+                    if (left != nullptr) sectionMember(w, ",\"leftOut\":{\"kind\":", *left);
+                    else if (in != nullptr) sectionMember(w, ",\"section\":{\"kind\":", *in);
                 }
                 if (printer.stop().end != WalkEnd::Complete) {
                     w.member(",\"walkStopped\":", stopped);
@@ -424,12 +440,12 @@ void explainOffsets(const ExplainPrinter& printer, std::span<const uint64_t> off
             w.text(")\n");
         } else if (left != nullptr) {
             w.text(": in the ");
-            w.text(left->name);
-            w.text(" section at ");
-            w.hex(left->offset);
-            w.text("..");
-            w.hex(left->offset + left->length - 1);
+            sectionText(w, *left);
             w.text(", which the section flags leave out\n");
+        } else if (in != nullptr) {
+            w.text(": in no structure that the report describes, within the ");
+            sectionText(w, *in);
+            w.text("\n");
         } else {
             w.text(": in no structure that the report describes\n");
         }

@@ -83,8 +83,10 @@ void ExplainPrinter::noteEntry(const Field& f) {
             break;
         case Role::Offset:
             // Only the offset of a known kind is followed; the selection leaves it out or not.
-            noting_ = f.target.leads == Leads::LeftOut;
-            if (noting_) sections_.push_back(SectionExtent{entryKind_, entryName_, f.target.at, 0});
+            noting_ = f.target.leads == Leads::LeftOut || f.target.leads == Leads::Block;
+            if (noting_)
+                sections_.push_back(SectionExtent{entryKind_, entryName_, f.target.at, 0,
+                                                  f.target.leads == Leads::LeftOut});
             break;
         case Role::Size:
             if (noting_) sections_.back().length = f.value;

@@ -54,12 +54,14 @@ struct Neighbour {
     uint64_t end = 0;  // one past its last byte
 };
 
-// A directory entry, as the walk saw it: where each section lies and of which kind.
+// A directory entry of a known kind, as the walk saw it: where its section lies (offEntry
+// and entryLength), of which kind, and whether the selection leaves it out.
 struct SectionExtent {
     uint32_t kind = 0;
-    std::string_view name;  // the kind's name, empty for an unknown kind
+    std::string_view name;  // the kind's name
     uint64_t offset = 0;
     uint64_t length = 0;
+    bool leftOut = false;
 };
 
 class ExplainPrinter {
@@ -120,7 +122,7 @@ public:
     const Neighbour& before(size_t i) const { return before_[i]; }
     const Neighbour& after(size_t i) const { return after_[i]; }
     const Stop& stop() const { return stop_; }
-    // The directory entries of the kinds left out, in directory order.
+    // The directory entries of known kinds, in directory order.
     const std::deque<SectionExtent>& sections() const { return sections_; }
 
 private:
@@ -236,7 +238,7 @@ private:
     uint32_t entryKind_ = 0;
     std::string_view entryName_;
     bool noting_ = false;  // the current directory entry is one of sections_
-    // A deque: a directory of a million entries left out grows it without copies.
+    // A deque: a directory of a million entries grows it without copies.
     std::deque<SectionExtent> sections_;
     Stop stop_{};
 };

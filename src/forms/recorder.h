@@ -13,7 +13,8 @@ namespace symdeck {
 struct WalkEvent {
     enum class Kind : uint8_t {
         Open, Field, OpenList, Element, EndElement, CloseList, OpenRun, CloseRun, Reads, Close,
-        Unknown, End
+        Unknown, End,
+        Unit,  // a unit of the map begins (only when the recorder is asked to mark units)
     };
     Kind kind;
     Title title{};  // Open
@@ -28,7 +29,14 @@ struct WalkEvent {
 
 class EventRecorder {
 public:
+    // `marksUnits`: a Unit event stands before each unit of the map (forms/database_map.h).
+    explicit EventRecorder(bool marksUnits = false) : marksUnits_(marksUnits) {}
+
     void begin() {}
+    bool skipUnit() {
+        if (marksUnits_) add(WalkEvent::Kind::Unit);
+        return false;
+    }
     void open(const Title& title) {
         add(WalkEvent::Kind::Open).title = title;
     }
@@ -80,6 +88,7 @@ private:
     }
 
     std::vector<WalkEvent> events_;
+    bool marksUnits_;
 };
 
 }  // namespace symdeck

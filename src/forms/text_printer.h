@@ -6,6 +6,7 @@
 #include <cassert>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "format/events.h"
@@ -75,6 +76,48 @@ std::string valueText(const Field& f);
 // The error line of a walk that stopped (`stop.end` not Complete), without its line feed:
 // the report's last line, and what explain's answers say of where the walk stopped.
 void spellStop(ReportWriter& out, const Stop& stop);
+
+// The most text one event can write, beyond the texts of the file it carries (a field's
+// `text` and `tail`, written as they are: the report that the size limit counts is the
+// file's, not a terminal's): a title with its divider and column header, a field's line
+// with its value and a note, a list's or a run's leading lines, a section's closing line,
+// the banner, the error line. A walk whose sum of these stays below the size limit cannot
+// reach the limit (forms/database_map.h). The line of a field is its indentation and its
+// two columns (at most 48 bytes, or 49 for a wide message), its value, a blank line.
+inline constexpr uint64_t kMostTextOfAnEvent = 512;  // the banner, an error line, an unknown kind
+inline constexpr uint64_t kMostTextOfAClose = 88;     // a blank line and the separator
+inline constexpr uint64_t kMostTextOfAList = 64;      // a list's heading line
+inline constexpr uint64_t kMostTextOfAnElement = 24;  // "  [%d] ", or a row's offset
+inline constexpr uint64_t kMostTextOfARun = 32;       // the lines ahead of a run
+inline constexpr uint8_t kMostValueText[] = {
+    10,  // Hex: 0x and 8 digits
+    11,  // Dec
+    29,  // DecHexBytes
+    17,  // DecBytes
+    55,  // RegisterBytes
+    0,   // AsText
+    15,  // NameRef, around the text
+    12,  // HexNamed
+    13,  // DecNamed
+    12,  // FileType
+    11,  // Message, between the texts
+    11,  // WideMessage
+    0,   // ListName
+    16,  // RowHex06: 0x and 6 to 8 digits, after five blanks
+    21,  // RowDec, with its nine blanks and the line end
+};
+static_assert(std::size(kMostValueText) == static_cast<size_t>(Spelling::RowDec) + 1);
+SYMDECK_INLINE constexpr uint64_t mostTextOf(const Field& f) {
+    constexpr uint64_t kLine = 49 + 2;   // the columns, the line end and a blank line
+    constexpr uint64_t kNote = 64;       // the pointer to the type strings
+    return kLine + kMostValueText[static_cast<unsigned>(f.layout.spelling)] +
+           (f.layout.after == After::Note ? kNote : 0) + f.text.size() + f.tail.size();
+}
+// A title: the divider of tildes ahead of a segment (71 bytes), the indentation (at most
+// 18), the word, the numbers and offsets around it, and the column header (at most 56).
+SYMDECK_INLINE constexpr uint64_t mostTextOf(const Title& title) {
+    return (title.layout.spelling == TitleSpelling::Divided ? 72 : 0) + 144 + title.word.size();
+}
 
 class TextPrinter {
 public:

@@ -65,6 +65,9 @@ public:
         return cur_;
     }
     void commit(char* newEnd) { cur_ = newEnd; }
+    // Counts `bytes` of report as taken without taking them (a writer that only counts,
+    // passing over text whose length is known).
+    void advance(uint64_t bytes) { flushed_ += bytes; }
 
     // Any text, of any length.
     void text(std::string_view s) {

@@ -5,11 +5,12 @@
 //   const end = core.render(databaseBytes, { form: 'text', leftOut: 0, name: 'app.nms',
 //                                            offsets: [] }, (block) => { ... });
 // `block` is a Uint8Array view of the module's memory, valid during the call only.
-// The forms: 'text', 'json', 'json-lines', 'explain', 'explain-json', 'view' (interface 2).
-export const FORMS = { text: 0, json: 1, 'json-lines': 2, explain: 3, 'explain-json': 4, view: 5 };
+// The forms: 'text', 'json', 'json-lines', 'explain', 'explain-json', 'view' (interface 2),
+// 'map' (interface 4).
+export const FORMS = { text: 0, json: 1, 'json-lines': 2, explain: 3, 'explain-json': 4, view: 5, map: 6 };
 export const ENDS = { 0: 'complete', 1: 'bounds', 2: 'signature', 3: 'limit', [-1]: 'no memory',
                       [-2]: 'bad form', [-3]: 'stopped by host' };
-const API_VERSION = 3;
+const API_VERSION = 4;
 
 export async function loadSymdeckCore(wasmBytes) {
   let memory;

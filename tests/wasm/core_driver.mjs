@@ -21,7 +21,7 @@ for (const line of readFileSync(join(directory, 'list.txt'), 'latin1').split('\n
   // view-some: the view form's choice of fields, as render_forms makes it (no tree; the
   // bytes from a third of the file to past its half; fields 2 to 8 and 40).
   const some = [1, 0, 1, Math.floor(database.length / 3), Math.floor(database.length / 2) + 1, 2, 9, 40, 41];
-  for (const form of ['text', 'json', 'json-lines', 'view', 'view-some', 'explain', 'explain-json']) {
+  for (const form of ['text', 'json', 'json-lines', 'view', 'view-some', 'map', 'explain', 'explain-json']) {
     const blocks = [];
     const asked = form === 'view-some' ? { form: 'view', offsets: some }
                 : { form, offsets: form.startsWith('explain') ? offsets : [] };

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "checks/json_checks.h"
+#include "checks/map_checks.h"
 #include "entry/render.h"
 #include "format/section_kinds.h"
 #include "forms/explain_answers.h"
@@ -196,6 +197,11 @@ std::string checkReport(const uint8_t* data, uint64_t size, const SectionSelecti
         return failure;
     counted.explained = explained;
     if (std::string failure = checkViewChoice(image, selection, events.back().stop.end); !failure.empty())
+        return failure;
+    // The map, and one of its units walked alone (which one turns with the input's bytes).
+    uint64_t pick = size;
+    for (uint64_t i = 0; i < size; i += 61) pick = pick * 31 + data[i];
+    if (std::string failure = checkMap(image, selection, pick, text, counted); !failure.empty())
         return failure;
     if (tally != nullptr) *tally += counted;
     return {};

@@ -18,6 +18,8 @@ WalkTally& WalkTally::operator+=(const WalkTally& other) {
     jsonCounts += other.jsonCounts;
     invalidTexts += other.invalidTexts;
     lines += other.lines;
+    units += other.units;
+    unitsAlone += other.unitsAlone;
     return *this;
 }
 

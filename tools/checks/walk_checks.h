@@ -26,6 +26,9 @@ struct WalkTally {
     uint64_t jsonCounts = 0;    // counts checked against the blocks or elements of the document
     uint64_t invalidTexts = 0;  // texts with bytes, checked to decode to their text
     uint64_t lines = 0;         // lines of --json-lines checked against the document
+    // The map (checkMap):
+    uint64_t units = 0;         // units of the map checked against the walk
+    uint64_t unitsAlone = 0;    // units walked alone and checked against the whole walk
 
     WalkTally& operator+=(const WalkTally& other);
 };

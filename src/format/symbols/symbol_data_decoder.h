@@ -66,8 +66,10 @@ bool renderSegmentData(Cursor<P>& cursor, uint64_t headerBase) {
     h.count(segmentdata_header::kNSegments, "nSegments", "SEGMENTDATA", Counting::Run, true);
 
     // The records follow each other 54 bytes apart, whatever their blocks' offsets say.
+    // Each segment is a unit of the map: a walk may pass over it or start at it.
     const Run segments{"SEGMENTDATA", headerBase + segmentdata_header::kSize, nSegments,
-                       segment::kSize, headerBase + segmentdata_header::kNSegments};
+                       segment::kSize, headerBase + segmentdata_header::kNSegments, Lead::None,
+                       true};
     const bool complete = cursor.blocks(
         segments, TitleLayout{4, TitleSpelling::Divided}, [&](Fields<P>& s, uint32_t) {
             reportSegmentFields(s);

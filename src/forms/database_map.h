@@ -1,0 +1,211 @@
+// The map of a database: its units, the blocks a walk can pass over whole or start at. The
+// units are the NM32 header, the NMDR directory, every section, and every block of a run
+// that the format marks as units (the segments of SYMD). Each unit is mapped with its title
+// (what it is and where: word, offset, fixed size, mark and number, its place among its
+// run), its parent unit, the units inside it, its range in the text report, and the bytes
+// its own fields hold and the names they read (its subtree's, less its inner units').
+//
+// The map is one walk with MapPrinter (paired with a TextMeasure, so that every unit's text
+// range is exact and the walk ends where the report ends). A later walk of the same
+// database with the same selection can then pass over any unit that the map saw whole:
+// Skipping<Form> has the walk pass over the units a plan leaves out, and the text's measure
+// jumps over their text, so every check of the size limit falls exactly as in the whole
+// walk and the units that are walked give exactly the events the whole walk gives there.
+//
+// Deeper blocks are not mapped: they are found again by walking their unit alone.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "format/events.h"
+#include "forms/text_measure.h"
+
+namespace symdeck {
+
+inline constexpr uint32_t kNoUnit = ~uint32_t{0};
+
+// Bytes [lo, hi) of the file; empty when lo >= hi.
+struct ByteSpan {
+    uint64_t lo = ~uint64_t{0};
+    uint64_t hi = 0;
+
+    bool empty() const { return lo >= hi; }
+    bool holds(uint64_t offset) const { return lo <= offset && offset < hi; }
+};
+
+// The bytes a unit's fields hold, as a few spans that cover them: a field joins the span it
+// lies within kGap bytes of, else opens a span of its own while there is room, else widens
+// the span nearest to it. Every span begins where one of its fields begins and ends where
+// one ends. A segment's record lies in the array of records and its blocks far behind it, so
+// one span would cover every segment between.
+struct SpanSet {
+    static constexpr size_t kSpans = 6;
+    static constexpr uint64_t kGap = 4096;
+    ByteSpan spans[kSpans];
+    uint8_t count = 0;
+    uint8_t last = 0;  // the span the last field joined
+
+    SYMDECK_INLINE void add(uint64_t start, uint64_t end) {
+        if (start >= end) return;
+        ByteSpan& hint = spans[last];
+        if (count != 0 && start <= hint.hi + kGap && end + kGap >= hint.lo) {
+            if (start < hint.lo) hint.lo = start;
+            if (end > hint.hi) hint.hi = end;
+            return;
+        }
+        addFar(start, end);
+    }
+    void addFar(uint64_t start, uint64_t end);
+    std::span<const ByteSpan> all() const { return {spans, count}; }
+};
+
+struct MapUnit {
+    Title title;             // as the walk opened it
+    uint32_t parent = kNoUnit;
+    uint32_t end = 0;        // one past the last unit inside it (units are in walk order)
+    uint32_t depth = 0;      // among units: 0 for the header, the directory and the sections
+    bool complete = false;   // the walk closed it (did not stop inside it)
+    uint64_t textStart = 0;  // its bytes of the text report, title to closing line
+    uint64_t textEnd = 0;
+    uint64_t fieldsBefore = 0;  // field events of the walk before the unit's first
+    uint64_t fieldEnd = 0;      // ... and one past its last
+    SpanSet fields;  // bytes its own fields hold (and the fields the walk only reads)
+    SpanSet texts;   // bytes of the names its own fields read, with their NULs
+};
+
+struct DatabaseMap {
+    std::vector<MapUnit> units;
+    Stop stop{};
+    // Whether the units' text ranges are the text report's. A map made with the text's
+    // bound (Measure::Bound) gives, instead of each range, one at least as long at a place
+    // at least as far; when the bound stayed below the size limit to the end (`withinLimit`),
+    // no walk of the database can stop at the limit, so a walk need not measure its text.
+    bool textMeasured = true;
+    bool withinLimit = true;
+    uint64_t textLength = 0;  // of the whole report (its bound when not measured)
+    uint64_t fieldCount = 0;  // field events of the whole walk
+};
+
+// Records the units of a walk into `map` (the walk's events do not reach any form).
+class MapPrinter {
+public:
+    // `text` measures the text exactly, or bounds it (DatabaseMap).
+    MapPrinter(DatabaseMap& map, const TextMeasure& text, uint64_t imageSize)
+        : map_(map), text_(text), imageSize_(imageSize) {
+        stack_.reserve(16);
+        map_.textMeasured = text.exact();
+    }
+
+    uint64_t length() const { return text_.length(); }
+    void begin() {}
+    bool skipUnit() {
+        unitNext_ = true;
+        return false;
+    }
+    void open(const Title& title);
+    void close();
+    SYMDECK_INLINE void field(const Field& f) {
+        ++fields_;
+        if (current_ == kNoUnit) return;
+        MapUnit& unit = map_.units[current_];
+        unit.fields.add(f.offset, f.offset + f.size);
+        if (f.textOffset != kNotInFile && f.textOffset != f.offset && f.textOffset < imageSize_) {
+            const uint64_t width = f.text.size() + 1;
+            unit.texts.add(f.textOffset, f.textOffset + std::min(width, imageSize_ - f.textOffset));
+        }
+    }
+    void openList(const List&) {}
+    void element(const List&, uint32_t, uint64_t) {}
+    void endElement() {}
+    void closeList(const List&) {}
+    void openRun(const Run&) {}
+    void closeRun(const Run&) {}
+    SYMDECK_INLINE void reads(const Field& f, uint32_t) {
+        if (current_ != kNoUnit) map_.units[current_].fields.add(f.offset, f.offset + f.size);
+    }
+    void unknownSection(int32_t) {}
+    void end(const Stop& stop);
+
+private:
+    struct Open {
+        uint32_t unit;  // kNoUnit: a block inside a unit
+    };
+    DatabaseMap& map_;
+    const TextMeasure& text_;
+    uint64_t imageSize_;
+    std::vector<Open> stack_;
+    uint32_t current_ = kNoUnit;  // the innermost open unit
+    bool unitNext_ = false;       // the next block opened is a unit
+    uint64_t fields_ = 0;
+};
+
+// Hands the walk's events to `Form`, but has the walk pass over every unit of `map` that
+// `walked` does not mark (walked[i] for unit i; a unit passed over is passed over with all
+// inside it). The map must be of the same database with the same selection.
+template <class Form>
+class Skipping {
+public:
+    Skipping(Form& form, const DatabaseMap& map, std::span<const bool> walked)
+        : form_(form), map_(map), walked_(walked) {}
+
+    void begin() { form_.begin(); }
+    // The unit that begins now is next_; passing over it moves on past all inside it.
+    bool skipUnit() {
+        const uint32_t unit = next_;
+        if (unit >= map_.units.size()) return false;
+        const MapUnit& u = map_.units[unit];
+        if (walked_[unit] || !u.complete) {
+            ++next_;
+            return false;
+        }
+        next_ = u.end;
+        skipped_ = u.textEnd - u.textStart;
+        return true;
+    }
+    // The text the last unit passed over would have written.
+    uint64_t skippedText() const { return skipped_; }
+    void open(const Title& title) { form_.open(title); }
+    void close() { form_.close(); }
+    SYMDECK_INLINE void field(const Field& f) { form_.field(f); }
+    void openList(const List& list) { form_.openList(list); }
+    void element(const List& list, uint32_t index, uint64_t offset) { form_.element(list, index, offset); }
+    void endElement() { form_.endElement(); }
+    void closeList(const List& list) { form_.closeList(list); }
+    void openRun(const Run& run) { form_.openRun(run); }
+    void closeRun(const Run& run) { form_.closeRun(run); }
+    SYMDECK_INLINE void reads(const Field& f, uint32_t index) { form_.reads(f, index); }
+    void unknownSection(int32_t kind) { form_.unknownSection(kind); }
+    void end(const Stop& stop) { form_.end(stop); }
+
+    Form& form() { return form_; }
+
+private:
+    Form& form_;
+    const DatabaseMap& map_;
+    std::span<const bool> walked_;
+    uint32_t next_ = 0;
+    uint64_t skipped_ = 0;
+};
+
+// The map as JSON lines, one object a unit in walk order, then one for the whole walk:
+//   {"unit":0,"block":"NM32_HEADER","offset":0,"size":324,"parent":null,"depth":0,
+//    "index":0,"count":1,"complete":true,"text":[0,1234],"fields":[0,18],
+//    "bytes":[[0,324]],"names":[]}
+//   {"end":"complete","units":10,"textLength":9012,"fieldCount":345}
+// A directory entry's title adds "entryIndex", a type record's "typeIndex" and a section's
+// "sectionEnd" (its mark's number). "text" is the unit's range of the text report, "fields"
+// its range of the walk's field events, "bytes" and "names" the spans that cover its own
+// fields and the names they read; "parent" is a unit's number.
+void writeMapLines(const DatabaseMap& map, ReportWriter& out);
+
+// The units a walk must visit so that a printer that looks for the bytes at `sorted`
+// (ascending, no duplicates) sees every field that holds one or reads a name that holds
+// one, and the nearest fields before and after each (ties included): the units whose own
+// fields or names hold an offset, those whose fields or names end last before it or begin
+// first after it, and every unit that holds one of these.
+std::vector<bool> unitsToWalk(const DatabaseMap& map, std::span<const uint64_t> sorted);
+
+}  // namespace symdeck

@@ -1,0 +1,96 @@
+// The map of a database: its units as the map form gives them, and explain on the map, which
+// walks only the units that may hold the asked bytes, against explain walking every unit.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "checks/report_checks.h"
+#include "entry/render.h"
+#include "format/walk_database.h"
+#include "forms/database_map.h"
+#include "forms/explain_answers.h"
+#include "forms/explain_printer.h"
+#include "nmsbuild/damage.h"
+#include "nmsbuild/sample.h"
+
+namespace symdeck {
+namespace {
+
+TEST(Map, TheSampleUnitByUnit) {
+    const auto sample = nmsbuild::sampleDatabase();
+    std::string lines;
+    ReportWriter out(stringSink(lines), 4096);
+    EXPECT_EQ(renderImageMap(NmsImage{sample.data(), sample.size()}, {}, out), WalkEnd::Complete);
+    out.flush();
+    // Every unit's text range is its piece of the report, which begins after the banner
+    // (240 bytes); a segment's bytes are its record and its blocks, its names those of the
+    // string table.
+    EXPECT_EQ(lines,
+              R"({"unit":0,"block":"NM32_HEADER","offset":0,"size":580,"parent":null,"depth":0,"index":0,"count":1,"complete":true,"text":[240,1110],"fields":[0,18],"bytes":[[0,580]],"names":[]}
+{"unit":1,"block":"NMDR_HEADER","offset":580,"size":56,"parent":null,"depth":0,"index":0,"count":1,"complete":true,"text":[1110,5186],"fields":[18,104],"bytes":[[580,924]],"names":[]}
+{"unit":2,"block":"GTYP_HEADER","offset":924,"size":32,"sectionEnd":956,"parent":null,"depth":0,"index":0,"count":1,"complete":true,"text":[5186,5652],"fields":[104,112],"bytes":[[924,956]],"names":[]}
+{"unit":3,"block":"STTB_HEADER","offset":956,"size":20,"sectionEnd":1097,"parent":null,"depth":0,"index":0,"count":1,"complete":true,"text":[5652,6172],"fields":[112,130],"bytes":[[956,1028]],"names":[[1028,1097]]}
+{"unit":4,"block":"NMTP_HEADER","offset":1097,"size":20,"sectionEnd":1413,"parent":null,"depth":0,"index":0,"count":1,"complete":true,"text":[6172,10526],"fields":[130,200],"bytes":[[1097,1405]],"names":[[1055,1071]]}
+{"unit":5,"block":"TYTB_HEADER","offset":1413,"size":24,"parent":null,"depth":0,"index":0,"count":1,"complete":true,"text":[10526,11370],"fields":[200,211],"bytes":[[1413,1461]],"names":[[1040,1097]]}
+{"unit":6,"block":"HSHT_HEADER","offset":1461,"size":32,"parent":null,"depth":0,"index":0,"count":1,"complete":true,"text":[11370,12527],"fields":[211,231],"bytes":[[1461,1541]],"names":[[1040,1067]]}
+{"unit":7,"block":"SYMD_HEADER","offset":1541,"size":44,"sectionEnd":2099,"parent":null,"depth":0,"index":0,"count":1,"complete":true,"text":[12527,21147],"fields":[231,379],"bytes":[[1541,2099]],"names":[[1071,1084]]}
+{"unit":8,"block":"SEGMENTDATA","offset":1597,"size":54,"parent":7,"depth":1,"index":0,"count":2,"complete":true,"text":[13226,18724],"fields":[245,340],"bytes":[[1597,1999]],"names":[[1028,1097]]}
+{"unit":9,"block":"SEGMENTDATA","offset":1651,"size":54,"parent":7,"depth":1,"index":1,"count":2,"complete":true,"text":[18724,20429],"fields":[340,369],"bytes":[[1651,2059]],"names":[[1034,1097]]}
+{"unit":10,"block":"SRCP_HEADER","offset":2099,"size":20,"sectionEnd":2119,"parent":null,"depth":0,"index":0,"count":1,"complete":true,"text":[21147,21506],"fields":[379,384],"bytes":[[2099,2119]],"names":[]}
+{"unit":11,"block":"FPOD_HEADER","offset":2119,"size":48,"sectionEnd":2167,"parent":null,"depth":0,"index":0,"count":1,"complete":true,"text":[21506,22116],"fields":[384,396],"bytes":[[2119,2167]],"names":[]}
+{"end":"complete","units":12,"textLength":22116,"fieldCount":396}
+)");
+    EXPECT_EQ(renderToString(NmsImage{sample.data(), sample.size()}).size(), 22116u);
+}
+
+// Explain's answers when the walk visits every unit of the map.
+std::string explainEveryUnit(const std::vector<uint8_t>& bytes, const SectionSelection& selection,
+                             std::vector<uint64_t> offsets) {
+    const NmsImage image{bytes.data(), bytes.size()};
+    std::vector<uint64_t> sorted = offsets;
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    const DatabaseMap map = mapDatabase(image, selection);
+    const auto walked = std::make_unique<bool[]>(map.units.size());
+    std::fill_n(walked.get(), map.units.size(), true);
+    std::string discarded;
+    ReportWriter counting(stringSink(discarded), 4096);
+    TextMeasure text(counting);
+    ExplainPrinter print(sorted, image.size);
+    Skipping<ExplainPrinter> every(print, map, std::span<const bool>(walked.get(), map.units.size()));
+    Measured<Skipping<ExplainPrinter>> measured(text, every);
+    walkDatabase(measured, image, selection);
+    std::string answers;
+    ReportWriter out(stringSink(answers), 4096);
+    explainOffsets(print, offsets, false, out);
+    out.flush();
+    return answers;
+}
+
+// Explain on the map walks the units whose bytes or names hold an offset and those whose
+// fields come nearest to it; its answers are those of a walk of every unit: every byte of
+// the sample alone, and offsets of corrupted samples.
+TEST(Map, ExplainOnTheMapAnswersAsAWalkOfEveryUnit) {
+    const auto sample = nmsbuild::sampleDatabase();
+    const NmsImage image{sample.data(), sample.size()};
+    for (uint64_t at = 0; at <= sample.size(); ++at)
+        ASSERT_EQ(explainImage(image, {}, std::vector<uint64_t>{at}, false).text,
+                  explainEveryUnit(sample, {}, {at}))
+            << "offset " << at;
+
+    nmsbuild::CorruptionSweep sweep(sample);
+    for (int round = 0; round < 400; ++round) {
+        const nmsbuild::DamagedInput input = sweep.next();
+        const auto selection = checks::selectionFromBits(input.selectionBits);
+        const uint64_t size = input.bytes.size();
+        const std::vector<uint64_t> offsets = {size / 7, size / 3, size / 2, (size * 5) / 7, size - size / 9};
+        ASSERT_EQ(explainImage(NmsImage{input.bytes.data(), size}, selection, offsets, false).text,
+                  explainEveryUnit(input.bytes, selection, offsets))
+            << "corruption round " << round;
+    }
+}
+
+}  // namespace
+}  // namespace symdeck
