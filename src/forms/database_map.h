@@ -1,6 +1,6 @@
 // The map of a database: its units, the blocks a walk can pass over whole or start at. The
 // units are the NM32 header, the NMDR directory, every section, and every block of a run
-// that the format marks as units (the segments of SYMD). Each unit is mapped with its title
+// that the format marks as units (the segments of the symbol data). Each unit is mapped with its title
 // (what it is and where: word, offset, fixed size, mark and number, its place among its
 // run), its parent unit, the units inside it, its range in the text report, and the bytes
 // its own fields hold and the names they read (its subtree's, less its inner units').
