@@ -59,7 +59,9 @@ WalkEnd explainImage(const NmsImage& image, const SectionSelection& selection,
     // The map is made with the text's bound; only when that bound reaches the size limit is
     // the text measured, in the map and in the walk.
     DatabaseMap map = mapDatabase(image, selection, Measure::Bound);
-    if (!map.withinLimit) map = mapDatabase(image, selection, Measure::Exact);
+    if (!map.withinLimit && !map.capped) map = mapDatabase(image, selection, Measure::Exact);
+    // A map with too many units to keep is no plan: every unit is walked, the text measured.
+    if (map.capped) map = DatabaseMap{};
     std::vector<bool> chosen = unitsToWalk(map, sorted);
     // The header and the directory are walked whatever the offsets: the directory's entries
     // tell which sections the selection leaves out, and where they lie.

@@ -32,6 +32,11 @@ void MapPrinter::open(const Title& title) {
         return;
     }
     unitNext_ = false;
+    if (map_.units.size() == DatabaseMap::kMostUnits) {
+        map_.capped = true;
+        stack_.push_back(Open{kNoUnit});
+        return;
+    }
     const auto index = static_cast<uint32_t>(map_.units.size());
     MapUnit unit;
     unit.title = title;
@@ -139,6 +144,7 @@ void writeMapLines(const DatabaseMap& map, ReportWriter& out) {
     out.decimal(map.textLength);
     out.text(",\"fieldCount\":");
     out.decimal(map.fieldCount);
+    if (map.capped) out.text(",\"capped\":true");
     out.text("}\n");
 }
 

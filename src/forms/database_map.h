@@ -87,6 +87,10 @@ struct DatabaseMap {
     bool withinLimit = true;
     uint64_t textLength = 0;  // of the whole report (its bound when not measured)
     uint64_t fieldCount = 0;  // field events of the whole walk
+    // A directory may name a million sections: the map keeps at most kMostUnits units, and
+    // a map that had more (`capped`) maps only those and is no plan for a walk.
+    static constexpr size_t kMostUnits = size_t{1} << 14;
+    bool capped = false;
 };
 
 // Records the units of a walk into `map` (the walk's events do not reach any form).
