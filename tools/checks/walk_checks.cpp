@@ -20,6 +20,7 @@ WalkTally& WalkTally::operator+=(const WalkTally& other) {
     lines += other.lines;
     units += other.units;
     unitsAlone += other.unitsAlone;
+    windows += other.windows;
     return *this;
 }
 
