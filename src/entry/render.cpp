@@ -96,8 +96,11 @@ bool renderImageView(const NmsImage& image, const SectionSelection& selection, R
     // Some fields, no tree, no search: only the units that hold them are walked, the others
     // passed over with their fields and blocks counted (and their text, when it is counted:
     // the map must then have measured it). The whole walk's vocabulary numbers the words.
+    // A walk that does not count the text goes on past the size limit: a map whose walk
+    // stopped there knows neither what lies beyond nor the words it brings.
     const bool planned = map && map->hasVocabulary && !map->units.empty() && chosen.chosen && !chosen.skeleton &&
-                         chosen.query.empty() && (!chosen.countText || map->textMeasured);
+                         chosen.query.empty() &&
+                         (chosen.countText ? map->textMeasured : map->stop.end != WalkEnd::Limit);
     if (planned) {
         chosen.vocabulary = &map->vocabulary;
         const std::unique_ptr<bool[]> walked = flags(unitsForFields(*map, chosen.bytes, chosen.fields));
