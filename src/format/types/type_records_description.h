@@ -7,13 +7,7 @@ namespace symdeck::nmtp {
 
 inline constexpr StructureDescription kHeader{
     "NMTP_HEADER", "NMTP", 20,
-    std::array{
-        ulongField("NMTP", 0, Role::Signature),
-        ulongField("sectionLength", 4, Role::Size),
-        ulongField("nTypes", 8, Role::Count),
-        ulongField("N1", 12, Role::Number),
-        ulongField("N2", 16, Role::Number),
-    }};
+    laidOut<"NMTP=signature sectionLength=size nTypes=count N1..N2">()};
 static_assert(isSectionHeader(kHeader));
 
 }  // namespace symdeck::nmtp
