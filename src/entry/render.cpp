@@ -127,22 +127,37 @@ std::string renderViewToString(const NmsImage& image, const SectionSelection& se
     return bytes;
 }
 
-DatabaseMap mapDatabase(const NmsImage& image, const SectionSelection& selection, Measure text, bool vocabulary) {
+DatabaseMap mapDatabase(const NmsImage& image, const SectionSelection& selection, Measure text) {
     DatabaseMap map;
     ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
     TextMeasure measure(counting, text);
-    MapPrinter print(map, measure, image.size, vocabulary ? &map.vocabulary : nullptr);
+    MapPrinter print(map, measure, image.size);
     Measured<MapPrinter> measured(measure, print);
     walkDatabase(measured, image, selection);
-    map.hasVocabulary = vocabulary;
     return map;
 }
 
+void addViewVocabulary(DatabaseMap& map, const NmsImage& image, const SectionSelection& selection) {
+    // A view walk that records no field (and ends where the map's walk ended) meets every
+    // word and kind in the whole walk's order.
+    if (image.size > 0xFFFFFFFFu) return;
+    ReportWriter out(ReportSink{&discard, nullptr}, 64 * 1024);
+    ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
+    TextMeasure text(counting, map.textMeasured ? Measure::Exact : Measure::Off);
+    const ViewOptions none{.skeleton = false, .countText = map.textMeasured, .chosen = true};
+    ViewPrinter print(out, text, image.size, none);
+    Measured<ViewPrinter> measured(text, print);
+    walkDatabase(measured, image, selection);
+    map.vocabulary = print.vocabulary();
+    map.hasVocabulary = true;
+}
+
 DatabaseMap planningMap(const NmsImage& image, const SectionSelection& selection, bool vocabulary) {
-    DatabaseMap map = mapDatabase(image, selection, Measure::Bound, vocabulary);
-    if (!map.withinLimit && !map.capped) map = mapDatabase(image, selection, Measure::Exact, vocabulary);
+    DatabaseMap map = mapDatabase(image, selection, Measure::Bound);
+    if (!map.withinLimit && !map.capped) map = mapDatabase(image, selection, Measure::Exact);
     // A map with too many units to keep is no plan: every unit is walked, the text measured.
-    if (map.capped) map = DatabaseMap{};
+    if (map.capped) return DatabaseMap{};
+    if (vocabulary) addViewVocabulary(map, image, selection);
     return map;
 }
 

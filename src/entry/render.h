@@ -64,15 +64,18 @@ std::string renderViewToString(const NmsImage& image, const SectionSelection& se
                                const ViewOptions* options = nullptr, const DatabaseMap* map = nullptr);
 
 // The map of `image`'s units (forms/database_map.h): one walk, which ends where the text
-// report ends; `text` says whether the units' text ranges are measured or bounded;
-// `vocabulary`: the map records the view form's words and kinds too.
+// report ends; `text` says whether the units' text ranges are measured or bounded.
 enum class Measure : uint8_t;
 DatabaseMap mapDatabase(const NmsImage& image, const SectionSelection& selection = {},
-                        Measure text = Measure{}, bool vocabulary = false);
+                        Measure text = Measure{});
 // The map that later walks plan by: made with the text's bound, and with the text measured
 // when the bound reaches the size limit. A database of more units than a map keeps has an
-// empty one (no plan: its walks visit every unit).
+// empty one (no plan: its walks visit every unit). `vocabulary`: with the view form's words
+// and kinds (one walk more), for windows of the view form.
 DatabaseMap planningMap(const NmsImage& image, const SectionSelection& selection, bool vocabulary = false);
+// Adds to `map` (of `image` with `selection`) the view form's words and kinds as the whole
+// walk numbers them.
+void addViewVocabulary(DatabaseMap& map, const NmsImage& image, const SectionSelection& selection);
 // The map of `image` with its text measured, as JSON lines (forms/database_map.h) through
 // `out` (not flushed); returns how the walk ended.
 WalkEnd renderImageMap(const NmsImage& image, const SectionSelection& selection, ReportWriter& out);

@@ -30,13 +30,13 @@ void SpanSet::addFar(uint64_t start, uint64_t end) {
 void MapPrinter::open(const Title& title) {
     const uint32_t before = blocks_++;
     if (!unitNext_) {
-        stack_.push_back(Open{kNoUnit, title.word});
+        stack_.push_back(Open{kNoUnit});
         return;
     }
     unitNext_ = false;
     if (map_.units.size() == DatabaseMap::kMostUnits) {
         map_.capped = true;
-        stack_.push_back(Open{kNoUnit, title.word});
+        stack_.push_back(Open{kNoUnit});
         return;
     }
     const auto index = static_cast<uint32_t>(map_.units.size());
@@ -47,17 +47,15 @@ void MapPrinter::open(const Title& title) {
     unit.textStart = text_.lengthBefore();
     unit.fieldsBefore = fields_;
     unit.blocksBefore = before;
-    unit.problemsBefore = problems_;
+    unit.problemsBefore = text_.problems();
     map_.units.push_back(unit);
-    stack_.push_back(Open{index, title.word});
+    stack_.push_back(Open{index});
     current_ = index;
 }
 
 void MapPrinter::close() {
     if (stack_.empty()) return;
     const uint32_t index = stack_.back().unit;
-    // The view form interns a block's word when the block closes.
-    if (vocabulary_) vocabulary_->blockWord(stack_.back().word);
     stack_.pop_back();
     if (index == kNoUnit) return;
     MapUnit& unit = map_.units[index];
@@ -65,7 +63,7 @@ void MapPrinter::close() {
     unit.textEnd = text_.length();
     unit.fieldEnd = fields_;
     unit.blockEnd = blocks_;
-    unit.problemsEnd = problems_;
+    unit.problemsEnd = text_.problems();
     unit.end = static_cast<uint32_t>(map_.units.size());
     current_ = unit.parent;
 }
@@ -83,13 +81,8 @@ void MapPrinter::end(const Stop& stop) {
         unit.textEnd = map_.textLength;
         unit.fieldEnd = fields_;
         unit.blockEnd = blocks_;
-        unit.problemsEnd = problems_;
+        unit.problemsEnd = text_.problems();
         unit.end = static_cast<uint32_t>(map_.units.size());
-    }
-    // The view form ends the blocks left open, innermost first, then names the walk's end.
-    if (vocabulary_) {
-        for (size_t i = stack_.size(); i-- > 0;) vocabulary_->blockWord(stack_[i].word);
-        vocabulary_->word(stop.header);
     }
 }
 

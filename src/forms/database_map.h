@@ -75,8 +75,10 @@ struct MapUnit {
     uint64_t fieldEnd = 0;      // ... and one past its last
     uint32_t blocksBefore = 0;  // blocks the walk opened before the unit
     uint32_t blockEnd = 0;      // ... and up to its close, itself and all inside it
-    FieldProblems problemsBefore;  // fields of the walk with a problem before the unit
-    FieldProblems problemsEnd;     // ... and up to its close
+    // Fields of the walk with a problem before the unit, and up to its close (counted when
+    // the map measured the text exactly: the text printer counts them).
+    FieldProblems problemsBefore;
+    FieldProblems problemsEnd;
     SpanSet fields;  // bytes its own fields hold (and the fields the walk only reads)
     SpanSet texts;   // bytes of the names its own fields read, with their NULs
 };
@@ -97,7 +99,8 @@ struct DatabaseMap {
     static constexpr size_t kMostUnits = size_t{1} << 14;
     bool capped = false;
     // The view form's words and kinds in the whole walk's order, when the map was made with
-    // them (for walks of the view form that pass over units).
+    // them (for walks of the view form that pass over units): a view walk that records no
+    // field numbers them.
     ViewVocabulary vocabulary;
     bool hasVocabulary = false;
 };
@@ -106,10 +109,8 @@ struct DatabaseMap {
 class MapPrinter {
 public:
     // `text` measures the text exactly, or bounds it (DatabaseMap).
-    // `vocabulary`, when given, records the view form's words and kinds in the order the
-    // view's walk meets them (forms/view_vocabulary.h).
-    MapPrinter(DatabaseMap& map, const TextMeasure& text, uint64_t imageSize, ViewVocabulary* vocabulary = nullptr)
-        : map_(map), text_(text), imageSize_(imageSize), vocabulary_(vocabulary) {
+    MapPrinter(DatabaseMap& map, const TextMeasure& text, uint64_t imageSize)
+        : map_(map), text_(text), imageSize_(imageSize) {
         stack_.reserve(16);
         map_.textMeasured = text.exact();
     }
@@ -124,8 +125,6 @@ public:
     void close();
     SYMDECK_INLINE void field(const Field& f) {
         ++fields_;
-        problems_.add(f.problem);
-        if (vocabulary_) vocabulary_->kindOf(f);
         if (current_ == kNoUnit) return;
         MapUnit& unit = map_.units[current_];
         unit.fields.add(f.offset, f.offset + f.size);
@@ -137,24 +136,18 @@ public:
     void openList(const List&) {}
     void element(const List&, uint32_t, uint64_t) {}
     void endElement() {}
-    void closeList(const List& list) {
-        if (vocabulary_) vocabulary_->word(list.name);
-    }
+    void closeList(const List&) {}
     void openRun(const Run&) {}
     void closeRun(const Run&) {}
     SYMDECK_INLINE void reads(const Field& f, uint32_t) {
         if (current_ != kNoUnit) map_.units[current_].fields.add(f.offset, f.offset + f.size);
     }
-    void unknownSection(int32_t) {
-        ++blocks_;
-        if (vocabulary_) vocabulary_->blockWord("UNKNOWN");
-    }
+    void unknownSection(int32_t) { ++blocks_; }
     void end(const Stop& stop);
 
 private:
     struct Open {
         uint32_t unit;  // kNoUnit: a block inside a unit
-        std::string_view word;
     };
     DatabaseMap& map_;
     const TextMeasure& text_;
@@ -164,8 +157,6 @@ private:
     bool unitNext_ = false;       // the next block opened is a unit
     uint64_t fields_ = 0;
     uint32_t blocks_ = 0;
-    FieldProblems problems_;
-    ViewVocabulary* vocabulary_;
 };
 
 // Hands the walk's events to `Form`, but has the walk pass over every unit of `map` that

@@ -150,6 +150,8 @@ public:
     }
 
     const FieldProblems& problems() const { return text_.problems(); }
+    // The words and kinds met so far (all of the walk's once it has ended).
+    const ViewVocabulary& vocabulary() const { return vocabulary_; }
     // False when the value texts' buffers could not be had: the view lacks its texts.
     bool ok() const { return values_.ok(); }
 

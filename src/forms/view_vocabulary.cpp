@@ -16,16 +16,14 @@ uint16_t ViewVocabulary::word(std::string_view text) {
     return id;
 }
 
-uint16_t ViewVocabulary::slowKind(const Field& f) {
-    const uint16_t name = word(f.name);
-    const uint16_t type = word(f.type);
-    const auto same = [&](const Kind& k) {
-        return k.name == name && k.type == type && k.role == f.role && k.leads == f.target.leads;
-    };
+uint16_t ViewVocabulary::slowKind(std::string_view nameText, std::string_view typeText, Role role, Leads leads) {
+    const uint16_t name = word(nameText);
+    const uint16_t type = word(typeText);
+    const auto same = [&](const Kind& k) { return k.name == name && k.type == type && k.role == role && k.leads == leads; };
     const auto found = std::find_if(kinds_.begin(), kinds_.end(), same);
     if (found != kinds_.end()) return static_cast<uint16_t>(found - kinds_.begin());
     if (kinds_.size() >= 0xFFFF) return 0xFFFE;
-    kinds_.push_back(Kind{name, type, f.role, f.target.leads});
+    kinds_.push_back(Kind{name, type, role, leads});
     return static_cast<uint16_t>(kinds_.size() - 1);
 }
 

@@ -34,14 +34,15 @@ public:
     uint16_t word(std::string_view text);
     // The kind of field `f`. Field names and types are the program's own words: the same
     // kind of field comes with the same pointers, so a small table keyed by them finds it.
-    SYMDECK_INLINE uint16_t kindOf(const Field& f) {
-        KindCache& slot = kindCache_[cacheSlot(f.name.data(), f.type.data(), f.role, f.target.leads)];
-        if (slot.name == f.name.data() && slot.type == f.type.data() && slot.nameSize == f.name.size() &&
-            slot.typeSize == f.type.size() && slot.role == f.role && slot.leads == f.target.leads)
+    SYMDECK_INLINE uint16_t kindOf(const Field& f) { return kindOf(f.name, f.type, f.role, f.target.leads); }
+    SYMDECK_INLINE uint16_t kindOf(std::string_view name, std::string_view type, Role role, Leads leads) {
+        KindCache& slot = kindCache_[cacheSlot(name.data(), type.data(), role, leads)];
+        if (slot.name == name.data() && slot.type == type.data() && slot.nameSize == name.size() &&
+            slot.typeSize == type.size() && slot.role == role && slot.leads == leads)
             return slot.kind;
-        const uint16_t kind = slowKind(f);
-        slot = KindCache{f.name.data(), f.type.data(), static_cast<uint32_t>(f.name.size()),
-                         static_cast<uint32_t>(f.type.size()), f.role, f.target.leads, kind};
+        const uint16_t kind = slowKind(name, type, role, leads);
+        slot = KindCache{name.data(), type.data(), static_cast<uint32_t>(name.size()),
+                         static_cast<uint32_t>(type.size()), role, leads, kind};
         return kind;
     }
     // The same for the words of blocks, keyed by their pointers.
@@ -62,7 +63,7 @@ private:
                            (static_cast<uint64_t>(role) << 7) ^ (static_cast<uint64_t>(leads) << 11);
         return static_cast<size_t>(h >> 32) & (kCache - 1);
     }
-    uint16_t slowKind(const Field& f);
+    uint16_t slowKind(std::string_view name, std::string_view type, Role role, Leads leads);
 
     std::vector<std::string_view> words_;
     std::unordered_map<std::string_view, uint16_t> wordIds_;

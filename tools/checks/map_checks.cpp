@@ -231,7 +231,8 @@ std::string checkMap(const NmsImage& image, const SectionSelection& selection, u
     const MapUnit& unit = map.units[chosen];
     const ViewSpan bytes[] = {{unit.title.offset, unit.title.offset + unit.title.size + 1}};
     const ViewSpan fields[] = {{unit.fieldsBefore, unit.fieldsBefore + 3}};
-    const DatabaseMap measured = mapDatabase(image, selection, Measure::Exact, true);
+    DatabaseMap measured = mapDatabase(image, selection, Measure::Exact);
+    addViewVocabulary(measured, image, selection);
     const DatabaseMap planning = planningMap(image, selection, true);
     for (const bool count : {false, true}) {
         const ViewOptions options{
