@@ -521,5 +521,26 @@ TEST(Roles, OneSpellingOfEveryValue) {
     }
 }
 
+// What the text writes for a number with its top bit set, for every spelling and meaning:
+// a sign exactly where spellsSigned says, the predicate the checks of every walk hold each
+// field's `isSigned` to (so the JSON forms' "signed" is where the text shows a minus).
+TEST(Roles, SpellsSignedIsWhereTheTextWritesAMinus) {
+    constexpr Meaning kMeanings[] = {Meaning::None, Meaning::Word, Meaning::ErrorDec,
+                                     Meaning::ErrorHex};
+    int signedCases = 0;
+    for (unsigned s = 0; s <= static_cast<unsigned>(Spelling::RowDec); ++s) {
+        for (const Meaning meaning : kMeanings) {
+            const Field f{"x", "ULONG", 0, 4, 0xFFFFFFFE, Role::Number, meaning,
+                          FieldLayout{static_cast<Spelling>(s)}};
+            const std::string text = valueText(f);
+            EXPECT_EQ(text.starts_with("-2"), spellsSigned(f)) << "spelling " << s << ": " << text;
+            signedCases += spellsSigned(f);
+        }
+    }
+    // Dec, DecHexBytes, DecBytes, RegisterBytes, NameRef, DecNamed and RowDec whatever the
+    // meaning; a message unless its number is in hexadecimal.
+    EXPECT_EQ(signedCases, 7 * 4 + 2 * 3);
+}
+
 }  // namespace
 }  // namespace symdeck::test

@@ -40,7 +40,7 @@ bool renderDirectory(Walk<P>& walk, uint64_t offset) {
                          Mark::EntryIndex, i, i, nNMDE});
         Fields<P> e{walk, *entry};
         e.signature(fieldOf(kEntry, "NMDE"));
-        Field kind = e.field(*entry, fieldOf(kEntry, "entryIndex"), Spelling::DecNamed);
+        Field kind = e.asSigned(e.field(*entry, fieldOf(kEntry, "entryIndex"), Spelling::DecNamed));
         const SectionKindInfo* known = sectionKind(kind.value);
         if (known != nullptr) {
             kind.meaning = Meaning::Word;

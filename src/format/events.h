@@ -185,6 +185,9 @@ struct Field {
     Role role;
     Meaning meaning = Meaning::None;
     FieldLayout layout{};  // the text form's
+    // The format reads the number as signed: a ULONG from 0x80000000 on stands for a
+    // negative number (0xFFFFFFFF is -1). A USHORT, widened without sign, never does.
+    bool isSigned = false;
     Counting counting = Counting::Run;  // for a Count (and a Size with `entries`)
     // The interpretation, the text of a Signature or Text, or the first part of a message.
     // Both default to a real empty text, never a null one: the writer copies them with

@@ -63,23 +63,6 @@ private:
     size_t used_ = 0;
 };
 
-// Whether the format reads the field as a signed number: the text shows it as a signed
-// decimal.
-SYMDECK_INLINE constexpr bool readsSigned(const Field& f) {
-    switch (f.layout.spelling) {
-        case Spelling::Dec:
-        case Spelling::DecHexBytes:
-        case Spelling::DecBytes:
-        case Spelling::RegisterBytes:
-        case Spelling::NameRef:
-        case Spelling::DecNamed:
-        case Spelling::RowDec: return true;
-        case Spelling::Message:
-        case Spelling::WideMessage: return f.meaning == Meaning::ErrorDec;
-        default: return false;
-    }
-}
-
 // The storage word of `size` bytes; other sizes (arrays of characters) keep their own.
 SYMDECK_INLINE constexpr std::string_view storageWord(const Field& f) {
     return f.size == 4 ? std::string_view("ULONG") : f.size == 2 ? std::string_view("USHORT") : f.type;
@@ -128,7 +111,7 @@ public:
             textValue(f.name, f.text, own);
         } else {
             p = number(p, f.value);
-            if (readsSigned(f) && f.size == 4 && f.value >= 0x80000000u) {
+            if (f.isSigned && f.size == 4 && f.value >= 0x80000000u) {
                 p = put(p, ",\"signed\":");
                 p = putSignedDecimal(p, static_cast<int32_t>(f.value));
             }
@@ -165,7 +148,9 @@ public:
             p = put(p, countingWord(f.counting));
             *p++ = '"';
         }
-        if (f.layout.spelling == Spelling::RegisterBytes) p = number(put(p, ",\"entries\":"), f.entries);
+        // A size that also counts entries (sizeRegVariables) says how many.
+        if (f.role == Role::Size && !f.counts.empty())
+            p = number(put(p, ",\"entries\":"), f.entries);
         *p++ = '}';
         out_.commit(p);
     }

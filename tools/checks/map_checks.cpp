@@ -19,8 +19,8 @@ auto titleKey(const Title& t) {
 }
 
 auto fieldKey(const Field& f) {
-    return std::tuple(f.name, f.type, f.offset, f.size, f.value, f.role, f.meaning, f.layout.spelling,
-                      f.layout.after, f.counting, f.text, f.tail, f.textOffset, f.target.leads,
+    return std::tuple(f.name, f.type, f.offset, f.size, f.value, f.isSigned, f.role, f.meaning,
+                      f.layout.spelling, f.layout.after, f.counting, f.text, f.tail, f.textOffset, f.target.leads,
                       f.target.inFile, f.target.why, f.target.at, f.counts, f.entries, f.problem);
 }
 

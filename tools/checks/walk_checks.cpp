@@ -4,6 +4,8 @@
 #include <set>
 #include <string_view>
 
+#include "forms/text_printer.h"
+
 namespace symdeck::checks {
 
 WalkTally& WalkTally::operator+=(const WalkTally& other) {
@@ -20,6 +22,7 @@ WalkTally& WalkTally::operator+=(const WalkTally& other) {
     lines += other.lines;
     units += other.units;
     unitsAlone += other.unitsAlone;
+    signs += other.signs;
     return *this;
 }
 
@@ -167,6 +170,12 @@ std::string checkWalk(const std::vector<WalkEvent>& events, uint64_t size,
     const Reported r = gather(events);
     const bool complete = r.stop.end == WalkEnd::Complete;
     for (const Field* f : r.fields) {
+        // The other forms say a number is negative where the text shows it so, and only there.
+        ++tally.signs;
+        if (f->isSigned != spellsSigned(*f))
+            return "the field " + describe(*f) +
+                   (f->isSigned ? " is read signed but spelled without a sign"
+                                : " is spelled signed but not read so");
         const Target& t = f->target;
         if (!t.has()) {
             if (f->role == Role::TypeIndex && f->value >= 0x1000 && t.why == Unresolved::None)

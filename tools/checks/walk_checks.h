@@ -29,11 +29,14 @@ struct WalkTally {
     // The map (checkMap):
     uint64_t units = 0;         // units of the map checked against the walk
     uint64_t unitsAlone = 0;    // units walked alone and checked against the whole walk
+    // Fields whose signedness was checked against the text's spelling of them (checkWalk).
+    uint64_t signs = 0;
 
     WalkTally& operator+=(const WalkTally& other);
 };
 
 // Checks the events of one walk over a file of `size` bytes with `selection`:
+// - every field is read signed exactly when the text spells it as a signed number;
 // - every target lies inside the file or is flagged as not there;
 // - when the walk is complete, every followed offset that leads to a block, or to a run or
 //   list that is not empty, targets the offset of a block or list element that the walk

@@ -41,6 +41,7 @@ void reportRegisterVariable(Walk<P>& walk, const Record& entry, uint32_t i, uint
     Field number = f.ushort(entry, register_entry::kRegisterNumber, "registerNumber", Role::Enum,
                             Spelling::DecNamed, true);
     number.type = "ULONG";
+    number.isSigned = true;
     number.meaning = Meaning::Word;
     number.text = registerName(number.value);
     if (!isKnownRegister(number.value)) number.problem = Problem::UnknownRegister;
@@ -74,8 +75,8 @@ bool renderSegmentProcedures(Walk<P>& walk, const Record& segment) {
         f.count(procedure::kNLocalVariables, "nLocalVariables", "SEGDATA_VLPTABLE");
         f.offsetTo(procedure::kOffRegVariables, "offRegVariables", Leads::Elements, registerArea);
         // A size in bytes that also counts the register entries.
-        Field size = f.ulong(procedure, procedure::kSizeRegVariables, "sizeRegVariables", Role::Size,
-                             Spelling::RegisterBytes);
+        Field size = f.asSigned(f.ulong(procedure, procedure::kSizeRegVariables, "sizeRegVariables",
+                                        Role::Size, Spelling::RegisterBytes));
         size.entries = nRegisters;
         size.counts = "SEGDATA_REGISTER";
         f.emit(size);

@@ -43,8 +43,8 @@ bool renderSegmentSources(Walk<P>& walk, const Record& segment) {
             // A place in the code, not in the file.
             print.field(Fields<P>::ulong(row, line_row::kOffInCode, "offInCode", Role::Offset,
                                          Spelling::RowHex06));
-            print.field(Fields<P>::ulong(row, line_row::kLineNumber, "lineNumber", Role::Number,
-                                         Spelling::RowDec));
+            print.field(Fields<P>::asSigned(Fields<P>::ulong(
+                row, line_row::kLineNumber, "lineNumber", Role::Number, Spelling::RowDec)));
         });
         if (!complete) return false;
         print.close();

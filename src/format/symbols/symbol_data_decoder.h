@@ -17,7 +17,7 @@ namespace {
 template <class P>
 void reportSegmentFields(Fields<P>& f) {
     const uint64_t base = f.record.offset;  // every offset of the record counts from it
-    f.emit(f.ushort(f.record, segment::kNSeg, "nSeg", Role::Number, Spelling::Dec));
+    f.emit(f.asSigned(f.ushort(f.record, segment::kNSeg, "nSeg", Role::Number, Spelling::Dec)));
     f.name(segment::kIName);
     f.number(segment::kN1, "N1");
     f.size(segment::kPhysSize, "physSize");
@@ -58,8 +58,8 @@ bool renderSegmentData(Cursor<P>& cursor, uint64_t headerBase) {
     const uint32_t nSourceFiles = segmentData->u32(segmentdata_header::kNSourceFiles);
     const uint32_t nSegments = segmentData->u32(segmentdata_header::kNSegments);
     // A length, and where the source files begin.
-    Field length = h.ulong(*segmentData, segmentdata_header::kSubSectionLength, "subSectionLength",
-                           Role::Size, Spelling::DecHexBytes);
+    Field length = h.asSigned(h.ulong(*segmentData, segmentdata_header::kSubSectionLength,
+                                      "subSectionLength", Role::Size, Spelling::DecHexBytes));
     length.target = h.follow(Leads::Elements, headerBase, subSectionLength);
     h.emit(length);
     h.count(segmentdata_header::kNSourceFiles, "nSourceFiles", "SEGDATA_SOURCEFILE");

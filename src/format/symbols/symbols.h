@@ -120,7 +120,8 @@ void openVariable(Walk<P>& walk, const Record& entry, std::string_view word, uin
     Fields<P> f{walk, entry};
     // The entry's size in bytes, printed only: entries lie a fixed distance apart.
     f.emit(f.ushort(entry, vlp::kSize16, "size", Role::Size, Spelling::Hex));
-    Field field = f.ushort(entry, vlp::kTableType, "tableType", Role::Enum, Spelling::DecNamed);
+    Field field = f.asSigned(
+        f.ushort(entry, vlp::kTableType, "tableType", Role::Enum, Spelling::DecNamed));
     if (const EnumName* name = findName(types.known, field.value)) {
         field.meaning = Meaning::Word;
         field.text = name->name;

@@ -110,8 +110,8 @@ constexpr EnumName kCallingConventions[] = {
 constexpr EnumName kAccess[] = {{0, "none"}, {1, "private"}, {2, "protected"}, {3, "public"}};
 
 // An enumeration's field: its value's word from `table`; a value without a word reads as
-// the message `head`, the number and `tail` (spelled `message`), or as the bare hexadecimal
-// number when `head` is empty.
+// the message `head`, the number (signed) and `tail` (spelled `message`), or as the bare
+// hexadecimal number when `head` is empty.
 template <size_t N>
 Field enumField(Field f, const EnumName (&table)[N], std::string_view head, std::string_view tail,
                 Spelling message = Spelling::Message) {
@@ -125,6 +125,7 @@ Field enumField(Field f, const EnumName (&table)[N], std::string_view head, std:
     } else {
         f.problem = Problem::UnknownEnum;
         f.layout.spelling = message;
+        f.isSigned = true;
         f.meaning = Meaning::ErrorDec;
         f.text = head;
         f.tail = tail;
@@ -153,7 +154,7 @@ void reportArray(Fields<P>& f) {
     f.type(array::kElemType, "elemType");
     f.number(array::kN1, "N1");
     f.number16(array::kN2, "N2");
-    f.emit(f.ulong(f.record, array::kLength, "length", Role::Size, Spelling::DecBytes));
+    f.emit(f.asSigned(f.ulong(f.record, array::kLength, "length", Role::Size, Spelling::DecBytes)));
     f.type(array::kIndexType, "indexType");
     f.number(array::kN3, "N3");
     f.count(array::kNElements, "nElements", "elements", Counting::Unreported);
@@ -182,7 +183,7 @@ void reportMember(Fields<P>& f) {
     f.emit(enumField(f.ushort(f.record, member::kAccess, "access", Role::Enum, Spelling::AsText),
                      kAccess, "unknown(", ")", Spelling::WideMessage));
     // The member's place inside its structure, in decimal.
-    f.emit(f.ushort(f.record, member::kOffset, "offset", Role::Offset, Spelling::Dec));
+    f.emit(f.asSigned(f.ushort(f.record, member::kOffset, "offset", Role::Offset, Spelling::Dec)));
     f.number(member::kN1, "N1", true);
 }
 

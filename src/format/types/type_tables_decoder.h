@@ -19,7 +19,7 @@ bool renderTypeTables(Walk<P>& walk, uint64_t sectionOffset) {
             f.offsetTo(fieldOf(kHeader, "offTypeTables"), Leads::Elements, 0);
             f.unnamed(unnamedWords(kHeader), false, true);
             constexpr FieldDescription nTypeTables = fieldOf(kHeader, "nTypeTables");
-            Field count = Fields<P>::field(f.record, nTypeTables, Spelling::Dec);
+            Field count = f.asSigned(Fields<P>::field(f.record, nTypeTables, Spelling::Dec));
             count.counts = kEntry.word;
             f.print.reads(count, kNoIndex);
             const Run run{kEntry.word, f.u32(fieldOf(kHeader, "offTypeTables").offset),
