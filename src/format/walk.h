@@ -137,7 +137,7 @@ struct Cursor {
         return true;
     }
 
-    // Reports `run`: its `run.count` blocks titled with the run's name, one per
+    // Reports `run`: its `run.count` blocks titled with the word of its subject, one per
     // `run.stride`-byte element from `run.offset` on, each checked first, their titles laid
     // out by `layout`. `visit(fields, i)` reports block i's fields (and what nests in it) and
     // returns false when the walk has stopped inside it, which leaves the block and the run
@@ -147,7 +147,8 @@ struct Cursor {
         walk.print.openRun(run);
         const bool complete = each(run.offset, run.stride, run.count, [&](const Record& r, uint32_t i) {
             if (run.units && skipsUnit(walk.print)) return true;
-            walk.print.open(Title{run.name, r.offset, run.stride, layout, Mark::None, 0, i, run.count});
+            walk.print.open(
+                Title{run.subject.word, r.offset, run.stride, layout, Mark::None, 0, i, run.count});
             Fields<P> f{walk, r};
             if (!visit(f, i)) return false;
             walk.print.close();
@@ -249,7 +250,7 @@ struct Fields {
         f.target = follow(leads, base, f.value);
         emit(f);
     }
-    // A count of the run or list named `counts`, in decimal.
+    // A count of the run or list whose key is `counts`, in decimal.
     SYMDECK_INLINE void count(uint64_t at, std::string_view name, std::string_view counts,
                               Counting counting = Counting::Run, bool blank = false) {
         Field f = asSigned(ulong(record, at, name, Role::Count, Spelling::Dec, blank));

@@ -9,7 +9,8 @@
 // they apply, "signed", "text" or "error", "bytes", and always "role", then "target",
 // "leads", "targetOutsideFile", "counts", "counting", "entries". `values` maps each of the
 // block's own fields (not those of its lists' elements) to its value. A list is an entry of
-// "fields": {"list":<identifier>,"offset":...,"elements":[[fields]...]}.
+// "fields": {"list":<identifier>,"offset":...,"elements":[[fields]...]}. Lists, and what
+// a count counts, are named by their subject's key (format/events.h): the model's name.
 //
 // The lines form writes a "header" line, one "block" line per block (its fields and values,
 // and the path of the blocks it nests in), "list" lines that carry on a long list of the
@@ -143,7 +144,7 @@ public:
         }
         if (!f.counts.empty()) {
             p = put(p, ",\"counts\":\"");
-            p = put(p, countedWord(f.counts));
+            p = put(p, f.counts);
             p = put(p, "\",\"counting\":\"");
             p = put(p, countingWord(f.counting));
             *p++ = '"';
@@ -177,9 +178,6 @@ public:
     void unknownSection(int32_t kind);
     void end(const Stop& stop);
 
-    // The identifier a list, or what a count counts, has in these documents: lists are
-    // named in one style; block words stay as they are.
-    static std::string_view countedWord(std::string_view counts);
     static std::string_view countingWord(Counting counting);
 
 private:

@@ -25,11 +25,13 @@ auto fieldKey(const Field& f) {
 }
 
 auto listKey(const List& l) {
-    return std::tuple(l.name, l.offset, l.count, l.stride, l.countedBy, l.layout);
+    return std::tuple(l.subject.key, l.subject.word, l.offset, l.count, l.stride, l.countedBy,
+                      l.layout);
 }
 
 auto runKey(const Run& r) {
-    return std::tuple(r.name, r.offset, r.count, r.stride, r.countedBy, r.lead, r.units);
+    return std::tuple(r.subject.key, r.subject.word, r.offset, r.count, r.stride, r.countedBy,
+                      r.lead, r.units);
 }
 
 bool sameEvent(const WalkEvent& a, const WalkEvent& b) {

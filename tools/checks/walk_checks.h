@@ -45,7 +45,8 @@ struct WalkTally {
 // - when the walk is complete and reports the NMTP sections, every type index that names a
 //   record targets a type record's block that the walk reports;
 // - when the walk is complete, every count of a run or list equals the number of blocks or
-//   elements reported for it, and every run and list holds the number it announced.
+//   elements reported for it and names it by its subject's key, and every run and list
+//   holds the number it announced.
 // Returns an empty string when all hold, else what failed; adds what it checked to `tally`.
 std::string checkWalk(const std::vector<WalkEvent>& events, uint64_t size,
                       const SectionSelection& selection, WalkTally& tally);

@@ -22,15 +22,15 @@ void reportSegmentFields(Fields<P>& f) {
     f.number(segment::kN1, "N1");
     f.size(segment::kPhysSize, "physSize");
     f.offsetTo(segment::kOffProcDef, "offProcDef", Leads::Elements, base);
-    f.count(segment::kNProcedures, "nProcedures", "SEGDATA_PROCEDURE");
+    f.count(segment::kNProcedures, "nProcedures", kProcedures.key);
     // The areas that the procedures' offsets and the VLP offsets count from.
     f.offsetTo(segment::kOffLVarDef, "offLVarDef", Leads::Area, base);
     f.offsetTo(segment::kOffRegDef, "offRegDef", Leads::Area, base);
     f.offsetTo(segment::kOffVlpDef, "offVLPDef", Leads::Area, base);
-    f.count(segment::kNVlp, "nVLP", "SEGDATA_VLPTABLE");
+    f.count(segment::kNVlp, "nVLP", kVlpEntries.key);
     f.offsetTo(segment::kOffVlpOffsets, "offVLPOffsets", Leads::Array, base);
     f.offsetTo(segment::kOffSourceSDef, "offSourceSDef", Leads::Elements, base);
-    f.count(segment::kNSourceSec, "nSourceSec", "SEGDATA_SOURCESECTION");
+    f.count(segment::kNSourceSec, "nSourceSec", kSourceSections.key);
     f.offsetTo(segment::kOffScLineDef, "offSCLineDef", Leads::Elements, base, true);
 }
 
@@ -62,12 +62,12 @@ bool renderSegmentData(Cursor<P>& cursor, uint64_t headerBase) {
                                       "subSectionLength", Role::Size, Spelling::DecHexBytes));
     length.target = h.follow(Leads::Elements, headerBase, subSectionLength);
     h.emit(length);
-    h.count(segmentdata_header::kNSourceFiles, "nSourceFiles", "SEGDATA_SOURCEFILE");
-    h.count(segmentdata_header::kNSegments, "nSegments", "SEGMENTDATA", Counting::Run, true);
+    h.count(segmentdata_header::kNSourceFiles, "nSourceFiles", kSourceFiles.key);
+    h.count(segmentdata_header::kNSegments, "nSegments", kSegments.key, Counting::Run, true);
 
     // The records follow each other 54 bytes apart, whatever their blocks' offsets say.
     // Each segment is a unit of the map: a walk may pass over it or start at it.
-    const Run segments{"SEGMENTDATA", headerBase + segmentdata_header::kSize, nSegments,
+    const Run segments{kSegments, headerBase + segmentdata_header::kSize, nSegments,
                        segment::kSize, headerBase + segmentdata_header::kNSegments, Lead::None,
                        true};
     const bool complete = cursor.blocks(
@@ -80,7 +80,7 @@ bool renderSegmentData(Cursor<P>& cursor, uint64_t headerBase) {
 
     // The source files are found through subSectionLength alone, wherever the segments'
     // blocks end.
-    const Run files{"SEGDATA_SOURCEFILE", headerBase + subSectionLength, nSourceFiles,
+    const Run files{kSourceFiles, headerBase + subSectionLength, nSourceFiles,
                     source_file::kSize, headerBase + segmentdata_header::kNSourceFiles,
                     Lead::SourceFiles};
     if (!cursor.blocks(files, TitleLayout{4}, reportSourceFile<P>)) return false;

@@ -16,6 +16,16 @@
 
 namespace symdeck {
 
+// The runs of blocks and the list of the symbol data. The line rows are one list of rows
+// behind the bare title SEGDATA_SOURCELINES, or an empty run where there are none.
+inline constexpr Subject kSegments = blocksTitled("SEGMENTDATA");
+inline constexpr Subject kProcedures = blocksTitled("SEGDATA_PROCEDURE");
+inline constexpr Subject kVlpEntries = blocksTitled("SEGDATA_VLPTABLE");  // locals, VLP tables
+inline constexpr Subject kRegisters = blocksTitled("SEGDATA_REGISTER");
+inline constexpr Subject kSourceSections = blocksTitled("SEGDATA_SOURCESECTION");
+inline constexpr Subject kSourceFiles = blocksTitled("SEGDATA_SOURCEFILE");
+inline constexpr Subject kLineRows{"lineRows", "SEGDATA_SOURCELINES"};
+
 // Field offsets of each structure, in bytes from its first byte, and its fixed size.
 namespace symd {
 inline constexpr uint64_t kOffSDataHeader = 8, kN1 = 12, kSize = 44;

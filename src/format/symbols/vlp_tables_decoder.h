@@ -23,7 +23,7 @@ bool renderSegmentVlpTables(Walk<P>& walk, const Record& segment) {
     const uint32_t nVLP = segment.u32(segment::kNVlp);
 
     // Each block's place is read from the array.
-    const Run run{"SEGDATA_VLPTABLE", segment.offset + segment.u32(segment::kOffVlpOffsets), nVLP, 0,
+    const Run run{kVlpEntries, segment.offset + segment.u32(segment::kOffVlpOffsets), nVLP, 0,
                   segment.offset + segment::kNVlp};
     walk.print.openRun(run);
     const bool complete = cursor.each(run.offset, 4, nVLP, [&](const Record& element, uint32_t k) {
@@ -33,7 +33,7 @@ bool renderSegmentVlpTables(Walk<P>& walk, const Record& segment) {
         walk.print.reads(offset, k);
         auto entry = cursor.at(area + element.u32(0), vlp::kSize);
         if (!entry) return false;
-        openVariable(walk, *entry, "SEGDATA_VLPTABLE", 6, k, nVLP,
+        openVariable(walk, *entry, kVlpEntries.word, 6, k, nVLP,
                      TableTypes<6>{kVlpTableTypes,
                                    "TYPE ERROR -> it should be one of the 4 to 9 but it's ",
                                    "USHORT"});
