@@ -114,6 +114,20 @@ try {
     await settle(p);
     scrollHex.push(await repaint(p, `const h = document.getElementById('hex-scroll'); h.scrollTop += 40000 * (a + 1); h.dispatchEvent(new Event('scroll'));`, i));
   }
+  // The holders of a byte, from its selection to their list (the worker explains the byte;
+  // a byte whose fields the page does not hold has its window read first).
+  const holders = [];
+  for (let i = 0; i < 8; ++i) {
+    await settle(p);
+    holders.push(await p.evaluate(async (fraction) => {
+      const v = window.symdeckViewer;
+      const list = document.getElementById('holders');
+      const start = performance.now();
+      v.selectByte(Math.floor(v.state.bytes.length * fraction));
+      while (list.children.length === 0) await new Promise((done) => setTimeout(done, 1));
+      return performance.now() - start;
+    }, (i + 0.5) / 8));
+  }
   await p.waitForTimeout(1000);
   const windows = await p.evaluate(() => ({ times: window.symdeckViewer.state.windowTimes,
                                             held: window.symdeckViewer.state.view.fields.count }));
@@ -141,6 +155,7 @@ try {
   if (windows.times.length)
     console.log(`windows of fields read from the worker: ${windows.times.length}, ${ms(windows.times)}; fields held at the end: ${windows.held}`);
   else console.log(`every field held: ${windows.held}`);
+  console.log(`holders of a byte (8 bytes across the file): ${ms(holders)}`);
   console.log(`browser memory (all processes, resident): idle ${mib(idle)}, tree shown ${mib(loaded)}, after the repaints ${mib(worked)}`);
   console.log(`embedded page (${(statSync(embedded).size / 1048576).toFixed(1)} MiB) from disk to tree: ${embeddedToTree} ms`);
 } finally {

@@ -12,7 +12,9 @@
 #include "forms/database_map.h"
 #include "forms/explain_answers.h"
 #include "forms/explain_printer.h"
+#include "forms/view_printer.h"
 #include "nmsbuild/damage.h"
+#include "nmsbuild/nmsbuild.h"
 #include "nmsbuild/sample.h"
 
 namespace symdeck {
@@ -90,6 +92,56 @@ TEST(Map, ExplainOnTheMapAnswersAsAWalkOfEveryUnit) {
                   explainEveryUnit(input.bytes, selection, offsets))
             << "corruption round " << round;
     }
+}
+
+// Windows of the view form on a kept map where the report reaches its size limit: the
+// string table's offsets all name one long name, so the text grows with the square of the
+// file and stops inside the table. The sections before it are passed over with their text
+// counted, and the window ends where the whole walk ends, byte for byte; the map that plans
+// measured the text, since its bound reached the limit.
+TEST(Map, WindowsWhereTheReportReachesItsLimit) {
+    nmsbuild::Database db;
+    db.entries.push_back({nmsbuild::kGtyp, nmsbuild::gtyp({})});
+    db.entries.push_back({nmsbuild::kSrcp, nmsbuild::srcp({})});
+    db.entries.push_back({nmsbuild::kSttb, [](nmsbuild::Bytes& out) {
+                              out.raw("STTB");
+                              out.u32(0);
+                              out.u32(4096);
+                              out.u32(0);
+                              out.u32(0);
+                              for (int i = 0; i < 4096; ++i) out.u32(0);
+                              out.raw(std::string(8192, 'n'));
+                              out.u8(0);
+                          }});
+    const auto bytes = nmsbuild::build(db).bytes;
+    const NmsImage image{bytes.data(), bytes.size()};
+    const DatabaseMap planning = planningMap(image, {}, true);
+    ASSERT_EQ(planning.stop.end, WalkEnd::Limit);
+    EXPECT_TRUE(planning.textMeasured);
+    ASSERT_GE(planning.units.size(), 5u);
+    const MapUnit& table = planning.units.back();
+    struct Window {
+        ViewSpan bytes, fields;
+    };
+    const Window windows[] = {
+        {{0, 8}, {table.fieldsBefore, table.fieldsBefore + 2}},                       // the header, the table's first fields
+        {{table.title.offset, table.title.offset + 4}, {table.fieldsBefore + 500, table.fieldsBefore + 600}},
+        {{bytes.size() - 16, bytes.size()}, {planning.fieldCount - 3, planning.fieldCount + 10}},  // past the limit
+    };
+    int passedOver = 0;
+    for (const Window& w : windows) {
+        const std::vector<bool> walked = unitsForFields(planning, {&w.bytes, 1}, {&w.fields, 1});
+        passedOver += static_cast<int>(std::count(walked.begin(), walked.end(), false));
+        for (const bool count : {true, false}) {
+            const ViewOptions options{.skeleton = false, .countText = count, .chosen = true,
+                                      .bytes = {&w.bytes, 1}, .fields = {&w.fields, 1}};
+            const std::string whole = renderViewToString(image, {}, &options);
+            EXPECT_EQ(renderViewToString(image, {}, &options, &planning), whole)
+                << "bytes " << w.bytes.from << ", fields " << w.fields.from << (count ? ", text counted" : "");
+        }
+    }
+    // The plans left units out: the windows were not whole walks.
+    EXPECT_GE(passedOver, 4);
 }
 
 }  // namespace

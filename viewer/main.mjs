@@ -202,4 +202,4 @@ if (embedded.textContent.trim() !== '' && !embedded.textContent.includes('@DATAB
   status('Open a .nms database with the button above, or drop one on the page. It is read here and never leaves this computer.');
 }
 // For the benchmark (bench/viewer_scale.mjs): the state, and the drawing it times.
-window.symdeckViewer = { state, selectBlock, drawTree, drawFields, drawHex };
+window.symdeckViewer = { state, selectBlock, selectByte, drawTree, drawFields, drawHex };

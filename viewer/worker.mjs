@@ -8,6 +8,8 @@
 // A large database's first walk keeps the tree whole but only the fields of a window (the
 // bytes and blocks on screen); the page asks for the fields of another window as it moves,
 // and a search walks for its matches alone. So the page's memory follows what it shows.
+// After the first walk the worker keeps the database's map in the module: a window of fields
+// and the holders of a byte then walk only the parts of the database that hold them.
 //
 // Every message but init carries an id, and its answer (or failure) the same id.
 // Messages in:  {type:'init', wasm}               the module's bytes
@@ -32,9 +34,27 @@ let core = null;
 // The database lives in the module's memory from its opening on: every walk reads it there,
 // with no copy in JavaScript and none per walk.
 let database = { at: 0, size: 0 };
+// The map of the kept database with one selection, kept in the module: the windows of fields
+// and the holders of a byte walk only the parts of the database that hold them.
+let map = { handle: 0, leftOut: -1 };
+
+function forgetMap() {
+  if (map.handle) core.exports.symdeck_map_free(map.handle);
+  map = { handle: 0, leftOut: -1 };
+}
+
+// The kept map for `leftOut`, made by one walk when there is none.
+function mapFor(leftOut) {
+  if (map.handle && map.leftOut === leftOut) return map.handle;
+  forgetMap();
+  const handle = core.exports.symdeck_map_make(database.at, database.size, leftOut) >>> 0;
+  if (handle) map = { handle, leftOut };
+  return handle;
+}
 
 function keep(bytes) {
   const x = core.exports;
+  forgetMap();
   if (database.at) x.symdeck_free(database.at);
   const at = x.symdeck_alloc(bytes.length) >>> 0;  // addresses past 2 GiB come back negative
   if (at === 0) throw new Error('no memory for the database in the module');
@@ -42,8 +62,9 @@ function keep(bytes) {
   database = { at, size: bytes.length };
 }
 
-// One walk of the kept database in `form`, its output block by block to `onBlock`.
-function render(form, leftOut, offsets, onBlock, name = '') {
+// One walk of the kept database in `form`, its output block by block to `onBlock`; on the
+// kept map when `mapped` (the same output, faster for explain and windows of fields).
+function render(form, leftOut, offsets, onBlock, name = '', mapped = false) {
   const x = core.exports;
   const nameBytes = new TextEncoder().encode(name);
   const nameAt = nameBytes.length ? x.symdeck_alloc(nameBytes.length) >>> 0 : 0;
@@ -55,8 +76,10 @@ function render(form, leftOut, offsets, onBlock, name = '') {
   offsets.forEach((offset, i) => view.setBigUint64(offsetsAt + 8 * i, BigInt(offset), true));
   core.setBlockHandler(onBlock);
   try {
-    return x.symdeck_render(database.at, database.size, FORMS[form], leftOut, nameAt, nameBytes.length, offsetsAt,
-                            offsets.length, 0);
+    const asked = [database.at, database.size, FORMS[form], leftOut, nameAt, nameBytes.length, offsetsAt,
+                   offsets.length, 0];
+    const handle = mapped ? mapFor(leftOut) : 0;
+    return handle ? x.symdeck_render_mapped(handle, ...asked) : x.symdeck_render(...asked);
   } finally {
     core.setBlockHandler(null);
     if (offsetsAt) x.symdeck_free(offsetsAt);
@@ -155,6 +178,8 @@ function walk(id, leftOut, window) {
   message.steps = { walk: walkedAt - started, join: performance.now() - walkedAt };
   postMessage(message, [message.header, ...message.fields, ...message.text, ...message.blocks, message.lists,
                         message.reads, message.words, message.kinds, message.end, ...message.bytes]);
+  // The map now, while the page draws: the first window or holders asked for need it.
+  mapFor(leftOut);
 }
 
 // The database's bytes in the byte spans of `window`, each a buffer of its own: a page that
@@ -169,7 +194,7 @@ function spanBytes(window) {
 function someFields(leftOut, window, options, reply) {
   const tables = {};
   const read = frameReader(tables);
-  const end = render('view', leftOut, choice(window, options), (block) => { read(block); }, options.query);
+  const end = render('view', leftOut, choice(window, options), (block) => { read(block); }, options.query, true);
   if (end < 0) throw new Error(`the walk failed: ${ENDS[end] || end}`);
   const frames = (tag) => (tables[tag] ? tables[tag].buffers() : []);
   const bytes = options.query ? [] : spanBytes(window);
@@ -181,7 +206,7 @@ const decoder = new TextDecoder('utf-8');
 
 function explain(offset, leftOut) {
   const parts = [];
-  render('explain', leftOut, [offset], (block) => { parts.push(block.slice()); });
+  render('explain', leftOut, [offset], (block) => { parts.push(block.slice()); }, '', true);
   return parts.map((p) => decoder.decode(p, { stream: true })).join('') + decoder.decode();
 }
 

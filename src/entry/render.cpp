@@ -49,19 +49,18 @@ std::unique_ptr<bool[]> flags(const std::vector<bool>& chosen) {
 }  // namespace
 
 WalkEnd explainImage(const NmsImage& image, const SectionSelection& selection,
-                     std::span<const uint64_t> offsets, bool json, ReportWriter& out, bool forTerminal) {
+                     std::span<const uint64_t> offsets, bool json, ReportWriter& out, bool forTerminal,
+                     const DatabaseMap* kept) {
     std::vector<uint64_t> sorted(offsets.begin(), offsets.end());
     std::sort(sorted.begin(), sorted.end());
     sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
     // The text is only counted, for the size limit: the walk ends where the report would.
     // The map first; then only the units that may hold the offsets or their nearest fields
     // are walked, the others passed over with their text counted.
-    // The map is made with the text's bound; only when that bound reaches the size limit is
-    // the text measured, in the map and in the walk.
-    DatabaseMap map = mapDatabase(image, selection, Measure::Bound);
-    if (!map.withinLimit && !map.capped) map = mapDatabase(image, selection, Measure::Exact);
-    // A map with too many units to keep is no plan: every unit is walked, the text measured.
-    if (map.capped) map = DatabaseMap{};
+    // The text is measured only when the map's bound reaches the size limit.
+    DatabaseMap made;
+    if (!kept) made = planningMap(image, selection);
+    const DatabaseMap& map = kept ? *kept : made;
     std::vector<bool> chosen = unitsToWalk(map, sorted);
     // The header and the directory are walked whatever the offsets: the directory's entries
     // tell which sections the selection leaves out, and where they lie.
@@ -87,13 +86,31 @@ Explanation explainImage(const NmsImage& image, const SectionSelection& selectio
 }
 
 bool renderImageView(const NmsImage& image, const SectionSelection& selection, ReportWriter& out,
-                     WalkEnd* end, const ViewOptions* options) {
+                     WalkEnd* end, const ViewOptions* options, const DatabaseMap* map) {
     if (image.size > 0xFFFFFFFFu) return false;
     // The text report is only counted: the walk ends where it would, and each block's lines
     // are a range of it.
     ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
-    const ViewOptions chosen = options ? *options : ViewOptions{};
+    ViewOptions chosen = options ? *options : ViewOptions{};
     TextMeasure text(counting, chosen.countText ? Measure::Exact : Measure::Off);
+    // Some fields, no tree, no search: only the units that hold them are walked, the others
+    // passed over with their fields and blocks counted (and their text, when it is counted:
+    // the map must then have measured it). The whole walk's vocabulary numbers the words.
+    // A walk that does not count the text goes on past the size limit: a map whose walk
+    // stopped there knows neither what lies beyond nor the words it brings.
+    const bool planned = map && map->hasVocabulary && !map->units.empty() && chosen.chosen && !chosen.skeleton &&
+                         chosen.query.empty() &&
+                         (chosen.countText ? map->textMeasured : map->stop.end != WalkEnd::Limit);
+    if (planned) {
+        chosen.vocabulary = &map->vocabulary;
+        const std::unique_ptr<bool[]> walked = flags(unitsForFields(*map, chosen.bytes, chosen.fields));
+        ViewPrinter print(out, text, image.size, chosen);
+        Skipping<ViewPrinter> skipping(print, *map, std::span<const bool>(walked.get(), map->units.size()));
+        Measured<Skipping<ViewPrinter>> measured(text, skipping);
+        const WalkEnd how = walkDatabase(measured, image, selection);
+        if (end) *end = how;
+        return print.ok();
+    }
     ViewPrinter print(out, text, image.size, chosen);
     Measured<ViewPrinter> measured(text, print);
     const WalkEnd how = walkDatabase(measured, image, selection);
@@ -102,21 +119,30 @@ bool renderImageView(const NmsImage& image, const SectionSelection& selection, R
 }
 
 std::string renderViewToString(const NmsImage& image, const SectionSelection& selection,
-                               const ViewOptions* options) {
+                               const ViewOptions* options, const DatabaseMap* map) {
     std::string bytes;
     ReportWriter out(stringSink(bytes), kStringBlock);
-    renderImageView(image, selection, out, nullptr, options);
+    renderImageView(image, selection, out, nullptr, options, map);
     out.flush();
     return bytes;
 }
 
-DatabaseMap mapDatabase(const NmsImage& image, const SectionSelection& selection, Measure text) {
+DatabaseMap mapDatabase(const NmsImage& image, const SectionSelection& selection, Measure text, bool vocabulary) {
     DatabaseMap map;
     ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
     TextMeasure measure(counting, text);
-    MapPrinter print(map, measure, image.size);
+    MapPrinter print(map, measure, image.size, vocabulary ? &map.vocabulary : nullptr);
     Measured<MapPrinter> measured(measure, print);
     walkDatabase(measured, image, selection);
+    map.hasVocabulary = vocabulary;
+    return map;
+}
+
+DatabaseMap planningMap(const NmsImage& image, const SectionSelection& selection, bool vocabulary) {
+    DatabaseMap map = mapDatabase(image, selection, Measure::Bound, vocabulary);
+    if (!map.withinLimit && !map.capped) map = mapDatabase(image, selection, Measure::Exact, vocabulary);
+    // A map with too many units to keep is no plan: every unit is walked, the text measured.
+    if (map.capped) map = DatabaseMap{};
     return map;
 }
 

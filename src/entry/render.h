@@ -38,9 +38,12 @@ WalkEnd renderImageJson(const NmsImage& image, const SectionSelection& selection
 // `forTerminal`: the text answers are shown on a terminal; the texts of the database in them
 // are then written with the bytes a terminal would act on escaped, line feeds included
 // (forms/explain_answers.h).
+// `map`, when given, is `planningMap(image, selection)`, kept from an earlier call; without
+// it explain makes one.
+struct DatabaseMap;
 WalkEnd explainImage(const NmsImage& image, const SectionSelection& selection,
                      std::span<const uint64_t> offsets, bool json, ReportWriter& out,
-                     bool forTerminal = false);
+                     bool forTerminal = false, const DatabaseMap* map = nullptr);
 // The same answers as one string, and how the walk ended (forms/explain_answers.h).
 struct Explanation;
 Explanation explainImage(const NmsImage& image, const SectionSelection& selection,
@@ -50,19 +53,26 @@ Explanation explainImage(const NmsImage& image, const SectionSelection& selectio
 // through `out` (not flushed). A database of 4 GiB or more has no view form: nothing is
 // written and the result is false; so it is when the printer's memory could not be had
 // (the view is then not whole). `end`, when given, receives how the walk ended. `options`
-// choose the fields it records (all by default).
+// choose the fields it records (all by default). `map`, when given, is
+// `planningMap(image, selection, true)`: a walk for some fields without the tree and without
+// a search then walks only the units that hold them, and writes the same bytes.
 struct ViewOptions;
 bool renderImageView(const NmsImage& image, const SectionSelection& selection, ReportWriter& out,
-                     WalkEnd* end = nullptr, const ViewOptions* options = nullptr);
+                     WalkEnd* end = nullptr, const ViewOptions* options = nullptr,
+                     const DatabaseMap* map = nullptr);
 std::string renderViewToString(const NmsImage& image, const SectionSelection& selection = {},
-                               const ViewOptions* options = nullptr);
+                               const ViewOptions* options = nullptr, const DatabaseMap* map = nullptr);
 
 // The map of `image`'s units (forms/database_map.h): one walk, which ends where the text
-// report ends; `text` says whether the units' text ranges are measured or bounded.
-struct DatabaseMap;
+// report ends; `text` says whether the units' text ranges are measured or bounded;
+// `vocabulary`: the map records the view form's words and kinds too.
 enum class Measure : uint8_t;
 DatabaseMap mapDatabase(const NmsImage& image, const SectionSelection& selection = {},
-                        Measure text = Measure{});
+                        Measure text = Measure{}, bool vocabulary = false);
+// The map that later walks plan by: made with the text's bound, and with the text measured
+// when the bound reaches the size limit. A database of more units than a map keeps has an
+// empty one (no plan: its walks visit every unit).
+DatabaseMap planningMap(const NmsImage& image, const SectionSelection& selection, bool vocabulary = false);
 // The map of `image` with its text measured, as JSON lines (forms/database_map.h) through
 // `out` (not flushed); returns how the walk ended.
 WalkEnd renderImageMap(const NmsImage& image, const SectionSelection& selection, ReportWriter& out);

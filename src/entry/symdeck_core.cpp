@@ -3,13 +3,22 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <new>
 #include <span>
 #include <string_view>
 #include <vector>
 
 #include "entry/render.h"
 #include "format/section_kinds.h"
+#include "forms/database_map.h"
 #include "forms/view_printer.h"
+
+// A kept map, and what it is the map of.
+struct symdeck_map {
+    symdeck::DatabaseMap map;
+    uint32_t size;
+    uint32_t leftOut;
+};
 
 // The host's side: takes one block of output.
 extern "C" [[clang::import_module("symdeck_host"), clang::import_name("write")]] int32_t
@@ -41,18 +50,12 @@ symdeck::SectionSelection selectionOf(uint32_t leftOut) {
 
 }  // namespace
 
-extern "C" {
+namespace {
 
-[[clang::export_name("symdeck_api_version")]] uint32_t symdeck_api_version(void) { return SYMDECK_API_VERSION; }
-
-[[clang::export_name("symdeck_alloc")]] void* symdeck_alloc(uint32_t size) { return std::malloc(size == 0 ? 1 : size); }
-
-[[clang::export_name("symdeck_free")]] void symdeck_free(void* memory) { std::free(memory); }
-
-[[clang::export_name("symdeck_render")]] int32_t symdeck_render(const uint8_t* data, uint32_t size, uint32_t form,
-                                                                uint32_t left_out, const char* name,
-                                                                uint32_t name_size, const uint64_t* offsets,
-                                                                uint32_t offset_count, uint32_t context) {
+// One render, on a kept map when `map` is given.
+int32_t render(const symdeck::DatabaseMap* map, const uint8_t* data, uint32_t size, uint32_t form,
+               uint32_t left_out, const char* name, uint32_t name_size, const uint64_t* offsets,
+               uint32_t offset_count, uint32_t context) {
     using namespace symdeck;
     if (form > SYMDECK_FORM_MAP) return SYMDECK_BAD_FORM;
     ReportWriter out(ReportSink{&toHost, reinterpret_cast<void*>(static_cast<uintptr_t>(context))}, kOutputBlock);
@@ -85,16 +88,54 @@ extern "C" {
                 options.fields = std::span<const ViewSpan>(spans.data() + byteSpans, spans.size() - byteSpans);
                 if (!ordered(options.bytes) || !ordered(options.fields)) return SYMDECK_BAD_FORM;
             }
-            if (!renderImageView(image, selection, out, &end, &options)) return SYMDECK_NO_MEMORY;
+            if (!renderImageView(image, selection, out, &end, &options, map)) return SYMDECK_NO_MEMORY;
             break;
         }
         default:
             end = explainImage(image, selection, std::span<const uint64_t>(offsets, offset_count),
-                               form == SYMDECK_FORM_EXPLAIN_JSON, out);
+                               form == SYMDECK_FORM_EXPLAIN_JSON, out, false, map);
             break;
     }
     if (!out.flush()) return SYMDECK_STOPPED_BY_HOST;
     return static_cast<int32_t>(end);
+}
+
+}  // namespace
+
+extern "C" {
+
+[[clang::export_name("symdeck_api_version")]] uint32_t symdeck_api_version(void) { return SYMDECK_API_VERSION; }
+
+[[clang::export_name("symdeck_alloc")]] void* symdeck_alloc(uint32_t size) { return std::malloc(size == 0 ? 1 : size); }
+
+[[clang::export_name("symdeck_free")]] void symdeck_free(void* memory) { std::free(memory); }
+
+[[clang::export_name("symdeck_render")]] int32_t symdeck_render(const uint8_t* data, uint32_t size, uint32_t form,
+                                                                uint32_t left_out, const char* name,
+                                                                uint32_t name_size, const uint64_t* offsets,
+                                                                uint32_t offset_count, uint32_t context) {
+    return render(nullptr, data, size, form, left_out, name, name_size, offsets, offset_count, context);
+}
+
+[[clang::export_name("symdeck_map_make")]] symdeck_map* symdeck_map_make(const uint8_t* data, uint32_t size,
+                                                                         uint32_t left_out) {
+    // Null when there is no memory for it (the map's own tables, like every container of
+    // the module, stop the module when memory runs out).
+    auto* kept = new (std::nothrow) symdeck_map{};
+    if (!kept) return nullptr;
+    kept->map = symdeck::planningMap(symdeck::NmsImage{data, size}, selectionOf(left_out), true);
+    kept->size = size;
+    kept->leftOut = left_out;
+    return kept;
+}
+
+[[clang::export_name("symdeck_map_free")]] void symdeck_map_free(symdeck_map* map) { delete map; }
+
+[[clang::export_name("symdeck_render_mapped")]] int32_t symdeck_render_mapped(
+    const symdeck_map* map, const uint8_t* data, uint32_t size, uint32_t form, uint32_t left_out, const char* name,
+    uint32_t name_size, const uint64_t* offsets, uint32_t offset_count, uint32_t context) {
+    if (!map || map->size != size || map->leftOut != left_out) return SYMDECK_BAD_FORM;
+    return render(&map->map, data, size, form, left_out, name, name_size, offsets, offset_count, context);
 }
 
 }  // extern "C"

@@ -2,8 +2,9 @@
  * out, block by block through a function the host gives. No file system, no process: a
  * browser page or any host can drive it.
  *
- * Version 4 of the interface: version 1, the view form (2), the view form's choice of
- * fields with its field records of 24 bytes (3), and the map (4). A host checks
+ * Version 5 of the interface: version 1, the view form (2), the view form's choice of
+ * fields with its field records of 24 bytes (3), the map (4), and a map kept between
+ * renders (5). A host checks
  * symdeck_api_version() first; a later version keeps these functions and their meaning and
  * only adds to them.
  *
@@ -30,7 +31,7 @@
 extern "C" {
 #endif
 
-#define SYMDECK_API_VERSION 4
+#define SYMDECK_API_VERSION 5
 
 /* Forms of output. */
 enum {
@@ -87,6 +88,24 @@ void symdeck_free(void* memory);
 int32_t symdeck_render(const uint8_t* data, uint32_t size, uint32_t form, uint32_t left_out,
                        const char* name, uint32_t name_size, const uint64_t* offsets,
                        uint32_t offset_count, uint32_t context);
+
+/* A map of the database kept between renders (version 5): made once by one walk, it lets
+ * the renders below walk only the parts of the database they need.
+ * symdeck_map_make: the map of data[0, size) with the kinds left_out leaves out; null when
+ *   its memory could not be had. It stays valid while the host keeps the same bytes at data.
+ * symdeck_map_free: frees it (null is ignored). */
+typedef struct symdeck_map symdeck_map;
+symdeck_map* symdeck_map_make(const uint8_t* data, uint32_t size, uint32_t left_out);
+void symdeck_map_free(symdeck_map* map);
+
+/* symdeck_render with a kept map of the same bytes and the same left_out (else
+ * SYMDECK_BAD_FORM): the same output, byte for byte. The explain forms, and the view form's
+ * choice of fields without the tree and without a search, walk only the parts of the
+ * database that hold what they ask for; the other forms walk all of it as symdeck_render
+ * does. */
+int32_t symdeck_render_mapped(const symdeck_map* map, const uint8_t* data, uint32_t size, uint32_t form,
+                              uint32_t left_out, const char* name, uint32_t name_size,
+                              const uint64_t* offsets, uint32_t offset_count, uint32_t context);
 
 #ifdef __cplusplus
 }

@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "format/file_structures.h"
+#include "format/symbols/symbol_data_description.h"
 #include "format/types/types.h"
 
 namespace symdeck {
@@ -13,6 +14,7 @@ namespace symdeck {
 inline constexpr auto kDescribedStructures =
     std::tie(nm32::kHeader, nmdr::kHeader, nmde::kEntry, gtyp::kHeader, sttb::kHeader,
              nmtp::kHeader, tytb::kHeader, tytb::kEntry, hsht::kHeader, hsht::kEntry,
+             symd::kHeader, segmentdata_header::kHeader, segment::kRecord, source_file::kRecord,
              srcp::kHeader, fpod::kHeader);
 
 }  // namespace symdeck

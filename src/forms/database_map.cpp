@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "forms/json_printer.h"
+#include "forms/view_printer.h"
 
 namespace symdeck {
 
@@ -27,14 +28,15 @@ void SpanSet::addFar(uint64_t start, uint64_t end) {
 }
 
 void MapPrinter::open(const Title& title) {
+    const uint32_t before = blocks_++;
     if (!unitNext_) {
-        stack_.push_back(Open{kNoUnit});
+        stack_.push_back(Open{kNoUnit, title.word});
         return;
     }
     unitNext_ = false;
     if (map_.units.size() == DatabaseMap::kMostUnits) {
         map_.capped = true;
-        stack_.push_back(Open{kNoUnit});
+        stack_.push_back(Open{kNoUnit, title.word});
         return;
     }
     const auto index = static_cast<uint32_t>(map_.units.size());
@@ -44,20 +46,26 @@ void MapPrinter::open(const Title& title) {
     unit.depth = current_ == kNoUnit ? 0 : map_.units[current_].depth + 1;
     unit.textStart = text_.lengthBefore();
     unit.fieldsBefore = fields_;
+    unit.blocksBefore = before;
+    unit.problemsBefore = problems_;
     map_.units.push_back(unit);
-    stack_.push_back(Open{index});
+    stack_.push_back(Open{index, title.word});
     current_ = index;
 }
 
 void MapPrinter::close() {
     if (stack_.empty()) return;
     const uint32_t index = stack_.back().unit;
+    // The view form interns a block's word when the block closes.
+    if (vocabulary_) vocabulary_->blockWord(stack_.back().word);
     stack_.pop_back();
     if (index == kNoUnit) return;
     MapUnit& unit = map_.units[index];
     unit.complete = true;
     unit.textEnd = text_.length();
     unit.fieldEnd = fields_;
+    unit.blockEnd = blocks_;
+    unit.problemsEnd = problems_;
     unit.end = static_cast<uint32_t>(map_.units.size());
     current_ = unit.parent;
 }
@@ -74,7 +82,14 @@ void MapPrinter::end(const Stop& stop) {
         MapUnit& unit = map_.units[open.unit];
         unit.textEnd = map_.textLength;
         unit.fieldEnd = fields_;
+        unit.blockEnd = blocks_;
+        unit.problemsEnd = problems_;
         unit.end = static_cast<uint32_t>(map_.units.size());
+    }
+    // The view form ends the blocks left open, innermost first, then names the walk's end.
+    if (vocabulary_) {
+        for (size_t i = stack_.size(); i-- > 0;) vocabulary_->blockWord(stack_[i].word);
+        vocabulary_->word(stop.header);
     }
 }
 
@@ -158,6 +173,16 @@ struct UnitSpan {
 
 }  // namespace
 
+namespace {
+
+// A unit is walked inside every unit that holds it. Parents come before their units.
+void withParents(const DatabaseMap& map, std::vector<bool>& walked) {
+    for (size_t i = walked.size(); i-- > 0;)
+        if (walked[i] && map.units[i].parent != kNoUnit) walked[map.units[i].parent] = true;
+}
+
+}  // namespace
+
 std::vector<bool> unitsToWalk(const DatabaseMap& map, std::span<const uint64_t> sorted) {
     const size_t n = map.units.size();
     std::vector<bool> walked(n, false);
@@ -205,9 +230,30 @@ std::vector<bool> unitsToWalk(const DatabaseMap& map, std::span<const uint64_t> 
         }
     }
 
-    // A unit is walked inside every unit that holds it. Parents come before their units.
-    for (size_t i = n; i-- > 0;)
-        if (walked[i] && map.units[i].parent != kNoUnit) walked[map.units[i].parent] = true;
+    withParents(map, walked);
+    return walked;
+}
+
+std::vector<bool> unitsForFields(const DatabaseMap& map, std::span<const ViewSpan> bytes,
+                                 std::span<const ViewSpan> fields) {
+    const size_t n = map.units.size();
+    std::vector<bool> walked(n, false);
+    // Whether [lo, hi) meets a span of `spans`: the first span that ends after lo begins
+    // before hi.
+    const auto meets = [](std::span<const ViewSpan> spans, uint64_t lo, uint64_t hi) {
+        const auto span = std::upper_bound(spans.begin(), spans.end(), lo,
+                                           [](uint64_t at, const ViewSpan& s) { return at < s.to; });
+        return span != spans.end() && span->from < hi;
+    };
+    for (size_t i = 0; i < n; ++i) {
+        const MapUnit& unit = map.units[i];
+        // A unit's range of field numbers holds those of the units inside it, so a field
+        // span that meets an inner unit meets its parents too.
+        bool walk = meets(fields, unit.fieldsBefore, unit.fieldEnd);
+        for (const ByteSpan& span : unit.fields.all()) walk = walk || meets(bytes, span.lo, span.hi);
+        walked[i] = walk;
+    }
+    withParents(map, walked);
     return walked;
 }
 

@@ -22,6 +22,7 @@
 
 #include "format/events.h"
 #include "forms/text_measure.h"
+#include "forms/view_vocabulary.h"
 
 namespace symdeck {
 
@@ -72,6 +73,10 @@ struct MapUnit {
     uint64_t textEnd = 0;
     uint64_t fieldsBefore = 0;  // field events of the walk before the unit's first
     uint64_t fieldEnd = 0;      // ... and one past its last
+    uint32_t blocksBefore = 0;  // blocks the walk opened before the unit
+    uint32_t blockEnd = 0;      // ... and up to its close, itself and all inside it
+    FieldProblems problemsBefore;  // fields of the walk with a problem before the unit
+    FieldProblems problemsEnd;     // ... and up to its close
     SpanSet fields;  // bytes its own fields hold (and the fields the walk only reads)
     SpanSet texts;   // bytes of the names its own fields read, with their NULs
 };
@@ -91,14 +96,20 @@ struct DatabaseMap {
     // a map that had more (`capped`) maps only those and is no plan for a walk.
     static constexpr size_t kMostUnits = size_t{1} << 14;
     bool capped = false;
+    // The view form's words and kinds in the whole walk's order, when the map was made with
+    // them (for walks of the view form that pass over units).
+    ViewVocabulary vocabulary;
+    bool hasVocabulary = false;
 };
 
 // Records the units of a walk into `map` (the walk's events do not reach any form).
 class MapPrinter {
 public:
     // `text` measures the text exactly, or bounds it (DatabaseMap).
-    MapPrinter(DatabaseMap& map, const TextMeasure& text, uint64_t imageSize)
-        : map_(map), text_(text), imageSize_(imageSize) {
+    // `vocabulary`, when given, records the view form's words and kinds in the order the
+    // view's walk meets them (forms/view_vocabulary.h).
+    MapPrinter(DatabaseMap& map, const TextMeasure& text, uint64_t imageSize, ViewVocabulary* vocabulary = nullptr)
+        : map_(map), text_(text), imageSize_(imageSize), vocabulary_(vocabulary) {
         stack_.reserve(16);
         map_.textMeasured = text.exact();
     }
@@ -113,6 +124,8 @@ public:
     void close();
     SYMDECK_INLINE void field(const Field& f) {
         ++fields_;
+        problems_.add(f.problem);
+        if (vocabulary_) vocabulary_->kindOf(f);
         if (current_ == kNoUnit) return;
         MapUnit& unit = map_.units[current_];
         unit.fields.add(f.offset, f.offset + f.size);
@@ -124,18 +137,24 @@ public:
     void openList(const List&) {}
     void element(const List&, uint32_t, uint64_t) {}
     void endElement() {}
-    void closeList(const List&) {}
+    void closeList(const List& list) {
+        if (vocabulary_) vocabulary_->word(list.subject.word);
+    }
     void openRun(const Run&) {}
     void closeRun(const Run&) {}
     SYMDECK_INLINE void reads(const Field& f, uint32_t) {
         if (current_ != kNoUnit) map_.units[current_].fields.add(f.offset, f.offset + f.size);
     }
-    void unknownSection(int32_t) {}
+    void unknownSection(int32_t) {
+        ++blocks_;
+        if (vocabulary_) vocabulary_->blockWord("UNKNOWN");
+    }
     void end(const Stop& stop);
 
 private:
     struct Open {
         uint32_t unit;  // kNoUnit: a block inside a unit
+        std::string_view word;
     };
     DatabaseMap& map_;
     const TextMeasure& text_;
@@ -144,6 +163,9 @@ private:
     uint32_t current_ = kNoUnit;  // the innermost open unit
     bool unitNext_ = false;       // the next block opened is a unit
     uint64_t fields_ = 0;
+    uint32_t blocks_ = 0;
+    FieldProblems problems_;
+    ViewVocabulary* vocabulary_;
 };
 
 // Hands the walk's events to `Form`, but has the walk pass over every unit of `map` that
@@ -167,10 +189,16 @@ public:
         }
         next_ = u.end;
         skipped_ = u.textEnd - u.textStart;
+        skippedProblems_ = FieldProblems{u.problemsEnd.damaged - u.problemsBefore.damaged,
+                                         u.problemsEnd.unknown - u.problemsBefore.unknown};
+        if constexpr (requires { form_.passOver(uint64_t{}, uint64_t{}); })
+            form_.passOver(u.fieldEnd - u.fieldsBefore, u.blockEnd - u.blocksBefore);
         return true;
     }
-    // The text the last unit passed over would have written.
+    // The text the last unit passed over would have written, and the fields with a problem
+    // that it holds.
     uint64_t skippedText() const { return skipped_; }
+    const FieldProblems& skippedProblems() const { return skippedProblems_; }
     void open(const Title& title) { form_.open(title); }
     void close() { form_.close(); }
     SYMDECK_INLINE void field(const Field& f) { form_.field(f); }
@@ -192,6 +220,7 @@ private:
     std::span<const bool> walked_;
     uint32_t next_ = 0;
     uint64_t skipped_ = 0;
+    FieldProblems skippedProblems_;
 };
 
 // The map as JSON lines, one object a unit in walk order, then one for the whole walk:
@@ -211,5 +240,13 @@ void writeMapLines(const DatabaseMap& map, ReportWriter& out);
 // fields or names hold an offset, those whose fields or names end last before it or begin
 // first after it, and every unit that holds one of these.
 std::vector<bool> unitsToWalk(const DatabaseMap& map, std::span<const uint64_t> sorted);
+
+// The units a walk must visit to meet every field that touches a span of `bytes` or whose
+// number lies in a span of `fields` (each list in increasing order, spans [from, to)): those
+// whose own fields touch a byte span, those whose fields' numbers meet a field span, and
+// every unit that holds one of these.
+struct ViewSpan;
+std::vector<bool> unitsForFields(const DatabaseMap& map, std::span<const ViewSpan> bytes,
+                                 std::span<const ViewSpan> fields);
 
 }  // namespace symdeck

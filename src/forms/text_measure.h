@@ -43,10 +43,15 @@ public:
     void mark() { before_ = length(); }
     // The bound grows by `bytes` (only ever read in Bound mode).
     SYMDECK_INLINE void bound(uint64_t bytes) { bound_ += bytes; }
-    // Counts `bytes` of text that were not written: the text of a unit the walk passed over.
-    void advance(uint64_t bytes) {
-        if (how_ == Measure::Exact) counting_.advance(bytes);
-        else bound_ += bytes;
+    // Counts `bytes` of text that were not written, and the fields with a problem among
+    // them: the text of a unit the walk passed over.
+    void advance(uint64_t bytes, const FieldProblems& problems) {
+        if (how_ == Measure::Exact) {
+            counting_.advance(bytes);
+            text_.countProblems(problems);
+        } else {
+            bound_ += bytes;
+        }
     }
 
 private:
@@ -118,7 +123,8 @@ public:
         requires SkipsUnits<Form>
     {
         if (!form_.skipUnit()) return false;
-        if constexpr (requires { form_.skippedText(); }) measure_.advance(form_.skippedText());
+        if constexpr (requires { form_.skippedText(); })
+            measure_.advance(form_.skippedText(), form_.skippedProblems());
         return true;
     }
     // The text shows nothing of these.

@@ -152,6 +152,11 @@ public:
     uint64_t length() const { return out_.length(); }
     // The fields so far whose values have something wrong (--check reads them).
     const FieldProblems& problems() const { return problems_; }
+    // Fields with a problem that were not printed (a unit of the map passed over).
+    void countProblems(const FieldProblems& more) {
+        problems_.damaged += more.damaged;
+        problems_.unknown += more.unknown;
+    }
 
     void begin();  // the banner
     SYMDECK_INLINE void open(const Title& title) {

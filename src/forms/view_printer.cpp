@@ -29,10 +29,8 @@ ViewPrinter::ViewPrinter(ReportWriter& out, const TextMeasure& text, uint64_t im
       spelling_(stringSink(spelled_), 4096),
       text_(text),
       values_(ReportSink{&toFrames, &out}, kValueBlock),
-      imageSize_(imageSize) {
-    kinds_.reserve(256);
-    words_.reserve(256);
-}
+      imageSize_(imageSize),
+      vocabulary_(options.vocabulary ? *options.vocabulary : ViewVocabulary{}) {}
 
 bool ViewPrinter::toFrames(void* context, const char* data, size_t size) {
     auto& out = *static_cast<ReportWriter*>(context);
@@ -67,37 +65,6 @@ bool ViewPrinter::matches(const Field& f) {
     return true;
 }
 
-uint16_t ViewPrinter::word(std::string_view text) {
-    const auto found = wordIds_.find(text);
-    if (found != wordIds_.end()) return found->second;
-    // The program has a few hundred words; a table that filled its 16 bits would say so by
-    // its last word standing for all the rest.
-    if (words_.size() == 0xFFFF) return 0xFFFE;
-    const auto id = static_cast<uint16_t>(words_.size());
-    words_.push_back(text);
-    wordIds_.emplace(text, id);
-    return id;
-}
-
-uint16_t ViewPrinter::slowKind(const Field& f) {
-    const uint16_t name = word(f.name);
-    const uint16_t type = word(f.type);
-    uint16_t id = 0;
-    const auto same = [&](const Kind& k) {
-        return k.name == name && k.type == type && k.role == f.role && k.leads == f.target.leads;
-    };
-    const auto found = std::find_if(kinds_.begin(), kinds_.end(), same);
-    if (found != kinds_.end()) {
-        id = static_cast<uint16_t>(found - kinds_.begin());
-    } else if (kinds_.size() < 0xFFFF) {
-        id = static_cast<uint16_t>(kinds_.size());
-        kinds_.push_back(Kind{name, type, f.role, f.target.leads});
-    } else {
-        id = 0xFFFE;
-    }
-    return id;
-}
-
 void ViewPrinter::begin() {
     uint32_t head[view::kHeaderWords] = {};
     head[view::kHeaderVersion] = view::kVersion;
@@ -125,7 +92,7 @@ void ViewPrinter::open(const Title& title) {
 void ViewPrinter::writeBlock(const Open& block, uint32_t subtreeEnd, uint64_t textEnd, uint8_t mark) {
     const Title& t = block.title;
     // Interned in every walk, so that the words' numbers are the same in each.
-    const uint16_t word = blockWord(t.word);
+    const uint16_t word = vocabulary_.blockWord(t.word);
     if (!options_.skeleton) return;
     char* p = blocks_.add();
     uint32_t w[view::kBlockWords] = {};
@@ -165,7 +132,7 @@ void ViewPrinter::openList(const List& list) {
 void ViewPrinter::closeList(const List& list) {
     inElement_ = false;
     elementStart_ = false;
-    const uint16_t name = word(list.subject.word);
+    const uint16_t name = vocabulary_.word(list.subject.word);
     if (!options_.skeleton) return;
     const uint32_t w[view::kListWords] = {
         listBlock_,
@@ -212,23 +179,24 @@ void ViewPrinter::end(const Stop& stop) {
         spellStop(spelled, stop);
         spelled.flush();
     }
-    const uint16_t header = word(stop.header);
+    const uint16_t header = vocabulary_.word(stop.header);
 
     std::vector<char> words;
-    for (std::string_view w : words_) {
+    for (std::string_view w : vocabulary_.words()) {
         const auto size = static_cast<uint32_t>(w.size());
         words.insert(words.end(), reinterpret_cast<const char*>(&size), reinterpret_cast<const char*>(&size) + 4);
         words.insert(words.end(), w.begin(), w.end());
         words.resize((words.size() + 3) / 4 * 4, '\0');
     }
     frame(view::kWords, words.data(), words.size());
-    std::vector<char> kinds(kinds_.size() * view::kKindBytes, '\0');
-    for (size_t i = 0; i < kinds_.size(); ++i) {
+    const auto& known = vocabulary_.kinds();
+    std::vector<char> kinds(known.size() * view::kKindBytes, '\0');
+    for (size_t i = 0; i < known.size(); ++i) {
         char* p = kinds.data() + view::kKindBytes * i;
-        std::memcpy(p + view::kKindName, &kinds_[i].name, 2);
-        std::memcpy(p + view::kKindType, &kinds_[i].type, 2);
-        p[view::kKindRole] = static_cast<char>(kinds_[i].role);
-        p[view::kKindLeads] = static_cast<char>(kinds_[i].leads);
+        std::memcpy(p + view::kKindName, &known[i].name, 2);
+        std::memcpy(p + view::kKindType, &known[i].type, 2);
+        p[view::kKindRole] = static_cast<char>(known[i].role);
+        p[view::kKindLeads] = static_cast<char>(known[i].leads);
     }
     frame(view::kKinds, kinds.data(), kinds.size());
 
@@ -248,7 +216,7 @@ void ViewPrinter::end(const Stop& stop) {
     w[view::kEndReportHigh] = static_cast<uint32_t>(text_.length() >> 32);
     w[view::kEndDamaged] = static_cast<uint32_t>(std::min<uint64_t>(text_.problems().damaged, 0xFFFFFFFFu));
     w[view::kEndUnknown] = static_cast<uint32_t>(std::min<uint64_t>(text_.problems().unknown, 0xFFFFFFFFu));
-    w[view::kEndWordCount] = static_cast<uint32_t>(words_.size());
+    w[view::kEndWordCount] = static_cast<uint32_t>(vocabulary_.words().size());
     std::vector<char> end(sizeof w + 4 + line.size());
     std::memcpy(end.data(), w, sizeof w);
     const auto lineSize = static_cast<uint32_t>(line.size());

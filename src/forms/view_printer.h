@@ -48,6 +48,7 @@
 #include "forms/text_measure.h"
 #include "forms/text_printer.h"
 #include "forms/view_layout.h"
+#include "forms/view_vocabulary.h"
 #include "forms/writer.h"
 
 namespace symdeck {
@@ -78,6 +79,9 @@ struct ViewOptions {
     std::span<const ViewSpan> fields{};
     std::string_view query{};
     uint32_t maxMatches = 0;
+    // The vocabulary of the whole walk (the map's), for a walk that passes over units: its
+    // words and kinds are then numbered as the whole walk numbers them.
+    const ViewVocabulary* vocabulary = nullptr;
 };
 
 class ViewPrinter {
@@ -92,7 +96,7 @@ public:
     void open(const Title& title);
     void close();
     SYMDECK_INLINE void field(const Field& f) {
-        const uint16_t kind = kindOf(f);
+        const uint16_t kind = vocabulary_.kindOf(f);
         const bool element = inElement_, start = elementStart_;
         elementStart_ = false;
         const uint32_t index = fieldCount_++;
@@ -137,6 +141,13 @@ public:
     }
     void unknownSection(int32_t kind);
     void end(const Stop& stop);
+    // A unit of the map was passed over: the fields and blocks it holds are counted as if
+    // walked, so that the fields after it keep their numbers. (Only a walk without the tree's
+    // tables passes over units.)
+    void passOver(uint64_t fields, uint64_t blocks) {
+        fieldCount_ += static_cast<uint32_t>(fields);
+        blockCount_ += static_cast<uint32_t>(blocks);
+    }
 
     const FieldProblems& problems() const { return text_.problems(); }
     // False when the value texts' buffers could not be had: the view lacks its texts.
@@ -190,26 +201,6 @@ private:
     bool matches(const Field& f);
     // The value texts go out as Text frames (the sink of values_).
     static bool toFrames(void* context, const char* data, size_t size);
-    uint16_t word(std::string_view text);
-    uint16_t kindOf(const Field& f) {
-        // Field names and types are the program's own words: the same kind of field comes
-        // with the same pointers, so a small table keyed by them finds it.
-        KindCache& slot = kindCache_[cacheSlot(f.name.data(), f.type.data(), f.role, f.target.leads)];
-        if (slot.name == f.name.data() && slot.type == f.type.data() && slot.nameSize == f.name.size() &&
-            slot.typeSize == f.type.size() && slot.role == f.role && slot.leads == f.target.leads)
-            return slot.kind;
-        const uint16_t kind = slowKind(f);
-        slot = KindCache{f.name.data(), f.type.data(), static_cast<uint32_t>(f.name.size()),
-                         static_cast<uint32_t>(f.type.size()), f.role, f.target.leads, kind};
-        return kind;
-    }
-    static size_t cacheSlot(const char* name, const char* type, Role role, Leads leads) {
-        const auto a = reinterpret_cast<uintptr_t>(name), b = reinterpret_cast<uintptr_t>(type);
-        const uint64_t h = (uint64_t{a} * 0x9E3779B97F4A7C15ull) ^ (uint64_t{b} * 0xC2B2AE3D27D4EB4Full) ^
-                           (static_cast<uint64_t>(role) << 7) ^ (static_cast<uint64_t>(leads) << 11);
-        return static_cast<size_t>(h >> 32) & (kKindCache - 1);
-    }
-    uint16_t slowKind(const Field& f);
     void writeBlock(const Open& block, uint32_t subtreeEnd, uint64_t textEnd, uint8_t mark);
     void frame(uint32_t tag, const void* data, size_t size);
 
@@ -237,37 +228,7 @@ private:
     uint32_t listFirstField_ = 0;
     uint32_t listBlock_ = view::kNoBlock;
 
-    std::vector<std::string_view> words_;
-    std::unordered_map<std::string_view, uint16_t> wordIds_;
-    struct Kind {
-        uint16_t name, type;
-        Role role;
-        Leads leads;
-    };
-    std::vector<Kind> kinds_;
-    struct KindCache {
-        const char* name = nullptr;
-        const char* type = nullptr;
-        uint32_t nameSize = 0, typeSize = 0;
-        Role role = Role::Number;
-        Leads leads = Leads::Nothing;
-        uint16_t kind = 0;
-    };
-    static constexpr size_t kKindCache = 1024;
-    std::vector<KindCache> kindCache_ = std::vector<KindCache>(kKindCache);
-    // The same for the words of blocks, keyed by their pointers.
-    struct WordCache {
-        const char* data = nullptr;
-        size_t size = 0;
-        uint16_t id = 0;
-    };
-    std::vector<WordCache> wordCache_ = std::vector<WordCache>(kKindCache);
-    uint16_t blockWord(std::string_view text) {
-        WordCache& slot = wordCache_[cacheSlot(text.data(), nullptr, Role::Number, Leads::Nothing)];
-        if (slot.data == text.data() && slot.size == text.size()) return slot.id;
-        slot = WordCache{text.data(), text.size(), word(text)};
-        return slot.id;
-    }
+    ViewVocabulary vocabulary_;
 };
 
 }  // namespace symdeck

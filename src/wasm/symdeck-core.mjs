@@ -7,10 +7,13 @@
 // `block` is a Uint8Array view of the module's memory, valid during the call only.
 // The forms: 'text', 'json', 'json-lines', 'explain', 'explain-json', 'view' (interface 2),
 // 'map' (interface 4).
+//   const map = core.makeMap(databaseBytes, leftOut);   (interface 5)
+//   core.render(databaseBytes, { form: 'explain', offsets: [0x40], map }, ...);  map.free();
+// A kept map: the same output, with only the parts of the database that are asked for walked.
 export const FORMS = { text: 0, json: 1, 'json-lines': 2, explain: 3, 'explain-json': 4, view: 5, map: 6 };
 export const ENDS = { 0: 'complete', 1: 'bounds', 2: 'signature', 3: 'limit', [-1]: 'no memory',
                       [-2]: 'bad form', [-3]: 'stopped by host' };
-const API_VERSION = 4;
+const API_VERSION = 5;
 
 export async function loadSymdeckCore(wasmBytes) {
   let memory;
@@ -55,7 +58,18 @@ export async function loadSymdeckCore(wasmBytes) {
     setBlockHandler: (handler) => { onBlock = handler; },
     // Returns the walk's end (0 complete, 1 bounds, 2 signature, 3 limit) or a negative
     // failure (ENDS names them).
-    render(database, { form = 'text', leftOut = 0, name = '', offsets = [] } = {}, block) {
+    // The map of `database` with `leftOut`, kept in the module until its free().
+    makeMap(database, leftOut = 0) {
+      const data = copyIn(database);
+      try {
+        const handle = x.symdeck_map_make(data, database.length, leftOut) >>> 0;
+        if (handle === 0) throw new Error('symdeck-core: no memory for the map');
+        return { handle, free: () => x.symdeck_map_free(handle) };
+      } finally {
+        x.symdeck_free(data);
+      }
+    },
+    render(database, { form = 'text', leftOut = 0, name = '', offsets = [], map = null } = {}, block) {
       if (!(form in FORMS)) throw new Error(`symdeck-core: no form ${form}`);
       const nameBytes = new TextEncoder().encode(name);
       const data = copyIn(database);
@@ -66,8 +80,9 @@ export async function loadSymdeckCore(wasmBytes) {
       const offsetsAt = copyIn(offsetBytes);
       onBlock = block;
       try {
-        return x.symdeck_render(data, database.length, FORMS[form], leftOut, nameAt, nameBytes.length,
-                                offsetsAt, offsets.length, 0);
+        const asked = [data, database.length, FORMS[form], leftOut, nameAt, nameBytes.length, offsetsAt,
+                       offsets.length, 0];
+        return map ? x.symdeck_render_mapped(map.handle, ...asked) : x.symdeck_render(...asked);
       } finally {
         onBlock = null;
         x.symdeck_free(offsetsAt);

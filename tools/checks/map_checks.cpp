@@ -8,6 +8,7 @@
 #include "forms/database_map.h"
 #include "forms/recorder.h"
 #include "forms/text_measure.h"
+#include "forms/view_printer.h"
 
 namespace symdeck::checks {
 
@@ -223,6 +224,26 @@ std::string checkMap(const NmsImage& image, const SectionSelection& selection, u
         if (!sameEvent(alone[i], *expected[i]))
             return "walked alone, " + unitName(map.units[chosen], chosen) + " differs at event " + std::to_string(i);
     ++tally.unitsAlone;
+
+    // A window of the view form (the bytes of the chosen unit's title, and its first fields
+    // by number) walked on the map, passing over the units that hold none of it, is the whole
+    // walk's window byte for byte: the fields' numbers, the words and kinds, the end. With
+    // the map that plans (the text bounded) and the text not counted, and with the text
+    // measured and counted.
+    const MapUnit& unit = map.units[chosen];
+    const ViewSpan bytes[] = {{unit.title.offset, unit.title.offset + unit.title.size + 1}};
+    const ViewSpan fields[] = {{unit.fieldsBefore, unit.fieldsBefore + 3}};
+    const DatabaseMap measured = mapDatabase(image, selection, Measure::Exact, true);
+    const DatabaseMap planning = planningMap(image, selection, true);
+    for (const bool count : {false, true}) {
+        const ViewOptions options{
+            .skeleton = false, .countText = count, .chosen = true, .bytes = bytes, .fields = fields};
+        if (renderViewToString(image, selection, &options, count ? &measured : &planning) !=
+            renderViewToString(image, selection, &options))
+            return "the view's window on " + unitName(unit, chosen) + (count ? ", the text counted," : "") +
+                   " is not the whole walk's";
+        ++tally.windows;
+    }
     return {};
 }
 

@@ -29,6 +29,7 @@ struct WalkTally {
     // The map (checkMap):
     uint64_t units = 0;         // units of the map checked against the walk
     uint64_t unitsAlone = 0;    // units walked alone and checked against the whole walk
+    uint64_t windows = 0;       // windows of the view form walked on the map, checked byte for byte
     // Fields whose signedness was checked against the text's spelling of them (checkWalk).
     uint64_t signs = 0;
 

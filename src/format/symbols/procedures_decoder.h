@@ -53,16 +53,17 @@ void reportRegisterVariable(Walk<P>& walk, const Record& entry, uint32_t i, uint
 
 template <class P>
 bool renderSegmentProcedures(Walk<P>& walk, const Record& segment) {
-    Cursor<P> cursor{walk, kSymdHeader};
+    Cursor<P> cursor{walk, symd::kHeader.word};
     const bool shortForm = walk.formatMinorVersion == 1;
     const uint64_t stride = procedureSize(walk.formatMinorVersion);
-    const uint32_t nProcedures = segment.u32(segment::kNProcedures);
-    const uint64_t localArea = segment.offset + segment.u32(segment::kOffLVarDef);
-    const uint64_t registerArea = segment.offset + segment.u32(segment::kOffRegDef);
+    const uint32_t nProcedures = segment.u32(fieldOf(segment::kRecord, "nProcedures").offset);
+    const uint64_t localArea = segment.offset + segment.u32(fieldOf(segment::kRecord, "offLVarDef").offset);
+    const uint64_t registerArea = segment.offset + segment.u32(fieldOf(segment::kRecord, "offRegDef").offset);
 
-    const Run procedures{kProcedures, segment.offset + segment.u32(segment::kOffProcDef),
+    const Run procedures{kProcedures,
+                         segment.offset + segment.u32(fieldOf(segment::kRecord, "offProcDef").offset),
                          nProcedures, static_cast<uint32_t>(stride),
-                         segment.offset + segment::kNProcedures};
+                         segment.offset + fieldOf(segment::kRecord, "nProcedures").offset};
     return cursor.blocks(procedures, TitleLayout{6}, [&](Fields<P>& f, uint32_t) {
         const Record& procedure = f.record;
         const uint32_t nLocalVariables = procedure.u32(procedure::kNLocalVariables);

@@ -16,11 +16,11 @@ namespace symdeck {
 
 template <class P>
 bool renderSegmentSources(Walk<P>& walk, const Record& segment) {
-    Cursor<P> cursor{walk, kSymdHeader};
+    Cursor<P> cursor{walk, symd::kHeader.word};
     P& print = walk.print;
-    const uint64_t sections = segment.offset + segment.u32(segment::kOffSourceSDef);
-    const uint32_t nSourceSec = segment.u32(segment::kNSourceSec);
-    const uint64_t rows = segment.offset + segment.u32(segment::kOffScLineDef);
+    const uint64_t sections = segment.offset + segment.u32(fieldOf(segment::kRecord, "offSourceSDef").offset);
+    const uint32_t nSourceSec = segment.u32(fieldOf(segment::kRecord, "nSourceSec").offset);
+    const uint64_t rows = segment.offset + segment.u32(fieldOf(segment::kRecord, "offSCLineDef").offset);
 
     uint32_t lineCount = 0;
     bool complete = cursor.each(sections, source_section::kSize, nSourceSec,
@@ -51,7 +51,7 @@ bool renderSegmentSources(Walk<P>& walk, const Record& segment) {
     }
 
     const Run run{kSourceSections, sections, nSourceSec, source_section::kSize,
-                  segment.offset + segment::kNSourceSec, Lead::Gap};
+                  segment.offset + fieldOf(segment::kRecord, "nSourceSec").offset, Lead::Gap};
     return cursor.blocks(run, TitleLayout{6}, [](Fields<P>& f, uint32_t) {
         // Places in the code, and where the rows would be: printed, not followed.
         f.offset(source_section::kOffStart, "offStart");

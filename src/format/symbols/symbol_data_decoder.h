@@ -1,7 +1,8 @@
-// The SYMD section frame: the SYMD header, the SEGMENTDATA_HEADER, one 54-byte SEGMENTDATA
-// record per segment (each followed by its blocks) and the source-file list.
+// The symbol data section's frame (symbol_data_description.h): its header, the
+// SEGMENTDATA_HEADER, one 54-byte SEGMENTDATA record per segment (each followed by its
+// blocks) and the source-file list.
 //
-//   SYMD header          44 bytes at the section start
+//   section header       44 bytes at the section start
 //   SEGMENTDATA_HEADER   12 bytes at image offset offSData_header (the header base)
 //   SEGMENTDATA[k]       54 bytes at header base + 12 + 54 * k
 //   SEGDATA_SOURCEFILE   20 bytes each, from header base + subSectionLength
@@ -16,31 +17,33 @@ namespace {
 
 template <class P>
 void reportSegmentFields(Fields<P>& f) {
+    using segment::kRecord;
     const uint64_t base = f.record.offset;  // every offset of the record counts from it
-    f.emit(f.asSigned(f.ushort(f.record, segment::kNSeg, "nSeg", Role::Number, Spelling::Dec)));
-    f.name(segment::kIName);
-    f.number(segment::kN1, "N1");
-    f.size(segment::kPhysSize, "physSize");
-    f.offsetTo(segment::kOffProcDef, "offProcDef", Leads::Elements, base);
-    f.count(segment::kNProcedures, "nProcedures", kProcedures.key);
+    f.emit(f.asSigned(f.field(f.record, fieldOf(kRecord, "nSeg"), Spelling::Dec)));
+    f.name(fieldOf(kRecord, "iName"));
+    f.hex(fieldOf(kRecord, "N1"));
+    f.size(fieldOf(kRecord, "physSize"));
+    f.offsetTo(fieldOf(kRecord, "offProcDef"), Leads::Elements, base);
+    f.count(fieldOf(kRecord, "nProcedures"), kProcedures.key);
     // The areas that the procedures' offsets and the VLP offsets count from.
-    f.offsetTo(segment::kOffLVarDef, "offLVarDef", Leads::Area, base);
-    f.offsetTo(segment::kOffRegDef, "offRegDef", Leads::Area, base);
-    f.offsetTo(segment::kOffVlpDef, "offVLPDef", Leads::Area, base);
-    f.count(segment::kNVlp, "nVLP", kVlpEntries.key);
-    f.offsetTo(segment::kOffVlpOffsets, "offVLPOffsets", Leads::Array, base);
-    f.offsetTo(segment::kOffSourceSDef, "offSourceSDef", Leads::Elements, base);
-    f.count(segment::kNSourceSec, "nSourceSec", kSourceSections.key);
-    f.offsetTo(segment::kOffScLineDef, "offSCLineDef", Leads::Elements, base, true);
+    f.offsetTo(fieldOf(kRecord, "offLVarDef"), Leads::Area, base);
+    f.offsetTo(fieldOf(kRecord, "offRegDef"), Leads::Area, base);
+    f.offsetTo(fieldOf(kRecord, "offVLPDef"), Leads::Area, base);
+    f.count(fieldOf(kRecord, "nVLP"), kVlpEntries.key);
+    f.offsetTo(fieldOf(kRecord, "offVLPOffsets"), Leads::Array, base);
+    f.offsetTo(fieldOf(kRecord, "offSourceSDef"), Leads::Elements, base);
+    f.count(fieldOf(kRecord, "nSourceSec"), kSourceSections.key);
+    f.offsetTo(fieldOf(kRecord, "offSCLineDef"), Leads::Elements, base, true);
 }
 
 template <class P>
 bool reportSourceFile(Fields<P>& f, uint32_t) {
-    f.name(source_file::kIName);
+    using source_file::kRecord;
+    f.name(fieldOf(kRecord, "iName"));
     // Printed, not followed.
-    f.offset(source_file::kOffSource, "offSource");
-    f.size(source_file::kSourceLength, "sourceLength");
-    f.unnamed(source_file::kN1, 2, false, true);
+    f.hex(fieldOf(kRecord, "offSource"));
+    f.size(fieldOf(kRecord, "sourceLength"));
+    f.unnamed(unnamedWords(kRecord), false, true);
     return true;
 }
 
@@ -50,26 +53,28 @@ template <class P>
 bool renderSegmentData(Cursor<P>& cursor, uint64_t headerBase) {
     Walk<P>& walk = cursor.walk;
     P& print = walk.print;
-    auto segmentData = cursor.at(headerBase, segmentdata_header::kSize);
+    using segmentdata_header::kHeader;
+    constexpr FieldDescription kLength = fieldOf(kHeader, "subSectionLength");
+    constexpr FieldDescription kFiles = fieldOf(kHeader, "nSourceFiles");
+    constexpr FieldDescription kSegments = fieldOf(kHeader, "nSegments");
+    auto segmentData = cursor.at(headerBase, kHeader.size);
     if (!segmentData) return false;
-    print.open(Title{"SEGMENTDATA_HEADER", headerBase, segmentdata_header::kSize, TitleLayout{2}});
+    print.open(Title{kHeader.word, headerBase, kHeader.size, TitleLayout{2}});
     Fields<P> h{walk, *segmentData};
-    const uint32_t subSectionLength = segmentData->u32(segmentdata_header::kSubSectionLength);
-    const uint32_t nSourceFiles = segmentData->u32(segmentdata_header::kNSourceFiles);
-    const uint32_t nSegments = segmentData->u32(segmentdata_header::kNSegments);
+    const uint32_t subSectionLength = segmentData->u32(kLength.offset);
+    const uint32_t nSourceFiles = segmentData->u32(kFiles.offset);
+    const uint32_t nSegments = segmentData->u32(kSegments.offset);
     // A length, and where the source files begin.
-    Field length = h.asSigned(h.ulong(*segmentData, segmentdata_header::kSubSectionLength,
-                                      "subSectionLength", Role::Size, Spelling::DecHexBytes));
+    Field length = h.asSigned(h.field(*segmentData, kLength, Spelling::DecHexBytes));
     length.target = h.follow(Leads::Elements, headerBase, subSectionLength);
     h.emit(length);
-    h.count(segmentdata_header::kNSourceFiles, "nSourceFiles", kSourceFiles.key);
-    h.count(segmentdata_header::kNSegments, "nSegments", kSegments.key, Counting::Run, true);
+    h.count(kFiles, kSourceFiles.key);
+    h.count(kSegments, kSegmentBlocks.key, Counting::Run, true);
 
     // The records follow each other 54 bytes apart, whatever their blocks' offsets say.
     // Each segment is a unit of the map: a walk may pass over it or start at it.
-    const Run segments{kSegments, headerBase + segmentdata_header::kSize, nSegments,
-                       segment::kSize, headerBase + segmentdata_header::kNSegments, Lead::None,
-                       true};
+    const Run segments{kSegmentBlocks, headerBase + kHeader.size, nSegments, segment::kRecord.size,
+                       headerBase + kSegments.offset, Lead::None, true};
     const bool complete = cursor.blocks(
         segments, TitleLayout{4, TitleSpelling::Divided}, [&](Fields<P>& s, uint32_t) {
             reportSegmentFields(s);
@@ -81,8 +86,7 @@ bool renderSegmentData(Cursor<P>& cursor, uint64_t headerBase) {
     // The source files are found through subSectionLength alone, wherever the segments'
     // blocks end.
     const Run files{kSourceFiles, headerBase + subSectionLength, nSourceFiles,
-                    source_file::kSize, headerBase + segmentdata_header::kNSourceFiles,
-                    Lead::SourceFiles};
+                    source_file::kRecord.size, headerBase + kFiles.offset, Lead::SourceFiles};
     if (!cursor.blocks(files, TitleLayout{4}, reportSourceFile<P>)) return false;
     print.close();
     return true;
@@ -92,14 +96,14 @@ bool renderSegmentData(Cursor<P>& cursor, uint64_t headerBase) {
 
 template <class P>
 bool renderSymbolData(Walk<P>& walk, uint64_t sectionOffset) {
-    return renderSection(walk, sectionOffset, kSymdHeader, "SYMD", symd::kSize, TitleSpelling::Section,
-                         [](Cursor<P>& cursor, Fields<P>& f) {
-                             // offSData_header counts from the image's first byte, not from
-                             // the section.
-                             f.offsetTo(symd::kOffSDataHeader, "offSData_header", Leads::Block, 0);
-                             f.unnamed(symd::kN1, 8, false, true);
-                             return renderSegmentData(cursor, f.u32(symd::kOffSDataHeader));
-                         });
+    using symd::kHeader;
+    return renderSection(walk, sectionOffset, kHeader, TitleSpelling::Section, [](Cursor<P>& cursor, Fields<P>& f) {
+        // offSData_header counts from the image's first byte, not from the section.
+        constexpr FieldDescription kSegmentData = fieldOf(kHeader, "offSData_header");
+        f.offsetTo(kSegmentData, Leads::Block, 0);
+        f.unnamed(unnamedWords(kHeader), false, true);
+        return renderSegmentData(cursor, f.u32(kSegmentData.offset));
+    });
 }
 
 }  // namespace symdeck

@@ -1,4 +1,4 @@
-// Symbol data: the SYMD section with its segments, and under each segment its procedures
+// Symbol data: the symbol data section with its segments, and under each segment its procedures
 // (with local and register variables), its source-line rows and source sections, and its
 // VLP entries; after the segments comes the list of source files.
 //
@@ -12,39 +12,23 @@
 #include <cstdint>
 #include <string_view>
 
+#include "format/symbols/symbol_data_description.h"
 #include "format/walk.h"
 
 namespace symdeck {
 
 // The runs of blocks and the list of the symbol data. The line rows are one list of rows
 // behind the bare title SEGDATA_SOURCELINES, or an empty run where there are none.
-inline constexpr Subject kSegments = blocksTitled("SEGMENTDATA");
+inline constexpr Subject kSegmentBlocks = blocksTitled(segment::kRecord.word);
 inline constexpr Subject kProcedures = blocksTitled("SEGDATA_PROCEDURE");
 inline constexpr Subject kVlpEntries = blocksTitled("SEGDATA_VLPTABLE");  // locals, VLP tables
 inline constexpr Subject kRegisters = blocksTitled("SEGDATA_REGISTER");
 inline constexpr Subject kSourceSections = blocksTitled("SEGDATA_SOURCESECTION");
-inline constexpr Subject kSourceFiles = blocksTitled("SEGDATA_SOURCEFILE");
+inline constexpr Subject kSourceFiles = blocksTitled(source_file::kRecord.word);
 inline constexpr Subject kLineRows{"lineRows", "SEGDATA_SOURCELINES"};
 
-// Field offsets of each structure, in bytes from its first byte, and its fixed size.
-namespace symd {
-inline constexpr uint64_t kOffSDataHeader = 8, kN1 = 12, kSize = 44;
-static_assert(kN1 + 8 * 4 == kSize);
-}  // namespace symd
-
-namespace segmentdata_header {
-inline constexpr uint64_t kSubSectionLength = 0, kNSourceFiles = 4, kNSegments = 8, kSize = 12;
-static_assert(kNSegments + 4 == kSize);
-}  // namespace segmentdata_header
-
-// SEGMENTDATA begins with a USHORT, so its ULONGs are unaligned.
-namespace segment {
-inline constexpr uint64_t kNSeg = 0, kIName = 2, kN1 = 6, kPhysSize = 10, kOffProcDef = 14,
-                          kNProcedures = 18, kOffLVarDef = 22, kOffRegDef = 26, kOffVlpDef = 30,
-                          kNVlp = 34, kOffVlpOffsets = 38, kOffSourceSDef = 42,
-                          kNSourceSec = 46, kOffScLineDef = 50, kSize = 54;
-static_assert(kOffScLineDef + 4 == kSize);
-}  // namespace segment
+// Field offsets of the structures inside a segment, in bytes from their first byte, and
+// their fixed sizes (the frame's structures are described in symbol_data_description.h).
 
 // SEGDATA_PROCEDURE: 28 bytes in format minor version 1, which lacks the trailing N1
 // field, and 32 bytes in every other version.
@@ -79,14 +63,6 @@ inline constexpr uint64_t kOffInCode = 0, kLineNumber = 4, kSize = 8;
 static_assert(kLineNumber + 4 == kSize);
 }  // namespace line_row
 
-namespace source_file {
-inline constexpr uint64_t kIName = 0, kOffSource = 4, kSourceLength = 8, kN1 = 12, kSize = 20;
-static_assert(kN1 + 2 * 4 == kSize);
-}  // namespace source_file
-
-// The header that every error of the section names.
-inline constexpr std::string_view kSymdHeader = "SYMD_HEADER";
-
 constexpr uint64_t procedureSize(uint32_t formatMinorVersion) {
     return formatMinorVersion == 1 ? procedure::kShortSize : procedure::kSize;
 }
@@ -96,7 +72,7 @@ std::string_view registerName(uint32_t number);
 // Whether the register number has a name.
 bool isKnownRegister(uint32_t number);
 
-// The whole SYMD section at `sectionOffset`.
+// The whole symbol data section at `sectionOffset`.
 template <class P>
 bool renderSymbolData(Walk<P>& walk, uint64_t sectionOffset);
 

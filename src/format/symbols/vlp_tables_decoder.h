@@ -18,13 +18,14 @@ constexpr EnumName kVlpTableTypes[] = {{4, "TT_LABEL"},   {5, "TT_VARIABLE"}, {6
 
 template <class P>
 bool renderSegmentVlpTables(Walk<P>& walk, const Record& segment) {
-    Cursor<P> cursor{walk, kSymdHeader};
-    const uint64_t area = segment.offset + segment.u32(segment::kOffVlpDef);
-    const uint32_t nVLP = segment.u32(segment::kNVlp);
+    Cursor<P> cursor{walk, symd::kHeader.word};
+    const uint64_t area = segment.offset + segment.u32(fieldOf(segment::kRecord, "offVLPDef").offset);
+    const uint32_t nVLP = segment.u32(fieldOf(segment::kRecord, "nVLP").offset);
 
     // Each block's place is read from the array.
-    const Run run{kVlpEntries, segment.offset + segment.u32(segment::kOffVlpOffsets), nVLP, 0,
-                  segment.offset + segment::kNVlp};
+    const Run run{kVlpEntries,
+                  segment.offset + segment.u32(fieldOf(segment::kRecord, "offVLPOffsets").offset),
+                  nVLP, 0, segment.offset + fieldOf(segment::kRecord, "nVLP").offset};
     walk.print.openRun(run);
     const bool complete = cursor.each(run.offset, 4, nVLP, [&](const Record& element, uint32_t k) {
         Field offset = Fields<P>::ulong(element, 0, "VLPOffsets", Role::Offset, Spelling::Hex);
