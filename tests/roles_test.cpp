@@ -105,10 +105,10 @@ TEST(Roles, StringListOffsetsLeadToTheNamesOfTheInstalledTable) {
               "open STTB_HEADER @" + h(first) + " size 20 end " + h(first + 33) + "\n"
               "STTB signature 0x42545453 \"STTB\"\n"
               "sectionLength size 0x21\n"
-              "nNames count 0x2 counts Strings\n"
+              "nNames count 0x2 counts strings\n"
               "N1 number 0x0\n"
               "N2 number 0x0\n"
-              "list Strings @" + h(first + 20) + " count 2 stride 4 by " + h(first + 8) + "\n"
+              "list strings @" + h(first + 20) + " count 2 stride 4 by " + h(first + 8) + "\n"
               "element 0 @" + h(first + 20) + "\n"
               "offset offset 0x0 \"ab\" -> text " + h(names) + "\n"
               "element 1 @" + h(first + 24) + "\n"
@@ -145,10 +145,10 @@ TEST(Roles, TypeRecordsAndTheTypeIndicesThatNameThem) {
               "open NMTP_HEADER @" + h(nmtp) + " size 20 end " + h(structure + 32) + "\n"
               "NMTP signature 0x50544D4E \"NMTP\"\n"
               "sectionLength size " + h(structure + 32 - nmtp) + "\n"
-              "nTypes count 0x3 counts type records\n"
+              "nTypes count 0x3 counts typeRecords\n"
               "N1 number 0x0\n"
               "N2 number 0x0\n"
-              "run type records @" + h(nmtp + 20) + " count 3 stride 0 by " + h(nmtp + 8) + "\n"
+              "run typeRecords @" + h(nmtp + 20) + " count 3 stride 0 by " + h(nmtp + 8) + "\n"
               "reads typeOffsets offset 0x0 -> block " + h(procedure) + " [0]\n"
               "open DATAS_LF_PROCEDURE @" + h(procedure) + " size 20 type 0x1000 (1 of 3)\n"
               "lf_index enum 0x8 \"TYPE_LF_PROCEDURE\"\n"
@@ -161,8 +161,8 @@ TEST(Roles, TypeRecordsAndTheTypeIndicesThatNameThem) {
               "open DATAS_LF_ARGLIST @" + h(argList) + " size 12 type 0x1001 (2 of 3)\n"
               "lf_index enum 0x2201 \"TYPE_LF_ARGLIST\"\n"
               "N1 number 0x0\n"
-              "argCount count 0x3 counts type\n"
-              "list type @" + h(argList + 12) + " count 3 stride 4 by " + h(argList + 8) + "\n"
+              "argCount count 0x3 counts types\n"
+              "list types @" + h(argList + 12) + " count 3 stride 4 by " + h(argList + 8) + "\n"
               "element 0 @" + h(argList + 12) + "\n"
               "type typeIndex 0x1000 -> record " + h(procedure) + "\n"
               "element 1 @" + h(argList + 16) + "\n"
@@ -397,7 +397,7 @@ TEST(Roles, SegmentOffsetsLeadToTheBlocksOfTheirBases) {
         "close\n"
         "end run\n"
         "open SEGDATA_SOURCELINES @" + h(rows) + " size 0\n"
-        "list SEGDATA_SOURCELINES @" + h(rows) + " count 3 stride 8\n"
+        "list lineRows @" + h(rows) + " count 3 stride 8\n"
         "element 0 @" + h(rows) + "\n"
         "offInCode offset 0x10\n"
         "lineNumber number 0x1\n"
@@ -414,14 +414,14 @@ TEST(Roles, SegmentOffsetsLeadToTheBlocksOfTheirBases) {
         "offStart offset 0x0\n"
         "offEnd offset 0x0\n"
         "offSourceLines offset " + h(rows - seg) + "\n"
-        "nLineTables count 0x2 counts SEGDATA_SOURCELINES share\n"
+        "nLineTables count 0x2 counts lineRows share\n"
         "offInSFDef offset 0x0\n"
         "close\n"
         "open SEGDATA_SOURCESECTION @" + h(sections + 20) + " size 20 (2 of 2)\n"
         "offStart offset 0x0\n"
         "offEnd offset 0x0\n"
         "offSourceLines offset " + h(rows + 16 - seg) + "\n"
-        "nLineTables count 0x1 counts SEGDATA_SOURCELINES share\n"
+        "nLineTables count 0x1 counts lineRows share\n"
         "offInSFDef offset 0x0\n"
         "close\n"
         "end run\n"
@@ -478,7 +478,7 @@ TEST(Roles, TargetsPastTheEndAreFlagged) {
               std::string::npos) << lines;
     // An empty run stands where no procedure and no row lies.
     EXPECT_NE(lines.find("run SEGDATA_PROCEDURE @" + h(seg + 0xFFFFFFF0) + " count 0"), std::string::npos);
-    EXPECT_NE(lines.find("run SEGDATA_SOURCELINES @" + h(seg + 0x7FFFFFFF) + " count 0"), std::string::npos);
+    EXPECT_NE(lines.find("run lineRows @" + h(seg + 0x7FFFFFFF) + " count 0"), std::string::npos);
 }
 
 // The one spelling of every value: what the report's value column shows, which explain and
@@ -519,6 +519,27 @@ TEST(Roles, OneSpellingOfEveryValue) {
         f.entries = c.entries;
         EXPECT_EQ(valueText(f), c.expected);
     }
+}
+
+// What the text writes for a number with its top bit set, for every spelling and meaning:
+// a sign exactly where spellsSigned says, the predicate the checks of every walk hold each
+// field's `isSigned` to (so the JSON forms' "signed" is where the text shows a minus).
+TEST(Roles, SpellsSignedIsWhereTheTextWritesAMinus) {
+    constexpr Meaning kMeanings[] = {Meaning::None, Meaning::Word, Meaning::ErrorDec,
+                                     Meaning::ErrorHex};
+    int signedCases = 0;
+    for (unsigned s = 0; s <= static_cast<unsigned>(Spelling::RowDec); ++s) {
+        for (const Meaning meaning : kMeanings) {
+            const Field f{"x", "ULONG", 0, 4, 0xFFFFFFFE, Role::Number, meaning,
+                          FieldLayout{static_cast<Spelling>(s)}};
+            const std::string text = valueText(f);
+            EXPECT_EQ(text.starts_with("-2"), spellsSigned(f)) << "spelling " << s << ": " << text;
+            signedCases += spellsSigned(f);
+        }
+    }
+    // Dec, DecHexBytes, DecBytes, RegisterBytes, NameRef, DecNamed and RowDec whatever the
+    // meaning; a message unless its number is in hexadecimal.
+    EXPECT_EQ(signedCases, 7 * 4 + 2 * 3);
 }
 
 }  // namespace

@@ -77,9 +77,9 @@ std::string eventLines(const std::vector<WalkEvent>& events) {
                 if (e.index != kNoIndex) text += " [" + std::to_string(e.index) + "]";
                 break;
             case WalkEvent::Kind::OpenList:
-                text += "list " + std::string(e.list.name) + " @0x" + hex(e.list.offset) + " count " +
-                        std::to_string(e.list.count) + " stride " + std::to_string(e.list.stride) +
-                        by(e.list.countedBy);
+                text += "list " + std::string(e.list.subject.key) + " @0x" + hex(e.list.offset) +
+                        " count " + std::to_string(e.list.count) + " stride " +
+                        std::to_string(e.list.stride) + by(e.list.countedBy);
                 break;
             case WalkEvent::Kind::Element:
                 text += "element " + std::to_string(e.index) + " @0x" + hex(e.offset);
@@ -88,9 +88,9 @@ std::string eventLines(const std::vector<WalkEvent>& events) {
             case WalkEvent::Kind::Unit: continue;
             case WalkEvent::Kind::CloseList: text += "end list"; break;
             case WalkEvent::Kind::OpenRun:
-                text += "run " + std::string(e.run.name) + " @0x" + hex(e.run.offset) + " count " +
-                        std::to_string(e.run.count) + " stride " + std::to_string(e.run.stride) +
-                        by(e.run.countedBy);
+                text += "run " + std::string(e.run.subject.key) + " @0x" + hex(e.run.offset) +
+                        " count " + std::to_string(e.run.count) + " stride " +
+                        std::to_string(e.run.stride) + by(e.run.countedBy);
                 break;
             case WalkEvent::Kind::CloseRun: text += "end run"; break;
             case WalkEvent::Kind::Close: text += "close"; break;

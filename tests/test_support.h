@@ -31,7 +31,8 @@ std::string lastLine(const std::string& text);
 
 // The events of the walk over `bytes`, one line each, as the roles and targets tests write
 // them: what each field is, holds and leads to; where blocks, lists and runs lie and what
-// counts them. `word`: only the events of the first section block titled so.
+// counts them, lists, runs and counts named by their subject's key. `word`: only the events
+// of the first section block titled so.
 std::string eventLines(const std::vector<uint8_t>& bytes, const SectionSelection& selection = {},
                        std::string_view word = {});
 std::string eventLines(const std::vector<WalkEvent>& events);

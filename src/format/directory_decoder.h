@@ -6,6 +6,9 @@
 
 namespace symdeck {
 
+// The run of the entries.
+inline constexpr Subject kDirectoryEntries = blocksTitled(nmde::kEntry.word);
+
 template <class P>
 bool renderDirectory(Walk<P>& walk, uint64_t offset) {
     using nmdr::kHeader;
@@ -20,7 +23,7 @@ bool renderDirectory(Walk<P>& walk, uint64_t offset) {
     Fields<P> f{walk, *header};
     f.signature(fieldOf(kHeader, "NMDR"));
     const uint32_t nNMDE = header->u32(fieldOf(kHeader, "nNMDE").offset);
-    f.count(fieldOf(kHeader, "nNMDE"), kEntry.word);
+    f.count(fieldOf(kHeader, "nNMDE"), kDirectoryEntries.key);
     // Printed, not followed: sections are found through the entries alone.
     f.hex(fieldOf(kHeader, "offGTYP"));
     f.hex(fieldOf(kHeader, "offSTTB"));
@@ -29,7 +32,7 @@ bool renderDirectory(Walk<P>& walk, uint64_t offset) {
     f.hex(fieldOf(kHeader, "offFPOD"));
     f.unnamed(unnamedWords(kHeader), true, true);
 
-    const Run entries{kEntry.word, offset + kHeader.size, nNMDE, kEntry.size,
+    const Run entries{kDirectoryEntries, offset + kHeader.size, nNMDE, kEntry.size,
                       offset + fieldOf(kHeader, "nNMDE").offset};
     print.openRun(entries);
     for (uint32_t i = 0; i < nNMDE; ++i) {
@@ -40,7 +43,7 @@ bool renderDirectory(Walk<P>& walk, uint64_t offset) {
                          Mark::EntryIndex, i, i, nNMDE});
         Fields<P> e{walk, *entry};
         e.signature(fieldOf(kEntry, "NMDE"));
-        Field kind = e.field(*entry, fieldOf(kEntry, "entryIndex"), Spelling::DecNamed);
+        Field kind = e.asSigned(e.field(*entry, fieldOf(kEntry, "entryIndex"), Spelling::DecNamed));
         const SectionKindInfo* known = sectionKind(kind.value);
         if (known != nullptr) {
             kind.meaning = Meaning::Word;

@@ -166,6 +166,19 @@ struct Target {
     constexpr bool has() const { return leads != Leads::Nothing; }
 };
 
+// What a list or a run of blocks holds, or what a count counts. `key` is the model's name
+// for it, the one the JSON documents give it: a list's own name ("strings", "lineRows"), the
+// word of the blocks of a run, or a name for what is counted but not reported. `word` is the
+// text form's: a list's name in explain's text and in the view, the title word of each block
+// of a run (or what the run's blocks are together).
+struct Subject {
+    std::string_view key;
+    std::string_view word;
+};
+
+// A run of blocks that all bear the title `word`: the model names it by its blocks' word.
+constexpr Subject blocksTitled(std::string_view word) { return Subject{word, word}; }
+
 // How a count relates to what the walk reports.
 enum class Counting : uint8_t {
     Run,         // the number of blocks of the run, or elements of the list, whose
@@ -185,6 +198,9 @@ struct Field {
     Role role;
     Meaning meaning = Meaning::None;
     FieldLayout layout{};  // the text form's
+    // The format reads the number as signed: a ULONG from 0x80000000 on stands for a
+    // negative number (0xFFFFFFFF is -1). A USHORT, widened without sign, never does.
+    bool isSigned = false;
     Counting counting = Counting::Run;  // for a Count (and a Size with `entries`)
     // The interpretation, the text of a Signature or Text, or the first part of a message.
     // Both default to a real empty text, never a null one: the writer copies them with
@@ -193,8 +209,8 @@ struct Field {
     std::string_view tail = "";        // the last part of a message
     uint64_t textOffset = kNotInFile;  // where `text` was read, when it comes from the file
     Target target{};
-    // A Count: the name of the run or list it counts (the word of its blocks), or of what
-    // it counts that is not reported.
+    // A Count: the `key` of the run or list it counts, or of what it counts that is not
+    // reported.
     std::string_view counts = "";
     // A Size that also counts entries (sizeRegVariables): how many.
     uint32_t entries = 0;
@@ -223,7 +239,7 @@ struct Title {
 };
 
 struct List {
-    std::string_view name;
+    Subject subject;
     uint64_t offset;  // of the first element
     uint32_t count;
     uint32_t stride;                 // bytes per element
@@ -233,7 +249,7 @@ struct List {
 
 // A run of sibling blocks: the blocks a count or an array of offsets leads to.
 struct Run {
-    std::string_view name;  // the word of its blocks, or what they are together
+    Subject subject;
     uint64_t offset;        // where the first block, or the array of offsets, begins
     uint32_t count;         // blocks the run will hold when the walk completes it
     uint32_t stride;        // bytes between blocks; 0: each block's place is read

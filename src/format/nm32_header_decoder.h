@@ -54,7 +54,7 @@ bool renderNm32Header(Walk<P>& walk) {
         fileType.problem = Problem::UnknownEnum;
     }
     f.emit(fileType);
-    f.emit(f.field(*header, fieldOf(kHeader, "fileLength"), Spelling::DecBytes));
+    f.emit(f.asSigned(f.field(*header, fieldOf(kHeader, "fileLength"), Spelling::DecBytes)));
     f.unnamed(unnamedWords(kHeader), false, false);
 
     f.emit(textField(walk.image, *header, fieldOf(kHeader, "filePath"), false));

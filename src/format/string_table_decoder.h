@@ -20,13 +20,16 @@ bool installStringTable(Walk<P>& walk, uint64_t sectionOffset) {
     return true;
 }
 
+// The list of the names, and what nNames counts.
+inline constexpr Subject kStringList{"strings", "Strings"};
+
 template <class P>
 bool renderStringTable(Walk<P>& walk, uint64_t sectionOffset) {
     using sttb::kHeader;
     return renderSection(
         walk, sectionOffset, kHeader, TitleSpelling::SectionSpaced,
         [&](Cursor<P>& cursor, Fields<P>& f) {
-            f.count(fieldOf(kHeader, "nNames"), "Strings");
+            f.count(fieldOf(kHeader, "nNames"), kStringList.key);
             f.unnamed(unnamedWords(kHeader), false, true);
             // The count is this section's own; the names come through the installed table,
             // which is the directory's first string table. The offsets of that section
@@ -34,7 +37,7 @@ bool renderStringTable(Walk<P>& walk, uint64_t sectionOffset) {
             const uint64_t offsets = sectionOffset + kHeader.size;
             const bool installed = walk.strings.count != 0 && walk.strings.offsets == offsets;
             constexpr uint64_t nNames = fieldOf(kHeader, "nNames").offset;
-            const List list{"Strings", offsets, f.u32(nNames), 4, sectionOffset + nNames,
+            const List list{kStringList, offsets, f.u32(nNames), 4, sectionOffset + nNames,
                             ListSpelling::Strings};
             return cursor.list(list, [&](const Record& entry, uint32_t i) {
                 Field name = Fields<P>::ulong(entry, 0, "offset", Role::Offset, Spelling::ListName);

@@ -137,7 +137,7 @@ struct Cursor {
         return true;
     }
 
-    // Reports `run`: its `run.count` blocks titled with the run's name, one per
+    // Reports `run`: its `run.count` blocks titled with the word of its subject, one per
     // `run.stride`-byte element from `run.offset` on, each checked first, their titles laid
     // out by `layout`. `visit(fields, i)` reports block i's fields (and what nests in it) and
     // returns false when the walk has stopped inside it, which leaves the block and the run
@@ -147,7 +147,8 @@ struct Cursor {
         walk.print.openRun(run);
         const bool complete = each(run.offset, run.stride, run.count, [&](const Record& r, uint32_t i) {
             if (run.units && skipsUnit(walk.print)) return true;
-            walk.print.open(Title{run.name, r.offset, run.stride, layout, Mark::None, 0, i, run.count});
+            walk.print.open(
+                Title{run.subject.word, r.offset, run.stride, layout, Mark::None, 0, i, run.count});
             Fields<P> f{walk, r};
             if (!visit(f, i)) return false;
             walk.print.close();
@@ -214,6 +215,11 @@ struct Fields {
     SYMDECK_INLINE static constexpr FieldLayout layout(Spelling spelling, bool blank) {
         return FieldLayout{spelling, blank ? After::Blank : After::Line};
     }
+    // `f` read as a signed number (`Field::isSigned`).
+    SYMDECK_INLINE static Field asSigned(Field f) {
+        f.isSigned = true;
+        return f;
+    }
     // A target `base` + `value` bytes into the file.
     SYMDECK_INLINE Target follow(Leads leads, uint64_t base, uint32_t value) const {
         const uint64_t at = base + value;
@@ -228,7 +234,7 @@ struct Fields {
         emit(ulong(record, at, name, Role::Number, Spelling::Hex, blank));
     }
     SYMDECK_INLINE void decimal(uint64_t at, std::string_view name, bool blank = false) {
-        emit(ulong(record, at, name, Role::Number, Spelling::Dec, blank));
+        emit(asSigned(ulong(record, at, name, Role::Number, Spelling::Dec, blank)));
     }
     SYMDECK_INLINE void number16(uint64_t at, std::string_view name, bool blank = false) {
         emit(ushort(record, at, name, Role::Number, Spelling::Hex, blank));
@@ -244,16 +250,16 @@ struct Fields {
         f.target = follow(leads, base, f.value);
         emit(f);
     }
-    // A count of the run or list named `counts`, in decimal.
+    // A count of the run or list whose key is `counts`, in decimal.
     SYMDECK_INLINE void count(uint64_t at, std::string_view name, std::string_view counts,
                               Counting counting = Counting::Run, bool blank = false) {
-        Field f = ulong(record, at, name, Role::Count, Spelling::Dec, blank);
+        Field f = asSigned(ulong(record, at, name, Role::Count, Spelling::Dec, blank));
         f.counts = counts;
         f.counting = counting;
         emit(f);
     }
     SYMDECK_INLINE void size(uint64_t at, std::string_view name, bool blank = false) {
-        emit(ulong(record, at, name, Role::Size, Spelling::DecHexBytes, blank));
+        emit(asSigned(ulong(record, at, name, Role::Size, Spelling::DecHexBytes, blank)));
     }
     // The field `d` of the structure: its name, storage word, place, size and role as its
     // description states them, its value read as wide as the field is.
@@ -282,20 +288,23 @@ struct Fields {
     }
     SYMDECK_INLINE void count(const FieldDescription& d, std::string_view counts,
                               Counting counting = Counting::Run, bool blank = false) {
-        Field f = field(record, d, Spelling::Dec, blank);
+        Field f = asSigned(field(record, d, Spelling::Dec, blank));
         f.counts = counts;
         f.counting = counting;
         emit(f);
     }
     SYMDECK_INLINE void size(const FieldDescription& d, bool blank = false) {
-        emit(field(record, d, Spelling::DecHexBytes, blank));
+        emit(asSigned(field(record, d, Spelling::DecHexBytes, blank)));
     }
-    // A structure's unnamed words N1, N2, ... (unnamedWords), in decimal or hexadecimal; the
-    // last closes the group when `blank` is set.
+    // A structure's unnamed words N1, N2, ... (unnamedWords), in signed decimal or in
+    // hexadecimal; the last closes the group when `blank` is set.
     void unnamed(std::span<const FieldDescription> words, bool decimal, bool blank) {
-        for (size_t i = 0; i < words.size(); ++i)
-            emit(field(record, words[i], decimal ? Spelling::Dec : Spelling::Hex,
-                       blank && i + 1 == words.size()));
+        for (size_t i = 0; i < words.size(); ++i) {
+            Field f = field(record, words[i], decimal ? Spelling::Dec : Spelling::Hex,
+                            blank && i + 1 == words.size());
+            f.isSigned = decimal;
+            emit(f);
+        }
     }
     // The signature that opens a described structure, as name and value.
     SYMDECK_INLINE void signature(const FieldDescription& d) {
@@ -313,14 +322,17 @@ struct Fields {
         Field f = field(record, d, Spelling::NameRef, blank);
         named(f);
     }
-    // N1, N2, ... from field offset `at` on, `count` ULONGs; the last closes the group when
-    // `blank` is set.
+    // N1, N2, ... from field offset `at` on, `count` ULONGs, in signed decimal or in
+    // hexadecimal; the last closes the group when `blank` is set.
     void unnamed(uint64_t at, int count, bool decimal, bool blank) {
         static constexpr std::string_view kNames[] = {"N1", "N2", "N3", "N4", "N5",
                                                       "N6", "N7", "N8", "N9", "N10"};
-        for (int i = 0; i < count; ++i)
-            emit(ulong(record, at + 4 * uint64_t(i), kNames[i], Role::Number,
-                       decimal ? Spelling::Dec : Spelling::Hex, blank && i == count - 1));
+        for (int i = 0; i < count; ++i) {
+            Field f = ulong(record, at + 4 * uint64_t(i), kNames[i], Role::Number,
+                            decimal ? Spelling::Dec : Spelling::Hex, blank && i == count - 1);
+            f.isSigned = decimal;
+            emit(f);
+        }
     }
     // The signature at the structure's start, as name and value.
     SYMDECK_INLINE void signature(std::string_view text) {
@@ -355,6 +367,7 @@ struct Fields {
     }
     SYMDECK_INLINE void named(Field& f) {
         const NameText text = stringAt(walk.image, walk.strings, f.value);
+        f.isSigned = true;
         f.meaning = Meaning::Word;
         f.text = text.text;
         f.textOffset = text.offset;

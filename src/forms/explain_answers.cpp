@@ -183,7 +183,7 @@ void textHit(AnswerWriter& w, uint64_t offset, std::span<const Title> chain, con
     w.text("\n  ");
     if (hit.inList) {
         w.text("list ");
-        w.text(hit.list.name);
+        w.text(hit.list.subject.word);
         // Numbered from 0, as the report numbers the string table's names ("[2] main").
         w.text(", element [");
         w.writeDecimal(hit.element);
@@ -264,8 +264,8 @@ void jsonHit(AnswerWriter& w, uint64_t offset, std::span<const Title> chain, con
     }
     w.text("]");
     if (hit.inList) {
-        // The list's identifier in the report's JSON ("strings", "lineRows").
-        w.member(",\"list\":", JsonPrinter::countedWord(hit.list.name));
+        // The list's key, as the report's JSON names it ("strings", "lineRows").
+        w.member(",\"list\":", hit.list.subject.key);
         w.member(",\"element\":", hit.element);
         w.member(",\"elements\":", hit.list.count);
     }

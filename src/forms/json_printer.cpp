@@ -190,7 +190,7 @@ void JsonPrinter::openList(const List& list) {
     assert(top() == Scope::Fields);
     char* p = separator(out_.reserve(ReportWriter::kMaxReserve));
     p = put(p, "{\"list\":\"");
-    p = put(p, countedWord(list.name));
+    p = put(p, list.subject.key);
     p = number(put(p, "\",\"offset\":"), list.offset);
     out_.commit(put(p, ",\"elements\":["));
     push(Scope::List);
@@ -217,7 +217,7 @@ void JsonPrinter::splitList(const List& list, uint32_t first) {
     p = put(p, block.word);
     p = number(put(p, "\",\"offset\":"), block.offset);
     p = put(p, ",\"list\":\"");
-    p = put(p, countedWord(list.name));
+    p = put(p, list.subject.key);
     p = number(put(p, "\",\"listOffset\":"), listOffset_);
     p = number(put(p, ",\"first\":"), first);
     out_.commit(put(p, ",\"elements\":["));
@@ -277,16 +277,6 @@ void JsonPrinter::end(const Stop& stop) {
     p = number(put(p, ",\"unknownValues\":"), problems_.unknown);
     out_.commit(put(p, "}}\n"));
     depth_ = 0;
-}
-
-std::string_view JsonPrinter::countedWord(std::string_view counts) {
-    // The lists' own names, in the text form's words, and what counts that name no blocks.
-    if (counts == "Strings") return "strings";
-    if (counts == "type") return "types";
-    if (counts == "Type Table Offsets") return "typeTableOffsets";
-    if (counts == "SEGDATA_SOURCELINES") return "lineRows";
-    if (counts == "type records") return "typeRecords";
-    return counts;
 }
 
 std::string_view JsonPrinter::countingWord(Counting counting) {

@@ -9,7 +9,8 @@
 // they apply, "signed", "text" or "error", "bytes", and always "role", then "target",
 // "leads", "targetOutsideFile", "counts", "counting", "entries". `values` maps each of the
 // block's own fields (not those of its lists' elements) to its value. A list is an entry of
-// "fields": {"list":<identifier>,"offset":...,"elements":[[fields]...]}.
+// "fields": {"list":<identifier>,"offset":...,"elements":[[fields]...]}. Lists, and what
+// a count counts, are named by their subject's key (format/events.h): the model's name.
 //
 // The lines form writes a "header" line, one "block" line per block (its fields and values,
 // and the path of the blocks it nests in), "list" lines that carry on a long list of the
@@ -63,23 +64,6 @@ private:
     size_t used_ = 0;
 };
 
-// Whether the format reads the field as a signed number: the text shows it as a signed
-// decimal.
-SYMDECK_INLINE constexpr bool readsSigned(const Field& f) {
-    switch (f.layout.spelling) {
-        case Spelling::Dec:
-        case Spelling::DecHexBytes:
-        case Spelling::DecBytes:
-        case Spelling::RegisterBytes:
-        case Spelling::NameRef:
-        case Spelling::DecNamed:
-        case Spelling::RowDec: return true;
-        case Spelling::Message:
-        case Spelling::WideMessage: return f.meaning == Meaning::ErrorDec;
-        default: return false;
-    }
-}
-
 // The storage word of `size` bytes; other sizes (arrays of characters) keep their own.
 SYMDECK_INLINE constexpr std::string_view storageWord(const Field& f) {
     return f.size == 4 ? std::string_view("ULONG") : f.size == 2 ? std::string_view("USHORT") : f.type;
@@ -128,7 +112,7 @@ public:
             textValue(f.name, f.text, own);
         } else {
             p = number(p, f.value);
-            if (readsSigned(f) && f.size == 4 && f.value >= 0x80000000u) {
+            if (f.isSigned && f.size == 4 && f.value >= 0x80000000u) {
                 p = put(p, ",\"signed\":");
                 p = putSignedDecimal(p, static_cast<int32_t>(f.value));
             }
@@ -160,12 +144,14 @@ public:
         }
         if (!f.counts.empty()) {
             p = put(p, ",\"counts\":\"");
-            p = put(p, countedWord(f.counts));
+            p = put(p, f.counts);
             p = put(p, "\",\"counting\":\"");
             p = put(p, countingWord(f.counting));
             *p++ = '"';
         }
-        if (f.layout.spelling == Spelling::RegisterBytes) p = number(put(p, ",\"entries\":"), f.entries);
+        // A size that also counts entries (sizeRegVariables) says how many.
+        if (f.role == Role::Size && !f.counts.empty())
+            p = number(put(p, ",\"entries\":"), f.entries);
         *p++ = '}';
         out_.commit(p);
     }
@@ -192,9 +178,6 @@ public:
     void unknownSection(int32_t kind);
     void end(const Stop& stop);
 
-    // The identifier a list, or what a count counts, has in these documents: lists are
-    // named in one style; block words stay as they are.
-    static std::string_view countedWord(std::string_view counts);
     static std::string_view countingWord(Counting counting);
 
 private:

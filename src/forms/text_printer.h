@@ -73,6 +73,30 @@ SYMDECK_INLINE void spellValue(ReportWriter& out, const Field& f, bool terminal 
 // The same as a string.
 std::string valueText(const Field& f);
 
+// Whether spellValue writes the value as a signed decimal number (0xFFFFFFFF as -1). The
+// walk states that a field is read signed (`Field::isSigned`); the checks of the walk hold
+// the two together, so that what the text shows and what the other forms say agree.
+constexpr bool spellsSigned(const Field& f) {
+    switch (f.layout.spelling) {
+        case Spelling::Dec:
+        case Spelling::DecHexBytes:
+        case Spelling::DecBytes:
+        case Spelling::RegisterBytes:
+        case Spelling::NameRef:
+        case Spelling::DecNamed:
+        case Spelling::RowDec: return true;
+        case Spelling::Message:
+        case Spelling::WideMessage: return f.meaning != Meaning::ErrorHex;
+        case Spelling::Hex:
+        case Spelling::AsText:
+        case Spelling::HexNamed:
+        case Spelling::FileType:
+        case Spelling::ListName:
+        case Spelling::RowHex06: break;
+    }
+    return false;
+}
+
 // The error line of a walk that stopped (`stop.end` not Complete), without its line feed:
 // the report's last line, and what explain's answers say of where the walk stopped.
 void spellStop(ReportWriter& out, const Stop& stop);

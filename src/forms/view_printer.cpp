@@ -132,7 +132,7 @@ void ViewPrinter::openList(const List& list) {
 void ViewPrinter::closeList(const List& list) {
     inElement_ = false;
     elementStart_ = false;
-    const uint16_t name = vocabulary_.word(list.name);
+    const uint16_t name = vocabulary_.word(list.subject.word);
     if (!options_.skeleton) return;
     const uint32_t w[view::kListWords] = {
         listBlock_,

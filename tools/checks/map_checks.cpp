@@ -20,17 +20,19 @@ auto titleKey(const Title& t) {
 }
 
 auto fieldKey(const Field& f) {
-    return std::tuple(f.name, f.type, f.offset, f.size, f.value, f.role, f.meaning, f.layout.spelling,
-                      f.layout.after, f.counting, f.text, f.tail, f.textOffset, f.target.leads,
+    return std::tuple(f.name, f.type, f.offset, f.size, f.value, f.isSigned, f.role, f.meaning,
+                      f.layout.spelling, f.layout.after, f.counting, f.text, f.tail, f.textOffset, f.target.leads,
                       f.target.inFile, f.target.why, f.target.at, f.counts, f.entries, f.problem);
 }
 
 auto listKey(const List& l) {
-    return std::tuple(l.name, l.offset, l.count, l.stride, l.countedBy, l.layout);
+    return std::tuple(l.subject.key, l.subject.word, l.offset, l.count, l.stride, l.countedBy,
+                      l.layout);
 }
 
 auto runKey(const Run& r) {
-    return std::tuple(r.name, r.offset, r.count, r.stride, r.countedBy, r.lead, r.units);
+    return std::tuple(r.subject.key, r.subject.word, r.offset, r.count, r.stride, r.countedBy,
+                      r.lead, r.units);
 }
 
 bool sameEvent(const WalkEvent& a, const WalkEvent& b) {

@@ -4,6 +4,9 @@
 #include <set>
 #include <string_view>
 
+#include "format/symbols/symbols.h"
+#include "forms/text_printer.h"
+
 namespace symdeck::checks {
 
 WalkTally& WalkTally::operator+=(const WalkTally& other) {
@@ -21,6 +24,7 @@ WalkTally& WalkTally::operator+=(const WalkTally& other) {
     units += other.units;
     unitsAlone += other.unitsAlone;
     windows += other.windows;
+    signs += other.signs;
     return *this;
 }
 
@@ -92,13 +96,19 @@ std::string checkCounts(const std::vector<WalkEvent>& events, WalkTally& tally) 
                 const bool counts = (f.role == Role::Count && f.counting == Counting::Run) ||
                                     (f.role == Role::Size && !f.counts.empty());
                 if (counts) waiting[f.offset].push_back(&f);
-                if (f.role == Role::Count && f.counting == Counting::Share) shares += f.value;
+                if (f.role == Role::Count && f.counting == Counting::Share) {
+                    if (!rowsAnnounced || f.counts != kLineRows.key)
+                        return "the share " + describe(f) + " counts " + std::string(f.counts) +
+                               ", not the rows announced before it";
+                    shares += f.value;
+                }
                 break;
             }
             case WalkEvent::Kind::OpenRun:
             case WalkEvent::Kind::OpenList: {
                 const bool isList = e.kind == WalkEvent::Kind::OpenList;
-                if ((isList ? e.list.name : e.run.name) == "SEGDATA_SOURCELINES") {
+                const Subject& subject = isList ? e.list.subject : e.run.subject;
+                if (subject.key == kLineRows.key) {
                     rowsAnnounced = true;
                     rows = isList ? e.list.count : e.run.count;
                     shares = 0;
@@ -112,6 +122,12 @@ std::string checkCounts(const std::vector<WalkEvent>& events, WalkTally& tally) 
                                " comes without that count field";
                     count = found->second.front();
                     found->second.erase(found->second.begin());
+                    // The JSON forms name what a count counts by that: it must be the key
+                    // of the run or list it leads to.
+                    if (count->counts != subject.key)
+                        return "the count " + describe(*count) + " counts " +
+                               std::string(count->counts) + ", but the run or list it counts is " +
+                               std::string(subject.key);
                 }
                 open.push_back(Open{isList, isList ? e.list.count : e.run.count, count, 0, depth});
                 break;
@@ -130,8 +146,8 @@ std::string checkCounts(const std::vector<WalkEvent>& events, WalkTally& tally) 
                 if (open.empty()) return "a run or list closes that never opened";
                 const Open run = open.back();
                 open.pop_back();
-                if (e.kind == WalkEvent::Kind::CloseRun && e.run.name == "SEGDATA_SOURCESECTION" &&
-                    rowsAnnounced) {
+                if (e.kind == WalkEvent::Kind::CloseRun &&
+                    e.run.subject.key == kSourceSections.key && rowsAnnounced) {
                     ++tally.counts;
                     if (shares != rows)
                         return "the source sections' shares add up to " + std::to_string(shares) +
@@ -168,6 +184,12 @@ std::string checkWalk(const std::vector<WalkEvent>& events, uint64_t size,
     const Reported r = gather(events);
     const bool complete = r.stop.end == WalkEnd::Complete;
     for (const Field* f : r.fields) {
+        // The other forms say a number is negative where the text shows it so, and only there.
+        ++tally.signs;
+        if (f->isSigned != spellsSigned(*f))
+            return "the field " + describe(*f) +
+                   (f->isSigned ? " is read signed but spelled without a sign"
+                                : " is spelled signed but not read so");
         const Target& t = f->target;
         if (!t.has()) {
             if (f->role == Role::TypeIndex && f->value >= 0x1000 && t.why == Unresolved::None)

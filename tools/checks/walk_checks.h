@@ -30,11 +30,14 @@ struct WalkTally {
     uint64_t units = 0;         // units of the map checked against the walk
     uint64_t unitsAlone = 0;    // units walked alone and checked against the whole walk
     uint64_t windows = 0;       // windows of the view form walked on the map, checked byte for byte
+    // Fields whose signedness was checked against the text's spelling of them (checkWalk).
+    uint64_t signs = 0;
 
     WalkTally& operator+=(const WalkTally& other);
 };
 
 // Checks the events of one walk over a file of `size` bytes with `selection`:
+// - every field is read signed exactly when the text spells it as a signed number;
 // - every target lies inside the file or is flagged as not there;
 // - when the walk is complete, every followed offset that leads to a block, or to a run or
 //   list that is not empty, targets the offset of a block or list element that the walk
@@ -43,7 +46,8 @@ struct WalkTally {
 // - when the walk is complete and reports the NMTP sections, every type index that names a
 //   record targets a type record's block that the walk reports;
 // - when the walk is complete, every count of a run or list equals the number of blocks or
-//   elements reported for it, and every run and list holds the number it announced.
+//   elements reported for it and names it by its subject's key, and every run and list
+//   holds the number it announced.
 // Returns an empty string when all hold, else what failed; adds what it checked to `tally`.
 std::string checkWalk(const std::vector<WalkEvent>& events, uint64_t size,
                       const SectionSelection& selection, WalkTally& tally);

@@ -20,7 +20,7 @@ constexpr EnumName kRegisterTableTypes[] = {{2, "TT_REGISTER"}, {3, "TT_REGISTER
 template <class P>
 void reportLocalVariable(Walk<P>& walk, const Record& entry, uint32_t i, uint32_t count) {
     // The error line carries the type word ULONG, unlike the regular one.
-    openVariable(walk, entry, "SEGDATA_VLPTABLE", 10, i, count,
+    openVariable(walk, entry, kVlpEntries.word, 10, i, count,
                  TableTypes<1>{kLocalTableTypes, "TYPE ERROR -> it should be 1(TT_LOCALV) but it's ",
                                "ULONG"});
     // Printed, not followed.
@@ -30,7 +30,7 @@ void reportLocalVariable(Walk<P>& walk, const Record& entry, uint32_t i, uint32_
 
 template <class P>
 void reportRegisterVariable(Walk<P>& walk, const Record& entry, uint32_t i, uint32_t count) {
-    openVariable(walk, entry, "SEGDATA_REGISTER", 10, i, count,
+    openVariable(walk, entry, kRegisters.word, 10, i, count,
                  TableTypes<2>{kRegisterTableTypes,
                                "TYPE ERROR -> it should be 2(TT_REGISTER) or 3(TT_REGISTER_POINTER) "
                                "but it's ",
@@ -41,6 +41,7 @@ void reportRegisterVariable(Walk<P>& walk, const Record& entry, uint32_t i, uint
     Field number = f.ushort(entry, register_entry::kRegisterNumber, "registerNumber", Role::Enum,
                             Spelling::DecNamed, true);
     number.type = "ULONG";
+    number.isSigned = true;
     number.meaning = Meaning::Word;
     number.text = registerName(number.value);
     if (!isKnownRegister(number.value)) number.problem = Problem::UnknownRegister;
@@ -59,7 +60,8 @@ bool renderSegmentProcedures(Walk<P>& walk, const Record& segment) {
     const uint64_t localArea = segment.offset + segment.u32(fieldOf(segment::kRecord, "offLVarDef").offset);
     const uint64_t registerArea = segment.offset + segment.u32(fieldOf(segment::kRecord, "offRegDef").offset);
 
-    const Run procedures{"SEGDATA_PROCEDURE", segment.offset + segment.u32(fieldOf(segment::kRecord, "offProcDef").offset),
+    const Run procedures{kProcedures,
+                         segment.offset + segment.u32(fieldOf(segment::kRecord, "offProcDef").offset),
                          nProcedures, static_cast<uint32_t>(stride),
                          segment.offset + fieldOf(segment::kRecord, "nProcedures").offset};
     return cursor.blocks(procedures, TitleLayout{6}, [&](Fields<P>& f, uint32_t) {
@@ -71,22 +73,22 @@ bool renderSegmentProcedures(Walk<P>& walk, const Record& segment) {
         f.offset(procedure::kOffStartProc, "offStartProc");
         f.offset(procedure::kOffEndProc, "offEndProc");
         f.offsetTo(procedure::kOffLocVariables, "offLocVariables", Leads::Elements, localArea);
-        f.count(procedure::kNLocalVariables, "nLocalVariables", "SEGDATA_VLPTABLE");
+        f.count(procedure::kNLocalVariables, "nLocalVariables", kVlpEntries.key);
         f.offsetTo(procedure::kOffRegVariables, "offRegVariables", Leads::Elements, registerArea);
         // A size in bytes that also counts the register entries.
-        Field size = f.ulong(procedure, procedure::kSizeRegVariables, "sizeRegVariables", Role::Size,
-                             Spelling::RegisterBytes);
+        Field size = f.asSigned(f.ulong(procedure, procedure::kSizeRegVariables, "sizeRegVariables",
+                                        Role::Size, Spelling::RegisterBytes));
         size.entries = nRegisters;
-        size.counts = "SEGDATA_REGISTER";
+        size.counts = kRegisters.key;
         f.emit(size);
         f.number(procedure::kM1, "M1", shortForm);
         if (!shortForm) f.number(procedure::kN1, "N1", true);
 
-        const Run locals{"SEGDATA_VLPTABLE", localArea + procedure.u32(procedure::kOffLocVariables),
+        const Run locals{kVlpEntries, localArea + procedure.u32(procedure::kOffLocVariables),
                          nLocalVariables, vlp::kSize, procedure.offset + procedure::kNLocalVariables};
-        const Run registers{"SEGDATA_REGISTER",
-                            registerArea + procedure.u32(procedure::kOffRegVariables), nRegisters,
-                            register_entry::kSize, procedure.offset + procedure::kSizeRegVariables};
+        const Run registers{kRegisters, registerArea + procedure.u32(procedure::kOffRegVariables),
+                            nRegisters, register_entry::kSize,
+                            procedure.offset + procedure::kSizeRegVariables};
         walk.print.openRun(locals);
         if (!cursor.each(locals.offset, vlp::kSize, nLocalVariables, [&](const Record& entry, uint32_t i) {
                 reportLocalVariable(walk, entry, i, nLocalVariables);

@@ -32,32 +32,32 @@ bool renderSegmentSources(Walk<P>& walk, const Record& segment) {
     // The rows are counted by the sections' shares together. Without rows there is no
     // table, and the walk says so with an empty run where the rows would begin.
     if (lineCount == 0) {
-        const Run none{"SEGDATA_SOURCELINES", rows, 0, line_row::kSize};
+        const Run none{kLineRows, rows, 0, line_row::kSize};
         print.openRun(none);
         print.closeRun(none);
     } else {
-        print.open(Title{"SEGDATA_SOURCELINES", rows, 0, TitleLayout{6, TitleSpelling::Bare}});
-        const List list{"SEGDATA_SOURCELINES", rows, lineCount, line_row::kSize, kNotInFile,
+        print.open(Title{kLineRows.word, rows, 0, TitleLayout{6, TitleSpelling::Bare}});
+        const List list{kLineRows, rows, lineCount, line_row::kSize, kNotInFile,
                         ListSpelling::LineRows};
         complete = cursor.list(list, [&](const Record& row, uint32_t) {
             // A place in the code, not in the file.
             print.field(Fields<P>::ulong(row, line_row::kOffInCode, "offInCode", Role::Offset,
                                          Spelling::RowHex06));
-            print.field(Fields<P>::ulong(row, line_row::kLineNumber, "lineNumber", Role::Number,
-                                         Spelling::RowDec));
+            print.field(Fields<P>::asSigned(Fields<P>::ulong(
+                row, line_row::kLineNumber, "lineNumber", Role::Number, Spelling::RowDec)));
         });
         if (!complete) return false;
         print.close();
     }
 
-    const Run run{"SEGDATA_SOURCESECTION", sections, nSourceSec, source_section::kSize,
+    const Run run{kSourceSections, sections, nSourceSec, source_section::kSize,
                   segment.offset + fieldOf(segment::kRecord, "nSourceSec").offset, Lead::Gap};
     return cursor.blocks(run, TitleLayout{6}, [](Fields<P>& f, uint32_t) {
         // Places in the code, and where the rows would be: printed, not followed.
         f.offset(source_section::kOffStart, "offStart");
         f.offset(source_section::kOffEnd, "offEnd");
         f.offset(source_section::kOffSourceLines, "offSourceLines");
-        f.count(source_section::kNLineTables, "nLineTables", "SEGDATA_SOURCELINES", Counting::Share);
+        f.count(source_section::kNLineTables, "nLineTables", kLineRows.key, Counting::Share);
         f.offset(source_section::kOffInSfDef, "offInSFDef", true);
         return true;
     });

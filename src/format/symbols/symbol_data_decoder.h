@@ -19,20 +19,20 @@ template <class P>
 void reportSegmentFields(Fields<P>& f) {
     using segment::kRecord;
     const uint64_t base = f.record.offset;  // every offset of the record counts from it
-    f.emit(f.field(f.record, fieldOf(kRecord, "nSeg"), Spelling::Dec));
+    f.emit(f.asSigned(f.field(f.record, fieldOf(kRecord, "nSeg"), Spelling::Dec)));
     f.name(fieldOf(kRecord, "iName"));
     f.hex(fieldOf(kRecord, "N1"));
     f.size(fieldOf(kRecord, "physSize"));
     f.offsetTo(fieldOf(kRecord, "offProcDef"), Leads::Elements, base);
-    f.count(fieldOf(kRecord, "nProcedures"), "SEGDATA_PROCEDURE");
+    f.count(fieldOf(kRecord, "nProcedures"), kProcedures.key);
     // The areas that the procedures' offsets and the VLP offsets count from.
     f.offsetTo(fieldOf(kRecord, "offLVarDef"), Leads::Area, base);
     f.offsetTo(fieldOf(kRecord, "offRegDef"), Leads::Area, base);
     f.offsetTo(fieldOf(kRecord, "offVLPDef"), Leads::Area, base);
-    f.count(fieldOf(kRecord, "nVLP"), "SEGDATA_VLPTABLE");
+    f.count(fieldOf(kRecord, "nVLP"), kVlpEntries.key);
     f.offsetTo(fieldOf(kRecord, "offVLPOffsets"), Leads::Array, base);
     f.offsetTo(fieldOf(kRecord, "offSourceSDef"), Leads::Elements, base);
-    f.count(fieldOf(kRecord, "nSourceSec"), "SEGDATA_SOURCESECTION");
+    f.count(fieldOf(kRecord, "nSourceSec"), kSourceSections.key);
     f.offsetTo(fieldOf(kRecord, "offSCLineDef"), Leads::Elements, base, true);
 }
 
@@ -65,15 +65,15 @@ bool renderSegmentData(Cursor<P>& cursor, uint64_t headerBase) {
     const uint32_t nSourceFiles = segmentData->u32(kFiles.offset);
     const uint32_t nSegments = segmentData->u32(kSegments.offset);
     // A length, and where the source files begin.
-    Field length = h.field(*segmentData, kLength, Spelling::DecHexBytes);
+    Field length = h.asSigned(h.field(*segmentData, kLength, Spelling::DecHexBytes));
     length.target = h.follow(Leads::Elements, headerBase, subSectionLength);
     h.emit(length);
-    h.count(kFiles, source_file::kRecord.word);
-    h.count(kSegments, segment::kRecord.word, Counting::Run, true);
+    h.count(kFiles, kSourceFiles.key);
+    h.count(kSegments, kSegmentBlocks.key, Counting::Run, true);
 
     // The records follow each other 54 bytes apart, whatever their blocks' offsets say.
     // Each segment is a unit of the map: a walk may pass over it or start at it.
-    const Run segments{segment::kRecord.word, headerBase + kHeader.size, nSegments, segment::kRecord.size,
+    const Run segments{kSegmentBlocks, headerBase + kHeader.size, nSegments, segment::kRecord.size,
                        headerBase + kSegments.offset, Lead::None, true};
     const bool complete = cursor.blocks(
         segments, TitleLayout{4, TitleSpelling::Divided}, [&](Fields<P>& s, uint32_t) {
@@ -85,7 +85,7 @@ bool renderSegmentData(Cursor<P>& cursor, uint64_t headerBase) {
 
     // The source files are found through subSectionLength alone, wherever the segments'
     // blocks end.
-    const Run files{source_file::kRecord.word, headerBase + subSectionLength, nSourceFiles,
+    const Run files{kSourceFiles, headerBase + subSectionLength, nSourceFiles,
                     source_file::kRecord.size, headerBase + kFiles.offset, Lead::SourceFiles};
     if (!cursor.blocks(files, TitleLayout{4}, reportSourceFile<P>)) return false;
     print.close();

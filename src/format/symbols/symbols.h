@@ -17,6 +17,16 @@
 
 namespace symdeck {
 
+// The runs of blocks and the list of the symbol data. The line rows are one list of rows
+// behind the bare title SEGDATA_SOURCELINES, or an empty run where there are none.
+inline constexpr Subject kSegmentBlocks = blocksTitled(segment::kRecord.word);
+inline constexpr Subject kProcedures = blocksTitled("SEGDATA_PROCEDURE");
+inline constexpr Subject kVlpEntries = blocksTitled("SEGDATA_VLPTABLE");  // locals, VLP tables
+inline constexpr Subject kRegisters = blocksTitled("SEGDATA_REGISTER");
+inline constexpr Subject kSourceSections = blocksTitled("SEGDATA_SOURCESECTION");
+inline constexpr Subject kSourceFiles = blocksTitled(source_file::kRecord.word);
+inline constexpr Subject kLineRows{"lineRows", "SEGDATA_SOURCELINES"};
+
 // Field offsets of the structures inside a segment, in bytes from their first byte, and
 // their fixed sizes (the frame's structures are described in symbol_data_description.h).
 
@@ -96,7 +106,8 @@ void openVariable(Walk<P>& walk, const Record& entry, std::string_view word, uin
     Fields<P> f{walk, entry};
     // The entry's size in bytes, printed only: entries lie a fixed distance apart.
     f.emit(f.ushort(entry, vlp::kSize16, "size", Role::Size, Spelling::Hex));
-    Field field = f.ushort(entry, vlp::kTableType, "tableType", Role::Enum, Spelling::DecNamed);
+    Field field = f.asSigned(
+        f.ushort(entry, vlp::kTableType, "tableType", Role::Enum, Spelling::DecNamed));
     if (const EnumName* name = findName(types.known, field.value)) {
         field.meaning = Meaning::Word;
         field.text = name->name;

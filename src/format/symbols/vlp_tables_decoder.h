@@ -23,8 +23,9 @@ bool renderSegmentVlpTables(Walk<P>& walk, const Record& segment) {
     const uint32_t nVLP = segment.u32(fieldOf(segment::kRecord, "nVLP").offset);
 
     // Each block's place is read from the array.
-    const Run run{"SEGDATA_VLPTABLE", segment.offset + segment.u32(fieldOf(segment::kRecord, "offVLPOffsets").offset), nVLP, 0,
-                  segment.offset + fieldOf(segment::kRecord, "nVLP").offset};
+    const Run run{kVlpEntries,
+                  segment.offset + segment.u32(fieldOf(segment::kRecord, "offVLPOffsets").offset),
+                  nVLP, 0, segment.offset + fieldOf(segment::kRecord, "nVLP").offset};
     walk.print.openRun(run);
     const bool complete = cursor.each(run.offset, 4, nVLP, [&](const Record& element, uint32_t k) {
         Field offset = Fields<P>::ulong(element, 0, "VLPOffsets", Role::Offset, Spelling::Hex);
@@ -33,7 +34,7 @@ bool renderSegmentVlpTables(Walk<P>& walk, const Record& segment) {
         walk.print.reads(offset, k);
         auto entry = cursor.at(area + element.u32(0), vlp::kSize);
         if (!entry) return false;
-        openVariable(walk, *entry, "SEGDATA_VLPTABLE", 6, k, nVLP,
+        openVariable(walk, *entry, kVlpEntries.word, 6, k, nVLP,
                      TableTypes<6>{kVlpTableTypes,
                                    "TYPE ERROR -> it should be one of the 4 to 9 but it's ",
                                    "USHORT"});

@@ -10,6 +10,10 @@
 
 namespace symdeck {
 
+// The list of the type tables' offsets, and the run of the entries.
+inline constexpr Subject kTableOffsets{"typeTableOffsets", "Type Table Offsets"};
+inline constexpr Subject kHashEntries = blocksTitled(hsht::kEntry.word);
+
 template <class P>
 bool renderHashTables(Walk<P>& walk, uint64_t sectionOffset) {
     using hsht::kEntry;
@@ -24,15 +28,15 @@ bool renderHashTables(Walk<P>& walk, uint64_t sectionOffset) {
             constexpr FieldDescription offTypeTables = fieldOf(kHeader, "offTypeTables");
             // A count, but printed in hexadecimal.
             Field size = f.field(header, sizeTableOffsets, Spelling::Hex);
-            size.counts = "Type Table Offsets";
+            size.counts = kTableOffsets.key;
             f.emit(size);
-            f.count(nTypes, kEntry.word);
+            f.count(nTypes, kHashEntries.key);
             f.offsetTo(offTableOffsets, Leads::Elements, 0);
             f.offsetTo(offTypeTables, Leads::Elements, 0);
             f.unnamed(unnamedWords(kHeader), false, true);
 
             // The list's values are printed as stored and not followed.
-            const List list{"Type Table Offsets", header.u32(offTableOffsets.offset),
+            const List list{kTableOffsets, header.u32(offTableOffsets.offset),
                             header.u32(sizeTableOffsets.offset), 4,
                             sectionOffset + sizeTableOffsets.offset, ListSpelling::TableOffsets};
             if (!cursor.list(list, [&](const Record& value, uint32_t) {
@@ -40,7 +44,7 @@ bool renderHashTables(Walk<P>& walk, uint64_t sectionOffset) {
                 }))
                 return false;
 
-            const Run run{kEntry.word, header.u32(offTypeTables.offset), header.u32(nTypes.offset),
+            const Run run{kHashEntries, header.u32(offTypeTables.offset), header.u32(nTypes.offset),
                           kEntry.size, sectionOffset + nTypes.offset, Lead::TypeTables};
             return cursor.blocks(run, TitleLayout{2}, [](Fields<P>& e, uint32_t) {
                 // A link to another entry, printed as stored and not followed.

@@ -57,6 +57,11 @@ constexpr uint64_t kN1 = 4, kCount = 8, kSize = 12;
 static_assert(kCount + 4 == kSize);
 }  // namespace typelist
 
+// An argument or derivation list's type indices, and the run of the section's records
+// (whose words are their kinds').
+constexpr Subject kTypeList{"types", "type"};
+constexpr Subject kTypeRecords{"typeRecords", "type records"};
+
 struct Kind {
     std::string_view title;  // the block title's first word
     std::string_view name;   // the lf_index value's word; empty: printed as a bare number
@@ -110,8 +115,8 @@ constexpr EnumName kCallingConventions[] = {
 constexpr EnumName kAccess[] = {{0, "none"}, {1, "private"}, {2, "protected"}, {3, "public"}};
 
 // An enumeration's field: its value's word from `table`; a value without a word reads as
-// the message `head`, the number and `tail` (spelled `message`), or as the bare hexadecimal
-// number when `head` is empty.
+// the message `head`, the number (signed) and `tail` (spelled `message`), or as the bare
+// hexadecimal number when `head` is empty.
 template <size_t N>
 Field enumField(Field f, const EnumName (&table)[N], std::string_view head, std::string_view tail,
                 Spelling message = Spelling::Message) {
@@ -125,6 +130,7 @@ Field enumField(Field f, const EnumName (&table)[N], std::string_view head, std:
     } else {
         f.problem = Problem::UnknownEnum;
         f.layout.spelling = message;
+        f.isSigned = true;
         f.meaning = Meaning::ErrorDec;
         f.text = head;
         f.tail = tail;
@@ -153,7 +159,7 @@ void reportArray(Fields<P>& f) {
     f.type(array::kElemType, "elemType");
     f.number(array::kN1, "N1");
     f.number16(array::kN2, "N2");
-    f.emit(f.ulong(f.record, array::kLength, "length", Role::Size, Spelling::DecBytes));
+    f.emit(f.asSigned(f.ulong(f.record, array::kLength, "length", Role::Size, Spelling::DecBytes)));
     f.type(array::kIndexType, "indexType");
     f.number(array::kN3, "N3");
     f.count(array::kNElements, "nElements", "elements", Counting::Unreported);
@@ -182,7 +188,7 @@ void reportMember(Fields<P>& f) {
     f.emit(enumField(f.ushort(f.record, member::kAccess, "access", Role::Enum, Spelling::AsText),
                      kAccess, "unknown(", ")", Spelling::WideMessage));
     // The member's place inside its structure, in decimal.
-    f.emit(f.ushort(f.record, member::kOffset, "offset", Role::Offset, Spelling::Dec));
+    f.emit(f.asSigned(f.ushort(f.record, member::kOffset, "offset", Role::Offset, Spelling::Dec)));
     f.number(member::kN1, "N1", true);
 }
 
@@ -191,9 +197,10 @@ template <class P>
 bool reportTypeList(Cursor<P>& cursor, Fields<P>& f) {
     f.number(typelist::kN1, "N1");
     const uint32_t count = f.u32(typelist::kCount);
-    f.count(typelist::kCount, "argCount", "type");
+    f.count(typelist::kCount, "argCount", kTypeList.key);
     const uint64_t first = f.record.offset + f.record.width;
-    const List list{"type", first, count, 4, f.record.offset + typelist::kCount, ListSpelling::TypeList};
+    const List list{kTypeList, first, count, 4, f.record.offset + typelist::kCount,
+                    ListSpelling::TypeList};
     return cursor.list(list, [&](const Record& entry, uint32_t) {
         Field type = Fields<P>::ulong(entry, 0, "type", Role::TypeIndex, Spelling::Hex);
         type.target = typeTarget(cursor.walk.image, cursor.walk.types, type.value);
@@ -265,13 +272,13 @@ bool renderTypeRecords(Walk<P>& walk, uint64_t sectionOffset) {
     P& print = walk.print;
     Fields<P> f{walk, *header};
     const uint32_t nTypes = header->u32(nTypesField.offset);
-    f.count(nTypesField, "type records");
+    f.count(nTypesField, kTypeRecords.key);
     f.unnamed(unnamedWords(description), false, true);
 
     // Record i lies typeOffsets[i] bytes behind the table.
     const uint64_t table = sectionOffset + description.size;
     const uint64_t records = table + uint64_t{4} * nTypes;
-    const Run run{"type records", table, nTypes, 0, sectionOffset + nTypesField.offset};
+    const Run run{kTypeRecords, table, nTypes, 0, sectionOffset + nTypesField.offset};
     print.openRun(run);
     const bool complete = cursor.each(table, 4, nTypes, [&](const Record& entry, uint32_t i) {
         Field offset = Fields<P>::ulong(entry, 0, "typeOffsets", Role::Offset, Spelling::Hex);

@@ -9,6 +9,9 @@
 
 namespace symdeck {
 
+// The run of the entries.
+inline constexpr Subject kTypeTables = blocksTitled(tytb::kEntry.word);
+
 template <class P>
 bool renderTypeTables(Walk<P>& walk, uint64_t sectionOffset) {
     using tytb::kEntry;
@@ -19,10 +22,10 @@ bool renderTypeTables(Walk<P>& walk, uint64_t sectionOffset) {
             f.offsetTo(fieldOf(kHeader, "offTypeTables"), Leads::Elements, 0);
             f.unnamed(unnamedWords(kHeader), false, true);
             constexpr FieldDescription nTypeTables = fieldOf(kHeader, "nTypeTables");
-            Field count = Fields<P>::field(f.record, nTypeTables, Spelling::Dec);
-            count.counts = kEntry.word;
+            Field count = f.asSigned(Fields<P>::field(f.record, nTypeTables, Spelling::Dec));
+            count.counts = kTypeTables.key;
             f.print.reads(count, kNoIndex);
-            const Run run{kEntry.word, f.u32(fieldOf(kHeader, "offTypeTables").offset),
+            const Run run{kTypeTables, f.u32(fieldOf(kHeader, "offTypeTables").offset),
                           f.u32(nTypeTables.offset), kEntry.size,
                           sectionOffset + nTypeTables.offset};
             return cursor.blocks(run, TitleLayout{2}, [](Fields<P>& e, uint32_t) {
