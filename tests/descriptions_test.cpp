@@ -158,34 +158,5 @@ TEST(Descriptions, UnnamedWordsRunFromN1ToTheLastInSequence) {
     EXPECT_EQ(&fpod.back(), &fpod::kHeader.fields.back());
 }
 
-// A table's text lays its fields back to back: each field's place is the sum of the
-// storage before it, its role and storage as written, `N1..Nk` the unnamed words.
-TEST(Descriptions, ATextLaysItsFieldsBackToBack) {
-    constexpr auto fields = laidOut<"ABCD=signature  n=count! w=number/USHORT N1..N3 t=text/CHAR[0x100] "
-                                    "k=enum x">();
-    const struct {
-        std::string_view name, storage;
-        uint64_t offset, size;
-        Role role;
-        bool unreported;
-    } expected[] = {
-        {"ABCD", "ULONG", 0, 4, Role::Signature, false},  {"n", "ULONG", 4, 4, Role::Count, true},
-        {"w", "USHORT", 8, 2, Role::Number, false},       {"N1", "ULONG", 10, 4, Role::Number, false},
-        {"N2", "ULONG", 14, 4, Role::Number, false},      {"N3", "ULONG", 18, 4, Role::Number, false},
-        {"t", "CHAR[0x100]", 22, 256, Role::Text, false}, {"k", "ULONG", 278, 4, Role::Enum, false},
-        {"x", "ULONG", 282, 4, Role::Number, false},
-    };
-    ASSERT_EQ(fields.size(), std::size(expected));
-    for (size_t i = 0; i < fields.size(); ++i) {
-        const auto& e = expected[i];
-        const FieldDescription& f = fields[i];
-        EXPECT_EQ(std::tuple(f.name, f.storage, f.offset, f.size, f.role, f.unreported),
-                  std::tuple(e.name, e.storage, e.offset, e.size, e.role, e.unreported))
-            << "field " << i;
-    }
-    constexpr StructureDescription kLaid{"S", "ABCD", 286, fields};
-    static_assert(isSound(kLaid));
-}
-
 }  // namespace
 }  // namespace symdeck::test

@@ -7,7 +7,13 @@ namespace symdeck::sttb {
 
 inline constexpr StructureDescription kHeader{
     "STTB_HEADER", "STTB", 20,
-    laidOut<"STTB=signature sectionLength=size nNames=count N1..N2">()};
+    std::array{
+        ulongField("STTB", 0, Role::Signature),
+        ulongField("sectionLength", 4, Role::Size),
+        ulongField("nNames", 8, Role::Count),
+        ulongField("N1", 12, Role::Number),
+        ulongField("N2", 16, Role::Number),
+    }};
 static_assert(isSectionHeader(kHeader));
 
 }  // namespace symdeck::sttb

@@ -7,7 +7,13 @@ namespace symdeck::nmtp {
 
 inline constexpr StructureDescription kHeader{
     "NMTP_HEADER", "NMTP", 20,
-    laidOut<"NMTP=signature sectionLength=size nTypes=count N1..N2">()};
+    std::array{
+        ulongField("NMTP", 0, Role::Signature),
+        ulongField("sectionLength", 4, Role::Size),
+        ulongField("nTypes", 8, Role::Count),
+        ulongField("N1", 12, Role::Number),
+        ulongField("N2", 16, Role::Number),
+    }};
 static_assert(isSectionHeader(kHeader));
 
 }  // namespace symdeck::nmtp
