@@ -112,5 +112,5 @@ export function wantedWindow(v, p) {
       }
     }
   }
-  return { bytes: mergeSpans(bytes), fields: mergeSpans(fields), countText: !v || v.end.how !== WALK_END.limit };
+  return { bytes: mergeSpans(bytes), fields: mergeSpans(fields), countText: !v || v.end.how === WALK_END.limit };
 }

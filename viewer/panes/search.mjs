@@ -33,7 +33,7 @@ export function search(query) {
     if (results.length >= MAX_RESULTS) return;
     actions.status(`Searching ${state.name} for "${q}"…`);
     actions.ask({ type: 'search', leftOut: state.leftOut, query: q, most: MAX_RESULTS - results.length,
-                  countText: v.end.how !== WALK_END.limit }).then((m) => {
+                  countText: v.end.how === WALK_END.limit }).then((m) => {
       if (thisRun !== run || state.view !== v) return;
       const f = makeFields(m.fields, m.text, v.per, {});
       for (let k = 0; k < f.count && results.length < MAX_RESULTS; ++k) results.push(found(f.ids[k], f, k));
