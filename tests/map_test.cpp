@@ -144,5 +144,43 @@ TEST(Map, WindowsWhereTheReportReachesItsLimit) {
     EXPECT_GE(passedOver, 4);
 }
 
+// A list long enough to be cut into groups (70,000 names, groups of 274): each group is a
+// unit of the map, the groups follow each other to the list's end, and a window in the
+// middle of the list walks one group and gives the whole walk's bytes; explain of a name
+// there answers as a walk of every unit.
+TEST(Map, GroupsOfALongList) {
+    nmsbuild::StringTable table;
+    for (int i = 0; i < 70000; ++i) table.names.push_back("name" + std::to_string(i));
+    nmsbuild::Database db;
+    db.entries.push_back({nmsbuild::kSttb, nmsbuild::stringTable(table)});
+    const auto bytes = nmsbuild::build(db).bytes;
+    const NmsImage image{bytes.data(), bytes.size()};
+    const DatabaseMap planning = planningMap(image, {}, true);
+    ASSERT_EQ(planning.stop.end, WalkEnd::Complete);
+
+    std::vector<const MapUnit*> groups;
+    for (const MapUnit& unit : planning.units)
+        if (unit.groupEnd != 0) groups.push_back(&unit);
+    ASSERT_EQ(groups.size(), 256u);
+    uint32_t next = 0;
+    for (const MapUnit* group : groups) {
+        EXPECT_EQ(group->title.position, next);
+        EXPECT_TRUE(group->complete);
+        next = group->groupEnd;
+    }
+    EXPECT_EQ(next, 70000u);
+
+    const MapUnit& middle = *groups[128];
+    const ViewSpan none[] = {{0, 0}};
+    const ViewSpan fields[] = {{middle.fieldsBefore + 5, middle.fieldsBefore + 10}};
+    const std::vector<bool> walked = unitsForFields(planning, none, fields);
+    EXPECT_EQ(std::count(walked.begin(), walked.end(), true), 2);  // the section and the group
+    const ViewOptions options{.skeleton = false, .countText = false, .chosen = true, .bytes = none, .fields = fields};
+    EXPECT_EQ(renderViewToString(image, {}, &options, &planning), renderViewToString(image, {}, &options));
+
+    const std::vector<uint64_t> offsets = {middle.texts.spans[0].lo + 2, middle.title.offset + 1};
+    EXPECT_EQ(explainImage(image, {}, offsets, false).text, explainEveryUnit(bytes, {}, offsets));
+}
+
 }  // namespace
 }  // namespace symdeck

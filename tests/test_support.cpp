@@ -85,7 +85,9 @@ std::string eventLines(const std::vector<WalkEvent>& events) {
                 text += "element " + std::to_string(e.index) + " @0x" + hex(e.offset);
                 break;
             case WalkEvent::Kind::EndElement:
-            case WalkEvent::Kind::Unit: continue;
+            case WalkEvent::Kind::Unit:
+            case WalkEvent::Kind::Group:
+            case WalkEvent::Kind::EndGroup: continue;
             case WalkEvent::Kind::CloseList: text += "end list"; break;
             case WalkEvent::Kind::OpenRun:
                 text += "run " + std::string(e.run.subject.key) + " @0x" + hex(e.run.offset) +

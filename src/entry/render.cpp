@@ -127,8 +127,10 @@ std::string renderViewToString(const NmsImage& image, const SectionSelection& se
     return bytes;
 }
 
-DatabaseMap mapDatabase(const NmsImage& image, const SectionSelection& selection, Measure text) {
+DatabaseMap mapDatabase(const NmsImage& image, const SectionSelection& selection, Measure text,
+                        Grouping grouping) {
     DatabaseMap map;
+    map.grouping = grouping;
     ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
     TextMeasure measure(counting, text);
     MapPrinter print(map, measure, image.size);
@@ -152,9 +154,10 @@ void addViewVocabulary(DatabaseMap& map, const NmsImage& image, const SectionSel
     map.hasVocabulary = true;
 }
 
-DatabaseMap planningMap(const NmsImage& image, const SectionSelection& selection, bool vocabulary) {
-    DatabaseMap map = mapDatabase(image, selection, Measure::Bound);
-    if (!map.withinLimit && !map.capped) map = mapDatabase(image, selection, Measure::Exact);
+DatabaseMap planningMap(const NmsImage& image, const SectionSelection& selection, bool vocabulary,
+                        Grouping grouping) {
+    DatabaseMap map = mapDatabase(image, selection, Measure::Bound, grouping);
+    if (!map.withinLimit && !map.capped) map = mapDatabase(image, selection, Measure::Exact, grouping);
     // A map with too many units to keep is no plan: every unit is walked, the text measured.
     if (map.capped) return DatabaseMap{};
     if (vocabulary) addViewVocabulary(map, image, selection);
@@ -179,10 +182,11 @@ std::vector<WalkEvent> recordUnits(const NmsImage& image, const SectionSelection
     return std::move(record.events());
 }
 
-std::vector<WalkEvent> recordWalk(const NmsImage& image, const SectionSelection& selection, bool marksUnits) {
+std::vector<WalkEvent> recordWalk(const NmsImage& image, const SectionSelection& selection, bool marksUnits,
+                                  Grouping grouping) {
     ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
     TextMeasure text(counting);
-    EventRecorder record(marksUnits);
+    EventRecorder record(marksUnits, grouping);
     Measured<EventRecorder> measured(text, record);
     walkDatabase(measured, image, selection);
     return std::move(record.events());

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "format/events.h"
+#include "format/printer.h"
 #include "format/reader.h"
 #include "format/selection.h"
 #include "forms/writer.h"
@@ -66,13 +67,15 @@ std::string renderViewToString(const NmsImage& image, const SectionSelection& se
 // The map of `image`'s units (forms/database_map.h): one walk, which ends where the text
 // report ends; `text` says whether the units' text ranges are measured or bounded.
 enum class Measure : uint8_t;
+// `grouping` cuts long lists and runs into groups, units of their own.
 DatabaseMap mapDatabase(const NmsImage& image, const SectionSelection& selection = {},
-                        Measure text = Measure{});
+                        Measure text = Measure{}, Grouping grouping = {});
 // The map that later walks plan by: made with the text's bound, and with the text measured
 // when the bound reaches the size limit. A database of more units than a map keeps has an
 // empty one (no plan: its walks visit every unit). `vocabulary`: with the view form's words
 // and kinds (one walk more), for windows of the view form.
-DatabaseMap planningMap(const NmsImage& image, const SectionSelection& selection, bool vocabulary = false);
+DatabaseMap planningMap(const NmsImage& image, const SectionSelection& selection, bool vocabulary = false,
+                        Grouping grouping = {});
 // Adds to `map` (of `image` with `selection`) the view form's words and kinds as the whole
 // walk numbers them.
 void addViewVocabulary(DatabaseMap& map, const NmsImage& image, const SectionSelection& selection);
@@ -83,9 +86,10 @@ WalkEnd renderImageMap(const NmsImage& image, const SectionSelection& selection,
 // Every event of the walk over `image`, in order (tools and tests: forms/recorder.h). The
 // walk ends where the text report would.
 struct WalkEvent;
-// `marksUnits`: a Unit event stands before each unit of the map.
+// `marksUnits`: a Unit event stands before each unit of the map, and Group and EndGroup
+// events around each group that `grouping` cuts.
 std::vector<WalkEvent> recordWalk(const NmsImage& image, const SectionSelection& selection = {},
-                                  bool marksUnits = false);
+                                  bool marksUnits = false, Grouping grouping = {});
 // The same, with the walk passing over every unit of `map` (the map of `image` with
 // `selection`) that `walked` does not mark: the events of the marked units and of what lies
 // outside every unit.

@@ -24,6 +24,10 @@
 //   bool skipUnit()                    (optional) a unit of the map is about to begin: the
 //                                      header, the directory, a section, or a block of a run
 //                                      of units; true: the walk passes over it whole
+//   uint32_t groupSize(uint32_t count) (optional, with the next two) how a list or run of
+//                                      `count` elements is cut into groups of the map
+//   bool skipGroup(const Group&)       ... a group begins; true: the walk passes over it
+//   void endGroup()                    ... the group walked has ended
 //   void unknownSection(int32_t kind)  a directory entry of a kind the walk does not know
 //   void end(const Stop&)              last: how the walk ended; open blocks, lists and runs
 //                                      stay open

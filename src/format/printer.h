@@ -45,6 +45,36 @@ SYMDECK_INLINE bool skipsUnit(P& print) {
     else return false;
 }
 
+// Where a long list or run of blocks is cut into groups of the map: a sequence of at least
+// `from` elements is cut into groups of ceil(count / most) elements (the last one shorter),
+// each of which a walk may pass over or walk alone. A shorter sequence is not cut.
+struct Grouping {
+    uint32_t from = 1u << 16;
+    uint32_t most = 256;
+
+    constexpr uint32_t size(uint32_t count) const {
+        if (count < from || most == 0) return 0;
+        return static_cast<uint32_t>((uint64_t{count} + most - 1) / most);
+    }
+};
+
+// A group of a sequence's elements: [first, end) of `count`, the first at `offset`; its
+// title is the sequence's word, placed at the first element.
+struct Group {
+    Title title;
+    uint32_t end;
+};
+
+// A printer that passes over units may also pass over groups: the walk asks it how a
+// sequence of `count` elements is cut (0: not at all), then, before the first element of
+// each group, whether it passes over the group; after the last element of a group it
+// walked, it says that the group has ended.
+template <class P>
+SYMDECK_INLINE uint32_t groupSize(P& print, uint32_t count) {
+    if constexpr (requires { print.groupSize(count); }) return print.groupSize(count);
+    else return 0;
+}
+
 // The contract is the whole list of members: a printer that lacks any one of them (here
 // closeRun, then length) is no printer.
 namespace printer_contract {

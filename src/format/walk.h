@@ -3,6 +3,7 @@
 // the field builders that turn a structure's bytes into field events.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -137,6 +138,31 @@ struct Cursor {
         return true;
     }
 
+    // `each` over a list's elements or a run's blocks: for a printer that passes over groups
+    // (format/printer.h), a long sequence is cut into groups, and each group is walked or
+    // passed over whole; `subject` names the sequence in a group's title.
+    template <class Visit>
+    SYMDECK_INLINE bool sequence(const Subject& subject, uint64_t base, uint64_t stride, uint32_t count,
+                                 Visit&& visit) {
+        const uint32_t size = groupSize(walk.print, count);
+        if (size == 0) return each(base, stride, count, visit);
+        if constexpr (requires { walk.print.skipGroup(Group{}); }) {
+            for (uint64_t first = 0; first < count; first += size) {
+                const auto end = static_cast<uint32_t>(std::min<uint64_t>(first + size, count));
+                const auto from = static_cast<uint32_t>(first);
+                const Title title{subject.word, base + stride * first, stride * (end - first),
+                                  TitleLayout{}, Mark::None, 0, from, count};
+                if (walk.print.skipGroup(Group{title, end})) continue;
+                for (uint32_t i = from; i < end; ++i) {
+                    auto record = element(base, stride, i);
+                    if (!record || !visit(*record, i)) return false;
+                }
+                walk.print.endGroup();
+            }
+        }
+        return true;
+    }
+
     // Reports `run`: its `run.count` blocks titled with the word of its subject, one per
     // `run.stride`-byte element from `run.offset` on, each checked first, their titles laid
     // out by `layout`. `visit(fields, i)` reports block i's fields (and what nests in it) and
@@ -145,7 +171,7 @@ struct Cursor {
     template <class Visit>
     SYMDECK_INLINE bool blocks(const Run& run, TitleLayout layout, Visit&& visit) {
         walk.print.openRun(run);
-        const bool complete = each(run.offset, run.stride, run.count, [&](const Record& r, uint32_t i) {
+        const auto visitBlock = [&](const Record& r, uint32_t i) {
             if (run.units && skipsUnit(walk.print)) return true;
             walk.print.open(
                 Title{run.subject.word, r.offset, run.stride, layout, Mark::None, 0, i, run.count});
@@ -153,7 +179,10 @@ struct Cursor {
             if (!visit(f, i)) return false;
             walk.print.close();
             return true;
-        });
+        };
+        // A run of units is not cut into groups: its blocks are units already.
+        const bool complete = run.units ? each(run.offset, run.stride, run.count, visitBlock)
+                                        : sequence(run.subject, run.offset, run.stride, run.count, visitBlock);
         if (complete) walk.print.closeRun(run);
         return complete;
     }
@@ -166,7 +195,7 @@ struct Cursor {
         // A copy goes out of line, so that `list` itself never escapes: its layout stays a
         // constant that every element's event folds.
         walk.print.openList(List{list});
-        const bool complete = each(list.offset, list.stride, list.count, [&](const Record& r, uint32_t i) {
+        const bool complete = sequence(list.subject, list.offset, list.stride, list.count, [&](const Record& r, uint32_t i) {
             walk.print.element(list, i, r.offset);
             visit(r, i);
             walk.print.endElement();

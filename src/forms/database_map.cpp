@@ -34,6 +34,10 @@ void MapPrinter::open(const Title& title) {
         return;
     }
     unitNext_ = false;
+    openUnit(title, 0, before);
+}
+
+void MapPrinter::openUnit(const Title& title, uint32_t groupEnd, uint32_t before) {
     if (map_.units.size() == DatabaseMap::kMostUnits) {
         map_.capped = true;
         stack_.push_back(Open{kNoUnit});
@@ -42,6 +46,7 @@ void MapPrinter::open(const Title& title) {
     const auto index = static_cast<uint32_t>(map_.units.size());
     MapUnit unit;
     unit.title = title;
+    unit.groupEnd = groupEnd;
     unit.parent = current_;
     unit.depth = current_ == kNoUnit ? 0 : map_.units[current_].depth + 1;
     unit.textStart = text_.lengthBefore();
@@ -134,6 +139,10 @@ void writeMapLines(const DatabaseMap& map, ReportWriter& out) {
         out.decimal(unit.title.position);
         out.text(",\"count\":");
         out.decimal(unit.title.count);
+        if (unit.groupEnd != 0) {
+            out.text(",\"elements\":");
+            pair(out, unit.title.position, unit.groupEnd);
+        }
         out.text(unit.complete ? ",\"complete\":true,\"text\":" : ",\"complete\":false,\"text\":");
         pair(out, unit.textStart, unit.textEnd);
         out.text(",\"fields\":");

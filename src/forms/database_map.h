@@ -64,7 +64,8 @@ struct SpanSet {
 };
 
 struct MapUnit {
-    Title title;             // as the walk opened it
+    Title title;             // as the walk opened it (a group's: its sequence's word, first element)
+    uint32_t groupEnd = 0;   // a group of a long sequence: one past its last element; else 0
     uint32_t parent = kNoUnit;
     uint32_t end = 0;        // one past the last unit inside it (units are in walk order)
     uint32_t depth = 0;      // among units: 0 for the header, the directory and the sections
@@ -98,6 +99,8 @@ struct DatabaseMap {
     // a map that had more (`capped`) maps only those and is no plan for a walk.
     static constexpr size_t kMostUnits = size_t{1} << 14;
     bool capped = false;
+    // How long lists and runs are cut into groups, units of their own.
+    Grouping grouping;
     // The view form's words and kinds in the whole walk's order, when the map was made with
     // them (for walks of the view form that pass over units): a view walk that records no
     // field numbers them.
@@ -123,6 +126,12 @@ public:
     }
     void open(const Title& title);
     void close();
+    uint32_t groupSize(uint32_t count) const { return map_.grouping.size(count); }
+    bool skipGroup(const Group& group) {
+        openUnit(group.title, group.end, blocks_);
+        return false;
+    }
+    void endGroup() { close(); }
     SYMDECK_INLINE void field(const Field& f) {
         ++fields_;
         if (current_ == kNoUnit) return;
@@ -149,6 +158,7 @@ private:
     struct Open {
         uint32_t unit;  // kNoUnit: a block inside a unit
     };
+    void openUnit(const Title& title, uint32_t groupEnd, uint32_t blocksBefore);
     DatabaseMap& map_;
     const TextMeasure& text_;
     uint64_t imageSize_;
@@ -170,6 +180,10 @@ public:
 
     void begin() { form_.begin(); }
     // The unit that begins now is next_; passing over it moves on past all inside it.
+    // A group is a unit too.
+    uint32_t groupSize(uint32_t count) const { return map_.grouping.size(count); }
+    bool skipGroup(const Group&) { return skipUnit(); }
+    void endGroup() {}
     bool skipUnit() {
         const uint32_t unit = next_;
         if (unit >= map_.units.size()) return false;
@@ -220,7 +234,9 @@ private:
 //    "bytes":[[0,324]],"names":[]}
 //   {"end":"complete","units":10,"textLength":9012,"fieldCount":345}
 // A directory entry's title adds "entryIndex", a type record's "typeIndex" and a section's
-// "sectionEnd" (its mark's number). "text" is the unit's range of the text report, "fields"
+// "sectionEnd" (its mark's number). A group of a long list or run is titled by the list's
+// or run's word at its first element, and adds "elements": [first, end) ("index" is the
+// first, "count" the list's). "text" is the unit's range of the text report, "fields"
 // its range of the walk's field events, "bytes" and "names" the spans that cover its own
 // fields and the names they read; "parent" is a unit's number.
 void writeMapLines(const DatabaseMap& map, ReportWriter& out);

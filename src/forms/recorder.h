@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "format/events.h"
+#include "format/printer.h"
 
 namespace symdeck {
 
@@ -15,13 +16,15 @@ struct WalkEvent {
         Open, Field, OpenList, Element, EndElement, CloseList, OpenRun, CloseRun, Reads, Close,
         Unknown, End,
         Unit,  // a unit of the map begins (only when the recorder is asked to mark units)
+        Group,     // ... a group of a long sequence begins (`title` is the group's)
+        EndGroup,  // ... and ends
     };
     Kind kind;
     Title title{};  // Open
     Field field{};  // Field, Reads
     List list{};    // OpenList, Element, CloseList
     Run run{};      // OpenRun, CloseRun
-    uint32_t index = 0;   // Element: the element's index; Reads: the array index
+    uint32_t index = 0;   // Element: the element's index; Reads: the array index; Group: its end
     uint64_t offset = 0;  // Element: where it begins
     int32_t unknownKind = 0;
     Stop stop{};  // End
@@ -30,13 +33,23 @@ struct WalkEvent {
 class EventRecorder {
 public:
     // `marksUnits`: a Unit event stands before each unit of the map (forms/database_map.h).
-    explicit EventRecorder(bool marksUnits = false) : marksUnits_(marksUnits) {}
+    // The groups of long sequences are marked as `grouping` cuts them.
+    explicit EventRecorder(bool marksUnits = false, Grouping grouping = {})
+        : marksUnits_(marksUnits), grouping_(grouping) {}
 
     void begin() {}
     bool skipUnit() {
         if (marksUnits_) add(WalkEvent::Kind::Unit);
         return false;
     }
+    uint32_t groupSize(uint32_t count) const { return marksUnits_ ? grouping_.size(count) : 0; }
+    bool skipGroup(const Group& group) {
+        WalkEvent& e = add(WalkEvent::Kind::Group);
+        e.title = group.title;
+        e.index = group.end;
+        return false;
+    }
+    void endGroup() { add(WalkEvent::Kind::EndGroup); }
     void open(const Title& title) {
         add(WalkEvent::Kind::Open).title = title;
     }
@@ -89,6 +102,7 @@ private:
 
     std::vector<WalkEvent> events_;
     bool marksUnits_;
+    Grouping grouping_;
 };
 
 }  // namespace symdeck

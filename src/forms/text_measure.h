@@ -127,6 +127,26 @@ public:
             measure_.advance(form_.skippedText(), form_.skippedProblems());
         return true;
     }
+    // A group of a long sequence, likewise (format/printer.h).
+    uint32_t groupSize(uint32_t count)
+        requires SkipsUnits<Form>
+    {
+        return form_.groupSize(count);
+    }
+    bool skipGroup(const Group& group)
+        requires SkipsUnits<Form>
+    {
+        measure_.mark();
+        if (!form_.skipGroup(group)) return false;
+        if constexpr (requires { form_.skippedText(); })
+            measure_.advance(form_.skippedText(), form_.skippedProblems());
+        return true;
+    }
+    void endGroup()
+        requires SkipsUnits<Form>
+    {
+        form_.endGroup();
+    }
     // The text shows nothing of these.
     SYMDECK_INLINE void reads(const Field& f, uint32_t index) { form_.reads(f, index); }
     void unknownSection(int32_t kind) {
@@ -137,6 +157,7 @@ public:
     }
     void end(const Stop& stop) {
         if (text()) measure_.text().end(stop);
+        else measure_.bound(kMostTextOfAnEvent);  // the error line
         form_.end(stop);
     }
 

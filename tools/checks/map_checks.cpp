@@ -51,9 +51,11 @@ bool sameEvent(const WalkEvent& a, const WalkEvent& b) {
         case Kind::End:
             return std::tuple(a.stop.end, a.stop.header, a.stop.offset, a.stop.number) ==
                    std::tuple(b.stop.end, b.stop.header, b.stop.offset, b.stop.number);
+        case Kind::Group: return titleKey(a.title) == titleKey(b.title) && a.index == b.index;
         case Kind::EndElement:
         case Kind::Close:
-        case Kind::Unit: return true;
+        case Kind::Unit:
+        case Kind::EndGroup: return true;
     }
     return false;
 }
@@ -84,7 +86,8 @@ std::vector<WalkUnit> unitsOf(const std::vector<WalkEvent>& events) {
         switch (e.kind) {
             case WalkEvent::Kind::Unit: marked = true; break;
             case WalkEvent::Kind::Open:
-                if (marked) {
+            case WalkEvent::Kind::Group:
+                if (marked || e.kind == WalkEvent::Kind::Group) {
                     WalkUnit unit;
                     unit.open = i;
                     unit.parent = openUnits.empty() ? kNoUnit : openUnits.back();
@@ -99,6 +102,7 @@ std::vector<WalkUnit> unitsOf(const std::vector<WalkEvent>& events) {
                 marked = false;
                 break;
             case WalkEvent::Kind::Close:
+            case WalkEvent::Kind::EndGroup:
                 if (!stack.empty() && stack.back().unit != kNoUnit) {
                     WalkUnit& unit = units[stack.back().unit];
                     unit.close = i;
@@ -136,9 +140,12 @@ std::string unitName(const MapUnit& unit, size_t k) {
 
 std::string checkMap(const NmsImage& image, const SectionSelection& selection, uint64_t pick,
                      const std::string& text, WalkTally& tally) {
-    const std::vector<WalkEvent> whole = recordWalk(image, selection, true);
+    // Groups as small as they come, so that small databases have them: a sequence of four
+    // elements is cut into groups of two, and any longer one into three groups.
+    const Grouping grouping{4, 3};
+    const std::vector<WalkEvent> whole = recordWalk(image, selection, true, grouping);
     const std::vector<WalkUnit> units = unitsOf(whole);
-    const DatabaseMap map = mapDatabase(image, selection, Measure::Exact);
+    const DatabaseMap map = mapDatabase(image, selection, Measure::Exact, grouping);
     if (map.units.size() != units.size())
         return "the map has " + std::to_string(map.units.size()) + " units, the walk " +
                std::to_string(units.size());
@@ -147,17 +154,21 @@ std::string checkMap(const NmsImage& image, const SectionSelection& selection, u
     for (size_t k = 0; k < units.size(); ++k) {
         const MapUnit& m = map.units[k];
         const WalkUnit& w = units[k];
+        const bool group = whole[w.open].kind == WalkEvent::Kind::Group;
         if (titleKey(m.title) != titleKey(whole[w.open].title) || m.parent != w.parent ||
+            m.groupEnd != (group ? whole[w.open].index : 0) ||
             m.depth != w.depth || m.complete != w.complete || m.fieldsBefore != w.fieldsBefore ||
             m.fieldEnd != w.fieldEnd)
             return unitName(m, k) + " is not the walk's";
         size_t last = k + 1;
         while (last < units.size() && units[last].open < w.close) ++last;
         if (m.end != last) return unitName(m, k) + " does not end after the units inside it";
+        // A block's text holds its title; a group's holds its elements, and is not empty.
         if (m.textStart >= m.textEnd || m.textEnd > text.size() ||
-            std::string_view(text).substr(m.textStart, m.textEnd - m.textStart).find(m.title.word) ==
-                std::string_view::npos)
+            (!group && std::string_view(text).substr(m.textStart, m.textEnd - m.textStart).find(m.title.word) ==
+                           std::string_view::npos))
             return unitName(m, k) + " has a text range that does not hold its title";
+        if (group) ++tally.groups;
         // Its own fields (those of the units inside it left out) lie in its spans.
         size_t inner = k + 1;
         for (size_t i = w.open; i <= w.close && i < whole.size(); ++i) {
@@ -179,7 +190,7 @@ std::string checkMap(const NmsImage& image, const SectionSelection& selection, u
     tally.units += units.size();
 
     // The map made with the text's bound: the same units, the text bounded from above.
-    const DatabaseMap bound = mapDatabase(image, selection, Measure::Bound);
+    const DatabaseMap bound = mapDatabase(image, selection, Measure::Bound, grouping);
     if (bound.withinLimit) {
         if (bound.units.size() != map.units.size()) return "the map made with the text's bound has other units";
         for (size_t k = 0; k < map.units.size(); ++k) {
@@ -206,7 +217,6 @@ std::string checkMap(const NmsImage& image, const SectionSelection& selection, u
     std::vector<const WalkEvent*> expected;
     size_t next = 0;  // the next unit whose title may come
     for (size_t i = 0; i < whole.size(); ++i) {
-        if (whole[i].kind == WalkEvent::Kind::Unit) continue;
         if (next < units.size() && i == units[next].open) {
             if (!walked[next] && units[next].complete) {
                 i = units[next].close;
@@ -215,6 +225,9 @@ std::string checkMap(const NmsImage& image, const SectionSelection& selection, u
             }
             ++next;
         }
+        const WalkEvent::Kind kind = whole[i].kind;
+        if (kind == WalkEvent::Kind::Unit || kind == WalkEvent::Kind::Group || kind == WalkEvent::Kind::EndGroup)
+            continue;
         expected.push_back(&whole[i]);
     }
     if (alone.size() != expected.size())
@@ -233,9 +246,9 @@ std::string checkMap(const NmsImage& image, const SectionSelection& selection, u
     const MapUnit& unit = map.units[chosen];
     const ViewSpan bytes[] = {{unit.title.offset, unit.title.offset + unit.title.size + 1}};
     const ViewSpan fields[] = {{unit.fieldsBefore, unit.fieldsBefore + 3}};
-    DatabaseMap measured = mapDatabase(image, selection, Measure::Exact);
+    DatabaseMap measured = mapDatabase(image, selection, Measure::Exact, grouping);
     addViewVocabulary(measured, image, selection);
-    const DatabaseMap planning = planningMap(image, selection, true);
+    const DatabaseMap planning = planningMap(image, selection, true, grouping);
     for (const bool count : {false, true}) {
         const ViewOptions options{
             .skeleton = false, .countText = count, .chosen = true, .bytes = bytes, .fields = fields};

@@ -23,6 +23,7 @@ WalkTally& WalkTally::operator+=(const WalkTally& other) {
     lines += other.lines;
     units += other.units;
     unitsAlone += other.unitsAlone;
+    groups += other.groups;
     windows += other.windows;
     signs += other.signs;
     return *this;

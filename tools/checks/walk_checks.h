@@ -32,6 +32,8 @@ struct WalkTally {
     uint64_t windows = 0;       // windows of the view form walked on the map, checked byte for byte
     // Fields whose signedness was checked against the text's spelling of them (checkWalk).
     uint64_t signs = 0;
+    // Of the map's units, groups of a long list or run (checkMap).
+    uint64_t groups = 0;
 
     WalkTally& operator+=(const WalkTally& other);
 };

@@ -280,7 +280,7 @@ bool renderTypeRecords(Walk<P>& walk, uint64_t sectionOffset) {
     const uint64_t records = table + uint64_t{4} * nTypes;
     const Run run{kTypeRecords, table, nTypes, 0, sectionOffset + nTypesField.offset};
     print.openRun(run);
-    const bool complete = cursor.each(table, 4, nTypes, [&](const Record& entry, uint32_t i) {
+    const bool complete = cursor.sequence(kTypeRecords, table, 4, nTypes, [&](const Record& entry, uint32_t i) {
         Field offset = Fields<P>::ulong(entry, 0, "typeOffsets", Role::Offset, Spelling::Hex);
         offset.target = f.follow(Leads::Block, records, offset.value);
         print.reads(offset, i);
