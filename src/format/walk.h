@@ -181,8 +181,12 @@ struct Cursor {
             return true;
         };
         // A run of units is not cut into groups: its blocks are units already.
-        const bool complete = run.units ? each(run.offset, run.stride, run.count, visitBlock)
-                                        : sequence(run.subject, run.offset, run.stride, run.count, visitBlock);
+        bool complete = false;
+        if constexpr (SkipsUnits<P>)
+            complete = run.units ? each(run.offset, run.stride, run.count, visitBlock)
+                                 : sequence(run.subject, run.offset, run.stride, run.count, visitBlock);
+        else
+            complete = each(run.offset, run.stride, run.count, visitBlock);
         if (complete) walk.print.closeRun(run);
         return complete;
     }
