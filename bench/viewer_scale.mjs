@@ -153,7 +153,7 @@ try {
   console.log(`repaint after scrolling the tree: ${ms(scrollTree)}`);
   console.log(`repaint after scrolling the hex pane: ${ms(scrollHex)}`);
   if (windows.times.length)
-    console.log(`windows of fields read from the worker: ${windows.times.length}, ${ms(windows.times)}; fields held at the end: ${windows.held}`);
+    console.log(`windows of fields read from the worker: ${windows.times.length}, ${ms(windows.times)}, the first ${windows.times[0].toFixed(1)} ms; fields held at the end: ${windows.held}`);
   else console.log(`every field held: ${windows.held}`);
   console.log(`holders of a byte (8 bytes across the file): ${ms(holders)}`);
   console.log(`browser memory (all processes, resident): idle ${mib(idle)}, tree shown ${mib(loaded)}, after the repaints ${mib(worked)}`);
