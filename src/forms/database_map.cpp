@@ -13,10 +13,17 @@ void SpanSet::addFar(uint64_t start, uint64_t end) {
         if (start > span.hi) return start - span.hi;
         return 0;
     };
+    // The nearest span, the first of equals; none is nearer than one that touches the field.
     size_t nearest = kSpans;
-    for (size_t i = 0; i < count; ++i)
-        if (nearest == kSpans || distance(spans[i]) < distance(spans[nearest])) nearest = i;
-    if (nearest == kSpans || (distance(spans[nearest]) > kGap && count < kSpans)) {
+    uint64_t least = ~uint64_t{0};
+    for (size_t i = 0; i < count && least != 0; ++i) {
+        const uint64_t d = distance(spans[i]);
+        if (nearest == kSpans || d < least) {
+            nearest = i;
+            least = d;
+        }
+    }
+    if (nearest == kSpans || (least > kGap && count < kSpans)) {
         spans[count] = ByteSpan{start, end};
         last = count++;
         return;
@@ -55,7 +62,13 @@ void MapPrinter::openUnit(const Title& title, uint32_t groupEnd, uint32_t before
     unit.problemsBefore = text_.problems();
     map_.units.push_back(unit);
     stack_.push_back(Open{index});
-    current_ = index;
+    innermost(index);
+}
+
+void MapPrinter::innermost(uint32_t unit) {
+    current_ = unit;
+    fieldSpans_ = unit == kNoUnit ? &outside_[0] : &map_.units[unit].fields;
+    textSpans_ = unit == kNoUnit ? &outside_[1] : &map_.units[unit].texts;
 }
 
 void MapPrinter::close() {
@@ -70,7 +83,7 @@ void MapPrinter::close() {
     unit.blockEnd = blocks_;
     unit.problemsEnd = text_.problems();
     unit.end = static_cast<uint32_t>(map_.units.size());
-    current_ = unit.parent;
+    innermost(unit.parent);
 }
 
 void MapPrinter::end(const Stop& stop) {

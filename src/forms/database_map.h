@@ -117,6 +117,8 @@ public:
         stack_.reserve(16);
         map_.textMeasured = text.exact();
     }
+    MapPrinter(const MapPrinter&) = delete;  // it points into itself
+    MapPrinter& operator=(const MapPrinter&) = delete;
 
     uint64_t length() const { return text_.length(); }
     void begin() {}
@@ -134,12 +136,10 @@ public:
     void endGroup() { close(); }
     SYMDECK_INLINE void field(const Field& f) {
         ++fields_;
-        if (current_ == kNoUnit) return;
-        MapUnit& unit = map_.units[current_];
-        unit.fields.add(f.offset, f.offset + f.size);
+        fieldSpans_->add(f.offset, f.offset + f.size);
         if (f.textOffset != kNotInFile && f.textOffset != f.offset && f.textOffset < imageSize_) {
             const uint64_t width = f.text.size() + 1;
-            unit.texts.add(f.textOffset, f.textOffset + std::min(width, imageSize_ - f.textOffset));
+            textSpans_->add(f.textOffset, f.textOffset + std::min(width, imageSize_ - f.textOffset));
         }
     }
     void openList(const List&) {}
@@ -149,7 +149,7 @@ public:
     void openRun(const Run&) {}
     void closeRun(const Run&) {}
     SYMDECK_INLINE void reads(const Field& f, uint32_t) {
-        if (current_ != kNoUnit) map_.units[current_].fields.add(f.offset, f.offset + f.size);
+        fieldSpans_->add(f.offset, f.offset + f.size);
     }
     void unknownSection(int32_t) { ++blocks_; }
     void end(const Stop& stop);
@@ -164,6 +164,12 @@ private:
     uint64_t imageSize_;
     std::vector<Open> stack_;
     uint32_t current_ = kNoUnit;  // the innermost open unit
+    // Where a field's bytes go: the innermost open unit's spans, or (outside every unit)
+    // spans that are never read. Set again whenever the innermost unit changes.
+    SpanSet outside_[2];
+    SpanSet* fieldSpans_ = &outside_[0];
+    SpanSet* textSpans_ = &outside_[1];
+    void innermost(uint32_t unit);
     bool unitNext_ = false;       // the next block opened is a unit
     uint64_t fields_ = 0;
     uint32_t blocks_ = 0;
