@@ -5,15 +5,10 @@
 
 namespace symdeck::nmtp {
 
-inline constexpr StructureDescription kHeader{
-    "NMTP_HEADER", "NMTP", 20,
-    std::array{
-        ulongField("NMTP", 0, Role::Signature),
-        ulongField("sectionLength", 4, Role::Size),
-        ulongField("nTypes", 8, Role::Count),
-        ulongField("N1", 12, Role::Number),
-        ulongField("N2", 16, Role::Number),
-    }};
+inline constexpr std::string_view kHeaderFields =
+    "NMTP=signature sectionLength=size nTypes=count N1..N2";
+inline constexpr StructureDescription kHeader{"NMTP_HEADER", "NMTP", 20,
+                                              laidOut<fieldCount(kHeaderFields)>(kHeaderFields)};
 static_assert(isSectionHeader(kHeader));
 
 }  // namespace symdeck::nmtp
