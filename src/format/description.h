@@ -162,10 +162,9 @@ constexpr size_t fieldCount(std::string_view text) {
 // role is one of kRoleNames, `number` unless given, and a `!` after it marks a field read
 // to find the way but shown in no form. `N1..Nk` stands for the unnamed words N1 to Nk.
 // N is the text's fieldCount. The names and storage words point into the text, so the
-// text is a string literal (or a constant that holds one): a table's text is its own
-// `inline constexpr std::string_view`, and the table `laidOut<fieldCount(kText)>(kText)`.
+// text is a string literal: a table is made by `described` below.
 template <size_t N>
-consteval std::array<FieldDescription, N> laidOut(std::string_view text) {
+constexpr std::array<FieldDescription, N> laidOut(std::string_view text) {
     using namespace description_text;
     if (fieldCount(text) != N) notAFieldText();
     std::array<FieldDescription, N> fields{};
@@ -173,7 +172,8 @@ consteval std::array<FieldDescription, N> laidOut(std::string_view text) {
     std::string_view word;
     uint64_t at = 0;
     size_t i = 0;
-    const auto add = [&](std::string_view name, std::string_view storage, Role role, bool unreported) {
+    const auto add = [&](std::string_view name, std::string_view storage, Role role,
+                         bool unreported) {
         const uint64_t size = storageSize(storage);
         if (size == 0) notAFieldText();
         fields[i++] = FieldDescription{name, storage, at, size, role, unreported};
@@ -199,6 +199,25 @@ consteval std::array<FieldDescription, N> laidOut(std::string_view text) {
     return fields;
 }
 
+// Never defined: called only where a table is not sound (isSound), or a section's header
+// not a section header (sectionSignature).
+void notASoundTable();
+
+// A structure's table: its block word, its signature (empty when none) and fixed size, and
+// its fields laid out (laidOut) from the string literal that the lambda `fields` returns,
+// e.g. `described("TYPETABLE", "", 8, [] { return "type=typeIndex iName=nameIndex"; })`.
+// The lambda's type carries the text, so its field count is a constant while the text stays
+// an ordinary string literal (a text held in a template argument object is no constant to
+// g++ 12's -fsanitize=undefined). A table that is not sound does not compile.
+template <class Text>
+consteval auto described(std::string_view word, std::string_view signature, uint64_t size,
+                         Text /*fields*/) {
+    constexpr std::string_view text = Text{}();
+    const StructureDescription s{word, signature, size, laidOut<fieldCount(text)>(text)};
+    if (!isSound(s)) notASoundTable();
+    return s;
+}
+
 // The shorthand for a table's ULONG fields.
 constexpr FieldDescription ulongField(std::string_view name, uint64_t offset, Role role,
                                       bool unreported = false) {
@@ -215,6 +234,14 @@ constexpr bool isSectionHeader(const StructureDescription<N>& s) {
     return isSound(s) && !s.signature.empty() && N > 1 && length.name == kSectionLength.name &&
            length.offset == kSectionLength.offset && length.storage == kSectionLength.storage &&
            length.role == kSectionLength.role;
+}
+
+// The signature of a section's header, which must be a section header (isSectionHeader):
+// the walk reads every section's length from the same place.
+template <size_t N>
+constexpr std::string_view sectionSignature(const StructureDescription<N>& header) {
+    if (!isSectionHeader(header)) notASoundTable();
+    return header.signature;
 }
 
 }  // namespace symdeck

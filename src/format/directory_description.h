@@ -6,20 +6,16 @@
 namespace symdeck {
 
 namespace nmdr {
-inline constexpr std::string_view kHeaderFields =
-    "NMDR=signature nNMDE=count offGTYP=offset offSTTB=offset offSYMD=offset offSRCP=offset "
-    "offFPOD=offset N1..N7";
-inline constexpr StructureDescription kHeader{"NMDR_HEADER", "NMDR", 56,
-                                              laidOut<fieldCount(kHeaderFields)>(kHeaderFields)};
-static_assert(isSound(kHeader));
+inline constexpr auto kHeader = described("NMDR_HEADER", "NMDR", 56, [] {
+    return "NMDR=signature nNMDE=count offGTYP=offset offSTTB=offset offSYMD=offset offSRCP=offset "
+           "offFPOD=offset N1..N7";
+});
 }  // namespace nmdr
 
 namespace nmde {
-inline constexpr std::string_view kEntryFields =
-    "NMDE=signature entryIndex=enum offEntry=offset entryLength=size N1..N5";
-inline constexpr StructureDescription kEntry{"NMDE_S", "NMDE", 36,
-                                             laidOut<fieldCount(kEntryFields)>(kEntryFields)};
-static_assert(isSound(kEntry));
+inline constexpr auto kEntry = described("NMDE_S", "NMDE", 36, [] {
+    return "NMDE=signature entryIndex=enum offEntry=offset entryLength=size N1..N5";
+});
 }  // namespace nmde
 
 }  // namespace symdeck

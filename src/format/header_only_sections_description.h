@@ -7,27 +7,22 @@
 namespace symdeck {
 
 namespace gtyp {
-inline constexpr std::string_view kHeaderFields =
-    "GTYP=signature sectionLength=size offNMTP=offset offSTTB=offset offTYTB=offset "
-    "offHSHT=offset N1..N2";
-inline constexpr StructureDescription kHeader{"GTYP_HEADER", "GTYP", 32,
-                                              laidOut<fieldCount(kHeaderFields)>(kHeaderFields)};
-static_assert(isSectionHeader(kHeader));
+inline constexpr auto kHeader = described("GTYP_HEADER", "GTYP", 32, [] {
+    return "GTYP=signature sectionLength=size offNMTP=offset offSTTB=offset offTYTB=offset "
+           "offHSHT=offset N1..N2";
+});
 }  // namespace gtyp
 
 namespace srcp {
-inline constexpr std::string_view kHeaderFields =
-    "SRCP=signature sectionLength=size offSourceFiles=offset N1..N2";
-inline constexpr StructureDescription kHeader{"SRCP_HEADER", "SRCP", 20,
-                                              laidOut<fieldCount(kHeaderFields)>(kHeaderFields)};
-static_assert(isSectionHeader(kHeader));
+inline constexpr auto kHeader = described("SRCP_HEADER", "SRCP", 20, [] {
+    return "SRCP=signature sectionLength=size offSourceFiles=offset N1..N2";
+});
 }  // namespace srcp
 
 namespace fpod {
-inline constexpr std::string_view kHeaderFields = "FPOD=signature sectionLength=size N1..N10";
-inline constexpr StructureDescription kHeader{"FPOD_HEADER", "FPOD", 48,
-                                              laidOut<fieldCount(kHeaderFields)>(kHeaderFields)};
-static_assert(isSectionHeader(kHeader));
+inline constexpr auto kHeader = described("FPOD_HEADER", "FPOD", 48, [] {
+    return "FPOD=signature sectionLength=size N1..N10";
+});
 }  // namespace fpod
 
 }  // namespace symdeck

@@ -6,11 +6,10 @@
 namespace symdeck::nm32 {
 
 // The two texts at its end are each read up to their first NUL.
-inline constexpr std::string_view kHeaderFields =
-    "NM32=signature verMajor verMinor offNMDR=offset creationTime creationNumber fileType=enum "
-    "fileLength=size N1..N8 filePath=text/CHAR[0x104] copyrightString=text/CHAR[0x100]";
-inline constexpr StructureDescription kHeader{"NM32_HEADER", "NM32", 580,
-                                              laidOut<fieldCount(kHeaderFields)>(kHeaderFields)};
-static_assert(isSound(kHeader));
+inline constexpr auto kHeader = described("NM32_HEADER", "NM32", 580, [] {
+    return "NM32=signature verMajor verMinor offNMDR=offset creationTime creationNumber "
+           "fileType=enum fileLength=size N1..N8 filePath=text/CHAR[0x104] "
+           "copyrightString=text/CHAR[0x100]";
+});
 
 }  // namespace symdeck::nm32

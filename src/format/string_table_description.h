@@ -5,10 +5,8 @@
 
 namespace symdeck::sttb {
 
-inline constexpr std::string_view kHeaderFields =
-    "STTB=signature sectionLength=size nNames=count N1..N2";
-inline constexpr StructureDescription kHeader{"STTB_HEADER", "STTB", 20,
-                                              laidOut<fieldCount(kHeaderFields)>(kHeaderFields)};
-static_assert(isSectionHeader(kHeader));
+inline constexpr auto kHeader = described("STTB_HEADER", "STTB", 20, [] {
+    return "STTB=signature sectionLength=size nNames=count N1..N2";
+});
 
 }  // namespace symdeck::sttb

@@ -9,38 +9,30 @@ namespace symdeck {
 
 namespace symd {
 // offSData_header counts from the image's first byte, not from the section.
-inline constexpr std::string_view kHeaderFields =
-    "SYMD=signature sectionLength=size offSData_header=offset N1..N8";
-inline constexpr StructureDescription kHeader{"SYMD_HEADER", "SYMD", 44,
-                                              laidOut<fieldCount(kHeaderFields)>(kHeaderFields)};
-static_assert(isSectionHeader(kHeader));
+inline constexpr auto kHeader = described("SYMD_HEADER", "SYMD", 44, [] {
+    return "SYMD=signature sectionLength=size offSData_header=offset N1..N8";
+});
 }  // namespace symd
 
 namespace segmentdata_header {
-inline constexpr std::string_view kHeaderFields =
-    "subSectionLength=size nSourceFiles=count nSegments=count";
-inline constexpr StructureDescription kHeader{"SEGMENTDATA_HEADER", "", 12,
-                                              laidOut<fieldCount(kHeaderFields)>(kHeaderFields)};
-static_assert(isSound(kHeader));
+inline constexpr auto kHeader = described("SEGMENTDATA_HEADER", "", 12, [] {
+    return "subSectionLength=size nSourceFiles=count nSegments=count";
+});
 }  // namespace segmentdata_header
 
 namespace segment {
 // Its offsets count from the segment's record.
-inline constexpr std::string_view kRecordFields =
-    "nSeg=number/USHORT iName=nameIndex N1 physSize=size offProcDef=offset nProcedures=count "
-    "offLVarDef=offset offRegDef=offset offVLPDef=offset nVLP=count offVLPOffsets=offset "
-    "offSourceSDef=offset nSourceSec=count offSCLineDef=offset";
-inline constexpr StructureDescription kRecord{"SEGMENTDATA", "", 54,
-                                              laidOut<fieldCount(kRecordFields)>(kRecordFields)};
-static_assert(isSound(kRecord));
+inline constexpr auto kRecord = described("SEGMENTDATA", "", 54, [] {
+    return "nSeg=number/USHORT iName=nameIndex N1 physSize=size offProcDef=offset "
+           "nProcedures=count offLVarDef=offset offRegDef=offset offVLPDef=offset nVLP=count "
+           "offVLPOffsets=offset offSourceSDef=offset nSourceSec=count offSCLineDef=offset";
+});
 }  // namespace segment
 
 namespace source_file {
-inline constexpr std::string_view kRecordFields =
-    "iName=nameIndex offSource=offset sourceLength=size N1..N2";
-inline constexpr StructureDescription kRecord{"SEGDATA_SOURCEFILE", "", 20,
-                                              laidOut<fieldCount(kRecordFields)>(kRecordFields)};
-static_assert(isSound(kRecord));
+inline constexpr auto kRecord = described("SEGDATA_SOURCEFILE", "", 20, [] {
+    return "iName=nameIndex offSource=offset sourceLength=size N1..N2";
+});
 }  // namespace source_file
 
 }  // namespace symdeck

@@ -5,10 +5,8 @@
 
 namespace symdeck::nmtp {
 
-inline constexpr std::string_view kHeaderFields =
-    "NMTP=signature sectionLength=size nTypes=count N1..N2";
-inline constexpr StructureDescription kHeader{"NMTP_HEADER", "NMTP", 20,
-                                              laidOut<fieldCount(kHeaderFields)>(kHeaderFields)};
-static_assert(isSectionHeader(kHeader));
+inline constexpr auto kHeader = described("NMTP_HEADER", "NMTP", 20, [] {
+    return "NMTP=signature sectionLength=size nTypes=count N1..N2";
+});
 
 }  // namespace symdeck::nmtp

@@ -6,15 +6,12 @@
 namespace symdeck::tytb {
 
 // nTypeTables steers the walk; the entries it counts are the report's.
-inline constexpr std::string_view kHeaderFields =
-    "TYTB=signature sectionLength=size nTypeTables=count! offTypeTables=offset N1..N2";
-inline constexpr StructureDescription kHeader{"TYTB_HEADER", "TYTB", 24,
-                                              laidOut<fieldCount(kHeaderFields)>(kHeaderFields)};
-static_assert(isSectionHeader(kHeader));
+inline constexpr auto kHeader = described("TYTB_HEADER", "TYTB", 24, [] {
+    return "TYTB=signature sectionLength=size nTypeTables=count! offTypeTables=offset N1..N2";
+});
 
-inline constexpr std::string_view kEntryFields = "type=typeIndex iName=nameIndex";
-inline constexpr StructureDescription kEntry{"TYPETABLE", "", 8,
-                                             laidOut<fieldCount(kEntryFields)>(kEntryFields)};
-static_assert(isSound(kEntry));
+inline constexpr auto kEntry = described("TYPETABLE", "", 8, [] {
+    return "type=typeIndex iName=nameIndex";
+});
 
 }  // namespace symdeck::tytb
