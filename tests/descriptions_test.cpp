@@ -158,5 +158,44 @@ TEST(Descriptions, UnnamedWordsRunFromN1ToTheLastInSequence) {
     EXPECT_EQ(&fpod.back(), &fpod::kHeader.fields.back());
 }
 
+// A table's text lays its fields back to back: each field's place is the sum of the
+// storage before it, its role and storage as written, `N1..Nk` the unnamed words.
+constexpr auto kLaid = described("S", "ABCD", 322, [] {
+    return "ABCD=signature  n=count! w=number/USHORT t=text/CHAR[0x100] k=enum x N1..N12";
+});
+
+TEST(Descriptions, ATextLaysItsFieldsBackToBack) {
+    const auto& fields = kLaid.fields;
+    EXPECT_EQ(std::tuple(kLaid.word, kLaid.signature, kLaid.size), std::tuple("S", "ABCD", 322u));
+    const struct {
+        std::string_view name, storage;
+        uint64_t offset, size;
+        Role role;
+        bool unreported;
+    } expected[] = {
+        {"ABCD", "ULONG", 0, 4, Role::Signature, false},  {"n", "ULONG", 4, 4, Role::Count, true},
+        {"w", "USHORT", 8, 2, Role::Number, false},       {"t", "CHAR[0x100]", 10, 256, Role::Text, false},
+        {"k", "ULONG", 266, 4, Role::Enum, false},        {"x", "ULONG", 270, 4, Role::Number, false},
+    };
+    // The unnamed words: N1 to N12 after x, 4 bytes each, up to the structure's size.
+    ASSERT_EQ(fields.size(), std::size(expected) + 12);
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        const auto& e = expected[i];
+        const FieldDescription& f = fields[i];
+        EXPECT_EQ(std::tuple(f.name, f.storage, f.offset, f.size, f.role, f.unreported),
+                  std::tuple(e.name, e.storage, e.offset, e.size, e.role, e.unreported))
+            << "field " << i;
+    }
+    for (size_t n = 1; n <= 12; ++n) {
+        const FieldDescription& f = fields[std::size(expected) + n - 1];
+        EXPECT_EQ(f.name.substr(0, 1), "N");
+        EXPECT_EQ(f.name.substr(1), std::to_string(n));
+        EXPECT_EQ(f.offset, 274 + 4 * (n - 1));
+        EXPECT_TRUE(isUnnamed(f, n)) << f.name;
+    }
+    // Spaces between words are separators only, however many; a text of none is no field.
+    static_assert(fieldCount("  a   b ") == 2 && fieldCount("") == 0 && fieldCount("N1..N4") == 4);
+}
+
 }  // namespace
 }  // namespace symdeck::test

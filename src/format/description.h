@@ -6,6 +6,7 @@
 // constants where the walk builds its event.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -103,6 +104,120 @@ constexpr bool isSound(const StructureDescription<N>& s) {
            s.fields[0].storage == "ULONG" && s.fields[0].role == Role::Signature;
 }
 
+// Never defined: called only where a table's text (laidOut) says what no field can be.
+void notAFieldText();
+
+// The names of the unnamed words, for `N1..Nk` in a table's text.
+inline constexpr std::string_view kUnnamedNames[] = {"N1", "N2", "N3", "N4", "N5", "N6",
+                                                     "N7", "N8", "N9", "N10", "N11", "N12"};
+
+namespace description_text {
+
+// The words of a table's text, one after another.
+struct Words {
+    std::string_view rest;
+    constexpr bool next(std::string_view& word) {
+        while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+        if (rest.empty()) return false;
+        const size_t end = std::min(rest.find(' '), rest.size());
+        word = rest.substr(0, end);
+        rest.remove_prefix(end);
+        return true;
+    }
+};
+
+// `N1..Nk`: k; 0 for any other word.
+constexpr size_t unnamedRun(std::string_view word) {
+    if (word.substr(0, 5) != "N1..N" || word.size() < 6) return 0;
+    size_t k = 0;
+    for (const char c : word.substr(5)) {
+        if (c < '0' || c > '9') notAFieldText();
+        k = 10 * k + static_cast<size_t>(c - '0');
+    }
+    if (k == 0 || k > std::size(kUnnamedNames)) notAFieldText();
+    return k;
+}
+
+constexpr Role roleNamed(std::string_view name) {
+    for (size_t i = 0; i < std::size(kRoleNames); ++i)
+        if (kRoleNames[i] == name) return static_cast<Role>(i);
+    notAFieldText();
+    return Role::Number;
+}
+
+}  // namespace description_text
+
+// How many fields a table's text (laidOut) states.
+constexpr size_t fieldCount(std::string_view text) {
+    description_text::Words words{text};
+    std::string_view word;
+    size_t n = 0;
+    while (words.next(word)) n += std::max<size_t>(description_text::unnamedRun(word), 1);
+    return n;
+}
+
+// A structure's fields from one text, laid back to back from its first byte, so that no
+// offset is typed: words separated by spaces, each `name`, `name=role` or
+// `name=role/STORAGE`. The storage is ULONG unless given (USHORT, CHAR[0x104], ...); the
+// role is one of kRoleNames, `number` unless given, and a `!` after it marks a field read
+// to find the way but shown in no form. `N1..Nk` stands for the unnamed words N1 to Nk.
+// N is the text's fieldCount. The names and storage words point into the text, so the
+// text is a string literal: a table is made by `described` below.
+template <size_t N>
+constexpr std::array<FieldDescription, N> laidOut(std::string_view text) {
+    using namespace description_text;
+    if (fieldCount(text) != N) notAFieldText();
+    std::array<FieldDescription, N> fields{};
+    Words words{text};
+    std::string_view word;
+    uint64_t at = 0;
+    size_t i = 0;
+    const auto add = [&](std::string_view name, std::string_view storage, Role role,
+                         bool unreported) {
+        const uint64_t size = storageSize(storage);
+        if (size == 0) notAFieldText();
+        fields[i++] = FieldDescription{name, storage, at, size, role, unreported};
+        at += size;
+    };
+    while (words.next(word)) {
+        if (const size_t k = unnamedRun(word)) {
+            for (size_t n = 0; n < k; ++n) add(kUnnamedNames[n], "ULONG", Role::Number, false);
+            continue;
+        }
+        const size_t equals = std::min(word.find('='), word.size());
+        const std::string_view name = word.substr(0, equals);
+        std::string_view role = equals < word.size() ? word.substr(equals + 1) : "number";
+        std::string_view storage = "ULONG";
+        if (const size_t slash = role.find('/'); slash != std::string_view::npos) {
+            storage = role.substr(slash + 1);
+            role = role.substr(0, slash);
+        }
+        const bool unreported = !role.empty() && role.back() == '!';
+        if (unreported) role.remove_suffix(1);
+        add(name, storage, roleNamed(role), unreported);
+    }
+    return fields;
+}
+
+// Never defined: called only where a table is not sound (isSound), or a section's header
+// not a section header (sectionSignature).
+void notASoundTable();
+
+// A structure's table: its block word, its signature (empty when none) and fixed size, and
+// its fields laid out (laidOut) from the string literal that the lambda `fields` returns,
+// e.g. `described("TYPETABLE", "", 8, [] { return "type=typeIndex iName=nameIndex"; })`.
+// The lambda's type carries the text, so its field count is a constant while the text stays
+// an ordinary string literal (a text held in a template argument object is no constant to
+// g++ 12's -fsanitize=undefined). A table that is not sound does not compile.
+template <class Text>
+consteval auto described(std::string_view word, std::string_view signature, uint64_t size,
+                         Text /*fields*/) {
+    constexpr std::string_view text = Text{}();
+    const StructureDescription s{word, signature, size, laidOut<fieldCount(text)>(text)};
+    if (!isSound(s)) notASoundTable();
+    return s;
+}
+
 // The shorthand for a table's ULONG fields.
 constexpr FieldDescription ulongField(std::string_view name, uint64_t offset, Role role,
                                       bool unreported = false) {
@@ -119,6 +234,14 @@ constexpr bool isSectionHeader(const StructureDescription<N>& s) {
     return isSound(s) && !s.signature.empty() && N > 1 && length.name == kSectionLength.name &&
            length.offset == kSectionLength.offset && length.storage == kSectionLength.storage &&
            length.role == kSectionLength.role;
+}
+
+// The signature of a section's header, which must be a section header (isSectionHeader):
+// the walk reads every section's length from the same place.
+template <size_t N>
+constexpr std::string_view sectionSignature(const StructureDescription<N>& header) {
+    if (!isSectionHeader(header)) notASoundTable();
+    return header.signature;
 }
 
 }  // namespace symdeck

@@ -11,8 +11,7 @@ inline constexpr Subject kDirectoryEntries = blocksTitled(nmde::kEntry.word);
 
 template <class P>
 bool renderDirectory(Walk<P>& walk, uint64_t offset) {
-    using nmdr::kHeader;
-    using nmde::kEntry;
+    using nmdr::kHeader, nmde::kEntry;
     Cursor<P> cursor{walk, kHeader.word};
     auto header = cursor.signedAt(offset, kHeader.signature, kHeader.size);
     if (!header) return false;
@@ -49,10 +48,7 @@ bool renderDirectory(Walk<P>& walk, uint64_t offset) {
             kind.meaning = Meaning::Word;
             kind.text = known->name;
         } else {
-            kind.layout.spelling = Spelling::Message;
-            kind.meaning = Meaning::ErrorDec;
-            kind.tail = "(unknown)";
-            kind.problem = Problem::UnknownSectionKind;
+            markUnknown(kind, Meaning::ErrorDec, Problem::UnknownSectionKind);
         }
         e.emit(kind);
         // The section of a known kind lies offEntry bytes into the file; an unknown kind's

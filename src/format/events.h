@@ -222,6 +222,15 @@ struct Field {
     Problem problem = Problem::None;
 };
 
+// Field `f` holds a value the program has no word for: it is spelled as a message, the
+// value (in decimal, or in hexadecimal for ErrorHex) followed by "(unknown)".
+constexpr void markUnknown(Field& f, Meaning error, Problem problem) {
+    f.layout.spelling = Spelling::Message;
+    f.meaning = error;
+    f.tail = "(unknown)";
+    f.problem = problem;
+}
+
 // What a block's title numbers besides its offset.
 enum class Mark : uint8_t {
     None,

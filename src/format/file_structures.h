@@ -65,25 +65,19 @@ SYMDECK_INLINE bool renderSection(Walk<P>& walk, uint64_t offset,
 }
 
 // The NM32 header at image offset 0.
-template <class P>
-bool renderNm32Header(Walk<P>& walk);
+template <class P> bool renderNm32Header(Walk<P>& walk);
 
 // The NMDR directory at `offset` with all its NMDE entries.
-template <class P>
-bool renderDirectory(Walk<P>& walk, uint64_t offset);
+template <class P> bool renderDirectory(Walk<P>& walk, uint64_t offset);
 
 // Makes the string table section at `sectionOffset` the table that stringAt() reads. Checks the
 // section's signature and header first; false ends the walk.
-template <class P>
-bool installStringTable(Walk<P>& walk, uint64_t sectionOffset);
+template <class P> bool installStringTable(Walk<P>& walk, uint64_t sectionOffset);
 
-template <class P>
-bool renderStringTable(Walk<P>& walk, uint64_t sectionOffset);
-template <class P>
-bool renderGtyp(Walk<P>& walk, uint64_t sectionOffset);
-template <class P>
-bool renderSrcp(Walk<P>& walk, uint64_t sectionOffset);
-template <class P>
-bool renderFpod(Walk<P>& walk, uint64_t sectionOffset);
+// The string table, and the sections reported by their header alone.
+template <class P> bool renderStringTable(Walk<P>& walk, uint64_t sectionOffset);
+template <class P> bool renderGtyp(Walk<P>& walk, uint64_t sectionOffset);
+template <class P> bool renderSrcp(Walk<P>& walk, uint64_t sectionOffset);
+template <class P> bool renderFpod(Walk<P>& walk, uint64_t sectionOffset);
 
 }  // namespace symdeck

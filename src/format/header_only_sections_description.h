@@ -7,52 +7,22 @@
 namespace symdeck {
 
 namespace gtyp {
-inline constexpr StructureDescription kHeader{
-    "GTYP_HEADER", "GTYP", 32,
-    std::array{
-        ulongField("GTYP", 0, Role::Signature),
-        ulongField("sectionLength", 4, Role::Size),
-        ulongField("offNMTP", 8, Role::Offset),
-        ulongField("offSTTB", 12, Role::Offset),
-        ulongField("offTYTB", 16, Role::Offset),
-        ulongField("offHSHT", 20, Role::Offset),
-        ulongField("N1", 24, Role::Number),
-        ulongField("N2", 28, Role::Number),
-    }};
-static_assert(isSectionHeader(kHeader));
+inline constexpr auto kHeader = described("GTYP_HEADER", "GTYP", 32, [] {
+    return "GTYP=signature sectionLength=size offNMTP=offset offSTTB=offset offTYTB=offset "
+           "offHSHT=offset N1..N2";
+});
 }  // namespace gtyp
 
 namespace srcp {
-inline constexpr StructureDescription kHeader{
-    "SRCP_HEADER", "SRCP", 20,
-    std::array{
-        ulongField("SRCP", 0, Role::Signature),
-        ulongField("sectionLength", 4, Role::Size),
-        ulongField("offSourceFiles", 8, Role::Offset),
-        ulongField("N1", 12, Role::Number),
-        ulongField("N2", 16, Role::Number),
-    }};
-static_assert(isSectionHeader(kHeader));
+inline constexpr auto kHeader = described("SRCP_HEADER", "SRCP", 20, [] {
+    return "SRCP=signature sectionLength=size offSourceFiles=offset N1..N2";
+});
 }  // namespace srcp
 
 namespace fpod {
-inline constexpr StructureDescription kHeader{
-    "FPOD_HEADER", "FPOD", 48,
-    std::array{
-        ulongField("FPOD", 0, Role::Signature),
-        ulongField("sectionLength", 4, Role::Size),
-        ulongField("N1", 8, Role::Number),
-        ulongField("N2", 12, Role::Number),
-        ulongField("N3", 16, Role::Number),
-        ulongField("N4", 20, Role::Number),
-        ulongField("N5", 24, Role::Number),
-        ulongField("N6", 28, Role::Number),
-        ulongField("N7", 32, Role::Number),
-        ulongField("N8", 36, Role::Number),
-        ulongField("N9", 40, Role::Number),
-        ulongField("N10", 44, Role::Number),
-    }};
-static_assert(isSectionHeader(kHeader));
+inline constexpr auto kHeader = described("FPOD_HEADER", "FPOD", 48, [] {
+    return "FPOD=signature sectionLength=size N1..N10";
+});
 }  // namespace fpod
 
 }  // namespace symdeck

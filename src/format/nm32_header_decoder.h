@@ -48,10 +48,7 @@ bool renderNm32Header(Walk<P>& walk) {
         fileType.text = known->name;
         if (!known->name.empty()) fileType.meaning = Meaning::Word;
     } else {
-        fileType.layout.spelling = Spelling::Message;
-        fileType.meaning = Meaning::ErrorHex;
-        fileType.tail = "(unknown)";
-        fileType.problem = Problem::UnknownEnum;
+        markUnknown(fileType, Meaning::ErrorHex, Problem::UnknownEnum);
     }
     f.emit(fileType);
     f.emit(f.asSigned(f.field(*header, fieldOf(kHeader, "fileLength"), Spelling::DecBytes)));

@@ -43,21 +43,21 @@ SectionKind(SectionKindInfo, Render) -> SectionKind<Render>;
     [](auto& walk, uint64_t sectionOffset) { return function(walk, sectionOffset); }
 
 inline constexpr auto kSectionKinds = std::tuple{
-    SectionKind{{1, gtyp::kHeader.signature, &SectionSelection::skipGtyp, 7},
+    SectionKind{{1, sectionSignature(gtyp::kHeader), &SectionSelection::skipGtyp, 7},
                 SYMDECK_RENDERER(renderGtyp)},
-    SectionKind{{2, sttb::kHeader.signature, &SectionSelection::skipSttb, 1},
+    SectionKind{{2, sectionSignature(sttb::kHeader), &SectionSelection::skipSttb, 1},
                 SYMDECK_RENDERER(renderStringTable)},
-    SectionKind{{3, nmtp::kHeader.signature, &SectionSelection::skipNmtp, 0},
+    SectionKind{{3, sectionSignature(nmtp::kHeader), &SectionSelection::skipNmtp, 0},
                 SYMDECK_RENDERER(renderTypeRecords)},
-    SectionKind{{4, tytb::kHeader.signature, &SectionSelection::skipTytb, 3},
+    SectionKind{{4, sectionSignature(tytb::kHeader), &SectionSelection::skipTytb, 3},
                 SYMDECK_RENDERER(renderTypeTables)},
-    SectionKind{{5, hsht::kHeader.signature, &SectionSelection::skipHsht, 4},
+    SectionKind{{5, sectionSignature(hsht::kHeader), &SectionSelection::skipHsht, 4},
                 SYMDECK_RENDERER(renderHashTables)},
-    SectionKind{{6, symd::kHeader.signature, &SectionSelection::skipSymd, 2},
+    SectionKind{{6, sectionSignature(symd::kHeader), &SectionSelection::skipSymd, 2},
                 SYMDECK_RENDERER(renderSymbolData)},
-    SectionKind{{7, srcp::kHeader.signature, &SectionSelection::skipSrcp, 6},
+    SectionKind{{7, sectionSignature(srcp::kHeader), &SectionSelection::skipSrcp, 6},
                 SYMDECK_RENDERER(renderSrcp)},
-    SectionKind{{8, fpod::kHeader.signature, &SectionSelection::skipFpod, 5},
+    SectionKind{{8, sectionSignature(fpod::kHeader), &SectionSelection::skipFpod, 5},
                 SYMDECK_RENDERER(renderFpod)},
 };
 

@@ -5,15 +5,8 @@
 
 namespace symdeck::sttb {
 
-inline constexpr StructureDescription kHeader{
-    "STTB_HEADER", "STTB", 20,
-    std::array{
-        ulongField("STTB", 0, Role::Signature),
-        ulongField("sectionLength", 4, Role::Size),
-        ulongField("nNames", 8, Role::Count),
-        ulongField("N1", 12, Role::Number),
-        ulongField("N2", 16, Role::Number),
-    }};
-static_assert(isSectionHeader(kHeader));
+inline constexpr auto kHeader = described("STTB_HEADER", "STTB", 20, [] {
+    return "STTB=signature sectionLength=size nNames=count N1..N2";
+});
 
 }  // namespace symdeck::sttb

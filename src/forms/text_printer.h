@@ -26,6 +26,13 @@ SYMDECK_INLINE void fileText(ReportWriter& out, const Field& f, bool terminal) {
     else out.text(f.text);
 }
 
+// The word that names a value, in parentheses after it: `0x2(word)`.
+SYMDECK_INLINE void valueWord(ReportWriter& out, std::string_view word) {
+    out.ch('(');
+    out.text(word);
+    out.ch(')');
+}
+
 // `terminal`: the value is shown on a terminal (texts of the database escaped).
 SYMDECK_INLINE void spellValue(ReportWriter& out, const Field& f, bool terminal = false) {
     switch (f.layout.spelling) {
@@ -45,16 +52,12 @@ SYMDECK_INLINE void spellValue(ReportWriter& out, const Field& f, bool terminal 
             fileText(out, f, terminal);
             out.text("\")");
             break;
-        case Spelling::HexNamed: out.hex0x(f.value); out.ch('('); out.text(f.text); out.ch(')'); break;
-        case Spelling::DecNamed: out.dec(f.value); out.ch('('); out.text(f.text); out.ch(')'); break;
+        case Spelling::HexNamed: out.hex0x(f.value); valueWord(out, f.text); break;
+        case Spelling::DecNamed: out.dec(f.value); valueWord(out, f.text); break;
         case Spelling::FileType:
             out.text(f.value < 0x10 ? "0x0" : "0x");
             out.hex(f.value);
-            if (f.meaning == Meaning::Word) {
-                out.ch('(');
-                out.text(f.text);
-                out.ch(')');
-            }
+            if (f.meaning == Meaning::Word) valueWord(out, f.text);
             break;
         case Spelling::Message:
         case Spelling::WideMessage:
@@ -170,16 +173,16 @@ public:
         ReportWriter& out = out_;
         switch (layout.spelling) {
             case TitleSpelling::Header:
-                out.text(title.word);
-                out.text(" (offset: 0x");
-                out.hex(title.offset);
-                out.text(" )\n");
-                break;
             case TitleSpelling::Section:
             case TitleSpelling::SectionSpaced:
+                // The word and the offset; a section's title adds where the section ends.
                 out.text(title.word);
                 out.text(" (offset: 0x");
                 out.hex(title.offset);
+                if (layout.spelling == TitleSpelling::Header) {
+                    out.text(" )\n");
+                    break;
+                }
                 out.text("(start), 0x");
                 out.hex(title.number);
                 out.text(layout.spelling == TitleSpelling::Section ? "(end))\n" : "(end) )\n");

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 #include <unistd.h>
 
 namespace symdeck::platform {
@@ -28,6 +29,24 @@ SplitPath split(const std::string& path) {
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos) return {".", path};
     return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+std::optional<bool> commitWithoutTemporary(PendingReport& report) {
+    if (report.intoStream) return true;
+    if (report.file < 0) return false;
+    if (report.direct) return ::close(static_cast<int>(std::exchange(report.file, -1))) == 0;
+    return std::nullopt;
+}
+
+bool discardWithoutTemporary(PendingReport& report) {
+    if (report.direct && report.file >= 0) ::close(static_cast<int>(std::exchange(report.file, -1)));
+    return report.intoStream || report.directory < 0;
+}
+
+void forgetTemporary(PendingReport& report) {
+    report.file = -1;
+    report.directory = -1;
+    report.tempName.clear();
 }
 
 FileId idOfStream(Stream stream) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 
@@ -27,5 +28,15 @@ struct SplitPath {
     std::string name;
 };
 SplitPath split(const std::string& path);
+
+// The end of a report that has no temporary to place, or nothing when it has one: a report
+// written into a standard stream is done, one written straight into its final name is
+// closed (true when the close succeeds), and one never created is a failure.
+std::optional<bool> commitWithoutTemporary(PendingReport& report);
+// Closes a report written straight into its final name; true when the report has no
+// temporary left to remove (a stream, a direct report, or none created).
+bool discardWithoutTemporary(PendingReport& report);
+// The report's temporary is gone (placed or removed): no file, directory or name is left.
+void forgetTemporary(PendingReport& report);
 
 }  // namespace symdeck::platform

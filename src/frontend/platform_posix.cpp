@@ -12,7 +12,6 @@
 #include <climits>
 #include <csignal>
 #include <cstring>
-#include <utility>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -293,35 +292,28 @@ CreateStatus createReport(const std::string& reportName, const FileId& input, Pe
 }
 
 bool commitReport(PendingReport& report) {
-    if (report.intoStream) return true;
-    if (report.file < 0) return false;
-    if (report.direct) return ::close(static_cast<int>(std::exchange(report.file, -1))) == 0;
+    if (const std::optional<bool> done = commitWithoutTemporary(report)) return *done;
     const SignalsHeld held;
     const int directory = static_cast<int>(report.directory);
     const bool closed = ::close(static_cast<int>(report.file)) == 0;
-    report.file = -1;
     const bool placed =
         closed && ::renameat(directory, report.tempName.c_str(), directory, report.finalName.c_str()) == 0;
     if (!placed) ::unlinkat(directory, report.tempName.c_str(), 0);
     disarm();
     ::close(directory);
-    report.directory = -1;
-    report.tempName.clear();
+    forgetTemporary(report);
     return placed;
 }
 
 void discardReport(PendingReport& report) {
-    if (report.direct && report.file >= 0) ::close(static_cast<int>(std::exchange(report.file, -1)));
-    if (report.intoStream || report.directory < 0) return;
+    if (discardWithoutTemporary(report)) return;
     const SignalsHeld held;
     const int directory = static_cast<int>(report.directory);
     if (report.file >= 0) ::close(static_cast<int>(report.file));
     ::unlinkat(directory, report.tempName.c_str(), 0);
     disarm();
     ::close(directory);
-    report.file = -1;
-    report.directory = -1;
-    report.tempName.clear();
+    forgetTemporary(report);
 }
 
 }  // namespace symdeck::platform

@@ -23,7 +23,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <utility>
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -188,28 +187,21 @@ CreateStatus createReport(const std::string& reportName, const FileId& input, Pe
 }
 
 bool commitReport(PendingReport& report) {
-    if (report.intoStream) return true;
-    if (report.file < 0) return false;
-    if (report.direct) return ::close(static_cast<int>(std::exchange(report.file, -1))) == 0;
+    if (const std::optional<bool> done = commitWithoutTemporary(report)) return *done;
     const bool closed = ::close(static_cast<int>(report.file)) == 0;
-    report.file = -1;
     const bool placed = closed && ::rename(report.tempName.c_str(), report.finalName.c_str()) == 0;
     if (!placed) ::unlink(report.tempName.c_str());
     symdeck_pending_temporary[0] = '\0';
-    report.directory = -1;
-    report.tempName.clear();
+    forgetTemporary(report);
     return placed;
 }
 
 void discardReport(PendingReport& report) {
-    if (report.direct && report.file >= 0) ::close(static_cast<int>(std::exchange(report.file, -1)));
-    if (report.intoStream || report.directory < 0) return;
+    if (discardWithoutTemporary(report)) return;
     if (report.file >= 0) ::close(static_cast<int>(report.file));
     ::unlink(report.tempName.c_str());
     symdeck_pending_temporary[0] = '\0';
-    report.file = -1;
-    report.directory = -1;
-    report.tempName.clear();
+    forgetTemporary(report);
 }
 
 }  // namespace symdeck::platform

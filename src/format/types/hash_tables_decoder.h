@@ -16,8 +16,7 @@ inline constexpr Subject kHashEntries = blocksTitled(hsht::kEntry.word);
 
 template <class P>
 bool renderHashTables(Walk<P>& walk, uint64_t sectionOffset) {
-    using hsht::kEntry;
-    using hsht::kHeader;
+    using hsht::kEntry, hsht::kHeader;
     return renderSection(
         walk, sectionOffset, kHeader, TitleSpelling::Record,
         [&](Cursor<P>& cursor, Fields<P>& f) {

@@ -5,15 +5,8 @@
 
 namespace symdeck::nmtp {
 
-inline constexpr StructureDescription kHeader{
-    "NMTP_HEADER", "NMTP", 20,
-    std::array{
-        ulongField("NMTP", 0, Role::Signature),
-        ulongField("sectionLength", 4, Role::Size),
-        ulongField("nTypes", 8, Role::Count),
-        ulongField("N1", 12, Role::Number),
-        ulongField("N2", 16, Role::Number),
-    }};
-static_assert(isSectionHeader(kHeader));
+inline constexpr auto kHeader = described("NMTP_HEADER", "NMTP", 20, [] {
+    return "NMTP=signature sectionLength=size nTypes=count N1..N2";
+});
 
 }  // namespace symdeck::nmtp

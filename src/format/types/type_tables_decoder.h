@@ -14,8 +14,7 @@ inline constexpr Subject kTypeTables = blocksTitled(tytb::kEntry.word);
 
 template <class P>
 bool renderTypeTables(Walk<P>& walk, uint64_t sectionOffset) {
-    using tytb::kEntry;
-    using tytb::kHeader;
+    using tytb::kEntry, tytb::kHeader;
     return renderSection(
         walk, sectionOffset, kHeader, TitleSpelling::Record,
         [sectionOffset](Cursor<P>& cursor, Fields<P>& f) {

@@ -20,17 +20,13 @@ namespace symdeck {
 // its signature and header lie in the file; otherwise type indices name no record. Reports
 // nothing and never stops the walk: the section's renderer reports its damage where it
 // stands.
-template <class P>
-void installTypeRecords(Walk<P>& walk, uint64_t sectionOffset);
+template <class P> void installTypeRecords(Walk<P>& walk, uint64_t sectionOffset);
 
 // The type records: the header, then one block per record in type-index order.
-template <class P>
-bool renderTypeRecords(Walk<P>& walk, uint64_t sectionOffset);
+template <class P> bool renderTypeRecords(Walk<P>& walk, uint64_t sectionOffset);
 // The type tables: the header, then one block per entry.
-template <class P>
-bool renderTypeTables(Walk<P>& walk, uint64_t sectionOffset);
+template <class P> bool renderTypeTables(Walk<P>& walk, uint64_t sectionOffset);
 // The hash table: the header, the table offsets list as stored, then one block per entry.
-template <class P>
-bool renderHashTables(Walk<P>& walk, uint64_t sectionOffset);
+template <class P> bool renderHashTables(Walk<P>& walk, uint64_t sectionOffset);
 
 }  // namespace symdeck
