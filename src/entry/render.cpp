@@ -2,8 +2,13 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
+#ifndef SYMDECK_NO_THREADS
+#include <system_error>
+#include <thread>
+#endif
 
 #include "format/walk_database.h"
 #include "forms/database_map.h"
@@ -154,9 +159,50 @@ void addViewVocabulary(DatabaseMap& map, const NmsImage& image, const SectionSel
     map.hasVocabulary = true;
 }
 
+std::optional<DatabaseMap> mapDatabaseShared(const NmsImage& image, const SectionSelection& selection,
+                                             Grouping grouping, bool alternate) {
+    UnitShares shares;
+    shares.alternate = alternate;
+    struct Side {
+        DatabaseMap map;
+        ShareLog log;
+    };
+    Side sides[2];
+    const auto walk = [&](Side& side) {
+        side.map.grouping = grouping;
+        ReportWriter counting(ReportSink{&discard, nullptr}, 64 * 1024);
+        TextMeasure measure(counting, Measure::Bound);
+        MapPrinter print(side.map, measure, image.size);
+        print.shareWith(shares, side.log, &side == &sides[1]);
+        Measured<MapPrinter> measured(measure, print);
+        walkDatabase(measured, image, selection);
+    };
+    if (alternate) {
+        walk(sides[0]);
+        walk(sides[1]);
+    } else {
+#ifdef SYMDECK_NO_THREADS
+        return std::nullopt;
+#else
+        try {
+            std::thread second([&] { walk(sides[1]); });
+            walk(sides[0]);
+            second.join();
+        } catch (const std::system_error&) {
+            return std::nullopt;  // no second thread
+        }
+#endif
+    }
+    return joinSharedMaps(sides[0].map, sides[0].log, sides[1].map, sides[1].log, reportLimit(image.size));
+}
+
 DatabaseMap planningMap(const NmsImage& image, const SectionSelection& selection, bool vocabulary,
                         Grouping grouping) {
-    DatabaseMap map = mapDatabase(image, selection, Measure::Bound, grouping);
+    // Two threads make the map of a large database (one too small gains nothing from a second).
+    constexpr uint64_t kShareFrom = uint64_t{16} << 20;
+    std::optional<DatabaseMap> shared;
+    if (image.size >= kShareFrom) shared = mapDatabaseShared(image, selection, grouping);
+    DatabaseMap map = shared ? std::move(*shared) : mapDatabase(image, selection, Measure::Bound, grouping);
     if (!map.withinLimit && !map.capped) map = mapDatabase(image, selection, Measure::Exact, grouping);
     // A map with too many units to keep is no plan: every unit is walked, the text measured.
     if (map.capped) return DatabaseMap{};

@@ -3,6 +3,7 @@
 // the walk with its reason. The same walk feeds either form of the report.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -70,6 +71,13 @@ enum class Measure : uint8_t;
 // `grouping` cuts long lists and runs into groups, units of their own.
 DatabaseMap mapDatabase(const NmsImage& image, const SectionSelection& selection = {},
                         Measure text = Measure{}, Grouping grouping = {});
+// The map mapDatabase makes with the text's bound, made by two walks on two threads that
+// share out the units inside the sections (forms/database_map.h); empty where the two maps
+// cannot be joined (a walk that stops, a bound that reaches the size limit, too many units)
+// or without a second thread. `alternate`: the two walks take every other unit, one after
+// the other on this thread.
+std::optional<DatabaseMap> mapDatabaseShared(const NmsImage& image, const SectionSelection& selection,
+                                             Grouping grouping = {}, bool alternate = false);
 // The map that later walks plan by: made with the text's bound, and with the text measured
 // when the bound reaches the size limit. A database of more units than a map keeps has an
 // empty one (no plan: its walks visit every unit). `vocabulary`: with the view form's words

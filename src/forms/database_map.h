@@ -16,7 +16,9 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -108,6 +110,35 @@ struct DatabaseMap {
     bool hasVocabulary = false;
 };
 
+// Two walks of one database may share out the units inside the top-level units (the
+// segments of the symbol data, the groups of long sequences): each such unit is walked by
+// the walk that reaches it first and passed over by the other, and the two maps are then
+// joined into the one map a single walk makes (joinSharedMaps). The units are numbered in
+// walk order, the order in which both walks meet them; `next` is the first not yet taken.
+// `alternate`: instead, the first walk takes the even-numbered units and the second the
+// odd ones, whether the two run at once or one after the other (a split that tests can
+// repeat).
+struct UnitShares {
+    std::atomic<uint32_t> next{0};
+    bool alternate = false;
+};
+
+// What one of two sharing walks saw of the shared units, beside its map.
+struct ShareLog {
+    struct Shared {
+        uint32_t at;      // the walk's units before it (where it stands in the walk's map)
+        uint32_t parent;  // the unit that holds it, in the walk's map
+        uint32_t blocks;  // the walk's blocks, fields and text (its bound) before it
+        uint64_t fields;
+        uint64_t text;
+        uint32_t root;    // where it stands in the walk's map, when this walk took it; else kNoUnit
+    };
+    std::vector<Shared> shared;
+    // For each unit of the walk's map: the shared units met before it opened, and before it closed.
+    std::vector<uint32_t> opened;
+    std::vector<uint32_t> closed;
+};
+
 // Records the units of a walk into `map` (the walk's events do not reach any form).
 class MapPrinter {
 public:
@@ -120,9 +151,18 @@ public:
     MapPrinter(const MapPrinter&) = delete;  // it points into itself
     MapPrinter& operator=(const MapPrinter&) = delete;
 
+    // Shares the units inside the top-level units with another walk (UnitShares); `log`
+    // records what this walk saw of them.
+    void shareWith(UnitShares& shares, ShareLog& log, bool second) {
+        shares_ = &shares;
+        log_ = &log;
+        second_ = second;
+    }
+
     uint64_t length() const { return text_.length(); }
     void begin() {}
     bool skipUnit() {
+        if (shares_ && leftToOther()) return true;
         unitNext_ = true;
         return false;
     }
@@ -130,6 +170,7 @@ public:
     void close();
     uint32_t groupSize(uint32_t count) const { return map_.grouping.size(count); }
     bool skipGroup(const Group& group) {
+        if (shares_ && leftToOther()) return true;
         openUnit(group.title, group.end, blocks_);
         return false;
     }
@@ -159,6 +200,7 @@ private:
         uint32_t unit;  // kNoUnit: a block inside a unit
     };
     void openUnit(const Title& title, uint32_t groupEnd, uint32_t blocksBefore);
+    bool leftToOther();
     DatabaseMap& map_;
     const TextMeasure& text_;
     uint64_t imageSize_;
@@ -173,7 +215,20 @@ private:
     bool unitNext_ = false;       // the next block opened is a unit
     uint64_t fields_ = 0;
     uint32_t blocks_ = 0;
+    UnitShares* shares_ = nullptr;
+    ShareLog* log_ = nullptr;
+    bool second_ = false;
+    bool takeNext_ = false;        // the next unit opened is a shared unit this walk took
+    uint32_t taken_ = kNoUnit;     // the shared unit this walk is inside, if any
 };
+
+// The map that one walk of the whole database makes, from the maps of two walks that shared
+// out its units (UnitShares), each with its log. Empty when the two cannot be joined into it:
+// when either walk stopped or had more units than the map keeps, or when the joined bound
+// reaches `limit` (the size limit of the text report), where a single walk might have stopped.
+std::optional<DatabaseMap> joinSharedMaps(const DatabaseMap& first, const ShareLog& firstLog,
+                                          const DatabaseMap& second, const ShareLog& secondLog,
+                                          uint64_t limit);
 
 // Hands the walk's events to `Form`, but has the walk pass over every unit of `map` that
 // `walked` does not mark (walked[i] for unit i; a unit passed over is passed over with all

@@ -1,6 +1,8 @@
 #include "checks/map_checks.h"
 
+#include <optional>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "entry/render.h"
@@ -136,6 +138,29 @@ std::string unitName(const MapUnit& unit, size_t k) {
            std::to_string(unit.title.offset) + ")";
 }
 
+// Where two maps differ in any member of any unit, or in the whole walk's figures.
+std::string sameMap(const DatabaseMap& a, const DatabaseMap& b) {
+    const auto spans = [](const SpanSet& set) {
+        std::vector<std::pair<uint64_t, uint64_t>> all;
+        for (const ByteSpan& s : set.all()) all.emplace_back(s.lo, s.hi);
+        return all;
+    };
+    const auto key = [&](const MapUnit& u) {
+        return std::tuple(titleKey(u.title), u.groupEnd, u.parent, u.end, u.depth, u.complete, u.textStart,
+                          u.textEnd, u.fieldsBefore, u.fieldEnd, u.blocksBefore, u.blockEnd, u.problemsBefore.damaged,
+                          u.problemsBefore.unknown, u.problemsEnd.damaged, u.problemsEnd.unknown, spans(u.fields),
+                          spans(u.texts));
+    };
+    if (a.units.size() != b.units.size())
+        return std::to_string(b.units.size()) + " units, not " + std::to_string(a.units.size());
+    for (size_t k = 0; k < a.units.size(); ++k)
+        if (key(a.units[k]) != key(b.units[k])) return unitName(a.units[k], k) + " differs";
+    if (std::tuple(a.textLength, a.fieldCount, a.stop.end, a.textMeasured, a.withinLimit, a.capped) !=
+        std::tuple(b.textLength, b.fieldCount, b.stop.end, b.textMeasured, b.withinLimit, b.capped))
+        return "the whole walk's figures differ";
+    return {};
+}
+
 }  // namespace
 
 std::string checkMap(const NmsImage& image, const SectionSelection& selection, uint64_t pick,
@@ -206,6 +231,23 @@ std::string checkMap(const NmsImage& image, const SectionSelection& selection, u
     } else if (map.stop.end != WalkEnd::Limit && map.textLength < reportLimit(image.size) / 16) {
         // The bound is at most a few times the text: a bound this loose is a fault.
         return "the text's bound reached the size limit, sixteen times the text";
+    }
+
+    // Two walks that share out the units inside the sections make, once joined, the map that
+    // one walk makes with the text's bound, member for member, however they share them: every
+    // other unit (a split that repeats), or as two threads happen to reach them. They join
+    // wherever that walk ends complete below the size limit.
+    const bool joins =
+        bound.stop.end == WalkEnd::Complete && !bound.capped && bound.textLength < reportLimit(image.size);
+    for (const bool alternate : {true, false}) {
+        const std::optional<DatabaseMap> shared = mapDatabaseShared(image, selection, grouping, alternate);
+        if (shared) {
+            if (std::string differs = sameMap(bound, *shared); !differs.empty())
+                return "the map of two sharing walks: " + differs;
+            if (alternate) tally.shared += shared->units.size();
+        } else if (joins && alternate) {
+            return "the maps of two sharing walks did not join";
+        }
     }
 
     // One unit walked alone: every other unit that is not around it is passed over.

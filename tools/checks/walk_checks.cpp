@@ -24,6 +24,7 @@ WalkTally& WalkTally::operator+=(const WalkTally& other) {
     units += other.units;
     unitsAlone += other.unitsAlone;
     groups += other.groups;
+    shared += other.shared;
     windows += other.windows;
     signs += other.signs;
     return *this;

@@ -34,6 +34,8 @@ struct WalkTally {
     uint64_t signs = 0;
     // Of the map's units, groups of a long list or run (checkMap).
     uint64_t groups = 0;
+    // Units of maps made by two walks sharing the units out, checked against one walk's map.
+    uint64_t shared = 0;
 
     WalkTally& operator+=(const WalkTally& other);
 };
