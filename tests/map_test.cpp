@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "checks/report_checks.h"
@@ -180,6 +182,48 @@ TEST(Map, GroupsOfALongList) {
 
     const std::vector<uint64_t> offsets = {middle.texts.spans[0].lo + 2, middle.title.offset + 1};
     EXPECT_EQ(explainImage(image, {}, offsets, false).text, explainEveryUnit(bytes, {}, offsets));
+
+    // Two threads share out the 256 groups as they reach them; joined, their maps are the one
+    // walk's map, line for line.
+    const auto mapLines = [](const DatabaseMap& map) {
+        std::string lines;
+        ReportWriter out(stringSink(lines), 4096);
+        writeMapLines(map, out);
+        out.flush();
+        return lines;
+    };
+    const std::optional<DatabaseMap> shared = mapDatabaseShared(image, {});
+    ASSERT_TRUE(shared.has_value());
+    EXPECT_EQ(mapLines(*shared), mapLines(mapDatabase(image, {}, Measure::Bound)));
+}
+
+// A sequence is cut into groups from `from` elements on, into at most `most` groups of equal
+// size but the last; a shorter one, or a grouping of no groups, is not cut.
+TEST(Map, GroupSizes) {
+    struct Case {
+        Grouping grouping;
+        uint32_t count;
+        uint32_t size;
+    };
+    const Case cases[] = {
+        {{}, 65535, 0},
+        {{}, 65536, 256},
+        {{}, 65537, 257},
+        {{}, 0xFFFFFFFFu, 16777216},
+        {{4, 3}, 3, 0},
+        {{4, 3}, 4, 2},
+        {{4, 3}, 7, 3},
+        {{4, 0}, 100, 0},
+        {{0, 1}, 0, 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.grouping.size(c.count), c.size) << c.count << " from " << c.grouping.from << ", at most "
+                                                     << c.grouping.most;
+        // The groups cover the sequence and there are no more than `most` of them.
+        if (c.size != 0) {
+            EXPECT_LE((uint64_t{c.count} + c.size - 1) / c.size, c.grouping.most);
+        }
+    }
 }
 
 }  // namespace

@@ -6,7 +6,8 @@
 // its own fields hold and the names they read (its subtree's, less its inner units').
 //
 // The map is one walk with MapPrinter (paired with a TextMeasure, so that every unit's text
-// range is exact and the walk ends where the report ends). A later walk of the same
+// range is exact and the walk ends where the report ends), or two walks that share out the
+// units inside the top-level units, their maps joined into the same map (UnitShares). A later walk of the same
 // database with the same selection can then pass over any unit that the map saw whole:
 // Skipping<Form> has the walk pass over the units a plan leaves out, and the text's measure
 // jumps over their text, so every check of the size limit falls exactly as in the whole
