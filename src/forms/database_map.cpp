@@ -34,12 +34,7 @@ void SpanSet::addFar(uint64_t start, uint64_t end) {
     last = static_cast<uint8_t>(nearest);
 }
 
-void MapPrinter::open(const Title& title) {
-    const uint32_t before = blocks_++;
-    if (!unitNext_) {
-        stack_.push_back(Open{kNoUnit});
-        return;
-    }
+void MapPrinter::openUnitBlock(const Title& title, uint32_t before) {
     unitNext_ = false;
     openUnit(title, 0, before);
 }
@@ -97,7 +92,7 @@ void MapPrinter::innermost(uint32_t unit) {
     textSpans_ = unit == kNoUnit ? &outside_[1] : &map_.units[unit].texts;
 }
 
-void MapPrinter::close() {
+void MapPrinter::closeUnit() {
     if (stack_.empty()) return;
     const uint32_t index = stack_.back().unit;
     stack_.pop_back();

@@ -167,15 +167,27 @@ public:
         unitNext_ = true;
         return false;
     }
-    void open(const Title& title);
-    void close();
+    // Most blocks are no unit: they only count, inline.
+    SYMDECK_INLINE void open(const Title& title) {
+        const uint32_t before = blocks_++;
+        if (unitNext_) return openUnitBlock(title, before);
+        ++(stack_.empty() ? plainOutside_ : stack_.back().plain);
+    }
+    SYMDECK_INLINE void close() {
+        uint32_t& plain = stack_.empty() ? plainOutside_ : stack_.back().plain;
+        if (plain != 0) {
+            --plain;
+            return;
+        }
+        closeUnit();
+    }
     uint32_t groupSize(uint32_t count) const { return map_.grouping.size(count); }
     bool skipGroup(const Group& group) {
         if (shares_ && leftToOther()) return true;
         openUnit(group.title, group.end, blocks_);
         return false;
     }
-    void endGroup() { close(); }
+    void endGroup() { closeUnit(); }
     SYMDECK_INLINE void field(const Field& f) {
         ++fields_;
         fieldSpans_->add(f.offset, f.offset + f.size);
@@ -197,15 +209,21 @@ public:
     void end(const Stop& stop);
 
 private:
+    // The units open, innermost last, each with the blocks open inside it that are no unit
+    // and hold no open unit (`plainOutside_`: such blocks outside every unit).
     struct Open {
-        uint32_t unit;  // kNoUnit: a block inside a unit
+        uint32_t unit;  // kNoUnit: one the map has no room for
+        uint32_t plain = 0;
     };
+    void openUnitBlock(const Title& title, uint32_t blocksBefore);
     void openUnit(const Title& title, uint32_t groupEnd, uint32_t blocksBefore);
+    void closeUnit();
     bool leftToOther();
     DatabaseMap& map_;
     const TextMeasure& text_;
     uint64_t imageSize_;
     std::vector<Open> stack_;
+    uint32_t plainOutside_ = 0;
     uint32_t current_ = kNoUnit;  // the innermost open unit
     // Where a field's bytes go: the innermost open unit's spans, or (outside every unit)
     // spans that are never read. Set again whenever the innermost unit changes.

@@ -73,14 +73,15 @@ public:
         else measure_.bound(kMostTextOfAnEvent);
         form_.begin();
     }
-    void open(const Title& title) {
+    // Inline (a walk opens and closes a block for most of its fields), the text's part not.
+    SYMDECK_INLINE void open(const Title& title) {
         measure_.mark();
-        if (text()) measure_.text().open(title);
+        if (text()) textOpen(title);
         else measure_.bound(mostTextOf(title));
         form_.open(title);
     }
-    void close() {
-        if (text()) measure_.text().close();
+    SYMDECK_INLINE void close() {
+        if (text()) textClose();
         else measure_.bound(kMostTextOfAClose);
         form_.close();
     }
@@ -165,6 +166,8 @@ public:
 
 private:
     bool text() const { return measure_.exact(); }
+    [[gnu::noinline]] void textOpen(const Title& title) { measure_.text().open(title); }
+    [[gnu::noinline]] void textClose() { measure_.text().close(); }
 
     TextMeasure& measure_;
     Form& form_;
