@@ -1,6 +1,6 @@
-// The frame of the symbol data section: its header, the header of its segment data, the
-// record of a segment (54 bytes, beginning with a USHORT, so its ULONGs are unaligned) and
-// the record of a source file.
+// The symbol data section's structures: its header, the header of its segment data, the
+// record of a segment (54 bytes, beginning with a USHORT, so its ULONGs are unaligned), the
+// structures inside a segment, and the record of a source file.
 #pragma once
 
 #include "format/description.h"
@@ -28,6 +28,44 @@ inline constexpr auto kRecord = described("SEGMENTDATA", "", 54, [] {
            "offVLPOffsets=offset offSourceSDef=offset nSourceSec=count offSCLineDef=offset";
 });
 }  // namespace segment
+
+// The structures inside a segment. A procedure is 32 bytes, but 28 in format minor
+// version 1, which lacks the trailing N1 (procedureSize).
+namespace procedure {
+inline constexpr auto kRecord = described("SEGDATA_PROCEDURE", "", 32, [] {
+    return "offStartProc=offset offEndProc=offset offLocVariables=offset nLocalVariables=count "
+           "offRegVariables=offset sizeRegVariables=size M1 N1";
+});
+}  // namespace procedure
+
+// The entry of a local variable and of a segment's VLP table, and of a register variable:
+// both begin with size, tableType, type and iName.
+namespace vlp {
+inline constexpr auto kEntry = described("SEGDATA_VLPTABLE", "", 16, [] {
+    return "size=size/USHORT tableType=enum/USHORT type=typeIndex iName=nameIndex offVLP=offset";
+});
+}  // namespace vlp
+
+namespace register_entry {
+inline constexpr auto kEntry = described("SEGDATA_REGISTER", "", 18, [] {
+    return "size=size/USHORT tableType=enum/USHORT type=typeIndex iName=nameIndex "
+           "parameterOffset=offset registerNumber=enum/USHORT";
+});
+}  // namespace register_entry
+
+// Its offsets are places in the code, not in the file, but for offInSFDef.
+namespace source_section {
+inline constexpr auto kRecord = described("SEGDATA_SOURCESECTION", "", 20, [] {
+    return "offStart=offset offEnd=offset offSourceLines=offset nLineTables=count offInSFDef=offset";
+});
+}  // namespace source_section
+
+// A row of a segment's line table, an element of its list of rows.
+namespace line_row {
+inline constexpr auto kRow = described("SEGDATA_SOURCELINES", "", 8, [] {
+    return "offInCode=offset lineNumber";
+});
+}  // namespace line_row
 
 namespace source_file {
 inline constexpr auto kRecord = described("SEGDATA_SOURCEFILE", "", 20, [] {

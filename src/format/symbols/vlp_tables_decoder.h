@@ -32,14 +32,14 @@ bool renderSegmentVlpTables(Walk<P>& walk, const Record& segment) {
         offset.target = Target{Leads::Block, area + offset.value < walk.image.size, Unresolved::None,
                                area + offset.value};
         walk.print.reads(offset, k);
-        auto entry = cursor.at(area + element.u32(0), vlp::kSize);
+        auto entry = cursor.at(area + element.u32(0), vlp::kEntry.size);
         if (!entry) return false;
         openVariable(walk, *entry, kVlpEntries.word, 6, k, nVLP,
                      TableTypes<6>{kVlpTableTypes,
                                    "TYPE ERROR -> it should be one of the 4 to 9 but it's ",
                                    "USHORT"});
         // Printed, not followed.
-        Fields<P>{walk, *entry}.offset(vlp::kOffVlp, "offVLP", true);
+        Fields<P>{walk, *entry}.hex(fieldOf(vlp::kEntry, "offVLP"), true);
         walk.print.close();
         return true;
     });
