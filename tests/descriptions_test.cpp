@@ -155,9 +155,9 @@ TEST(Descriptions, UnnamedWordsRunFromN1ToTheLastInSequence) {
     EXPECT_EQ(words.data(), &kWords.fields[1]);
     EXPECT_EQ(words.size(), 2u);
     // Ten and more: N10 follows N9, and closes the header.
-    constexpr std::span<const FieldDescription> fpod = unnamedWords(fpod::kHeader);
+    constexpr std::span<const FieldDescription> fpod = unnamedWords(kFpodHeader);
     EXPECT_EQ(fpod.size(), 10u);
-    EXPECT_EQ(&fpod.back(), &fpod::kHeader.fields.back());
+    EXPECT_EQ(&fpod.back(), &kFpodHeader.fields.back());
 }
 
 // A table's text lays its fields back to back: each field's place is the sum of the

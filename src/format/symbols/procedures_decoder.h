@@ -24,7 +24,7 @@ void reportLocalVariable(Walk<P>& walk, const Record& entry, uint32_t i, uint32_
                  TableTypes<1>{kLocalTableTypes, "TYPE ERROR -> it should be 1(TT_LOCALV) but it's ",
                                "ULONG"});
     // Printed, not followed.
-    Fields<P>{walk, entry}.hex(fieldOf(vlp::kEntry, "offVLP"), true);
+    Fields<P>{walk, entry}.hex(fieldOf(symd::kVlpEntry, "offVLP"), true);
     walk.print.close();
 }
 
@@ -36,9 +36,9 @@ void reportRegisterVariable(Walk<P>& walk, const Record& entry, uint32_t i, uint
                                "but it's ",
                                "USHORT"});
     Fields<P> f{walk, entry};
-    f.hex(fieldOf(register_entry::kEntry, "parameterOffset"));
+    f.hex(fieldOf(symd::kRegisterEntry, "parameterOffset"));
     // A 16-bit field, though its line carries the type word ULONG.
-    Field number = f.field(entry, fieldOf(register_entry::kEntry, "registerNumber"), Spelling::DecNamed, true);
+    Field number = f.field(entry, fieldOf(symd::kRegisterEntry, "registerNumber"), Spelling::DecNamed, true);
     number.type = "ULONG";
     number.isSigned = true;
     number.meaning = Meaning::Word;
@@ -55,24 +55,24 @@ bool renderSegmentProcedures(Walk<P>& walk, const Record& segment) {
     Cursor<P> cursor{walk, symd::kHeader.word};
     const bool shortForm = walk.formatMinorVersion == 1;
     const uint64_t stride = procedureSize(walk.formatMinorVersion);
-    const uint32_t nProcedures = segment.u32(fieldOf(segment::kRecord, "nProcedures").offset);
-    const uint64_t localArea = segment.offset + segment.u32(fieldOf(segment::kRecord, "offLVarDef").offset);
-    const uint64_t registerArea = segment.offset + segment.u32(fieldOf(segment::kRecord, "offRegDef").offset);
+    const uint32_t nProcedures = segment.u32(fieldOf(symd::kSegment, "nProcedures").offset);
+    const uint64_t localArea = segment.offset + segment.u32(fieldOf(symd::kSegment, "offLVarDef").offset);
+    const uint64_t registerArea = segment.offset + segment.u32(fieldOf(symd::kSegment, "offRegDef").offset);
 
     const Run procedures{kProcedures,
-                         segment.offset + segment.u32(fieldOf(segment::kRecord, "offProcDef").offset),
+                         segment.offset + segment.u32(fieldOf(symd::kSegment, "offProcDef").offset),
                          nProcedures, static_cast<uint32_t>(stride),
-                         segment.offset + fieldOf(segment::kRecord, "nProcedures").offset};
+                         segment.offset + fieldOf(symd::kSegment, "nProcedures").offset};
     return cursor.blocks(procedures, TitleLayout{6}, [&](Fields<P>& f, uint32_t) {
         const Record& procedure = f.record;
-        constexpr auto& d = procedure::kRecord;
+        constexpr auto& d = symd::kProcedure;
         constexpr FieldDescription nLocals = fieldOf(d, "nLocalVariables");
         constexpr FieldDescription sizeRegisters = fieldOf(d, "sizeRegVariables");
         constexpr FieldDescription offLocals = fieldOf(d, "offLocVariables");
         constexpr FieldDescription offRegisters = fieldOf(d, "offRegVariables");
         const uint32_t nLocalVariables = procedure.u32(nLocals.offset);
         const uint32_t sizeRegVariables = procedure.u32(sizeRegisters.offset);
-        const auto nRegisters = static_cast<uint32_t>(sizeRegVariables / register_entry::kEntry.size);
+        const auto nRegisters = static_cast<uint32_t>(sizeRegVariables / symd::kRegisterEntry.size);
         // Printed, not followed.
         f.hex(fieldOf(d, "offStartProc"));
         f.hex(fieldOf(d, "offEndProc"));
@@ -87,21 +87,21 @@ bool renderSegmentProcedures(Walk<P>& walk, const Record& segment) {
         f.hex(fieldOf(d, "M1"), shortForm);
         if (!shortForm) f.hex(fieldOf(d, "N1"), true);
 
-        constexpr auto kLocalSize = static_cast<uint32_t>(vlp::kEntry.size);
-        constexpr auto kRegisterSize = static_cast<uint32_t>(register_entry::kEntry.size);
+        constexpr auto kLocalSize = static_cast<uint32_t>(symd::kVlpEntry.size);
+        constexpr auto kRegisterSize = static_cast<uint32_t>(symd::kRegisterEntry.size);
         const Run locals{kVlpEntries, localArea + procedure.u32(offLocals.offset), nLocalVariables,
                          kLocalSize, procedure.offset + nLocals.offset};
         const Run registers{kRegisters, registerArea + procedure.u32(offRegisters.offset), nRegisters,
                             kRegisterSize, procedure.offset + sizeRegisters.offset};
         walk.print.openRun(locals);
-        if (!cursor.each(locals.offset, vlp::kEntry.size, nLocalVariables, [&](const Record& entry, uint32_t i) {
+        if (!cursor.each(locals.offset, symd::kVlpEntry.size, nLocalVariables, [&](const Record& entry, uint32_t i) {
                 reportLocalVariable(walk, entry, i, nLocalVariables);
                 return true;
             }))
             return false;
         walk.print.closeRun(locals);
         walk.print.openRun(registers);
-        if (!cursor.each(registers.offset, register_entry::kEntry.size, nRegisters,
+        if (!cursor.each(registers.offset, symd::kRegisterEntry.size, nRegisters,
                          [&](const Record& entry, uint32_t i) {
                              reportRegisterVariable(walk, entry, i, nRegisters);
                              return true;

@@ -5,72 +5,54 @@
 
 #include "format/description.h"
 
-namespace symdeck {
+namespace symdeck::symd {
 
-namespace symd {
 // offSData_header counts from the image's first byte, not from the section.
 inline constexpr auto kHeader = described("SYMD_HEADER", "SYMD", 44, [] {
     return "SYMD=signature sectionLength=size offSData_header=offset N1..N8";
 });
-}  // namespace symd
 
-namespace segmentdata_header {
-inline constexpr auto kHeader = described("SEGMENTDATA_HEADER", "", 12, [] {
+inline constexpr auto kSegmentDataHeader = described("SEGMENTDATA_HEADER", "", 12, [] {
     return "subSectionLength=size nSourceFiles=count nSegments=count";
 });
-}  // namespace segmentdata_header
 
-namespace segment {
-// Its offsets count from the segment's record.
-inline constexpr auto kRecord = described("SEGMENTDATA", "", 54, [] {
+// A segment's offsets count from its record.
+inline constexpr auto kSegment = described("SEGMENTDATA", "", 54, [] {
     return "nSeg=number/USHORT iName=nameIndex N1 physSize=size offProcDef=offset "
            "nProcedures=count offLVarDef=offset offRegDef=offset offVLPDef=offset nVLP=count "
            "offVLPOffsets=offset offSourceSDef=offset nSourceSec=count offSCLineDef=offset";
 });
-}  // namespace segment
 
 // The structures inside a segment. A procedure is 32 bytes, but 28 in format minor
 // version 1, which lacks the trailing N1 (procedureSize).
-namespace procedure {
-inline constexpr auto kRecord = described("SEGDATA_PROCEDURE", "", 32, [] {
+inline constexpr auto kProcedure = described("SEGDATA_PROCEDURE", "", 32, [] {
     return "offStartProc=offset offEndProc=offset offLocVariables=offset nLocalVariables=count "
            "offRegVariables=offset sizeRegVariables=size M1 N1";
 });
-}  // namespace procedure
 
 // The entry of a local variable and of a segment's VLP table, and of a register variable:
 // both begin with size, tableType, type and iName.
-namespace vlp {
-inline constexpr auto kEntry = described("SEGDATA_VLPTABLE", "", 16, [] {
+inline constexpr auto kVlpEntry = described("SEGDATA_VLPTABLE", "", 16, [] {
     return "size=size/USHORT tableType=enum/USHORT type=typeIndex iName=nameIndex offVLP=offset";
 });
-}  // namespace vlp
 
-namespace register_entry {
-inline constexpr auto kEntry = described("SEGDATA_REGISTER", "", 18, [] {
+inline constexpr auto kRegisterEntry = described("SEGDATA_REGISTER", "", 18, [] {
     return "size=size/USHORT tableType=enum/USHORT type=typeIndex iName=nameIndex "
            "parameterOffset=offset registerNumber=enum/USHORT";
 });
-}  // namespace register_entry
 
-// Its offsets are places in the code, not in the file, but for offInSFDef.
-namespace source_section {
-inline constexpr auto kRecord = described("SEGDATA_SOURCESECTION", "", 20, [] {
+// A source section's offsets are places in the code, not in the file, but for offInSFDef.
+inline constexpr auto kSourceSection = described("SEGDATA_SOURCESECTION", "", 20, [] {
     return "offStart=offset offEnd=offset offSourceLines=offset nLineTables=count offInSFDef=offset";
 });
-}  // namespace source_section
 
 // A row of a segment's line table, an element of its list of rows.
-namespace line_row {
-inline constexpr auto kRow = described("SEGDATA_SOURCELINES", "", 8, [] {
+inline constexpr auto kLineRow = described("SEGDATA_SOURCELINES", "", 8, [] {
     return "offInCode=offset lineNumber";
 });
-}  // namespace line_row
 
-namespace source_file {
-inline constexpr auto kRecord = described("SEGDATA_SOURCEFILE", "", 20, [] {
+inline constexpr auto kSourceFile = described("SEGDATA_SOURCEFILE", "", 20, [] {
     return "iName=nameIndex offSource=offset sourceLength=size N1..N2";
 });
-}  // namespace source_file
 
-}  // namespace symdeck
+}  // namespace symdeck::symd

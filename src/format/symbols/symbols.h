@@ -19,17 +19,17 @@ namespace symdeck {
 
 // The runs of blocks and the list of the symbol data. The line rows are one list of rows
 // behind the bare title SEGDATA_SOURCELINES, or an empty run where there are none.
-inline constexpr Subject kSegmentBlocks = blocksTitled(segment::kRecord.word);
+inline constexpr Subject kSegmentBlocks = blocksTitled(symd::kSegment.word);
 inline constexpr Subject kProcedures = blocksTitled("SEGDATA_PROCEDURE");
 inline constexpr Subject kVlpEntries = blocksTitled("SEGDATA_VLPTABLE");  // locals, VLP tables
 inline constexpr Subject kRegisters = blocksTitled("SEGDATA_REGISTER");
 inline constexpr Subject kSourceSections = blocksTitled("SEGDATA_SOURCESECTION");
-inline constexpr Subject kSourceFiles = blocksTitled(source_file::kRecord.word);
+inline constexpr Subject kSourceFiles = blocksTitled(symd::kSourceFile.word);
 inline constexpr Subject kLineRows{"lineRows", "SEGDATA_SOURCELINES"};
 
 // A procedure's bytes: without the trailing N1 in format minor version 1.
 constexpr uint64_t procedureSize(uint32_t formatMinorVersion) {
-    return formatMinorVersion == 1 ? fieldOf(procedure::kRecord, "N1").offset : procedure::kRecord.size;
+    return formatMinorVersion == 1 ? fieldOf(symd::kProcedure, "N1").offset : symd::kProcedure.size;
 }
 
 // The name of an x86 register number, or "unknown register".
@@ -66,11 +66,11 @@ struct TableTypes {
 template <class P, size_t N>
 void openVariable(Walk<P>& walk, const Record& entry, std::string_view word, uint8_t indent,
                   uint32_t i, uint32_t count, const TableTypes<N>& types) {
-    static_assert(fieldOf(vlp::kEntry, "type").offset == fieldOf(register_entry::kEntry, "type").offset &&
-                  fieldOf(vlp::kEntry, "iName").offset == fieldOf(register_entry::kEntry, "iName").offset);
+    static_assert(fieldOf(symd::kVlpEntry, "type").offset == fieldOf(symd::kRegisterEntry, "type").offset &&
+                  fieldOf(symd::kVlpEntry, "iName").offset == fieldOf(symd::kRegisterEntry, "iName").offset);
     walk.print.open(Title{word, entry.offset, entry.width, TitleLayout{indent}, Mark::None, 0, i, count});
     Fields<P> f{walk, entry};
-    constexpr auto& d = vlp::kEntry;
+    constexpr auto& d = symd::kVlpEntry;
     // The entry's size in bytes, printed only: entries lie a fixed distance apart.
     f.emit(f.field(entry, fieldOf(d, "size"), Spelling::Hex));
     Field field = f.asSigned(f.field(entry, fieldOf(d, "tableType"), Spelling::DecNamed));
