@@ -171,7 +171,7 @@ struct Cursor {
     template <class Visit>
     SYMDECK_INLINE bool blocks(const Run& run, TitleLayout layout, Visit&& visit) {
         walk.print.openRun(run);
-        const auto visitBlock = [&](const Record& r, uint32_t i) {
+        const auto visitBlock = [&, layout](const Record& r, uint32_t i) {
             if (run.units && skipsUnit(walk.print)) return true;
             walk.print.open(
                 Title{run.subject.word, r.offset, run.stride, layout, Mark::None, 0, i, run.count});
@@ -326,7 +326,7 @@ struct Fields {
     // A type index shown as a bare number, 0x%X, and the record it names.
     SYMDECK_INLINE void typeNumber(const FieldDescription& d, bool blank = false) {
         Field f = field(record, d, Spelling::Hex, blank);
-        f.target = typeTarget(walk.image, walk.types, f.value);
+        if constexpr (showsTargets<P>()) f.target = typeTarget(walk.image, walk.types, f.value);
         emit(f);
     }
     // The signature at the structure's start, as name and value.
@@ -339,7 +339,7 @@ struct Fields {
     SYMDECK_INLINE void typed(Field& f) {
         f.meaning = Meaning::Word;
         f.text = primitiveTypeName(f.value);
-        f.target = typeTarget(walk.image, walk.types, f.value);
+        if constexpr (showsTargets<P>()) f.target = typeTarget(walk.image, walk.types, f.value);
         if (f.value < kFirstRecordType && !isKnownPrimitiveType(f.value))
             f.problem = Problem::UnknownPrimitiveType;
         emit(f);

@@ -187,7 +187,8 @@ bool reportTypeList(Cursor<P>& cursor, Fields<P>& f) {
                     ListSpelling::TypeList};
     return cursor.list(list, [&](const Record& entry, uint32_t) {
         Field type = Fields<P>::ulong(entry, 0, "type", Role::TypeIndex, Spelling::Hex);
-        type.target = typeTarget(cursor.walk.image, cursor.walk.types, type.value);
+        if constexpr (showsTargets<P>())
+            type.target = typeTarget(cursor.walk.image, cursor.walk.types, type.value);
         f.emit(type);
     });
 }
