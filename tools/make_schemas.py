@@ -23,18 +23,15 @@ BLOCK_FIELDS = {
     "GTYP_HEADER": DESCRIBED,
     "STTB_HEADER": DESCRIBED,
     "NMTP_HEADER": DESCRIBED,
-    "DATAS_LF_PROCEDURE": ["lf_index", "argList", "rType", "call", "argCount"],
-    "DATAS_LF_ARGLIST": ["lf_index", "N1", "argCount"],
-    "DATAS_LF_ARRAY": ["lf_index", "elemType", "N1", "N2", "length", "indexType", "N3",
-                       "nElements", "N4"],
-    "DATAS_LF_STRUCT": ["lf_index", "derivedType", "iName", "property", "nFields", "length",
-                        "N1", "N2", "N3"],
-    "DATAS_LF_MEMBER": ["lf_index", "indexType", "iName", "access", "offset", "N1"],
-    "TYPE_LF_UNION": ["lf_index", "derivedType", "iName", "property", "nFields", "length",
-                      "N1", "N2", "N3"],
-    "DATAS_LF_DERIVED": ["lf_index", "N1", "argCount"],
-    "DATAS_LF_LABEL": ["lf_index", "mode"],
-    "unknown type": ["lf_index"],
+    "DATAS_LF_PROCEDURE": DESCRIBED,
+    "DATAS_LF_ARGLIST": DESCRIBED,
+    "DATAS_LF_ARRAY": DESCRIBED,
+    "DATAS_LF_STRUCT": DESCRIBED,
+    "DATAS_LF_MEMBER": DESCRIBED,
+    "TYPE_LF_UNION": DESCRIBED,
+    "DATAS_LF_DERIVED": DESCRIBED,
+    "DATAS_LF_LABEL": DESCRIBED,
+    "unknown type": DESCRIBED,
     "TYTB_HEADER": DESCRIBED,
     "TYPETABLE": DESCRIBED,
     "HSHT_HEADER": DESCRIBED,
@@ -42,12 +39,11 @@ BLOCK_FIELDS = {
     "SYMD_HEADER": DESCRIBED,
     "SEGMENTDATA_HEADER": DESCRIBED,
     "SEGMENTDATA": DESCRIBED,
-    "SEGDATA_PROCEDURE": ["offStartProc", "offEndProc", "offLocVariables", "nLocalVariables",
-                          "offRegVariables", "sizeRegVariables", "M1"],
-    "SEGDATA_VLPTABLE": ["size", "tableType", "type", "iName", "offVLP"],
-    "SEGDATA_REGISTER": ["size", "tableType", "type", "iName", "parameterOffset", "registerNumber"],
+    "SEGDATA_PROCEDURE": DESCRIBED,
+    "SEGDATA_VLPTABLE": DESCRIBED,
+    "SEGDATA_REGISTER": DESCRIBED,
     "SEGDATA_SOURCELINES": [],
-    "SEGDATA_SOURCESECTION": ["offStart", "offEnd", "offSourceLines", "nLineTables", "offInSFDef"],
+    "SEGDATA_SOURCESECTION": DESCRIBED,
     "SEGDATA_SOURCEFILE": DESCRIBED,
     "SRCP_HEADER": DESCRIBED,
     "FPOD_HEADER": DESCRIBED,
@@ -64,6 +60,9 @@ ERRORS = {
     "unknownEnum": "an enumeration's value the program has no word for",
     "unknownSectionKind": "a directory entry of a kind the program does not know",
 }
+# Fields that some format versions lack, so that a block need not have them: a procedure is
+# 28 bytes, without its trailing N1, in format minor version 1.
+NOT_IN_EVERY_VERSION = {"SEGDATA_PROCEDURE": ["N1"]}
 LISTS = ["strings", "types", "typeTableOffsets", "lineRows"]
 STORAGE = {"ULONG": 4, "USHORT": 2, "CHAR[0x104]": 260, "CHAR[0x100]": 256}
 IDENTIFIER = "^[A-Za-z_][A-Za-z0-9_]*$"
@@ -82,7 +81,9 @@ def read_described(path):
             if STORAGE.get(field["type"]) != field["size"]:
                 sys.exit("make_schemas: %s.%s: storage %s of %d bytes is not one the schema knows"
                          % (word, field["name"], field["type"], field["size"]))
-        BLOCK_FIELDS[word] = [f["name"] for f in structure["fields"] if f.get("reported", True)]
+        optional = NOT_IN_EVERY_VERSION.get(word, [])
+        BLOCK_FIELDS[word] = [f["name"] for f in structure["fields"]
+                              if f.get("reported", True) and f["name"] not in optional]
     missing = [word for word, names in BLOCK_FIELDS.items() if names is DESCRIBED]
     if missing:
         sys.exit("make_schemas: no description of " + ", ".join(missing))

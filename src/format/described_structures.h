@@ -12,9 +12,12 @@
 namespace symdeck {
 
 inline constexpr auto kDescribedStructures =
-    std::tie(nm32::kHeader, nmdr::kHeader, nmde::kEntry, gtyp::kHeader, sttb::kHeader,
-             nmtp::kHeader, tytb::kHeader, tytb::kEntry, hsht::kHeader, hsht::kEntry,
-             symd::kHeader, segmentdata_header::kHeader, segment::kRecord, source_file::kRecord,
-             srcp::kHeader, fpod::kHeader);
+    std::tie(nm32::kHeader, nmdr::kHeader, nmdr::kEntry, kGtypHeader, sttb::kHeader,
+             nmtp::kHeader, nmtp::kProcedure, nmtp::kArgList, nmtp::kArray, nmtp::kStruct,
+             nmtp::kMember, nmtp::kUnion, nmtp::kDerived, nmtp::kLabel, nmtp::kUnknownRecord,
+             tytb::kHeader, tytb::kEntry, hsht::kHeader, hsht::kEntry,
+             symd::kHeader, symd::kSegmentDataHeader, symd::kSegment, symd::kProcedure,
+             symd::kVlpEntry, symd::kRegisterEntry, symd::kSourceSection, symd::kSourceFile,
+             kSrcpHeader, kFpodHeader);
 
 }  // namespace symdeck

@@ -7,11 +7,11 @@
 namespace symdeck {
 
 // The run of the entries.
-inline constexpr Subject kDirectoryEntries = blocksTitled(nmde::kEntry.word);
+inline constexpr Subject kDirectoryEntries = blocksTitled(nmdr::kEntry.word);
 
 template <class P>
 bool renderDirectory(Walk<P>& walk, uint64_t offset) {
-    using nmdr::kHeader, nmde::kEntry;
+    using nmdr::kHeader, nmdr::kEntry;
     Cursor<P> cursor{walk, kHeader.word};
     auto header = cursor.signedAt(offset, kHeader.signature, kHeader.size);
     if (!header) return false;

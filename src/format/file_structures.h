@@ -64,6 +64,31 @@ SYMDECK_INLINE bool renderSection(Walk<P>& walk, uint64_t offset,
                          static_cast<Body&&>(body));
 }
 
+// A section whose header counts and places a run of entries (the type tables, the hash
+// table): the header checked and opened as renderSection does, `reportHeader(cursor, fields)`
+// reports its other fields and whatever comes before the entries (false when the walk
+// stopped there), then the run of `entry` blocks, as many as the header's field `count`
+// says, back to back from the image offset in its field `at`, with `reportEntry(fields)`
+// reporting each block's fields.
+template <class P, size_t H, size_t E, class Header, class Entry>
+SYMDECK_INLINE bool renderSectionEntries(Walk<P>& walk, uint64_t offset,
+                                         const StructureDescription<H>& header,
+                                         const StructureDescription<E>& entry,
+                                         const FieldDescription& count, const FieldDescription& at,
+                                         Lead lead, Header&& reportHeader, Entry&& reportEntry) {
+    return renderSection(walk, offset, header, TitleSpelling::Record,
+                         [&](Cursor<P>& cursor, Fields<P>& f) {
+                             if (!reportHeader(cursor, f)) return false;
+                             const Run run{blocksTitled(entry.word), f.u32(at.offset),
+                                           f.u32(count.offset), static_cast<uint32_t>(entry.size),
+                                           offset + count.offset, lead};
+                             return cursor.blocks(run, TitleLayout{2}, [&](Fields<P>& e, uint32_t) {
+                                 reportEntry(e);
+                                 return true;
+                             });
+                         });
+}
+
 // The NM32 header at image offset 0.
 template <class P> bool renderNm32Header(Walk<P>& walk);
 

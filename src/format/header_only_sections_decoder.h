@@ -25,27 +25,26 @@ bool renderHeaderOnly(Walk<P>& walk, uint64_t offset, const StructureDescription
 
 template <class P>
 bool renderGtyp(Walk<P>& walk, uint64_t sectionOffset) {
-    using gtyp::kHeader;
-    return renderHeaderOnly(walk, sectionOffset, kHeader, unnamedWords(kHeader), [](Fields<P>& f) {
-        // Printed, not followed.
-        f.hex(fieldOf(kHeader, "offNMTP"));
-        f.hex(fieldOf(kHeader, "offSTTB"));
-        f.hex(fieldOf(kHeader, "offTYTB"));
-        f.hex(fieldOf(kHeader, "offHSHT"));
-    });
+    return renderHeaderOnly(walk, sectionOffset, kGtypHeader, unnamedWords(kGtypHeader),
+                            [](Fields<P>& f) {
+                                // Printed, not followed.
+                                f.hex(fieldOf(kGtypHeader, "offNMTP"));
+                                f.hex(fieldOf(kGtypHeader, "offSTTB"));
+                                f.hex(fieldOf(kGtypHeader, "offTYTB"));
+                                f.hex(fieldOf(kGtypHeader, "offHSHT"));
+                            });
 }
 
 template <class P>
 bool renderSrcp(Walk<P>& walk, uint64_t sectionOffset) {
-    using srcp::kHeader;
-    return renderHeaderOnly(walk, sectionOffset, kHeader, unnamedWords(kHeader),
-                            [](Fields<P>& f) { f.hex(fieldOf(kHeader, "offSourceFiles")); });
+    return renderHeaderOnly(walk, sectionOffset, kSrcpHeader, unnamedWords(kSrcpHeader),
+                            [](Fields<P>& f) { f.hex(fieldOf(kSrcpHeader, "offSourceFiles")); });
 }
 
 template <class P>
 bool renderFpod(Walk<P>& walk, uint64_t sectionOffset) {
-    using fpod::kHeader;
-    return renderHeaderOnly(walk, sectionOffset, kHeader, unnamedWords(kHeader), [](Fields<P>&) {});
+    return renderHeaderOnly(walk, sectionOffset, kFpodHeader, unnamedWords(kFpodHeader),
+                            [](Fields<P>&) {});
 }
 
 }  // namespace symdeck

@@ -45,6 +45,15 @@ SYMDECK_INLINE bool skipsUnit(P& print) {
     else return false;
 }
 
+// Whether printer P shows where fields lead: every printer does but one that declares
+// `static constexpr bool kShowsTargets = false` (the text form, whose lines show no
+// targets), for which the walk does not work out the records that type indices name.
+template <class P>
+constexpr bool showsTargets() {
+    if constexpr (requires { P::kShowsTargets; }) return P::kShowsTargets;
+    else return true;
+}
+
 // Where a long list or run of blocks is cut into groups of the map: a sequence of at least
 // `from` elements is cut into groups of ceil(count / most) elements (the last one shorter),
 // each of which a walk may pass over or walk alone. A shorter sequence is not cut.

@@ -43,7 +43,7 @@ SectionKind(SectionKindInfo, Render) -> SectionKind<Render>;
     [](auto& walk, uint64_t sectionOffset) { return function(walk, sectionOffset); }
 
 inline constexpr auto kSectionKinds = std::tuple{
-    SectionKind{{1, sectionSignature(gtyp::kHeader), &SectionSelection::skipGtyp, 7},
+    SectionKind{{1, sectionSignature(kGtypHeader), &SectionSelection::skipGtyp, 7},
                 SYMDECK_RENDERER(renderGtyp)},
     SectionKind{{2, sectionSignature(sttb::kHeader), &SectionSelection::skipSttb, 1},
                 SYMDECK_RENDERER(renderStringTable)},
@@ -55,9 +55,9 @@ inline constexpr auto kSectionKinds = std::tuple{
                 SYMDECK_RENDERER(renderHashTables)},
     SectionKind{{6, sectionSignature(symd::kHeader), &SectionSelection::skipSymd, 2},
                 SYMDECK_RENDERER(renderSymbolData)},
-    SectionKind{{7, sectionSignature(srcp::kHeader), &SectionSelection::skipSrcp, 6},
+    SectionKind{{7, sectionSignature(kSrcpHeader), &SectionSelection::skipSrcp, 6},
                 SYMDECK_RENDERER(renderSrcp)},
-    SectionKind{{8, sectionSignature(fpod::kHeader), &SectionSelection::skipFpod, 5},
+    SectionKind{{8, sectionSignature(kFpodHeader), &SectionSelection::skipFpod, 5},
                 SYMDECK_RENDERER(renderFpod)},
 };
 

@@ -171,7 +171,7 @@ struct Cursor {
     template <class Visit>
     SYMDECK_INLINE bool blocks(const Run& run, TitleLayout layout, Visit&& visit) {
         walk.print.openRun(run);
-        const auto visitBlock = [&](const Record& r, uint32_t i) {
+        const auto visitBlock = [&, layout](const Record& r, uint32_t i) {
             if (run.units && skipsUnit(walk.print)) return true;
             walk.print.open(
                 Title{run.subject.word, r.offset, run.stride, layout, Mark::None, 0, i, run.count});
@@ -240,11 +240,6 @@ struct Fields {
         return Field{name,  "ULONG", r.offset + at,          4, r.u32(at),
                      role, Meaning::None, layout(spelling, blank)};
     }
-    SYMDECK_INLINE static Field ushort(const Record& r, uint64_t at, std::string_view name, Role role,
-                                       Spelling spelling, bool blank = false) {
-        return Field{name,  "USHORT", r.offset + at,         2, r.u16(at),
-                     role, Meaning::None, layout(spelling, blank)};
-    }
     SYMDECK_INLINE static constexpr FieldLayout layout(Spelling spelling, bool blank) {
         return FieldLayout{spelling, blank ? After::Blank : After::Line};
     }
@@ -262,37 +257,9 @@ struct Fields {
 
     SYMDECK_INLINE void emit(const Field& field) { print.field(field); }
 
-    // Uninterpreted words, versions, times and the like, in hexadecimal or decimal.
-    SYMDECK_INLINE void number(uint64_t at, std::string_view name, bool blank = false) {
-        emit(ulong(record, at, name, Role::Number, Spelling::Hex, blank));
-    }
-    SYMDECK_INLINE void decimal(uint64_t at, std::string_view name, bool blank = false) {
-        emit(asSigned(ulong(record, at, name, Role::Number, Spelling::Dec, blank)));
-    }
-    SYMDECK_INLINE void number16(uint64_t at, std::string_view name, bool blank = false) {
-        emit(ushort(record, at, name, Role::Number, Spelling::Hex, blank));
-    }
-    // An offset the walk does not follow.
+    // An offset the walk does not follow, at `at` in the structure (a list's element).
     SYMDECK_INLINE void offset(uint64_t at, std::string_view name, bool blank = false) {
         emit(ulong(record, at, name, Role::Offset, Spelling::Hex, blank));
-    }
-    // An offset the walk follows: to `base` + its value.
-    SYMDECK_INLINE void offsetTo(uint64_t at, std::string_view name, Leads leads, uint64_t base,
-                                 bool blank = false) {
-        Field f = ulong(record, at, name, Role::Offset, Spelling::Hex, blank);
-        f.target = follow(leads, base, f.value);
-        emit(f);
-    }
-    // A count of the run or list whose key is `counts`, in decimal.
-    SYMDECK_INLINE void count(uint64_t at, std::string_view name, std::string_view counts,
-                              Counting counting = Counting::Run, bool blank = false) {
-        Field f = asSigned(ulong(record, at, name, Role::Count, Spelling::Dec, blank));
-        f.counts = counts;
-        f.counting = counting;
-        emit(f);
-    }
-    SYMDECK_INLINE void size(uint64_t at, std::string_view name, bool blank = false) {
-        emit(asSigned(ulong(record, at, name, Role::Size, Spelling::DecHexBytes, blank)));
     }
     // The field `d` of the structure: its name, storage word, place, size and role as its
     // description states them, its value read as wide as the field is.
@@ -307,8 +274,8 @@ struct Fields {
                      Meaning::None,
                      layout(spelling, blank)};
     }
-    // The builders above for a described field, whose role its description gives: the
-    // value in hexadecimal, an offset the walk follows to `base` + its value, a count of
+    // Builders for a described field, whose role its description gives: the value in
+    // hexadecimal, an offset the walk follows to `base` + its value, a count of
     // `counts`, a size in bytes.
     SYMDECK_INLINE void hex(const FieldDescription& d, bool blank = false) {
         emit(field(record, d, Spelling::Hex, blank));
@@ -346,7 +313,8 @@ struct Fields {
         f.textOffset = record.offset;
         emit(f);
     }
-    // A described type index or name index (see type() and name() below).
+    // A type index, 0x%X(type name), and the record it names; a name index, %d("name"),
+    // and where its name lies.
     SYMDECK_INLINE void type(const FieldDescription& d, bool blank = false) {
         Field f = field(record, d, Spelling::HexNamed, blank);
         typed(f);
@@ -355,17 +323,11 @@ struct Fields {
         Field f = field(record, d, Spelling::NameRef, blank);
         named(f);
     }
-    // N1, N2, ... from field offset `at` on, `count` ULONGs, in signed decimal or in
-    // hexadecimal; the last closes the group when `blank` is set.
-    void unnamed(uint64_t at, int count, bool decimal, bool blank) {
-        static constexpr std::string_view kNames[] = {"N1", "N2", "N3", "N4", "N5",
-                                                      "N6", "N7", "N8", "N9", "N10"};
-        for (int i = 0; i < count; ++i) {
-            Field f = ulong(record, at + 4 * uint64_t(i), kNames[i], Role::Number,
-                            decimal ? Spelling::Dec : Spelling::Hex, blank && i == count - 1);
-            f.isSigned = decimal;
-            emit(f);
-        }
+    // A type index shown as a bare number, 0x%X, and the record it names.
+    SYMDECK_INLINE void typeNumber(const FieldDescription& d, bool blank = false) {
+        Field f = field(record, d, Spelling::Hex, blank);
+        if constexpr (showsTargets<P>()) f.target = typeTarget(walk.image, walk.types, f.value);
+        emit(f);
     }
     // The signature at the structure's start, as name and value.
     SYMDECK_INLINE void signature(std::string_view text) {
@@ -374,29 +336,13 @@ struct Fields {
         f.textOffset = record.offset;
         emit(f);
     }
-    // A type index, 0x%X(type name), and the record it names.
-    SYMDECK_INLINE void type(uint64_t at, std::string_view name, bool blank = false) {
-        Field f = ulong(record, at, name, Role::TypeIndex, Spelling::HexNamed, blank);
-        typed(f);
-    }
     SYMDECK_INLINE void typed(Field& f) {
         f.meaning = Meaning::Word;
         f.text = primitiveTypeName(f.value);
-        f.target = typeTarget(walk.image, walk.types, f.value);
+        if constexpr (showsTargets<P>()) f.target = typeTarget(walk.image, walk.types, f.value);
         if (f.value < kFirstRecordType && !isKnownPrimitiveType(f.value))
             f.problem = Problem::UnknownPrimitiveType;
         emit(f);
-    }
-    // A type index shown as a bare number, 0x%X, and the record it names.
-    SYMDECK_INLINE void typeNumber(uint64_t at, std::string_view name, bool blank = false) {
-        Field f = ulong(record, at, name, Role::TypeIndex, Spelling::Hex, blank);
-        f.target = typeTarget(walk.image, walk.types, f.value);
-        emit(f);
-    }
-    // A name index, %d("name"), and where its name lies.
-    SYMDECK_INLINE void name(uint64_t at, bool blank = false) {
-        Field f = ulong(record, at, "iName", Role::NameIndex, Spelling::NameRef, blank);
-        named(f);
     }
     SYMDECK_INLINE void named(Field& f) {
         const NameText text = stringAt(walk.image, walk.strings, f.value);

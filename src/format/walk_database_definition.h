@@ -30,7 +30,7 @@ struct Entry {
 // Entry i of the directory at `directory`. The directory's render has already proven that
 // every entry lies inside the image, so these reads cannot fail.
 Entry entryAt(const NmsImage& image, uint64_t directory, uint32_t i) {
-    using nmde::kEntry;
+    using nmdr::kEntry;
     auto entry = recordAt(image, directory + nmdr::kHeader.size + kEntry.size * i, kEntry.size);
     if (!entry) return {0, 0};
     return {entry->u32(fieldOf(kEntry, "entryIndex").offset),

@@ -208,7 +208,7 @@ private:
     }
     static char* number(char* p, uint64_t value) { return putDecimal(p, value); }
     // A block's own field into its values: "name":value.
-    void ownValue(std::string_view name, uint32_t value) {
+    SYMDECK_INLINE void ownValue(std::string_view name, uint32_t value) {
         char* p = values_.reserve(64);
         if (!values_.empty()) *p++ = ',';
         *p++ = '"';

@@ -148,6 +148,9 @@ SYMDECK_INLINE constexpr uint64_t mostTextOf(const Title& title) {
 
 class TextPrinter {
 public:
+    // The report's lines say where no field leads.
+    static constexpr bool kShowsTargets = false;
+
     // `forTerminal`: the report is shown on a terminal, so the texts of the database are
     // written with the bytes a terminal would act on escaped (ReportWriter::terminalText).
     explicit TextPrinter(ReportWriter& out, bool forTerminal = false) : out_(out), terminal_(forTerminal) {}

@@ -24,7 +24,7 @@ void reportLocalVariable(Walk<P>& walk, const Record& entry, uint32_t i, uint32_
                  TableTypes<1>{kLocalTableTypes, "TYPE ERROR -> it should be 1(TT_LOCALV) but it's ",
                                "ULONG"});
     // Printed, not followed.
-    Fields<P>{walk, entry}.offset(vlp::kOffVlp, "offVLP", true);
+    Fields<P>{walk, entry}.hex(fieldOf(symd::kVlpEntry, "offVLP"), true);
     walk.print.close();
 }
 
@@ -36,10 +36,9 @@ void reportRegisterVariable(Walk<P>& walk, const Record& entry, uint32_t i, uint
                                "but it's ",
                                "USHORT"});
     Fields<P> f{walk, entry};
-    f.offset(register_entry::kParameterOffset, "parameterOffset");
+    f.hex(fieldOf(symd::kRegisterEntry, "parameterOffset"));
     // A 16-bit field, though its line carries the type word ULONG.
-    Field number = f.ushort(entry, register_entry::kRegisterNumber, "registerNumber", Role::Enum,
-                            Spelling::DecNamed, true);
+    Field number = f.field(entry, fieldOf(symd::kRegisterEntry, "registerNumber"), Spelling::DecNamed, true);
     number.type = "ULONG";
     number.isSigned = true;
     number.meaning = Meaning::Word;
@@ -56,48 +55,53 @@ bool renderSegmentProcedures(Walk<P>& walk, const Record& segment) {
     Cursor<P> cursor{walk, symd::kHeader.word};
     const bool shortForm = walk.formatMinorVersion == 1;
     const uint64_t stride = procedureSize(walk.formatMinorVersion);
-    const uint32_t nProcedures = segment.u32(fieldOf(segment::kRecord, "nProcedures").offset);
-    const uint64_t localArea = segment.offset + segment.u32(fieldOf(segment::kRecord, "offLVarDef").offset);
-    const uint64_t registerArea = segment.offset + segment.u32(fieldOf(segment::kRecord, "offRegDef").offset);
+    const uint32_t nProcedures = segment.u32(fieldOf(symd::kSegment, "nProcedures").offset);
+    const uint64_t localArea = segment.offset + segment.u32(fieldOf(symd::kSegment, "offLVarDef").offset);
+    const uint64_t registerArea = segment.offset + segment.u32(fieldOf(symd::kSegment, "offRegDef").offset);
 
     const Run procedures{kProcedures,
-                         segment.offset + segment.u32(fieldOf(segment::kRecord, "offProcDef").offset),
+                         segment.offset + segment.u32(fieldOf(symd::kSegment, "offProcDef").offset),
                          nProcedures, static_cast<uint32_t>(stride),
-                         segment.offset + fieldOf(segment::kRecord, "nProcedures").offset};
+                         segment.offset + fieldOf(symd::kSegment, "nProcedures").offset};
     return cursor.blocks(procedures, TitleLayout{6}, [&](Fields<P>& f, uint32_t) {
         const Record& procedure = f.record;
-        const uint32_t nLocalVariables = procedure.u32(procedure::kNLocalVariables);
-        const uint32_t sizeRegVariables = procedure.u32(procedure::kSizeRegVariables);
-        const auto nRegisters = static_cast<uint32_t>(sizeRegVariables / register_entry::kSize);
+        constexpr auto& d = symd::kProcedure;
+        constexpr FieldDescription nLocals = fieldOf(d, "nLocalVariables");
+        constexpr FieldDescription sizeRegisters = fieldOf(d, "sizeRegVariables");
+        constexpr FieldDescription offLocals = fieldOf(d, "offLocVariables");
+        constexpr FieldDescription offRegisters = fieldOf(d, "offRegVariables");
+        const uint32_t nLocalVariables = procedure.u32(nLocals.offset);
+        const uint32_t sizeRegVariables = procedure.u32(sizeRegisters.offset);
+        const auto nRegisters = static_cast<uint32_t>(sizeRegVariables / symd::kRegisterEntry.size);
         // Printed, not followed.
-        f.offset(procedure::kOffStartProc, "offStartProc");
-        f.offset(procedure::kOffEndProc, "offEndProc");
-        f.offsetTo(procedure::kOffLocVariables, "offLocVariables", Leads::Elements, localArea);
-        f.count(procedure::kNLocalVariables, "nLocalVariables", kVlpEntries.key);
-        f.offsetTo(procedure::kOffRegVariables, "offRegVariables", Leads::Elements, registerArea);
+        f.hex(fieldOf(d, "offStartProc"));
+        f.hex(fieldOf(d, "offEndProc"));
+        f.offsetTo(offLocals, Leads::Elements, localArea);
+        f.count(nLocals, kVlpEntries.key);
+        f.offsetTo(offRegisters, Leads::Elements, registerArea);
         // A size in bytes that also counts the register entries.
-        Field size = f.asSigned(f.ulong(procedure, procedure::kSizeRegVariables, "sizeRegVariables",
-                                        Role::Size, Spelling::RegisterBytes));
+        Field size = f.asSigned(f.field(procedure, sizeRegisters, Spelling::RegisterBytes));
         size.entries = nRegisters;
         size.counts = kRegisters.key;
         f.emit(size);
-        f.number(procedure::kM1, "M1", shortForm);
-        if (!shortForm) f.number(procedure::kN1, "N1", true);
+        f.hex(fieldOf(d, "M1"), shortForm);
+        if (!shortForm) f.hex(fieldOf(d, "N1"), true);
 
-        const Run locals{kVlpEntries, localArea + procedure.u32(procedure::kOffLocVariables),
-                         nLocalVariables, vlp::kSize, procedure.offset + procedure::kNLocalVariables};
-        const Run registers{kRegisters, registerArea + procedure.u32(procedure::kOffRegVariables),
-                            nRegisters, register_entry::kSize,
-                            procedure.offset + procedure::kSizeRegVariables};
+        constexpr auto kLocalSize = static_cast<uint32_t>(symd::kVlpEntry.size);
+        constexpr auto kRegisterSize = static_cast<uint32_t>(symd::kRegisterEntry.size);
+        const Run locals{kVlpEntries, localArea + procedure.u32(offLocals.offset), nLocalVariables,
+                         kLocalSize, procedure.offset + nLocals.offset};
+        const Run registers{kRegisters, registerArea + procedure.u32(offRegisters.offset), nRegisters,
+                            kRegisterSize, procedure.offset + sizeRegisters.offset};
         walk.print.openRun(locals);
-        if (!cursor.each(locals.offset, vlp::kSize, nLocalVariables, [&](const Record& entry, uint32_t i) {
+        if (!cursor.each(locals.offset, symd::kVlpEntry.size, nLocalVariables, [&](const Record& entry, uint32_t i) {
                 reportLocalVariable(walk, entry, i, nLocalVariables);
                 return true;
             }))
             return false;
         walk.print.closeRun(locals);
         walk.print.openRun(registers);
-        if (!cursor.each(registers.offset, register_entry::kSize, nRegisters,
+        if (!cursor.each(registers.offset, symd::kRegisterEntry.size, nRegisters,
                          [&](const Record& entry, uint32_t i) {
                              reportRegisterVariable(walk, entry, i, nRegisters);
                              return true;

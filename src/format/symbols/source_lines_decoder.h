@@ -18,47 +18,47 @@ template <class P>
 bool renderSegmentSources(Walk<P>& walk, const Record& segment) {
     Cursor<P> cursor{walk, symd::kHeader.word};
     P& print = walk.print;
-    const uint64_t sections = segment.offset + segment.u32(fieldOf(segment::kRecord, "offSourceSDef").offset);
-    const uint32_t nSourceSec = segment.u32(fieldOf(segment::kRecord, "nSourceSec").offset);
-    const uint64_t rows = segment.offset + segment.u32(fieldOf(segment::kRecord, "offSCLineDef").offset);
+    const uint64_t sections = segment.offset + segment.u32(fieldOf(symd::kSegment, "offSourceSDef").offset);
+    const uint32_t nSourceSec = segment.u32(fieldOf(symd::kSegment, "nSourceSec").offset);
+    const uint64_t rows = segment.offset + segment.u32(fieldOf(symd::kSegment, "offSCLineDef").offset);
 
     uint32_t lineCount = 0;
-    bool complete = cursor.each(sections, source_section::kSize, nSourceSec,
+    constexpr auto& d = symd::kSourceSection;
+    bool complete = cursor.each(sections, d.size, nSourceSec,
                                 [&](const Record& section, uint32_t) {
-                                    lineCount += section.u32(source_section::kNLineTables);
+                                    lineCount += section.u32(fieldOf(d, "nLineTables").offset);
                                     return true;
                                 });
     if (!complete) return false;
     // The rows are counted by the sections' shares together. Without rows there is no
     // table, and the walk says so with an empty run where the rows would begin.
     if (lineCount == 0) {
-        const Run none{kLineRows, rows, 0, line_row::kSize};
+        const Run none{kLineRows, rows, 0, static_cast<uint32_t>(symd::kLineRow.size)};
         print.openRun(none);
         print.closeRun(none);
     } else {
         print.open(Title{kLineRows.word, rows, 0, TitleLayout{6, TitleSpelling::Bare}});
-        const List list{kLineRows, rows, lineCount, line_row::kSize, kNotInFile,
+        const List list{kLineRows, rows, lineCount, static_cast<uint32_t>(symd::kLineRow.size), kNotInFile,
                         ListSpelling::LineRows};
         complete = cursor.list(list, [&](const Record& row, uint32_t) {
             // A place in the code, not in the file.
-            print.field(Fields<P>::ulong(row, line_row::kOffInCode, "offInCode", Role::Offset,
-                                         Spelling::RowHex06));
-            print.field(Fields<P>::asSigned(Fields<P>::ulong(
-                row, line_row::kLineNumber, "lineNumber", Role::Number, Spelling::RowDec)));
+            print.field(Fields<P>::field(row, fieldOf(symd::kLineRow, "offInCode"), Spelling::RowHex06));
+            print.field(Fields<P>::asSigned(
+                Fields<P>::field(row, fieldOf(symd::kLineRow, "lineNumber"), Spelling::RowDec)));
         });
         if (!complete) return false;
         print.close();
     }
 
-    const Run run{kSourceSections, sections, nSourceSec, source_section::kSize,
-                  segment.offset + fieldOf(segment::kRecord, "nSourceSec").offset, Lead::Gap};
+    const Run run{kSourceSections, sections, nSourceSec, static_cast<uint32_t>(d.size),
+                  segment.offset + fieldOf(symd::kSegment, "nSourceSec").offset, Lead::Gap};
     return cursor.blocks(run, TitleLayout{6}, [](Fields<P>& f, uint32_t) {
         // Places in the code, and where the rows would be: printed, not followed.
-        f.offset(source_section::kOffStart, "offStart");
-        f.offset(source_section::kOffEnd, "offEnd");
-        f.offset(source_section::kOffSourceLines, "offSourceLines");
-        f.count(source_section::kNLineTables, "nLineTables", kLineRows.key, Counting::Share);
-        f.offset(source_section::kOffInSfDef, "offInSFDef", true);
+        f.hex(fieldOf(d, "offStart"));
+        f.hex(fieldOf(d, "offEnd"));
+        f.hex(fieldOf(d, "offSourceLines"));
+        f.count(fieldOf(d, "nLineTables"), kLineRows.key, Counting::Share);
+        f.hex(fieldOf(d, "offInSFDef"), true);
         return true;
     });
 }

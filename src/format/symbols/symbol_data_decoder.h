@@ -17,33 +17,33 @@ namespace {
 
 template <class P>
 void reportSegmentFields(Fields<P>& f) {
-    using segment::kRecord;
+    using symd::kSegment;
     const uint64_t base = f.record.offset;  // every offset of the record counts from it
-    f.emit(f.asSigned(f.field(f.record, fieldOf(kRecord, "nSeg"), Spelling::Dec)));
-    f.name(fieldOf(kRecord, "iName"));
-    f.hex(fieldOf(kRecord, "N1"));
-    f.size(fieldOf(kRecord, "physSize"));
-    f.offsetTo(fieldOf(kRecord, "offProcDef"), Leads::Elements, base);
-    f.count(fieldOf(kRecord, "nProcedures"), kProcedures.key);
+    f.emit(f.asSigned(f.field(f.record, fieldOf(kSegment, "nSeg"), Spelling::Dec)));
+    f.name(fieldOf(kSegment, "iName"));
+    f.hex(fieldOf(kSegment, "N1"));
+    f.size(fieldOf(kSegment, "physSize"));
+    f.offsetTo(fieldOf(kSegment, "offProcDef"), Leads::Elements, base);
+    f.count(fieldOf(kSegment, "nProcedures"), kProcedures.key);
     // The areas that the procedures' offsets and the VLP offsets count from.
-    f.offsetTo(fieldOf(kRecord, "offLVarDef"), Leads::Area, base);
-    f.offsetTo(fieldOf(kRecord, "offRegDef"), Leads::Area, base);
-    f.offsetTo(fieldOf(kRecord, "offVLPDef"), Leads::Area, base);
-    f.count(fieldOf(kRecord, "nVLP"), kVlpEntries.key);
-    f.offsetTo(fieldOf(kRecord, "offVLPOffsets"), Leads::Array, base);
-    f.offsetTo(fieldOf(kRecord, "offSourceSDef"), Leads::Elements, base);
-    f.count(fieldOf(kRecord, "nSourceSec"), kSourceSections.key);
-    f.offsetTo(fieldOf(kRecord, "offSCLineDef"), Leads::Elements, base, true);
+    f.offsetTo(fieldOf(kSegment, "offLVarDef"), Leads::Area, base);
+    f.offsetTo(fieldOf(kSegment, "offRegDef"), Leads::Area, base);
+    f.offsetTo(fieldOf(kSegment, "offVLPDef"), Leads::Area, base);
+    f.count(fieldOf(kSegment, "nVLP"), kVlpEntries.key);
+    f.offsetTo(fieldOf(kSegment, "offVLPOffsets"), Leads::Array, base);
+    f.offsetTo(fieldOf(kSegment, "offSourceSDef"), Leads::Elements, base);
+    f.count(fieldOf(kSegment, "nSourceSec"), kSourceSections.key);
+    f.offsetTo(fieldOf(kSegment, "offSCLineDef"), Leads::Elements, base, true);
 }
 
 template <class P>
 bool reportSourceFile(Fields<P>& f, uint32_t) {
-    using source_file::kRecord;
-    f.name(fieldOf(kRecord, "iName"));
+    using symd::kSourceFile;
+    f.name(fieldOf(kSourceFile, "iName"));
     // Printed, not followed.
-    f.hex(fieldOf(kRecord, "offSource"));
-    f.size(fieldOf(kRecord, "sourceLength"));
-    f.unnamed(unnamedWords(kRecord), false, true);
+    f.hex(fieldOf(kSourceFile, "offSource"));
+    f.size(fieldOf(kSourceFile, "sourceLength"));
+    f.unnamed(unnamedWords(kSourceFile), false, true);
     return true;
 }
 
@@ -53,7 +53,7 @@ template <class P>
 bool renderSegmentData(Cursor<P>& cursor, uint64_t headerBase) {
     Walk<P>& walk = cursor.walk;
     P& print = walk.print;
-    using segmentdata_header::kHeader;
+    constexpr auto& kHeader = symd::kSegmentDataHeader;
     constexpr FieldDescription kLength = fieldOf(kHeader, "subSectionLength");
     constexpr FieldDescription kFiles = fieldOf(kHeader, "nSourceFiles");
     constexpr FieldDescription kSegments = fieldOf(kHeader, "nSegments");
@@ -73,7 +73,7 @@ bool renderSegmentData(Cursor<P>& cursor, uint64_t headerBase) {
 
     // The records follow each other 54 bytes apart, whatever their blocks' offsets say.
     // Each segment is a unit of the map: a walk may pass over it or start at it.
-    const Run segments{kSegmentBlocks, headerBase + kHeader.size, nSegments, segment::kRecord.size,
+    const Run segments{kSegmentBlocks, headerBase + kHeader.size, nSegments, symd::kSegment.size,
                        headerBase + kSegments.offset, Lead::None, true};
     const bool complete = cursor.blocks(
         segments, TitleLayout{4, TitleSpelling::Divided}, [&](Fields<P>& s, uint32_t) {
@@ -86,7 +86,7 @@ bool renderSegmentData(Cursor<P>& cursor, uint64_t headerBase) {
     // The source files are found through subSectionLength alone, wherever the segments'
     // blocks end.
     const Run files{kSourceFiles, headerBase + subSectionLength, nSourceFiles,
-                    source_file::kRecord.size, headerBase + kFiles.offset, Lead::SourceFiles};
+                    symd::kSourceFile.size, headerBase + kFiles.offset, Lead::SourceFiles};
     if (!cursor.blocks(files, TitleLayout{4}, reportSourceFile<P>)) return false;
     print.close();
     return true;

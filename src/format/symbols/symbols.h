@@ -19,52 +19,17 @@ namespace symdeck {
 
 // The runs of blocks and the list of the symbol data. The line rows are one list of rows
 // behind the bare title SEGDATA_SOURCELINES, or an empty run where there are none.
-inline constexpr Subject kSegmentBlocks = blocksTitled(segment::kRecord.word);
+inline constexpr Subject kSegmentBlocks = blocksTitled(symd::kSegment.word);
 inline constexpr Subject kProcedures = blocksTitled("SEGDATA_PROCEDURE");
 inline constexpr Subject kVlpEntries = blocksTitled("SEGDATA_VLPTABLE");  // locals, VLP tables
 inline constexpr Subject kRegisters = blocksTitled("SEGDATA_REGISTER");
 inline constexpr Subject kSourceSections = blocksTitled("SEGDATA_SOURCESECTION");
-inline constexpr Subject kSourceFiles = blocksTitled(source_file::kRecord.word);
+inline constexpr Subject kSourceFiles = blocksTitled(symd::kSourceFile.word);
 inline constexpr Subject kLineRows{"lineRows", "SEGDATA_SOURCELINES"};
 
-// Field offsets of the structures inside a segment, in bytes from their first byte, and
-// their fixed sizes (the frame's structures are described in symbol_data_description.h).
-
-// SEGDATA_PROCEDURE: 28 bytes in format minor version 1, which lacks the trailing N1
-// field, and 32 bytes in every other version.
-namespace procedure {
-inline constexpr uint64_t kOffStartProc = 0, kOffEndProc = 4, kOffLocVariables = 8,
-                          kNLocalVariables = 12, kOffRegVariables = 16, kSizeRegVariables = 20,
-                          kM1 = 24, kN1 = 28, kShortSize = 28, kSize = 32;
-static_assert(kM1 + 4 == kShortSize && kN1 + 4 == kSize);
-}  // namespace procedure
-
-// SEGDATA_VLPTABLE, the entry of a local variable and of a segment's VLP table.
-namespace vlp {
-inline constexpr uint64_t kSize16 = 0, kTableType = 2, kType = 4, kIName = 8, kOffVlp = 12,
-                          kSize = 16;
-static_assert(kOffVlp + 4 == kSize);
-}  // namespace vlp
-
-namespace register_entry {
-inline constexpr uint64_t kSize16 = 0, kTableType = 2, kType = 4, kIName = 8,
-                          kParameterOffset = 12, kRegisterNumber = 16, kSize = 18;
-static_assert(kRegisterNumber + 2 == kSize);
-}  // namespace register_entry
-
-namespace source_section {
-inline constexpr uint64_t kOffStart = 0, kOffEnd = 4, kOffSourceLines = 8, kNLineTables = 12,
-                          kOffInSfDef = 16, kSize = 20;
-static_assert(kOffInSfDef + 4 == kSize);
-}  // namespace source_section
-
-namespace line_row {
-inline constexpr uint64_t kOffInCode = 0, kLineNumber = 4, kSize = 8;
-static_assert(kLineNumber + 4 == kSize);
-}  // namespace line_row
-
+// A procedure's bytes: without the trailing N1 in format minor version 1.
 constexpr uint64_t procedureSize(uint32_t formatMinorVersion) {
-    return formatMinorVersion == 1 ? procedure::kShortSize : procedure::kSize;
+    return formatMinorVersion == 1 ? fieldOf(symd::kProcedure, "N1").offset : symd::kProcedure.size;
 }
 
 // The name of an x86 register number, or "unknown register".
@@ -101,13 +66,14 @@ struct TableTypes {
 template <class P, size_t N>
 void openVariable(Walk<P>& walk, const Record& entry, std::string_view word, uint8_t indent,
                   uint32_t i, uint32_t count, const TableTypes<N>& types) {
-    static_assert(vlp::kType == register_entry::kType && vlp::kIName == register_entry::kIName);
+    static_assert(fieldOf(symd::kVlpEntry, "type").offset == fieldOf(symd::kRegisterEntry, "type").offset &&
+                  fieldOf(symd::kVlpEntry, "iName").offset == fieldOf(symd::kRegisterEntry, "iName").offset);
     walk.print.open(Title{word, entry.offset, entry.width, TitleLayout{indent}, Mark::None, 0, i, count});
     Fields<P> f{walk, entry};
+    constexpr auto& d = symd::kVlpEntry;
     // The entry's size in bytes, printed only: entries lie a fixed distance apart.
-    f.emit(f.ushort(entry, vlp::kSize16, "size", Role::Size, Spelling::Hex));
-    Field field = f.asSigned(
-        f.ushort(entry, vlp::kTableType, "tableType", Role::Enum, Spelling::DecNamed));
+    f.emit(f.field(entry, fieldOf(d, "size"), Spelling::Hex));
+    Field field = f.asSigned(f.field(entry, fieldOf(d, "tableType"), Spelling::DecNamed));
     if (const EnumName* name = findName(types.known, field.value)) {
         field.meaning = Meaning::Word;
         field.text = name->name;
@@ -119,8 +85,8 @@ void openVariable(Walk<P>& walk, const Record& entry, std::string_view word, uin
         field.problem = Problem::WrongTableType;
     }
     f.emit(field);
-    f.type(vlp::kType, "type");
-    f.name(vlp::kIName);
+    f.type(fieldOf(d, "type"));
+    f.name(fieldOf(d, "iName"));
 }
 
 }  // namespace symdeck

@@ -19,27 +19,27 @@ constexpr EnumName kVlpTableTypes[] = {{4, "TT_LABEL"},   {5, "TT_VARIABLE"}, {6
 template <class P>
 bool renderSegmentVlpTables(Walk<P>& walk, const Record& segment) {
     Cursor<P> cursor{walk, symd::kHeader.word};
-    const uint64_t area = segment.offset + segment.u32(fieldOf(segment::kRecord, "offVLPDef").offset);
-    const uint32_t nVLP = segment.u32(fieldOf(segment::kRecord, "nVLP").offset);
+    const uint64_t area = segment.offset + segment.u32(fieldOf(symd::kSegment, "offVLPDef").offset);
+    const uint32_t nVLP = segment.u32(fieldOf(symd::kSegment, "nVLP").offset);
 
     // Each block's place is read from the array.
     const Run run{kVlpEntries,
-                  segment.offset + segment.u32(fieldOf(segment::kRecord, "offVLPOffsets").offset),
-                  nVLP, 0, segment.offset + fieldOf(segment::kRecord, "nVLP").offset};
+                  segment.offset + segment.u32(fieldOf(symd::kSegment, "offVLPOffsets").offset),
+                  nVLP, 0, segment.offset + fieldOf(symd::kSegment, "nVLP").offset};
     walk.print.openRun(run);
     const bool complete = cursor.each(run.offset, 4, nVLP, [&](const Record& element, uint32_t k) {
         Field offset = Fields<P>::ulong(element, 0, "VLPOffsets", Role::Offset, Spelling::Hex);
         offset.target = Target{Leads::Block, area + offset.value < walk.image.size, Unresolved::None,
                                area + offset.value};
         walk.print.reads(offset, k);
-        auto entry = cursor.at(area + element.u32(0), vlp::kSize);
+        auto entry = cursor.at(area + element.u32(0), symd::kVlpEntry.size);
         if (!entry) return false;
         openVariable(walk, *entry, kVlpEntries.word, 6, k, nVLP,
                      TableTypes<6>{kVlpTableTypes,
                                    "TYPE ERROR -> it should be one of the 4 to 9 but it's ",
                                    "USHORT"});
         // Printed, not followed.
-        Fields<P>{walk, *entry}.offset(vlp::kOffVlp, "offVLP", true);
+        Fields<P>{walk, *entry}.hex(fieldOf(symd::kVlpEntry, "offVLP"), true);
         walk.print.close();
         return true;
     });

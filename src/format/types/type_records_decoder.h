@@ -26,57 +26,33 @@ enum : uint32_t {
     kLfDerived = 0x2204,
 };
 
-// Field offsets of the records; every record begins with its ULONG lf_index.
-namespace label {
-constexpr uint64_t kMode = 4, kSize = 8;
-static_assert(kMode + 4 == kSize);
-}  // namespace label
-namespace procedureType {
-constexpr uint64_t kArgList = 4, kRType = 8, kCall = 12, kArgCount = 16, kSize = 20;
-static_assert(kArgCount + 4 == kSize);
-}  // namespace procedureType
-namespace array {
-constexpr uint64_t kElemType = 4, kN1 = 8, kN2 = 12, kLength = 14, kIndexType = 18, kN3 = 22,
-                   kNElements = 26, kN4 = 30, kSize = 32;
-static_assert(kN4 + 2 == kSize);
-}  // namespace array
-// Structures and unions share one layout.
-namespace aggregate {
-constexpr uint64_t kDerivedType = 4, kIName = 8, kProperty = 12, kNFields = 14, kLength = 18,
-                   kN1 = 22, kN2 = 26, kN3 = 30, kSize = 32;
-static_assert(kN3 + 2 == kSize);
-}  // namespace aggregate
-namespace member {
-constexpr uint64_t kIndexType = 4, kIName = 8, kAccess = 12, kOffset = 14, kN1 = 16, kSize = 20;
-static_assert(kN1 + 4 == kSize);
-}  // namespace member
-// Argument lists and derivation lists: a count, then that many type indices behind the
-// fixed part.
-namespace typelist {
-constexpr uint64_t kN1 = 4, kCount = 8, kSize = 12;
-static_assert(kCount + 4 == kSize);
-}  // namespace typelist
-
 // An argument or derivation list's type indices, and the run of the section's records
 // (whose words are their kinds').
 constexpr Subject kTypeList{"types", "type"};
 constexpr Subject kTypeRecords{"typeRecords", "type records"};
 
+// A kind of record: its table (type_records_description.h) gives the block's title word and
+// the fixed part's size, lf_index included.
 struct Kind {
     std::string_view title;  // the block title's first word
     std::string_view name;   // the lf_index value's word; empty: printed as a bare number
-    uint64_t size;           // the fixed part in bytes, lf_index included
+    uint64_t size;
 };
 
-constexpr Kind kLabel{"DATAS_LF_LABEL", "TYPE_LF_LABEL", label::kSize};
-constexpr Kind kProcedure{"DATAS_LF_PROCEDURE", "TYPE_LF_PROCEDURE", procedureType::kSize};
-constexpr Kind kArray{"DATAS_LF_ARRAY", "TYPE_LF_ARRAY", array::kSize};
-constexpr Kind kStruct{"DATAS_LF_STRUCT", "TYPE_LF_STRUCT", aggregate::kSize};
-constexpr Kind kUnion{"TYPE_LF_UNION", "TYPE_LF_UNION", aggregate::kSize};
-constexpr Kind kMember{"DATAS_LF_MEMBER", "TYPE_LF_MEMBER", member::kSize};
-constexpr Kind kArgList{"DATAS_LF_ARGLIST", "TYPE_LF_ARGLIST", typelist::kSize};
-constexpr Kind kDerived{"DATAS_LF_DERIVED", "TYPE_LF_DERIVED", typelist::kSize};
-constexpr Kind kUnknownKind{"unknown type", {}, 4};
+template <size_t N>
+constexpr Kind recordKind(const StructureDescription<N>& record, std::string_view name) {
+    return Kind{record.word, name, record.size};
+}
+
+constexpr Kind kLabel = recordKind(nmtp::kLabel, "TYPE_LF_LABEL");
+constexpr Kind kProcedure = recordKind(nmtp::kProcedure, "TYPE_LF_PROCEDURE");
+constexpr Kind kArray = recordKind(nmtp::kArray, "TYPE_LF_ARRAY");
+constexpr Kind kStruct = recordKind(nmtp::kStruct, "TYPE_LF_STRUCT");
+constexpr Kind kUnion = recordKind(nmtp::kUnion, "TYPE_LF_UNION");
+constexpr Kind kMember = recordKind(nmtp::kMember, "TYPE_LF_MEMBER");
+constexpr Kind kArgList = recordKind(nmtp::kArgList, "TYPE_LF_ARGLIST");
+constexpr Kind kDerived = recordKind(nmtp::kDerived, "TYPE_LF_DERIVED");
+constexpr Kind kUnknownKind = recordKind(nmtp::kUnknownRecord, {});
 
 // By reference: the walk reads the kind's words in place.
 const Kind& kindOf(uint32_t lfIndex) {
@@ -140,70 +116,79 @@ Field enumField(Field f, const EnumName (&table)[N], std::string_view head, std:
 
 template <class P>
 void reportLabel(Fields<P>& f) {
-    f.emit(enumField(f.ulong(f.record, label::kMode, "mode", Role::Enum, Spelling::AsText, true),
+    f.emit(enumField(f.field(f.record, fieldOf(nmtp::kLabel, "mode"), Spelling::AsText, true),
                      kModes, {}, {}));
 }
 
 template <class P>
 void reportProcedure(Fields<P>& f) {
+    constexpr auto& d = nmtp::kProcedure;
     // The argument list's type index, shown as a bare number.
-    f.typeNumber(procedureType::kArgList, "argList");
-    f.type(procedureType::kRType, "rType");
-    f.emit(enumField(f.ulong(f.record, procedureType::kCall, "call", Role::Enum, Spelling::AsText),
-                     kCallingConventions, "unknown(", ")"));
-    f.count(procedureType::kArgCount, "argCount", "arguments", Counting::Unreported, true);
+    f.typeNumber(fieldOf(d, "argList"));
+    f.type(fieldOf(d, "rType"));
+    f.emit(enumField(f.field(f.record, fieldOf(d, "call"), Spelling::AsText), kCallingConventions,
+                     "unknown(", ")"));
+    f.count(fieldOf(d, "argCount"), "arguments", Counting::Unreported, true);
 }
 
 template <class P>
 void reportArray(Fields<P>& f) {
-    f.type(array::kElemType, "elemType");
-    f.number(array::kN1, "N1");
-    f.number16(array::kN2, "N2");
-    f.emit(f.asSigned(f.ulong(f.record, array::kLength, "length", Role::Size, Spelling::DecBytes)));
-    f.type(array::kIndexType, "indexType");
-    f.number(array::kN3, "N3");
-    f.count(array::kNElements, "nElements", "elements", Counting::Unreported);
-    f.number16(array::kN4, "N4", true);
+    constexpr auto& d = nmtp::kArray;
+    f.type(fieldOf(d, "elemType"));
+    f.hex(fieldOf(d, "N1"));
+    f.hex(fieldOf(d, "N2"));
+    f.emit(f.asSigned(f.field(f.record, fieldOf(d, "length"), Spelling::DecBytes)));
+    f.type(fieldOf(d, "indexType"));
+    f.hex(fieldOf(d, "N3"));
+    f.count(fieldOf(d, "nElements"), "elements", Counting::Unreported);
+    f.hex(fieldOf(d, "N4"), true);
 }
 
+// Structures and unions (one layout: either table serves).
 template <class P>
 void reportAggregate(Fields<P>& f) {
+    constexpr auto& d = nmtp::kStruct;
     // A type index, shown as a bare number.
-    f.typeNumber(aggregate::kDerivedType, "derivedType");
-    f.name(aggregate::kIName);
-    f.number16(aggregate::kProperty, "property");
-    f.count(aggregate::kNFields, "nFields", "fields", Counting::Unreported);
-    f.size(aggregate::kLength, "length");
-    f.number(aggregate::kN1, "N1");
-    f.number(aggregate::kN2, "N2");
-    f.number16(aggregate::kN3, "N3", true);
+    f.typeNumber(fieldOf(d, "derivedType"));
+    f.name(fieldOf(d, "iName"));
+    f.hex(fieldOf(d, "property"));
+    f.count(fieldOf(d, "nFields"), "fields", Counting::Unreported);
+    f.size(fieldOf(d, "length"));
+    f.hex(fieldOf(d, "N1"));
+    f.hex(fieldOf(d, "N2"));
+    f.hex(fieldOf(d, "N3"), true);
 }
 
 template <class P>
 void reportMember(Fields<P>& f) {
-    f.type(member::kIndexType, "indexType");
-    f.name(member::kIName);
+    constexpr auto& d = nmtp::kMember;
+    f.type(fieldOf(d, "indexType"));
+    f.name(fieldOf(d, "iName"));
     // An access without a word is the one field line of the report whose name column is
     // 18 characters wide.
-    f.emit(enumField(f.ushort(f.record, member::kAccess, "access", Role::Enum, Spelling::AsText),
-                     kAccess, "unknown(", ")", Spelling::WideMessage));
+    f.emit(enumField(f.field(f.record, fieldOf(d, "access"), Spelling::AsText), kAccess,
+                     "unknown(", ")", Spelling::WideMessage));
     // The member's place inside its structure, in decimal.
-    f.emit(f.asSigned(f.ushort(f.record, member::kOffset, "offset", Role::Offset, Spelling::Dec)));
-    f.number(member::kN1, "N1", true);
+    f.emit(f.asSigned(f.field(f.record, fieldOf(d, "offset"), Spelling::Dec)));
+    f.hex(fieldOf(d, "N1"), true);
 }
 
-// The count's type indices, printed as bare numbers; each entry is checked before its line.
+// Argument lists and derivation lists (one layout): the count's type indices, printed as
+// bare numbers; each entry is checked before its line.
 template <class P>
 bool reportTypeList(Cursor<P>& cursor, Fields<P>& f) {
-    f.number(typelist::kN1, "N1");
-    const uint32_t count = f.u32(typelist::kCount);
-    f.count(typelist::kCount, "argCount", kTypeList.key);
+    constexpr auto& d = nmtp::kArgList;
+    constexpr FieldDescription argCount = fieldOf(d, "argCount");
+    f.hex(fieldOf(d, "N1"));
+    const uint32_t count = f.u32(argCount.offset);
+    f.count(argCount, kTypeList.key);
     const uint64_t first = f.record.offset + f.record.width;
-    const List list{kTypeList, first, count, 4, f.record.offset + typelist::kCount,
+    const List list{kTypeList, first, count, 4, f.record.offset + argCount.offset,
                     ListSpelling::TypeList};
     return cursor.list(list, [&](const Record& entry, uint32_t) {
         Field type = Fields<P>::ulong(entry, 0, "type", Role::TypeIndex, Spelling::Hex);
-        type.target = typeTarget(cursor.walk.image, cursor.walk.types, type.value);
+        if constexpr (showsTargets<P>())
+            type.target = typeTarget(cursor.walk.image, cursor.walk.types, type.value);
         f.emit(type);
     });
 }
@@ -222,7 +207,15 @@ bool renderRecord(Cursor<P>& cursor, uint64_t offset, uint32_t typeIndex, uint32
     print.open(Title{kind.title, offset, kind.size, TitleLayout{2, TitleSpelling::TypeRecord},
                      Mark::TypeIndex, typeIndex, i, nTypes});
     Fields<P> f{cursor.walk, *record};
-    Field index = f.ulong(*record, 0, "lf_index", Role::Enum, Spelling::HexNamed);
+    // Every kind's table begins with the lf_index, as the unknown kind's does.
+    static_assert(fieldOf(nmtp::kUnknownRecord, "lf_index").offset == 0 &&
+                  nmtp::kLabel.fields[0].name == "lf_index" &&
+                  nmtp::kProcedure.fields[0].name == "lf_index" &&
+                  nmtp::kArray.fields[0].name == "lf_index" &&
+                  nmtp::kStruct.fields[0].name == "lf_index" &&
+                  nmtp::kMember.fields[0].name == "lf_index" &&
+                  nmtp::kArgList.fields[0].name == "lf_index");
+    Field index = f.field(*record, fieldOf(nmtp::kUnknownRecord, "lf_index"), Spelling::HexNamed);
     if (kind.name.empty()) {
         // A kind without a word: the bare number, and the pointer to the type strings.
         index.layout = FieldLayout{Spelling::Hex, After::Note};
