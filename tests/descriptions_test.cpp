@@ -150,6 +150,9 @@ constexpr StructureDescription kWords{
     "S", "", 24,
     std::array{u("a", 0), u("N1", 4), u("N2", 8), u("b", 12), u("N3", 16), u("N4", 20)}};
 
+constexpr auto kShortLast = described("S", "", 18, [] { return "a N1..N2 N3=number/USHORT b=size"; });
+constexpr auto kRoleInRun = described("S", "", 12, [] { return "N1 N2=size N3"; });
+
 TEST(Descriptions, UnnamedWordsRunFromN1ToTheLastInSequence) {
     constexpr std::span<const FieldDescription> words = unnamedWords(kWords);
     EXPECT_EQ(words.data(), &kWords.fields[1]);
@@ -158,6 +161,10 @@ TEST(Descriptions, UnnamedWordsRunFromN1ToTheLastInSequence) {
     constexpr std::span<const FieldDescription> fpod = unnamedWords(kFpodHeader);
     EXPECT_EQ(fpod.size(), 10u);
     EXPECT_EQ(&fpod.back(), &kFpodHeader.fields.back());
+    // A USHORT may close the run (a structure's N3), but a word with a role never joins it.
+    EXPECT_EQ(unnamedWords(kShortLast).size(), 3u);
+    EXPECT_EQ(unnamedWords(nmtp::kStruct).back().storage, "USHORT");
+    EXPECT_EQ(unnamedWords(kRoleInRun).size(), 1u);
 }
 
 // A table's text lays its fields back to back: each field's place is the sum of the

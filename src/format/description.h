@@ -27,12 +27,14 @@ struct FieldDescription {
     bool unreported = false;
 };
 
-// Whether field `f` is the n-th of the words the format leaves unnamed: N1, N2, ...
+// Whether field `f` is the n-th of the words the format leaves unnamed: N1, N2, ... (a
+// ULONG or, in a few records, a USHORT).
 constexpr bool isUnnamed(const FieldDescription& f, size_t n) {
     const bool numbered = n < 10 ? f.name.size() == 2 && f.name[1] == char('0' + n)
                                  : f.name.size() == 3 && f.name[1] == char('0' + n / 10) &&
                                        f.name[2] == char('0' + n % 10);
-    return numbered && f.name[0] == 'N' && f.storage == "ULONG" && f.role == Role::Number;
+    return numbered && f.name[0] == 'N' && (f.storage == "ULONG" || f.storage == "USHORT") &&
+           f.role == Role::Number;
 }
 
 template <size_t N>

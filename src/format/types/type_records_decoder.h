@@ -154,9 +154,7 @@ void reportAggregate(Fields<P>& f) {
     f.hex(fieldOf(d, "property"));
     f.count(fieldOf(d, "nFields"), "fields", Counting::Unreported);
     f.size(fieldOf(d, "length"));
-    f.hex(fieldOf(d, "N1"));
-    f.hex(fieldOf(d, "N2"));
-    f.hex(fieldOf(d, "N3"), true);
+    f.unnamed(unnamedWords(d), false, true);
 }
 
 template <class P>
