@@ -202,6 +202,9 @@ TEST(Descriptions, ATextLaysItsFieldsBackToBack) {
         EXPECT_EQ(f.offset, 274 + 4 * (n - 1));
         EXPECT_TRUE(isUnnamed(f, n)) << f.name;
     }
+    // A run of fields by its first and last names, both included.
+    static_assert(fieldsFrom(kLaid, "n", "t").first == 1 && fieldsFrom(kLaid, "n", "t").count == 3);
+    static_assert(fieldsFrom(kLaid, "x", "x").count == 1 && fieldsFrom(kLaid, "N1", "N12").count == 12);
     // Spaces between words are separators only, however many; a text of none is no field.
     static_assert(fieldCount("  a   b ") == 2 && fieldCount("") == 0 && fieldCount("N1..N4") == 4);
 }

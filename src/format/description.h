@@ -78,6 +78,22 @@ consteval std::span<const FieldDescription> unnamedWords(const StructureDescript
     return std::span<const FieldDescription>(s.fields.data() + first, end - first);
 }
 
+// A run of a table's fields: the `count` fields from the `first`-th on.
+struct FieldRun {
+    size_t first;
+    size_t count;
+};
+
+// The fields from `first` to `last`, both included.
+template <size_t N>
+consteval FieldRun fieldsFrom(const StructureDescription<N>& s, std::string_view first,
+                              std::string_view last) {
+    const size_t from = indexOf(s, first);
+    const size_t to = indexOf(s, last);
+    if (to < from) noFieldOfThatName();
+    return FieldRun{from, to - from + 1};
+}
+
 // The bytes a storage word stands for; 0 for a word the program does not know.
 constexpr uint64_t storageSize(std::string_view storage) {
     if (storage == "ULONG") return 4;

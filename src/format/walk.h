@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "format/description.h"
 #include "format/events.h"
@@ -304,6 +305,24 @@ struct Fields {
                             blank && i + 1 == words.size());
             f.isSigned = decimal;
             emit(f);
+        }
+    }
+    // The fields of `run` in structure `S`, each spelled as its role reads wherever the
+    // structure says nothing else: a number in hexadecimal, a type index with its type's
+    // name, a name index with its name, a size in bytes; the last closes the group when
+    // `blank` is set. Unrolled at compile time: every field's role is a constant.
+    template <const auto& S, FieldRun run>
+    SYMDECK_INLINE void byRole(bool blank = false) {
+        [&]<size_t... I>(std::index_sequence<I...>) {
+            (byRole(S.fields[run.first + I], blank && I + 1 == run.count), ...);
+        }(std::make_index_sequence<run.count>{});
+    }
+    SYMDECK_INLINE void byRole(const FieldDescription& d, bool blank) {
+        switch (d.role) {
+            case Role::TypeIndex: type(d, blank); break;
+            case Role::NameIndex: name(d, blank); break;
+            case Role::Size: size(d, blank); break;
+            default: hex(d, blank); break;
         }
     }
     // The signature that opens a described structure, as name and value.

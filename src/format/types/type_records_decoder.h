@@ -114,6 +114,13 @@ Field enumField(Field f, const EnumName (&table)[N], std::string_view head, std:
     return f;
 }
 
+// An enumeration whose value without a word reads "unknown(" value ")".
+template <class P, size_t N>
+SYMDECK_INLINE void unknownOr(Fields<P>& f, const FieldDescription& d, const EnumName (&table)[N],
+               Spelling message = Spelling::Message) {
+    f.emit(enumField(f.field(f.record, d, Spelling::AsText), table, "unknown(", ")", message));
+}
+
 template <class P>
 void reportLabel(Fields<P>& f) {
     f.emit(enumField(f.field(f.record, fieldOf(nmtp::kLabel, "mode"), Spelling::AsText, true),
@@ -126,20 +133,17 @@ void reportProcedure(Fields<P>& f) {
     // The argument list's type index, shown as a bare number.
     f.typeNumber(fieldOf(d, "argList"));
     f.type(fieldOf(d, "rType"));
-    f.emit(enumField(f.field(f.record, fieldOf(d, "call"), Spelling::AsText), kCallingConventions,
-                     "unknown(", ")"));
+    unknownOr(f, fieldOf(d, "call"), kCallingConventions);
     f.count(fieldOf(d, "argCount"), "arguments", Counting::Unreported, true);
 }
 
 template <class P>
 void reportArray(Fields<P>& f) {
     constexpr auto& d = nmtp::kArray;
-    f.type(fieldOf(d, "elemType"));
-    f.hex(fieldOf(d, "N1"));
-    f.hex(fieldOf(d, "N2"));
+    f.template byRole<d, fieldsFrom(d, "elemType", "N2")>();
+    // The length in bytes, in decimal only.
     f.emit(f.asSigned(f.field(f.record, fieldOf(d, "length"), Spelling::DecBytes)));
-    f.type(fieldOf(d, "indexType"));
-    f.hex(fieldOf(d, "N3"));
+    f.template byRole<d, fieldsFrom(d, "indexType", "N3")>();
     f.count(fieldOf(d, "nElements"), "elements", Counting::Unreported);
     f.hex(fieldOf(d, "N4"), true);
 }
@@ -150,11 +154,9 @@ void reportAggregate(Fields<P>& f) {
     constexpr auto& d = nmtp::kStruct;
     // A type index, shown as a bare number.
     f.typeNumber(fieldOf(d, "derivedType"));
-    f.name(fieldOf(d, "iName"));
-    f.hex(fieldOf(d, "property"));
+    f.template byRole<d, fieldsFrom(d, "iName", "property")>();
     f.count(fieldOf(d, "nFields"), "fields", Counting::Unreported);
-    f.size(fieldOf(d, "length"));
-    f.unnamed(unnamedWords(d), false, true);
+    f.template byRole<d, fieldsFrom(d, "length", "N3")>(true);
 }
 
 template <class P>
@@ -164,8 +166,7 @@ void reportMember(Fields<P>& f) {
     f.name(fieldOf(d, "iName"));
     // An access without a word is the one field line of the report whose name column is
     // 18 characters wide.
-    f.emit(enumField(f.field(f.record, fieldOf(d, "access"), Spelling::AsText), kAccess,
-                     "unknown(", ")", Spelling::WideMessage));
+    unknownOr(f, fieldOf(d, "access"), kAccess, Spelling::WideMessage);
     // The member's place inside its structure, in decimal.
     f.emit(f.asSigned(f.field(f.record, fieldOf(d, "offset"), Spelling::Dec)));
     f.hex(fieldOf(d, "N1"), true);
