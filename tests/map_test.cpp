@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "checks/map_checks.h"
 #include "checks/report_checks.h"
 #include "entry/render.h"
 #include "format/walk_database.h"
@@ -101,21 +102,27 @@ TEST(Map, ExplainOnTheMapAnswersAsAWalkOfEveryUnit) {
 // file and stops inside the table. The sections before it are passed over with their text
 // counted, and the window ends where the whole walk ends, byte for byte; the map that plans
 // measured the text, since its bound reached the limit.
-TEST(Map, WindowsWhereTheReportReachesItsLimit) {
+// A string table whose `count` offsets all name one name of 8,192 bytes: its report grows
+// with the square of the file.
+std::vector<uint8_t> reportPastItsLimit(uint32_t count = 4096) {
     nmsbuild::Database db;
     db.entries.push_back({nmsbuild::kGtyp, nmsbuild::gtyp({})});
     db.entries.push_back({nmsbuild::kSrcp, nmsbuild::srcp({})});
-    db.entries.push_back({nmsbuild::kSttb, [](nmsbuild::Bytes& out) {
+    db.entries.push_back({nmsbuild::kSttb, [count](nmsbuild::Bytes& out) {
                               out.raw("STTB");
                               out.u32(0);
-                              out.u32(4096);
+                              out.u32(count);
                               out.u32(0);
                               out.u32(0);
-                              for (int i = 0; i < 4096; ++i) out.u32(0);
+                              for (uint32_t i = 0; i < count; ++i) out.u32(0);
                               out.raw(std::string(8192, 'n'));
                               out.u8(0);
                           }});
-    const auto bytes = nmsbuild::build(db).bytes;
+    return nmsbuild::build(db).bytes;
+}
+
+TEST(Map, WindowsWhereTheReportReachesItsLimit) {
+    const auto bytes = reportPastItsLimit();
     const NmsImage image{bytes.data(), bytes.size()};
     const DatabaseMap planning = planningMap(image, {}, true);
     ASSERT_EQ(planning.stop.end, WalkEnd::Limit);
@@ -195,6 +202,63 @@ TEST(Map, GroupsOfALongList) {
     const std::optional<DatabaseMap> shared = mapDatabaseShared(image, {});
     ASSERT_TRUE(shared.has_value());
     EXPECT_EQ(mapLines(*shared), mapLines(mapDatabase(image, {}, Measure::Bound)));
+}
+
+// Two walks that share out the units inside the sections (segments, groups) join into the
+// map one walk makes only where that walk ends complete, below the size limit, with no more
+// units than a map keeps; elsewhere they give nothing, and one walk maps the database.
+TEST(Map, SharingWalksJoinOnlyWhereOneWalkEndsWhole) {
+    const auto sample = nmsbuild::sampleDatabase();
+    // The sample with its second segment's one procedure far out of the file: the walk
+    // stops inside that segment, a unit the second walk takes.
+    auto stops = sample;
+    const DatabaseMap sampleMap = mapDatabase(NmsImage{sample.data(), sample.size()});
+    const auto segment = std::find_if(sampleMap.units.begin(), sampleMap.units.end(), [](const MapUnit& u) {
+        return u.title.word == "SEGMENTDATA" && u.title.position == 1;
+    });
+    ASSERT_NE(segment, sampleMap.units.end());
+    const auto put32 = [&](uint64_t at, uint32_t value) {
+        for (int i = 0; i < 4; ++i) stops[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    };
+    put32(segment->title.offset + 14, 0x7FFFFF00);  // offProcDef, after a USHORT and three ULONGs
+    put32(segment->title.offset + 18, 1);           // nProcedures
+
+    nmsbuild::StringTable table;
+    for (int i = 0; i < 20000; ++i) table.names.push_back("name" + std::to_string(i));
+    nmsbuild::Database names;
+    names.entries.push_back({nmsbuild::kSttb, nmsbuild::stringTable(table)});
+    const auto manyNames = nmsbuild::build(names).bytes;
+    const auto pastLimit = reportPastItsLimit();
+    // 300 lines of that name: either walk's half of the groups stays below the size limit,
+    // both halves together reach it.
+    const auto halvesPastLimit = reportPastItsLimit(300);
+
+    struct Case {
+        const char* what;
+        const std::vector<uint8_t>& bytes;
+        Grouping grouping;
+        bool joins;
+    };
+    const Case cases[] = {
+        {"the sample's two segments", sample, {}, true},
+        {"a walk that stops inside a segment", stops, {}, false},
+        {"20,000 names in 100 groups", manyNames, {1, 100}, true},
+        {"20,000 names in groups of one, more units than a map keeps", manyNames, {1, 20000}, false},
+        {"a report that reaches the size limit inside its groups", pastLimit, {64, 16}, false},
+        {"a report whose shared halves reach the size limit together", halvesPastLimit, {64, 16}, false},
+    };
+    for (const Case& c : cases) {
+        const NmsImage image{c.bytes.data(), c.bytes.size()};
+        const DatabaseMap one = mapDatabase(image, {}, Measure::Bound, c.grouping);
+        // Every case has units inside a section to share out.
+        EXPECT_GE(std::count_if(one.units.begin(), one.units.end(), [](const MapUnit& u) { return u.depth > 0; }), 2)
+            << c.what;
+        const std::optional<DatabaseMap> shared = mapDatabaseShared(image, {}, c.grouping, true);
+        ASSERT_EQ(shared.has_value(), c.joins) << c.what;
+        if (shared) {
+            EXPECT_EQ(checks::sameMap(one, *shared), "") << c.what;
+        }
+    }
 }
 
 // A sequence is cut into groups from `from` elements on, into at most `most` groups of equal

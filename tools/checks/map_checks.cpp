@@ -138,6 +138,8 @@ std::string unitName(const MapUnit& unit, size_t k) {
            std::to_string(unit.title.offset) + ")";
 }
 
+}  // namespace
+
 // Where two maps differ in any member of any unit, or in the whole walk's figures.
 std::string sameMap(const DatabaseMap& a, const DatabaseMap& b) {
     const auto spans = [](const SpanSet& set) {
@@ -160,8 +162,6 @@ std::string sameMap(const DatabaseMap& a, const DatabaseMap& b) {
         return "the whole walk's figures differ";
     return {};
 }
-
-}  // namespace
 
 std::string checkMap(const NmsImage& image, const SectionSelection& selection, uint64_t pick,
                      const std::string& text, WalkTally& tally) {

@@ -8,6 +8,7 @@
 #include "checks/walk_checks.h"
 #include "format/reader.h"
 #include "format/selection.h"
+#include "forms/database_map.h"
 
 namespace symdeck::checks {
 
@@ -25,5 +26,9 @@ namespace symdeck::checks {
 // empty string when all hold, else what failed.
 std::string checkMap(const NmsImage& image, const SectionSelection& selection, uint64_t pick,
                      const std::string& text, WalkTally& tally);
+
+// Where two maps differ in any member of any unit, or in the whole walk's figures; empty
+// when they are the same.
+std::string sameMap(const DatabaseMap& a, const DatabaseMap& b);
 
 }  // namespace symdeck::checks
