@@ -1,7 +1,8 @@
 # The structures' tables: each `*.structures` file under src/ states the tables of one part
-# of the format, and the configuration turns it into the header the decoders include, at the
-# same path under ${CMAKE_BINARY_DIR}/generated/ with `.structures` made `_description.h`
-# (src/format/symbols/symbol_data.structures -> format/symbols/symbol_data_description.h).
+# of the format, and the configuration turns it into the header the decoders include: in
+# ${CMAKE_BINARY_DIR}/generated/, at the data file's path below src/ with `.structures` made
+# `_description.h` (src/format/symbols/symbol_data.structures gives the header
+# format/symbols/symbol_data_description.h).
 #
 # A file's lines, each one of:
 #   # a comment                 the header's `// a comment`, where it stands; the comment
@@ -216,11 +217,13 @@ function(symdeck_write_structures_header path header)
   file(WRITE ${header} "${made}")
 endfunction()
 
-# The headers of the data files (paths under src/, relative to the source tree) for
-# `target`, whose users find them through its include folder.
+# The headers of every data file under src/ for `target`, whose users find them through its
+# include folder. A data file added or removed is found at the next build.
 function(symdeck_structures target)
   set(generated ${CMAKE_BINARY_DIR}/generated)
-  foreach(path IN LISTS ARGN)
+  file(GLOB_RECURSE paths CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR}
+       ${PROJECT_SOURCE_DIR}/src/*.structures)
+  foreach(path IN LISTS paths)
     file(RELATIVE_PATH include ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/${path})
     string(REGEX REPLACE "\\.structures$" "_description.h" include "${include}")
     symdeck_write_structures_header(${path} ${generated}/${include})
