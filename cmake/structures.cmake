@@ -200,11 +200,11 @@ function(symdeck_structures_header path shown out error)
   set(${out} "${header}" PARENT_SCOPE)
 endfunction()
 
-# Writes the header of data file `path` (relative to the source tree) into
-# `header`, written only when its text changed: a configuration that changes no table leaves
-# every header as it was, and nothing that includes one is built again.
-function(symdeck_write_structures_header path header)
-  symdeck_structures_header(${PROJECT_SOURCE_DIR}/${path} ${path} made why)
+# Writes the header of data file `path` (relative to `source`) into `header`, only when its
+# text changed: a configuration that changes no table leaves every header as it was, and
+# nothing that includes one is built again.
+function(symdeck_write_structures_header source path header)
+  symdeck_structures_header(${source}/${path} ${path} made why)
   if(NOT why STREQUAL "")
     message(FATAL_ERROR "${why}")
   endif()
@@ -217,18 +217,30 @@ function(symdeck_write_structures_header path header)
   file(WRITE ${header} "${made}")
 endfunction()
 
-# The headers of every data file under src/ for `target`, whose users find them through its
-# include folder. A data file added or removed is found at the next build.
+# The headers of every data file under `source`/src into the folder `generated`, and the
+# data files' paths into `out`. The header of a data file that is gone (removed, renamed)
+# goes too, so that nothing compiles against a table no longer stated.
+function(symdeck_write_structures_headers source generated out)
+  file(GLOB_RECURSE paths RELATIVE ${source} ${source}/src/*.structures)
+  file(GLOB_RECURSE stale ${generated}/*_description.h)
+  foreach(path IN LISTS paths)
+    file(RELATIVE_PATH include ${source}/src ${source}/${path})
+    string(REGEX REPLACE "\\.structures$" "_description.h" include "${include}")
+    symdeck_write_structures_header(${source} ${path} ${generated}/${include})
+    list(REMOVE_ITEM stale ${generated}/${include})
+  endforeach()
+  if(stale)
+    file(REMOVE ${stale})
+  endif()
+  set(${out} "${paths}" PARENT_SCOPE)
+endfunction()
+
+# The structures' headers for `target`, whose users find them through its include folder.
+# An edit of a data file configures again, and so does one added or removed.
 function(symdeck_structures target)
   set(generated ${CMAKE_BINARY_DIR}/generated)
-  file(GLOB_RECURSE paths CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR}
-       ${PROJECT_SOURCE_DIR}/src/*.structures)
-  foreach(path IN LISTS paths)
-    file(RELATIVE_PATH include ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/${path})
-    string(REGEX REPLACE "\\.structures$" "_description.h" include "${include}")
-    symdeck_write_structures_header(${path} ${generated}/${include})
-    set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-                 ${PROJECT_SOURCE_DIR}/${path})
-  endforeach()
+  symdeck_write_structures_headers(${PROJECT_SOURCE_DIR} ${generated} paths)
+  file(GLOB_RECURSE found CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/*.structures)
+  set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${found})
   target_include_directories(${target} PUBLIC ${generated})
 endfunction()

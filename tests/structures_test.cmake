@@ -113,19 +113,36 @@ endif()
 # A header is written when its text changes, and only then, so that a configuration that
 # changes nothing leaves every header's time as it was.
 math(EXPR cases "${cases} + 1")
-set(PROJECT_SOURCE_DIR ${WORK})
 file(WRITE ${WORK}/w.structures "kA \"W\" - 4 n\n")
-symdeck_write_structures_header(w.structures ${WORK}/out/w_description.h)
+symdeck_write_structures_header(${WORK} w.structures ${WORK}/out/w_description.h)
 file(TIMESTAMP ${WORK}/out/w_description.h first "%s")
 execute_process(COMMAND ${CMAKE_COMMAND} -E sleep 1.1)
-symdeck_write_structures_header(w.structures ${WORK}/out/w_description.h)
+symdeck_write_structures_header(${WORK} w.structures ${WORK}/out/w_description.h)
 file(TIMESTAMP ${WORK}/out/w_description.h second "%s")
 file(WRITE ${WORK}/w.structures "kA \"W\" - 8 n m\n")
-symdeck_write_structures_header(w.structures ${WORK}/out/w_description.h)
+symdeck_write_structures_header(${WORK} w.structures ${WORK}/out/w_description.h)
 file(READ ${WORK}/out/w_description.h changed)
 string(FIND "${changed}" "\"W\", \"\", 8," at)
 if(NOT first STREQUAL second OR at EQUAL -1)
   fail("rewriting: times ${first} and ${second}, then the changed table ${changed}")
+endif()
+
+# Each data file under src/ gives the header at its path below src/; the header of a data
+# file that has gone goes too, and no other file is touched.
+math(EXPR cases "${cases} + 1")
+set(tree ${WORK}/tree)
+file(WRITE ${tree}/src/a/x.structures "kA \"W\" - 4 n\n")
+file(WRITE ${tree}/src/a/b/y.structures "kA \"W\" - 4 n\n")
+file(WRITE ${tree}/generated/a/keep.h "")
+symdeck_write_structures_headers(${tree} ${tree}/generated first)
+file(RENAME ${tree}/src/a/x.structures ${tree}/src/a/z.structures)
+symdeck_write_structures_headers(${tree} ${tree}/generated second)
+file(GLOB_RECURSE headers RELATIVE ${tree}/generated ${tree}/generated/*)
+list(SORT headers)
+if(NOT first STREQUAL "src/a/b/y.structures;src/a/x.structures"
+   OR NOT second STREQUAL "src/a/b/y.structures;src/a/z.structures"
+   OR NOT headers STREQUAL "a/b/y_description.h;a/keep.h;a/z_description.h")
+  fail("the tree's headers: ${first}, then ${second}, leaving ${headers}")
 endif()
 
 if(NOT failures STREQUAL "")
