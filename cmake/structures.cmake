@@ -71,6 +71,7 @@ function(symdeck_structures_header path shown out error)
     string(REPLACE "${semicolon}" ";" line "${line}")
     string(REPLACE "${open}" "[" line "${line}")
     string(REPLACE "${close}" "]" line "${line}")
+    string(REGEX REPLACE "[ \t]+$" "" line "${line}")
     set(where "${shown}:${number}")
     set(text "")
 

@@ -66,6 +66,7 @@ endforeach()
 set(texts
   "kA \"W\" - 4 a=size|a=size"
   "kA \"W\" - 8\n    a=size\n    b|a=size b"
+  "kA \"W\" - 8 a=size \t\n    b  \n|a=size b"
   "kA \"W\" - 8 a=size\n    b=text/CHAR[0x104]   c\n\tN1..N2|a=size b=text/CHAR[0x104] c N1..N2"
   "layout kL a  b=enum!\n|a b=enum!"
   "layout kL\n    a\n    b[0x4] c]\n|a b[0x4] c]"
@@ -87,7 +88,7 @@ endforeach()
 # a layout's text; the namespace encloses the tables.
 math(EXPR cases "${cases} + 1")
 set(odd "a;b [c]] [[d \\ \"e\" \${X} @X@ \\")
-made_from("#${odd}\n# two\n\nnamespace ns\n\n# ${odd}\nlayout kL n\nkA \"unknown type\" - 4 as kL\n\nkB \"W\" ABCD 8 ABCD=signature n\n" header why)
+made_from("#${odd}\n# two\n\nnamespace ns\n\n# ${odd}\nlayout kL n\nkA \"unknown type\" - 4 as kL \n\nkB \"W\" ABCD 8 ABCD=signature n\n" header why)
 foreach(part
     "\n//${odd}\n// two\n#pragma once\n"
     "namespace symdeck::ns {\n\n// ${odd}\ninline constexpr auto kL = [] { return \"n\"; };\n"
