@@ -33,6 +33,7 @@ add_custom_command(
           > ${SYMDECK_VIEWER_CORE}.log
   COMMAND ${CMAKE_COMMAND} --build ${SYMDECK_VIEWER_CORE} --target symdeck-core
   DEPENDS ${SYMDECK_VIEWER_CORE_INPUTS} ${PROJECT_SOURCE_DIR}/cmake/wasm.cmake
+          ${PROJECT_SOURCE_DIR}/cmake/structures.cmake
           ${PROJECT_SOURCE_DIR}/cmake/wasm32-wasi.cmake ${PROJECT_SOURCE_DIR}/CMakeLists.txt
   COMMENT "Building the core for WebAssembly: the viewer's walk")
 

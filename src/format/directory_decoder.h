@@ -1,5 +1,5 @@
 // The section directory: its header and then nNMDE entries, each naming one section by its
-// kind and offset (directory_description.h).
+// kind and offset (directory.structures).
 #pragma once
 
 #include "format/section_kinds.h"

@@ -1,6 +1,6 @@
 // The structures that hold a database together: the file header, the section directory,
 // the string table with the name lookup, and the three sections whose dump is their fixed
-// header alone. Their fields are described in the *_description.h beside each decoder.
+// header alone. Their fields are described in the *.structures file beside each decoder.
 //
 // Each render function checks its structure (size limit, bounds, signature), reports its
 // block and returns true, or records why the walk stops and returns false.

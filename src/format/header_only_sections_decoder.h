@@ -1,4 +1,4 @@
-// The sections reported by their fixed header alone (header_only_sections_description.h);
+// The sections reported by their fixed header alone (header_only_sections.structures);
 // the bytes behind the header are never read.
 #pragma once
 

@@ -1,5 +1,5 @@
 // The file header at the image's first byte, with the directory's offset, the format
-// version and the two texts (nm32_header_description.h).
+// version and the two texts (nm32_header.structures).
 #pragma once
 
 #include "format/file_structures.h"

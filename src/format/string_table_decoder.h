@@ -1,4 +1,4 @@
-// The string table: a header (string_table_description.h), then one ULONG offset per name, then the
+// The string table: a header (string_table.structures), then one ULONG offset per name, then the
 // NUL-terminated names. Name i begins at (start of the string data) + offset i, where the string
 // data begins right behind the offsets array.
 #pragma once

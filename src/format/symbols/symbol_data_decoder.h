@@ -1,4 +1,4 @@
-// The symbol data section's frame (symbol_data_description.h): its header, the
+// The symbol data section's frame (symbol_data.structures): its header, the
 // SEGMENTDATA_HEADER, one 54-byte SEGMENTDATA record per segment (each followed by its
 // blocks) and the source-file list.
 //

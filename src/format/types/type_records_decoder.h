@@ -31,7 +31,7 @@ enum : uint32_t {
 constexpr Subject kTypeList{"types", "type"};
 constexpr Subject kTypeRecords{"typeRecords", "type records"};
 
-// A kind of record: its table (type_records_description.h) gives the block's title word and
+// A kind of record: its table (type_records.structures) gives the block's title word and
 // the fixed part's size, lf_index included.
 struct Kind {
     std::string_view title;  // the block title's first word

@@ -1,7 +1,7 @@
 // Type information: the names of primitive type indices (primitiveTypeName, declared with
 // the walk) and the three sections that hold the database's types: the type records, the
 // type tables pairing type indices with names, and the hash table over type names. Their
-// headers and table entries are described in the *_description.h beside each decoder.
+// headers and table entries are described in the *.structures file beside each decoder.
 //
 // Each render function checks its section (size limit, bounds, signature), reports its
 // block and returns true, or records why the walk stops and returns false.
