@@ -23,9 +23,12 @@
 
 # The text of the header that data file `path` states, into `out`; `shown` is the name the
 # header's first line gives its source. What is no table leaves `out` empty and says why,
-# with the file and line, in `error`.
-function(symdeck_structures_header path shown out error)
+# with the file and line, in `error`. The tables are numbered from `first` on, in the order
+# they stand, and `next` is the number after the last: every table of the program has a
+# number of its own, which makes each of its fields one (description.h, FieldDescription::id).
+function(symdeck_structures_header path shown first out next error)
   set(${out} "" PARENT_SCOPE)
+  set(${next} ${first} PARENT_SCOPE)
   set(${error} "" PARENT_SCOPE)
   file(READ ${path} content)
   # A CMake list splits at `;` (unless escaped by `\`, or inside `[...]`): the characters
@@ -62,6 +65,7 @@ function(symdeck_structures_header path shown out error)
   set(count 0)           # how many pieces
   set(entry_line 0)
   set(number 0)
+  set(table ${first})    # the number of the next table
   set(name "[A-Za-z_][A-Za-z0-9_]*")
   # An empty line after the last writes the last table.
   list(APPEND lines "")
@@ -158,7 +162,8 @@ function(symdeck_structures_header path shown out error)
         if(signature STREQUAL "-")
           set(signature "")
         endif()
-        set(head "inline constexpr auto ${constant} = described(\"${word}\", \"${signature}\", ${size},")
+        set(head "inline constexpr auto ${constant} = described(${table}, \"${word}\", \"${signature}\", ${size},")
+        math(EXPR table "${table} + 1")
         if(text MATCHES "^as +(${name})$")
           set(layout "${CMAKE_MATCH_1}")
           if(NOT layout IN_LIST layouts)
@@ -199,13 +204,16 @@ function(symdeck_structures_header path shown out error)
   string(APPEND header "${opening}#pragma once\n\n#include \"format/description.h\"\n\n"
                        "namespace ${namespace} {\n\n${body}\n}  // namespace ${namespace}\n")
   set(${out} "${header}" PARENT_SCOPE)
+  set(${next} ${table} PARENT_SCOPE)
 endfunction()
 
 # Writes the header of data file `path` (relative to `source`) into `header`, only when its
 # text changed: a configuration that changes no table leaves every header as it was, and
-# nothing that includes one is built again.
-function(symdeck_write_structures_header source path header)
-  symdeck_structures_header(${source}/${path} ${path} made why)
+# nothing that includes one is built again. Its tables are numbered from `first` on; `next`
+# is the number after its last.
+function(symdeck_write_structures_header source path first header next)
+  symdeck_structures_header(${source}/${path} ${path} ${first} made after why)
+  set(${next} ${after} PARENT_SCOPE)
   if(NOT why STREQUAL "")
     message(FATAL_ERROR "${why}")
   endif()
@@ -224,10 +232,12 @@ endfunction()
 function(symdeck_write_structures_headers source generated out)
   file(GLOB_RECURSE paths RELATIVE ${source} ${source}/src/*.structures)
   file(GLOB_RECURSE stale ${generated}/*_description.h)
+  # The tables are numbered across the files, in the order of their paths, from 1.
+  set(table 1)
   foreach(path IN LISTS paths)
     file(RELATIVE_PATH include ${source}/src ${source}/${path})
     string(REGEX REPLACE "\\.structures$" "_description.h" include "${include}")
-    symdeck_write_structures_header(${source} ${path} ${generated}/${include})
+    symdeck_write_structures_header(${source} ${path} ${table} ${generated}/${include} table)
     list(REMOVE_ITEM stale ${generated}/${include})
   endforeach()
   if(stale)

@@ -150,8 +150,8 @@ constexpr StructureDescription kWords{
     "S", "", 24,
     std::array{u("a", 0), u("N1", 4), u("N2", 8), u("b", 12), u("N3", 16), u("N4", 20)}};
 
-constexpr auto kShortLast = described("S", "", 18, [] { return "a N1..N2 N3=number/USHORT b=size"; });
-constexpr auto kRoleInRun = described("S", "", 12, [] { return "N1 N2=size N3"; });
+constexpr auto kShortLast = described(0, "S", "", 18, [] { return "a N1..N2 N3=number/USHORT b=size"; });
+constexpr auto kRoleInRun = described(0, "S", "", 12, [] { return "N1 N2=size N3"; });
 
 TEST(Descriptions, UnnamedWordsRunFromN1ToTheLastInSequence) {
     constexpr std::span<const FieldDescription> words = unnamedWords(kWords);
@@ -169,7 +169,7 @@ TEST(Descriptions, UnnamedWordsRunFromN1ToTheLastInSequence) {
 
 // A table's text lays its fields back to back: each field's place is the sum of the
 // storage before it, its role and storage as written, `N1..Nk` the unnamed words.
-constexpr auto kLaid = described("S", "ABCD", 322, [] {
+constexpr auto kLaid = described(0, "S", "ABCD", 322, [] {
     return "ABCD=signature  n=count! w=number/USHORT t=text/CHAR[0x100] k=enum x N1..N12";
 });
 

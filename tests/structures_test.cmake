@@ -16,7 +16,7 @@ endfunction()
 # The header of a data file with text `data`, into `out`, and what was wrong, into `why`.
 function(made_from data out why)
   file(WRITE ${WORK}/t.structures "${data}")
-  symdeck_structures_header(${WORK}/t.structures t.structures header error)
+  symdeck_structures_header(${WORK}/t.structures t.structures 1 header next error)
   set(${out} "${header}" PARENT_SCOPE)
   set(${why} "${error}" PARENT_SCOPE)
 endfunction()
@@ -92,8 +92,8 @@ made_from("#${odd}\n# two\n\nnamespace ns\n\n# ${odd}\nlayout kL n\nkA \"unknown
 foreach(part
     "\n//${odd}\n// two\n#pragma once\n"
     "namespace symdeck::ns {\n\n// ${odd}\ninline constexpr auto kL = [] { return \"n\"; };\n"
-    "inline constexpr auto kA = described(\"unknown type\", \"\", 4, kL);\n\n"
-    "inline constexpr auto kB = described(\"W\", \"ABCD\", 8, [] {\n"
+    "inline constexpr auto kA = described(1, \"unknown type\", \"\", 4, kL);\n\n"
+    "inline constexpr auto kB = described(2, \"W\", \"ABCD\", 8, [] {\n"
     "});\n\n}  // namespace symdeck::ns\n")
   string(FIND "${header}" "${part}" at)
   if(at EQUAL -1 OR NOT why STREQUAL "")
@@ -115,31 +115,39 @@ endif()
 # changes nothing leaves every header's time as it was.
 math(EXPR cases "${cases} + 1")
 file(WRITE ${WORK}/w.structures "kA \"W\" - 4 n\n")
-symdeck_write_structures_header(${WORK} w.structures ${WORK}/out/w_description.h)
+symdeck_write_structures_header(${WORK} w.structures 1 ${WORK}/out/w_description.h next)
 file(TIMESTAMP ${WORK}/out/w_description.h first "%s")
 execute_process(COMMAND ${CMAKE_COMMAND} -E sleep 1.1)
-symdeck_write_structures_header(${WORK} w.structures ${WORK}/out/w_description.h)
+symdeck_write_structures_header(${WORK} w.structures 1 ${WORK}/out/w_description.h next)
 file(TIMESTAMP ${WORK}/out/w_description.h second "%s")
 file(WRITE ${WORK}/w.structures "kA \"W\" - 8 n m\n")
-symdeck_write_structures_header(${WORK} w.structures ${WORK}/out/w_description.h)
+symdeck_write_structures_header(${WORK} w.structures 1 ${WORK}/out/w_description.h next)
 file(READ ${WORK}/out/w_description.h changed)
 string(FIND "${changed}" "\"W\", \"\", 8," at)
 if(NOT first STREQUAL second OR at EQUAL -1)
   fail("rewriting: times ${first} and ${second}, then the changed table ${changed}")
 endif()
 
-# Each data file under src/ gives the header at its path below src/; the header of a data
-# file that has gone goes too, and no other file is touched.
+# Each data file under src/ gives the header at its path below src/, its tables numbered on
+# from the last file's, in the order of the paths; the header of a data file that has gone
+# goes too, and no other file is touched.
 math(EXPR cases "${cases} + 1")
 set(tree ${WORK}/tree)
 file(WRITE ${tree}/src/a/x.structures "kA \"W\" - 4 n\n")
-file(WRITE ${tree}/src/a/b/y.structures "kA \"W\" - 4 n\n")
+file(WRITE ${tree}/src/a/b/y.structures "kA \"W\" - 4 n\nkB \"V\" - 4 n\n")
 file(WRITE ${tree}/generated/a/keep.h "")
 symdeck_write_structures_headers(${tree} ${tree}/generated first)
 file(RENAME ${tree}/src/a/x.structures ${tree}/src/a/z.structures)
 symdeck_write_structures_headers(${tree} ${tree}/generated second)
 file(GLOB_RECURSE headers RELATIVE ${tree}/generated ${tree}/generated/*)
 list(SORT headers)
+file(READ ${tree}/generated/a/b/y_description.h y)
+file(READ ${tree}/generated/a/z_description.h z)
+string(FIND "${y}" "kB = described(2, " yAt)
+string(FIND "${z}" "kA = described(3, " zAt)
+if(yAt EQUAL -1 OR zAt EQUAL -1)
+  fail("the tables' numbers across files: ${y}${z}")
+endif()
 if(NOT first STREQUAL "src/a/b/y.structures;src/a/x.structures"
    OR NOT second STREQUAL "src/a/b/y.structures;src/a/z.structures"
    OR NOT headers STREQUAL "a/b/y_description.h;a/keep.h;a/z_description.h")

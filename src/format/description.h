@@ -25,7 +25,16 @@ struct FieldDescription {
     Role role;
     // Read to find the way but shown in no form (a count whose blocks the walk reports).
     bool unreported = false;
+    // Which field of which table this is, the same in every copy (a Field carries it as
+    // `described`): table number * kMostTableFields + the field's place. The configuration
+    // numbers every table of the program from 1 (cmake/structures.cmake), so 0 is no table's
+    // field. A number for the program's own use while it runs: no output shows it.
+    uint16_t id = 0;
 };
+
+// The most fields a table may have, and the most field ids there are.
+inline constexpr uint16_t kMostTableFields = 32;
+inline constexpr uint16_t kFieldIds = 2048;
 
 // Whether field `f` is the n-th of the words the format leaves unnamed: N1, N2, ... (a
 // ULONG or, in a few records, a USHORT).
@@ -182,9 +191,11 @@ constexpr size_t fieldCount(std::string_view text) {
 // N is the text's fieldCount. The names and storage words point into the text, so the
 // text is a string literal: a table is made by `described` below.
 template <size_t N>
-constexpr std::array<FieldDescription, N> laidOut(std::string_view text) {
+constexpr std::array<FieldDescription, N> laidOut(std::string_view text, uint16_t table = 0) {
     using namespace description_text;
-    if (fieldCount(text) != N) notAFieldText();
+    if (fieldCount(text) != N || N > kMostTableFields ||
+        (table + 1u) * kMostTableFields > kFieldIds)
+        notAFieldText();
     std::array<FieldDescription, N> fields{};
     Words words{text};
     std::string_view word;
@@ -194,7 +205,8 @@ constexpr std::array<FieldDescription, N> laidOut(std::string_view text) {
                          bool unreported) {
         const uint64_t size = storageSize(storage);
         if (size == 0) notAFieldText();
-        fields[i++] = FieldDescription{name, storage, at, size, role, unreported};
+        const auto id = static_cast<uint16_t>(table == 0 ? 0 : table * kMostTableFields + i);
+        fields[i++] = FieldDescription{name, storage, at, size, role, unreported, id};
         at += size;
     };
     while (words.next(word)) {
@@ -221,17 +233,19 @@ constexpr std::array<FieldDescription, N> laidOut(std::string_view text) {
 // not a section header (sectionSignature).
 void notASoundTable();
 
-// A structure's table: its block word, its signature (empty when none) and fixed size, and
-// its fields laid out (laidOut) from the string literal that the lambda `fields` returns,
-// e.g. `described("TYPETABLE", "", 8, [] { return "type=typeIndex iName=nameIndex"; })`.
+// A structure's table: its number among the program's tables (FieldDescription::id; 0 for
+// a table that gives its fields no id), its block word, its signature (empty when none) and
+// fixed size, and its fields laid out (laidOut) from the string literal that the lambda
+// `fields` returns, e.g.
+// `described(7, "TYPETABLE", "", 8, [] { return "type=typeIndex iName=nameIndex"; })`.
 // The lambda's type carries the text, so its field count is a constant while the text stays
 // an ordinary string literal (a text held in a template argument object is no constant to
 // g++ 12's -fsanitize=undefined). A table that is not sound does not compile.
 template <class Text>
-consteval auto described(std::string_view word, std::string_view signature, uint64_t size,
-                         Text /*fields*/) {
+consteval auto described(uint16_t table, std::string_view word, std::string_view signature,
+                         uint64_t size, Text /*fields*/) {
     constexpr std::string_view text = Text{}();
-    const StructureDescription s{word, signature, size, laidOut<fieldCount(text)>(text)};
+    const StructureDescription s{word, signature, size, laidOut<fieldCount(text)>(text, table)};
     if (!isSound(s)) notASoundTable();
     return s;
 }
