@@ -513,11 +513,11 @@ TEST(Roles, OneSpellingOfEveryValue) {
         {Spelling::ListName, 0, Meaning::Word, "abc", "", 0, "abc"},
     };
     for (const Case& c : cases) {
-        Field f{"x", "ULONG", 0, 4, c.value, Role::Number, c.meaning, FieldLayout{c.spelling}};
+        Field f{"x", "ULONG", 0, 4, c.value, Role::Number, c.meaning};
         f.text = c.text;
         f.tail = c.tail;
         f.entries = c.entries;
-        EXPECT_EQ(valueText(f), c.expected);
+        EXPECT_EQ(valueText(f, c.spelling), c.expected);
     }
 }
 
@@ -530,11 +530,11 @@ TEST(Roles, SpellsSignedIsWhereTheTextWritesAMinus) {
     int signedCases = 0;
     for (unsigned s = 0; s <= static_cast<unsigned>(Spelling::RowDec); ++s) {
         for (const Meaning meaning : kMeanings) {
-            const Field f{"x", "ULONG", 0, 4, 0xFFFFFFFE, Role::Number, meaning,
-                          FieldLayout{static_cast<Spelling>(s)}};
-            const std::string text = valueText(f);
-            EXPECT_EQ(text.starts_with("-2"), spellsSigned(f)) << "spelling " << s << ": " << text;
-            signedCases += spellsSigned(f);
+            const Field f{"x", "ULONG", 0, 4, 0xFFFFFFFE, Role::Number, meaning};
+            const auto spelling = static_cast<Spelling>(s);
+            const std::string text = valueText(f, spelling);
+            EXPECT_EQ(text.starts_with("-2"), spellsSigned(f, spelling)) << "spelling " << s << ": " << text;
+            signedCases += spellsSigned(f, spelling);
         }
     }
     // Dec, DecHexBytes, DecBytes, RegisterBytes, NameRef, DecNamed and RowDec whatever the

@@ -17,8 +17,7 @@ bool renderDirectory(Walk<P>& walk, uint64_t offset) {
     if (!header) return false;
     P& print = walk.print;
 
-    print.open(Title{kHeader.word, offset, kHeader.size,
-                     TitleLayout{0, TitleSpelling::Record, Closing::BlankSeparator}});
+    print.open(Title{kHeader.word, offset, kHeader.size});
     Fields<P> f{walk, *header};
     f.signature(fieldOf(kHeader, "NMDR"));
     const uint32_t nNMDE = header->u32(fieldOf(kHeader, "nNMDE").offset);
@@ -38,11 +37,10 @@ bool renderDirectory(Walk<P>& walk, uint64_t offset) {
         const uint64_t at = offset + kHeader.size + kEntry.size * i;
         auto entry = cursor.signedAt(at, kEntry.signature, kEntry.size);
         if (!entry) return false;
-        print.open(Title{kEntry.word, at, kEntry.size, TitleLayout{2, TitleSpelling::Entry},
-                         Mark::EntryIndex, i, i, nNMDE});
+        print.open(Title{kEntry.word, at, kEntry.size, Mark::EntryIndex, i, i, nNMDE});
         Fields<P> e{walk, *entry};
         e.signature(fieldOf(kEntry, "NMDE"));
-        Field kind = e.asSigned(e.field(*entry, fieldOf(kEntry, "entryIndex"), Spelling::DecNamed));
+        Field kind = e.asSigned(e.field(*entry, fieldOf(kEntry, "entryIndex")));
         const SectionKindInfo* known = sectionKind(kind.value);
         if (known != nullptr) {
             kind.meaning = Meaning::Word;
@@ -53,13 +51,13 @@ bool renderDirectory(Walk<P>& walk, uint64_t offset) {
         e.emit(kind);
         // The section of a known kind lies offEntry bytes into the file; an unknown kind's
         // entry is not followed.
-        Field section = e.field(*entry, fieldOf(kEntry, "offEntry"), Spelling::Hex);
+        Field section = e.field(*entry, fieldOf(kEntry, "offEntry"));
         if (known != nullptr)
             section.target = e.follow(
                 walk.selection.*known->skip ? Leads::LeftOut : Leads::Block, 0, section.value);
         e.emit(section);
         e.size(fieldOf(kEntry, "entryLength"));
-        e.unnamed(unnamedWords(kEntry), false, false);
+        e.unnamed(unnamedWords(kEntry), false, true);
         print.close();
     }
     print.closeRun(entries);

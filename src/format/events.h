@@ -1,8 +1,7 @@
 // The vocabulary of a walk: what a renderer tells its printer about the database. Every
 // field says what it is (its role), what it holds, where it lies, and where it leads; blocks,
-// lists and runs of blocks say where they lie and what counts them. What only the text form
-// needs to place its bytes rides along in the `layout` members (format/text_layout.h), which
-// the text printer alone reads.
+// lists and runs of blocks say where they lie and what counts them. How any of it is
+// spelled is each form's own business: nothing here is one form's.
 //
 // A printer is any type that satisfies the concept `Printer` (format/printer.h); the walk
 // calls its members in this order:
@@ -39,10 +38,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "format/text_layout.h"
-
-// For the printers' per-field members: inlined where the event is built, their switch on
-// the field's layout folds to the one case the renderer asked for.
+// For the printers' per-field members: inlined where the event is built, whatever they
+// decide from the field's constants (its role, its table's field) folds away.
 #define SYMDECK_INLINE [[gnu::always_inline]] inline
 
 namespace symdeck {
@@ -201,7 +198,12 @@ struct Field {
     uint32_t value;         // the stored number (a USHORT widened without sign)
     Role role;
     Meaning meaning = Meaning::None;
-    FieldLayout layout{};  // the text form's
+    // Which field of which described structure this is (FieldDescription::id); 0 for a
+    // field that no table describes (an element of an array, a list's row).
+    uint16_t described = 0;
+    // The last of its block's own fields: the block's lists, runs and inner blocks, or its
+    // end, come next. (Never set on a list's rows, which are no field of the block.)
+    bool last = false;
     // The format reads the number as signed: a ULONG from 0x80000000 on stands for a
     // negative number (0xFFFFFFFF is -1). A USHORT, widened without sign, never does.
     bool isSigned = false;
@@ -225,7 +227,6 @@ struct Field {
 // Field `f` holds a value the program has no word for: it is spelled as a message, the
 // value (in decimal, or in hexadecimal for ErrorHex) followed by "(unknown)".
 constexpr void markUnknown(Field& f, Meaning error, Problem problem) {
-    f.layout.spelling = Spelling::Message;
     f.meaning = error;
     f.tail = "(unknown)";
     f.problem = problem;
@@ -243,7 +244,6 @@ struct Title {
     std::string_view word;
     uint64_t offset;  // extent: where the block begins ...
     uint64_t size;    // ... and the bytes of its fixed part
-    TitleLayout layout{};
     Mark mark = Mark::None;
     uint64_t number = 0;
     // The block's place among its siblings of the same run (segment 2 of 3: 1 and 3).
@@ -257,7 +257,6 @@ struct List {
     uint32_t count;
     uint32_t stride;                 // bytes per element
     uint64_t countedBy = kNotInFile;  // the offset of the count field that counts it
-    ListSpelling layout{};
 };
 
 // A run of sibling blocks: the blocks a count or an array of offsets leads to.
@@ -267,7 +266,6 @@ struct Run {
     uint32_t count;         // blocks the run will hold when the walk completes it
     uint32_t stride;        // bytes between blocks; 0: each block's place is read
     uint64_t countedBy = kNotInFile;
-    Lead lead = Lead::None;  // the text form's
     // Each block of the run is a unit of the database's map (as the header, the directory
     // and each section are): a walk that knows a unit's text may pass over it whole.
     bool units = false;

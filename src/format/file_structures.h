@@ -17,20 +17,18 @@
 namespace symdeck {
 
 // Checks the header of the section at `offset` (signature, then its `size`-byte fixed
-// part), opens its block, titled with the cursor's header name spelled `spelling` (a
-// section's title numbers its end unless it is spelled as a plain record), and reports the
-// signature and sectionLength. Nothing when the walk stops there.
+// part), opens its block, titled with the cursor's header name and marked `mark`
+// (Mark::SectionEnd: the title numbers where the section ends; or Mark::None), and reports
+// the signature and sectionLength. Nothing when the walk stops there.
 template <class P>
 std::optional<Record> openSection(Cursor<P>& cursor, uint64_t offset, std::string_view signature,
-                                  uint64_t size, TitleSpelling spelling) {
+                                  uint64_t size, Mark mark) {
     auto header = cursor.signedAt(offset, signature, size);
     if (!header) return header;
     // The end is the 32-bit sum the text prints.
     const uint32_t end = static_cast<uint32_t>(offset + header->u32(kSectionLength.offset));
-    const bool withEnd = spelling != TitleSpelling::Record;
     cursor.walk.print.open(Title{cursor.header, offset, size,
-                                 TitleLayout{0, spelling, Closing::Separator},
-                                 withEnd ? Mark::SectionEnd : Mark::None, withEnd ? end : 0});
+                                 mark, mark == Mark::SectionEnd ? end : 0});
     Fields<P> f{cursor.walk, *header};
     f.signature(signature);
     f.size(kSectionLength);
@@ -43,10 +41,10 @@ std::optional<Record> openSection(Cursor<P>& cursor, uint64_t offset, std::strin
 // with the separator.
 template <class P, class Body>
 SYMDECK_INLINE bool renderSection(Walk<P>& walk, uint64_t offset, std::string_view header,
-                                  std::string_view signature, uint64_t size, TitleSpelling spelling,
+                                  std::string_view signature, uint64_t size, Mark mark,
                                   Body&& body) {
     Cursor<P> cursor{walk, header};
-    auto record = openSection(cursor, offset, signature, size, spelling);
+    auto record = openSection(cursor, offset, signature, size, mark);
     if (!record) return false;
     Fields<P> f{walk, *record};
     if (!body(cursor, f)) return false;
@@ -58,9 +56,9 @@ SYMDECK_INLINE bool renderSection(Walk<P>& walk, uint64_t offset, std::string_vi
 // from the description.
 template <class P, size_t N, class Body>
 SYMDECK_INLINE bool renderSection(Walk<P>& walk, uint64_t offset,
-                                  const StructureDescription<N>& header, TitleSpelling spelling,
+                                  const StructureDescription<N>& header, Mark mark,
                                   Body&& body) {
-    return renderSection(walk, offset, header.word, header.signature, header.size, spelling,
+    return renderSection(walk, offset, header.word, header.signature, header.size, mark,
                          static_cast<Body&&>(body));
 }
 
@@ -75,19 +73,22 @@ SYMDECK_INLINE bool renderSectionEntries(Walk<P>& walk, uint64_t offset,
                                          const StructureDescription<H>& header,
                                          const StructureDescription<E>& entry,
                                          const FieldDescription& count, const FieldDescription& at,
-                                         Lead lead, Header&& reportHeader, Entry&& reportEntry) {
-    return renderSection(walk, offset, header, TitleSpelling::Record,
+                                         Header&& reportHeader, Entry&& reportEntry) {
+    return renderSection(walk, offset, header, Mark::None,
                          [&](Cursor<P>& cursor, Fields<P>& f) {
                              if (!reportHeader(cursor, f)) return false;
                              const Run run{blocksTitled(entry.word), f.u32(at.offset),
                                            f.u32(count.offset), static_cast<uint32_t>(entry.size),
-                                           offset + count.offset, lead};
-                             return cursor.blocks(run, TitleLayout{2}, [&](Fields<P>& e, uint32_t) {
+                                           offset + count.offset};
+                             return cursor.blocks(run, [&](Fields<P>& e, uint32_t) {
                                  reportEntry(e);
                                  return true;
                              });
                          });
 }
+
+// The string table's list of names, and what its nNames counts.
+inline constexpr Subject kStringList{"strings", "Strings"};
 
 // The NM32 header at image offset 0.
 template <class P> bool renderNm32Header(Walk<P>& walk);

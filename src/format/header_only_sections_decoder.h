@@ -13,7 +13,7 @@ namespace {
 template <class P, size_t N, class Report>
 bool renderHeaderOnly(Walk<P>& walk, uint64_t offset, const StructureDescription<N>& header,
                       std::span<const FieldDescription> unnamed, Report&& report) {
-    return renderSection(walk, offset, header, TitleSpelling::Section,
+    return renderSection(walk, offset, header, Mark::SectionEnd,
                          [&](Cursor<P>&, Fields<P>& f) {
                              report(f);
                              f.unnamed(unnamed, false, true);

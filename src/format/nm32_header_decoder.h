@@ -15,9 +15,9 @@ constexpr EnumName kFileTypes[] = {{2, "PE_EXE"}, {4, "PE_DLL"}, {6, "LE_VXD"}, 
 // One of the two texts of the header: read up to its first NUL, so a filePath that fills
 // its 260 bytes runs on into copyrightString, and either may run on to the image's end.
 Field textField(const NmsImage& image, const Record& header, const FieldDescription& d,
-                bool blank) {
+                bool last) {
     Field f{d.name, d.storage, header.offset + d.offset, static_cast<uint32_t>(d.size), 0, d.role,
-            Meaning::None, FieldLayout{Spelling::AsText, blank ? After::Blank : After::Line}};
+            Meaning::None, d.id, last};
     f.text = textAt(image, header.offset + d.offset);
     f.textOffset = header.offset + d.offset;
     return f;
@@ -31,8 +31,7 @@ bool renderNm32Header(Walk<P>& walk) {
     auto header = Cursor<P>{walk, kHeader.word}.signedAt(0, kHeader.signature, kHeader.size);
     if (!header) return false;
 
-    walk.print.open(Title{kHeader.word, header->offset, kHeader.size,
-                          TitleLayout{0, TitleSpelling::Header, Closing::Separator}});
+    walk.print.open(Title{kHeader.word, header->offset, kHeader.size});
     Fields<P> f{walk, *header};
     f.signature(fieldOf(kHeader, "NM32"));
     f.hex(fieldOf(kHeader, "verMajor"));
@@ -42,7 +41,7 @@ bool renderNm32Header(Walk<P>& walk) {
     f.hex(fieldOf(kHeader, "creationTime"));
     f.hex(fieldOf(kHeader, "creationNumber"));
 
-    Field fileType = f.field(*header, fieldOf(kHeader, "fileType"), Spelling::FileType);
+    Field fileType = f.field(*header, fieldOf(kHeader, "fileType"));
     if (const EnumName* known = findName(kFileTypes, fileType.value)) {
         // 10 is known but has no word.
         fileType.text = known->name;
@@ -51,7 +50,7 @@ bool renderNm32Header(Walk<P>& walk) {
         markUnknown(fileType, Meaning::ErrorHex, Problem::UnknownEnum);
     }
     f.emit(fileType);
-    f.emit(f.asSigned(f.field(*header, fieldOf(kHeader, "fileLength"), Spelling::DecBytes)));
+    f.emit(f.asSigned(f.field(*header, fieldOf(kHeader, "fileLength"))));
     f.unnamed(unnamedWords(kHeader), false, false);
 
     f.emit(textField(walk.image, *header, fieldOf(kHeader, "filePath"), false));

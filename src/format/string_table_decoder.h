@@ -20,14 +20,11 @@ bool installStringTable(Walk<P>& walk, uint64_t sectionOffset) {
     return true;
 }
 
-// The list of the names, and what nNames counts.
-inline constexpr Subject kStringList{"strings", "Strings"};
-
 template <class P>
 bool renderStringTable(Walk<P>& walk, uint64_t sectionOffset) {
     using sttb::kHeader;
     return renderSection(
-        walk, sectionOffset, kHeader, TitleSpelling::SectionSpaced,
+        walk, sectionOffset, kHeader, Mark::SectionEnd,
         [&](Cursor<P>& cursor, Fields<P>& f) {
             f.count(fieldOf(kHeader, "nNames"), kStringList.key);
             f.unnamed(unnamedWords(kHeader), false, true);
@@ -37,10 +34,9 @@ bool renderStringTable(Walk<P>& walk, uint64_t sectionOffset) {
             const uint64_t offsets = sectionOffset + kHeader.size;
             const bool installed = walk.strings.count != 0 && walk.strings.offsets == offsets;
             constexpr uint64_t nNames = fieldOf(kHeader, "nNames").offset;
-            const List list{kStringList, offsets, f.u32(nNames), 4, sectionOffset + nNames,
-                            ListSpelling::Strings};
+            const List list{kStringList, offsets, f.u32(nNames), 4, sectionOffset + nNames};
             return cursor.list(list, [&](const Record& entry, uint32_t i) {
-                Field name = Fields<P>::ulong(entry, 0, "offset", Role::Offset, Spelling::ListName);
+                Field name = Fields<P>::ulong(entry, 0, "offset", Role::Offset);
                 const NameText text = stringAt(walk.image, walk.strings, i);
                 name.meaning = Meaning::Word;
                 name.text = text.text;

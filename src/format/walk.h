@@ -152,7 +152,7 @@ struct Cursor {
                 const auto end = static_cast<uint32_t>(std::min<uint64_t>(first + size, count));
                 const auto from = static_cast<uint32_t>(first);
                 const Title title{subject.word, base + stride * first, stride * (end - first),
-                                  TitleLayout{}, Mark::None, 0, from, count};
+                                  Mark::None, 0, from, count};
                 if (walk.print.skipGroup(Group{title, end})) continue;
                 for (uint32_t i = from; i < end; ++i) {
                     auto record = element(base, stride, i);
@@ -165,17 +165,15 @@ struct Cursor {
     }
 
     // Reports `run`: its `run.count` blocks titled with the word of its subject, one per
-    // `run.stride`-byte element from `run.offset` on, each checked first, their titles laid
-    // out by `layout`. `visit(fields, i)` reports block i's fields (and what nests in it) and
+    // `run.stride`-byte element from `run.offset` on, each checked first. `visit(fields, i)` reports block i's fields (and what nests in it) and
     // returns false when the walk has stopped inside it, which leaves the block and the run
     // open. False when a check point failed.
     template <class Visit>
-    SYMDECK_INLINE bool blocks(const Run& run, TitleLayout layout, Visit&& visit) {
+    SYMDECK_INLINE bool blocks(const Run& run, Visit&& visit) {
         walk.print.openRun(run);
-        const auto visitBlock = [&, layout](const Record& r, uint32_t i) {
+        const auto visitBlock = [&](const Record& r, uint32_t i) {
             if (run.units && skipsUnit(walk.print)) return true;
-            walk.print.open(
-                Title{run.subject.word, r.offset, run.stride, layout, Mark::None, 0, i, run.count});
+            walk.print.open(Title{run.subject.word, r.offset, run.stride, Mark::None, 0, i, run.count});
             Fields<P> f{walk, r};
             if (!visit(f, i)) return false;
             walk.print.close();
@@ -197,7 +195,7 @@ struct Cursor {
     // when a check point failed (the list is then left open).
     template <class Visit>
     SYMDECK_INLINE bool list(const List& list, Visit&& visit) {
-        // A copy goes out of line, so that `list` itself never escapes: its layout stays a
+        // A copy goes out of line, so that `list` itself never escapes: its subject stays a
         // constant that every element's event folds.
         walk.print.openList(List{list});
         const bool complete = sequence(list.subject, list.offset, list.stride, list.count, [&](const Record& r, uint32_t i) {
@@ -227,8 +225,8 @@ struct Cursor {
 
 // Field events from the bytes of one structure: each builder reads the field at `at`
 // (relative to the structure), gives it its role (and its target, count or name), and
-// hands its event to the printer. A set `blank` closes the field's group in the text form
-// with a blank line.
+// hands its event to the printer. A set `last` says that it is the last of the block's own
+// fields (Field::last).
 template <Printer P>
 struct Fields {
     Walk<P>& walk;
@@ -236,13 +234,8 @@ struct Fields {
     // The printer itself, one load nearer than through the walk on every field.
     P& print = walk.print;
 
-    SYMDECK_INLINE static Field ulong(const Record& r, uint64_t at, std::string_view name, Role role,
-                                      Spelling spelling, bool blank = false) {
-        return Field{name,  "ULONG", r.offset + at,          4, r.u32(at),
-                     role, Meaning::None, layout(spelling, blank)};
-    }
-    SYMDECK_INLINE static constexpr FieldLayout layout(Spelling spelling, bool blank) {
-        return FieldLayout{spelling, blank ? After::Blank : After::Line};
+    SYMDECK_INLINE static Field ulong(const Record& r, uint64_t at, std::string_view name, Role role) {
+        return Field{name, "ULONG", r.offset + at, 4, r.u32(at), role};
     }
     // `f` read as a signed number (`Field::isSigned`).
     SYMDECK_INLINE static Field asSigned(Field f) {
@@ -259,13 +252,12 @@ struct Fields {
     SYMDECK_INLINE void emit(const Field& field) { print.field(field); }
 
     // An offset the walk does not follow, at `at` in the structure (a list's element).
-    SYMDECK_INLINE void offset(uint64_t at, std::string_view name, bool blank = false) {
-        emit(ulong(record, at, name, Role::Offset, Spelling::Hex, blank));
+    SYMDECK_INLINE void offset(uint64_t at, std::string_view name) {
+        emit(ulong(record, at, name, Role::Offset));
     }
     // The field `d` of the structure: its name, storage word, place, size and role as its
     // description states them, its value read as wide as the field is.
-    SYMDECK_INLINE static Field field(const Record& r, const FieldDescription& d, Spelling spelling,
-                                      bool blank = false) {
+    SYMDECK_INLINE static Field field(const Record& r, const FieldDescription& d, bool last = false) {
         return Field{d.name,
                      d.storage,
                      r.offset + d.offset,
@@ -273,84 +265,84 @@ struct Fields {
                      d.size == 2 ? r.u16(d.offset) : r.u32(d.offset),
                      d.role,
                      Meaning::None,
-                     layout(spelling, blank)};
+                     d.id,
+                     last};
     }
-    // Builders for a described field, whose role its description gives: the value in
-    // hexadecimal, an offset the walk follows to `base` + its value, a count of
-    // `counts`, a size in bytes.
-    SYMDECK_INLINE void hex(const FieldDescription& d, bool blank = false) {
-        emit(field(record, d, Spelling::Hex, blank));
+    // Builders for a described field, whose role its description gives: a number read
+    // without sign, an offset the walk follows to `base` + its value, a count of `counts`,
+    // a size in bytes.
+    SYMDECK_INLINE void hex(const FieldDescription& d, bool last = false) {
+        emit(field(record, d, last));
     }
     SYMDECK_INLINE void offsetTo(const FieldDescription& d, Leads leads, uint64_t base,
-                                 bool blank = false) {
-        Field f = field(record, d, Spelling::Hex, blank);
+                                 bool last = false) {
+        Field f = field(record, d, last);
         f.target = follow(leads, base, f.value);
         emit(f);
     }
     SYMDECK_INLINE void count(const FieldDescription& d, std::string_view counts,
-                              Counting counting = Counting::Run, bool blank = false) {
-        Field f = asSigned(field(record, d, Spelling::Dec, blank));
+                              Counting counting = Counting::Run, bool last = false) {
+        Field f = asSigned(field(record, d, last));
         f.counts = counts;
         f.counting = counting;
         emit(f);
     }
-    SYMDECK_INLINE void size(const FieldDescription& d, bool blank = false) {
-        emit(asSigned(field(record, d, Spelling::DecHexBytes, blank)));
+    SYMDECK_INLINE void size(const FieldDescription& d, bool last = false) {
+        emit(asSigned(field(record, d, last)));
     }
-    // A structure's unnamed words N1, N2, ... (unnamedWords), in signed decimal or in
-    // hexadecimal; the last closes the group when `blank` is set.
-    void unnamed(std::span<const FieldDescription> words, bool decimal, bool blank) {
+    // A structure's unnamed words N1, N2, ... (unnamedWords), read signed or not; the last
+    // is the block's last field when `last` is set.
+    void unnamed(std::span<const FieldDescription> words, bool isSigned, bool last) {
         for (size_t i = 0; i < words.size(); ++i) {
-            Field f = field(record, words[i], decimal ? Spelling::Dec : Spelling::Hex,
-                            blank && i + 1 == words.size());
-            f.isSigned = decimal;
+            Field f = field(record, words[i], last && i + 1 == words.size());
+            f.isSigned = isSigned;
             emit(f);
         }
     }
-    // The fields of `run` in structure `S`, each spelled as its role reads wherever the
-    // structure says nothing else: a number in hexadecimal, a type index with its type's
-    // name, a name index with its name, a size in bytes; the last closes the group when
-    // `blank` is set. Unrolled at compile time: every field's role is a constant.
+    // The fields of `run` in structure `S`, each read as its role says wherever the
+    // structure says nothing else: a number without sign, a type index with its type's
+    // name, a name index with its name, a size in bytes; the last is the block's last field
+    // when `last` is set. Unrolled at compile time: every field's role is a constant.
     template <const auto& S, FieldRun run>
-    SYMDECK_INLINE void byRole(bool blank = false) {
+    SYMDECK_INLINE void byRole(bool last = false) {
         [&]<size_t... I>(std::index_sequence<I...>) {
-            (byRole(S.fields[run.first + I], blank && I + 1 == run.count), ...);
+            (byRole(S.fields[run.first + I], last && I + 1 == run.count), ...);
         }(std::make_index_sequence<run.count>{});
     }
-    SYMDECK_INLINE void byRole(const FieldDescription& d, bool blank) {
+    SYMDECK_INLINE void byRole(const FieldDescription& d, bool last) {
         switch (d.role) {
-            case Role::TypeIndex: type(d, blank); break;
-            case Role::NameIndex: name(d, blank); break;
-            case Role::Size: size(d, blank); break;
-            default: hex(d, blank); break;
+            case Role::TypeIndex: type(d, last); break;
+            case Role::NameIndex: name(d, last); break;
+            case Role::Size: size(d, last); break;
+            default: hex(d, last); break;
         }
     }
     // The signature that opens a described structure, as name and value.
     SYMDECK_INLINE void signature(const FieldDescription& d) {
-        Field f = field(record, d, Spelling::AsText);
+        Field f = field(record, d);
         f.text = d.name;
         f.textOffset = record.offset;
         emit(f);
     }
-    // A type index, 0x%X(type name), and the record it names; a name index, %d("name"),
-    // and where its name lies.
-    SYMDECK_INLINE void type(const FieldDescription& d, bool blank = false) {
-        Field f = field(record, d, Spelling::HexNamed, blank);
+    // A type index with its type's name, and the record it names; a name index with its
+    // name, and where its name lies.
+    SYMDECK_INLINE void type(const FieldDescription& d, bool last = false) {
+        Field f = field(record, d, last);
         typed(f);
     }
-    SYMDECK_INLINE void name(const FieldDescription& d, bool blank = false) {
-        Field f = field(record, d, Spelling::NameRef, blank);
+    SYMDECK_INLINE void name(const FieldDescription& d, bool last = false) {
+        Field f = field(record, d, last);
         named(f);
     }
-    // A type index shown as a bare number, 0x%X, and the record it names.
-    SYMDECK_INLINE void typeNumber(const FieldDescription& d, bool blank = false) {
-        Field f = field(record, d, Spelling::Hex, blank);
+    // A type index without its type's name, and the record it names.
+    SYMDECK_INLINE void typeNumber(const FieldDescription& d, bool last = false) {
+        Field f = field(record, d, last);
         if constexpr (showsTargets<P>()) f.target = typeTarget(walk.image, walk.types, f.value);
         emit(f);
     }
     // The signature at the structure's start, as name and value.
     SYMDECK_INLINE void signature(std::string_view text) {
-        Field f = ulong(record, 0, text, Role::Signature, Spelling::AsText);
+        Field f = ulong(record, 0, text, Role::Signature);
         f.text = text;
         f.textOffset = record.offset;
         emit(f);

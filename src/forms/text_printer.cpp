@@ -17,10 +17,10 @@ void TextPrinter::begin() {
     out_.text(kSeparator);
 }
 
-std::string valueText(const Field& f) {
+std::string valueText(const Field& f, Spelling spelling) {
     std::string value;
     ReportWriter out(stringSink(value), 0);
-    spellValue(out, f);
+    spellValue(out, f, spelling, false);
     out.flush();
     return value;
 }
@@ -31,7 +31,7 @@ void TextPrinter::separator(Closing how) {
 }
 
 void TextPrinter::openList(const List& list) {
-    switch (list.layout) {
+    switch (listSpelling(list)) {
         case ListSpelling::TableOffsets:
             out_.text(" Type Table Offsets: (offset: 0x");
             out_.hex(list.offset);

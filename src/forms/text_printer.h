@@ -10,6 +10,7 @@
 #include <string>
 
 #include "format/events.h"
+#include "forms/text_layout.h"
 #include "forms/title_number.h"
 #include "forms/writer.h"
 
@@ -34,8 +35,8 @@ SYMDECK_INLINE void valueWord(ReportWriter& out, std::string_view word) {
 }
 
 // `terminal`: the value is shown on a terminal (texts of the database escaped).
-SYMDECK_INLINE void spellValue(ReportWriter& out, const Field& f, bool terminal = false) {
-    switch (f.layout.spelling) {
+SYMDECK_INLINE void spellValue(ReportWriter& out, const Field& f, Spelling spelling, bool terminal) {
+    switch (spelling) {
         case Spelling::Hex: out.hex0x(f.value); break;
         case Spelling::Dec: out.dec(f.value); break;
         case Spelling::DecHexBytes: out.decHexBytes(f.value); break;
@@ -72,15 +73,19 @@ SYMDECK_INLINE void spellValue(ReportWriter& out, const Field& f, bool terminal 
         case Spelling::ListName: fileText(out, f, terminal); break;
     }
 }
+SYMDECK_INLINE void spellValue(ReportWriter& out, const Field& f, bool terminal = false) {
+    spellValue(out, f, spellingOf(f), terminal);
+}
 
 // The same as a string.
-std::string valueText(const Field& f);
+std::string valueText(const Field& f, Spelling spelling);
+inline std::string valueText(const Field& f) { return valueText(f, spellingOf(f)); }
 
 // Whether spellValue writes the value as a signed decimal number (0xFFFFFFFF as -1). The
 // walk states that a field is read signed (`Field::isSigned`); the checks of the walk hold
 // the two together, so that what the text shows and what the other forms say agree.
-constexpr bool spellsSigned(const Field& f) {
-    switch (f.layout.spelling) {
+constexpr bool spellsSigned(const Field& f, Spelling spelling) {
+    switch (spelling) {
         case Spelling::Dec:
         case Spelling::DecHexBytes:
         case Spelling::DecBytes:
@@ -99,6 +104,7 @@ constexpr bool spellsSigned(const Field& f) {
     }
     return false;
 }
+constexpr bool spellsSigned(const Field& f) { return spellsSigned(f, spellingOf(f)); }
 
 // The error line of a walk that stopped (`stop.end` not Complete), without its line feed:
 // the report's last line, and what explain's answers say of where the walk stopped.
@@ -137,13 +143,13 @@ static_assert(std::size(kMostValueText) == static_cast<size_t>(Spelling::RowDec)
 SYMDECK_INLINE constexpr uint64_t mostTextOf(const Field& f) {
     constexpr uint64_t kLine = 49 + 2;   // the columns, the line end and a blank line
     constexpr uint64_t kNote = 64;       // the pointer to the type strings
-    return kLine + kMostValueText[static_cast<unsigned>(f.layout.spelling)] +
-           (f.layout.after == After::Note ? kNote : 0) + f.text.size() + f.tail.size();
+    return kLine + kMostValueText[static_cast<unsigned>(spellingOf(f))] +
+           (afterOf(f) == After::Note ? kNote : 0) + f.text.size() + f.tail.size();
 }
 // A title: the divider of tildes ahead of a segment (71 bytes), the indentation (at most
 // 18), the word, the numbers and offsets around it, and the column header (at most 56).
 SYMDECK_INLINE constexpr uint64_t mostTextOf(const Title& title) {
-    return (title.layout.spelling == TitleSpelling::Divided ? 72 : 0) + 144 + title.word.size();
+    return (title.word == symd::kSegment.word ? 72 : 0) + 144 + title.word.size();
 }
 
 class TextPrinter {
@@ -167,7 +173,7 @@ public:
     void begin();  // the banner
     SYMDECK_INLINE void open(const Title& title) {
         assert(depth_ < kMaxDepth);
-        const TitleLayout layout = title.layout;
+        const TitleLayout layout = titleLayout(title, depth_);
         closings_[depth_] = layout.closing;
         indents_[depth_++] = indent_;
         indent_ = layout.indent + 2u;
@@ -231,38 +237,42 @@ public:
     SYMDECK_INLINE void field(const Field& f) {
         problems_.add(f.problem);
         ReportWriter& out = out_;
-        switch (f.layout.spelling) {
+        const Spelling spelling = spellingOf(f);
+        const After after = afterOf(f);
+        switch (spelling) {
             case Spelling::ListName: fileText(out, f, terminal_); out.newline(); return;
             case Spelling::RowHex06: out.text("     "); out.hex06(f.value); return;
             case Spelling::RowDec: out.text("         "); out.dec(f.value); out.newline(); return;
             case Spelling::WideMessage: out.field(indent_, f.type, f.name); out.ch(' '); break;
             default: out.field(indent_, f.type, f.name); break;
         }
-        spellValue(out, f, terminal_);
+        spellValue(out, f, spelling, terminal_);
         char* p = out.reserve(2);
         p[0] = '\n';
         p[1] = '\n';
-        out.commit(p + (f.layout.after == After::Blank ? 2 : 1));
-        if (f.layout.after == After::Note) note();
+        out.commit(p + (after == After::Blank ? 2 : 1));
+        if (after == After::Note) note();
     }
     void openList(const List& list);
     SYMDECK_INLINE void element(const List& list, uint32_t index, uint64_t offset) {
         ReportWriter& out = out_;
-        if (list.layout == ListSpelling::Strings) {
+        const ListSpelling spelling = listSpelling(list);
+        if (spelling == ListSpelling::Strings) {
             out.text("  [");
             out.dec(index);
             out.text("] ");
-        } else if (list.layout == ListSpelling::LineRows) {
+        } else if (spelling == ListSpelling::LineRows) {
             out.text("        ");
             out.hex06(offset);
         }
     }
     void endElement() {}
     SYMDECK_INLINE void closeList(const List& list) {
-        if (list.layout == ListSpelling::Strings || list.layout == ListSpelling::TypeList) out_.newline();
+        const ListSpelling spelling = listSpelling(list);
+        if (spelling == ListSpelling::Strings || spelling == ListSpelling::TypeList) out_.newline();
     }
     SYMDECK_INLINE void openRun(const Run& run) {
-        if (run.lead != Lead::None) lead(run.lead);
+        if (const Lead lines = leadOf(run); lines != Lead::None) lead(lines);
     }
     void closeRun(const Run&) {}
     void reads(const Field&, uint32_t) {}
@@ -292,9 +302,13 @@ private:
         out.commit(p + indent + 36);
     }
 
+    // A title's indentation: blanks are laid down for the deepest, so that the store is one
+    // of a constant width, and the first `n` kept.
     SYMDECK_INLINE static void spaces(ReportWriter& out, unsigned n) {
-        char* p = out.reserve(n);
-        std::memset(p, ' ', n);
+        constexpr unsigned kMost = 16;
+        assert(n <= kMost);
+        char* p = out.reserve(kMost);
+        std::memset(p, ' ', kMost);
         out.commit(p + n);
     }
 

@@ -136,7 +136,7 @@ void ViewPrinter::closeList(const List& list) {
     if (!options_.skeleton) return;
     const uint32_t w[view::kListWords] = {
         listBlock_,
-        uint32_t{name} | uint32_t{static_cast<uint8_t>(list.layout)} << 16,
+        uint32_t{name} | uint32_t{static_cast<uint8_t>(listSpelling(list))} << 16,
         listFirstField_,
         fieldCount_,
         list.count,

@@ -17,24 +17,22 @@ namespace symdeck::checks {
 namespace {
 
 auto titleKey(const Title& t) {
-    return std::tuple(t.word, t.offset, t.size, t.layout.indent, t.layout.spelling, t.layout.closing,
-                      t.mark, t.number, t.position, t.count);
+    return std::tuple(t.word, t.offset, t.size, t.mark, t.number, t.position, t.count);
 }
 
 auto fieldKey(const Field& f) {
     return std::tuple(f.name, f.type, f.offset, f.size, f.value, f.isSigned, f.role, f.meaning,
-                      f.layout.spelling, f.layout.after, f.counting, f.text, f.tail, f.textOffset, f.target.leads,
+                      f.described, f.last, f.counting, f.text, f.tail, f.textOffset, f.target.leads,
                       f.target.inFile, f.target.why, f.target.at, f.counts, f.entries, f.problem);
 }
 
 auto listKey(const List& l) {
-    return std::tuple(l.subject.key, l.subject.word, l.offset, l.count, l.stride, l.countedBy,
-                      l.layout);
+    return std::tuple(l.subject.key, l.subject.word, l.offset, l.count, l.stride, l.countedBy);
 }
 
 auto runKey(const Run& r) {
     return std::tuple(r.subject.key, r.subject.word, r.offset, r.count, r.stride, r.countedBy,
-                      r.lead, r.units);
+                      r.units);
 }
 
 bool sameEvent(const WalkEvent& a, const WalkEvent& b) {

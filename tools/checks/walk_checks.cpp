@@ -27,6 +27,7 @@ WalkTally& WalkTally::operator+=(const WalkTally& other) {
     shared += other.shared;
     windows += other.windows;
     signs += other.signs;
+    lastFields += other.lastFields;
     return *this;
 }
 
@@ -179,12 +180,73 @@ std::string checkCounts(const std::vector<WalkEvent>& events, WalkTally& tally) 
     return {};
 }
 
+// A block's own fields end with the one field marked last (Field::last): what comes next is
+// an inner block, a list, a run or the block's end, never another of its fields; no row of
+// a list is marked.
+std::string checkLastFields(const std::vector<WalkEvent>& events, WalkTally& tally) {
+    struct Block {
+        uint64_t offset;
+        bool hasFields = false;
+        bool ended = false;
+    };
+    std::vector<Block> blocks;
+    int lists = 0;
+    // The innermost block's own fields end here.
+    const auto endFields = [&]() -> std::string {
+        if (blocks.empty()) return {};
+        Block& b = blocks.back();
+        if (b.hasFields && !b.ended)
+            return "the fields of the block at " + std::to_string(b.offset) + " end with none marked last";
+        b.ended = true;
+        return {};
+    };
+    for (const WalkEvent& e : events) {
+        std::string failure;
+        switch (e.kind) {
+            case WalkEvent::Kind::Open:
+                failure = endFields();
+                blocks.push_back(Block{e.title.offset});
+                break;
+            case WalkEvent::Kind::Field: {
+                const Field& f = e.field;
+                if (lists > 0) {
+                    if (f.last) return "a list's row is marked last: " + describe(f);
+                    break;
+                }
+                if (blocks.empty()) return "a field outside any block: " + describe(f);
+                Block& b = blocks.back();
+                if (b.ended) return "a field after its block's last: " + describe(f);
+                b.hasFields = true;
+                if (f.last) {
+                    b.ended = true;
+                    ++tally.lastFields;
+                }
+                break;
+            }
+            case WalkEvent::Kind::OpenList:
+                failure = endFields();
+                ++lists;
+                break;
+            case WalkEvent::Kind::CloseList: --lists; break;
+            case WalkEvent::Kind::OpenRun: failure = endFields(); break;
+            case WalkEvent::Kind::Close:
+                failure = endFields();
+                if (!blocks.empty()) blocks.pop_back();
+                break;
+            default: break;
+        }
+        if (!failure.empty()) return failure;
+    }
+    return {};
+}
+
 }  // namespace
 
 std::string checkWalk(const std::vector<WalkEvent>& events, uint64_t size,
                       const SectionSelection& selection, WalkTally& tally) {
     const Reported r = gather(events);
     const bool complete = r.stop.end == WalkEnd::Complete;
+    if (std::string failure = checkLastFields(events, tally); !failure.empty()) return failure;
     for (const Field* f : r.fields) {
         // The other forms say a number is negative where the text shows it so, and only there.
         ++tally.signs;

@@ -36,12 +36,15 @@ struct WalkTally {
     uint64_t groups = 0;
     // Units of maps made by two walks sharing the units out, checked against one walk's map.
     uint64_t shared = 0;
+    // Blocks whose own fields were checked to end with the one marked last (checkWalk).
+    uint64_t lastFields = 0;
 
     WalkTally& operator+=(const WalkTally& other);
 };
 
 // Checks the events of one walk over a file of `size` bytes with `selection`:
 // - every field is read signed exactly when the text spells it as a signed number;
+// - a block's own fields end with the one marked last, and no list's row is marked;
 // - every target lies inside the file or is flagged as not there;
 // - when the walk is complete, every followed offset that leads to a block, or to a run or
 //   list that is not empty, targets the offset of a block or list element that the walk

@@ -20,7 +20,7 @@ constexpr EnumName kRegisterTableTypes[] = {{2, "TT_REGISTER"}, {3, "TT_REGISTER
 template <class P>
 void reportLocalVariable(Walk<P>& walk, const Record& entry, uint32_t i, uint32_t count) {
     // The error line carries the type word ULONG, unlike the regular one.
-    openVariable(walk, entry, kVlpEntries.word, 10, i, count,
+    openVariable(walk, entry, kVlpEntries.word, i, count,
                  TableTypes<1>{kLocalTableTypes, "TYPE ERROR -> it should be 1(TT_LOCALV) but it's ",
                                "ULONG"});
     // Printed, not followed.
@@ -30,7 +30,7 @@ void reportLocalVariable(Walk<P>& walk, const Record& entry, uint32_t i, uint32_
 
 template <class P>
 void reportRegisterVariable(Walk<P>& walk, const Record& entry, uint32_t i, uint32_t count) {
-    openVariable(walk, entry, kRegisters.word, 10, i, count,
+    openVariable(walk, entry, kRegisters.word, i, count,
                  TableTypes<2>{kRegisterTableTypes,
                                "TYPE ERROR -> it should be 2(TT_REGISTER) or 3(TT_REGISTER_POINTER) "
                                "but it's ",
@@ -38,7 +38,7 @@ void reportRegisterVariable(Walk<P>& walk, const Record& entry, uint32_t i, uint
     Fields<P> f{walk, entry};
     f.hex(fieldOf(symd::kRegisterEntry, "parameterOffset"));
     // A 16-bit field, though its line carries the type word ULONG.
-    Field number = f.field(entry, fieldOf(symd::kRegisterEntry, "registerNumber"), Spelling::DecNamed, true);
+    Field number = f.field(entry, fieldOf(symd::kRegisterEntry, "registerNumber"), true);
     number.type = "ULONG";
     number.isSigned = true;
     number.meaning = Meaning::Word;
@@ -63,7 +63,7 @@ bool renderSegmentProcedures(Walk<P>& walk, const Record& segment) {
                          segment.offset + segment.u32(fieldOf(symd::kSegment, "offProcDef").offset),
                          nProcedures, static_cast<uint32_t>(stride),
                          segment.offset + fieldOf(symd::kSegment, "nProcedures").offset};
-    return cursor.blocks(procedures, TitleLayout{6}, [&](Fields<P>& f, uint32_t) {
+    return cursor.blocks(procedures, [&](Fields<P>& f, uint32_t) {
         const Record& procedure = f.record;
         constexpr auto& d = symd::kProcedure;
         constexpr FieldDescription nLocals = fieldOf(d, "nLocalVariables");
@@ -80,7 +80,7 @@ bool renderSegmentProcedures(Walk<P>& walk, const Record& segment) {
         f.count(nLocals, kVlpEntries.key);
         f.offsetTo(offRegisters, Leads::Elements, registerArea);
         // A size in bytes that also counts the register entries.
-        Field size = f.asSigned(f.field(procedure, sizeRegisters, Spelling::RegisterBytes));
+        Field size = f.asSigned(f.field(procedure, sizeRegisters));
         size.entries = nRegisters;
         size.counts = kRegisters.key;
         f.emit(size);

@@ -37,22 +37,20 @@ bool renderSegmentSources(Walk<P>& walk, const Record& segment) {
         print.openRun(none);
         print.closeRun(none);
     } else {
-        print.open(Title{kLineRows.word, rows, 0, TitleLayout{6, TitleSpelling::Bare}});
-        const List list{kLineRows, rows, lineCount, static_cast<uint32_t>(symd::kLineRow.size), kNotInFile,
-                        ListSpelling::LineRows};
+        print.open(Title{kLineRows.word, rows, 0});
+        const List list{kLineRows, rows, lineCount, static_cast<uint32_t>(symd::kLineRow.size), kNotInFile};
         complete = cursor.list(list, [&](const Record& row, uint32_t) {
             // A place in the code, not in the file.
-            print.field(Fields<P>::field(row, fieldOf(symd::kLineRow, "offInCode"), Spelling::RowHex06));
-            print.field(Fields<P>::asSigned(
-                Fields<P>::field(row, fieldOf(symd::kLineRow, "lineNumber"), Spelling::RowDec)));
+            print.field(Fields<P>::field(row, fieldOf(symd::kLineRow, "offInCode")));
+            print.field(Fields<P>::asSigned(Fields<P>::field(row, fieldOf(symd::kLineRow, "lineNumber"))));
         });
         if (!complete) return false;
         print.close();
     }
 
     const Run run{kSourceSections, sections, nSourceSec, static_cast<uint32_t>(d.size),
-                  segment.offset + fieldOf(symd::kSegment, "nSourceSec").offset, Lead::Gap};
-    return cursor.blocks(run, TitleLayout{6}, [](Fields<P>& f, uint32_t) {
+                  segment.offset + fieldOf(symd::kSegment, "nSourceSec").offset};
+    return cursor.blocks(run, [](Fields<P>& f, uint32_t) {
         // Places in the code, and where the rows would be: printed, not followed.
         f.hex(fieldOf(d, "offStart"));
         f.hex(fieldOf(d, "offEnd"));

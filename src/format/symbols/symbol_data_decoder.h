@@ -19,7 +19,7 @@ template <class P>
 void reportSegmentFields(Fields<P>& f) {
     using symd::kSegment;
     const uint64_t base = f.record.offset;  // every offset of the record counts from it
-    f.emit(f.asSigned(f.field(f.record, fieldOf(kSegment, "nSeg"), Spelling::Dec)));
+    f.emit(f.asSigned(f.field(f.record, fieldOf(kSegment, "nSeg"))));
     f.name(fieldOf(kSegment, "iName"));
     f.hex(fieldOf(kSegment, "N1"));
     f.size(fieldOf(kSegment, "physSize"));
@@ -59,13 +59,13 @@ bool renderSegmentData(Cursor<P>& cursor, uint64_t headerBase) {
     constexpr FieldDescription kSegments = fieldOf(kHeader, "nSegments");
     auto segmentData = cursor.at(headerBase, kHeader.size);
     if (!segmentData) return false;
-    print.open(Title{kHeader.word, headerBase, kHeader.size, TitleLayout{2}});
+    print.open(Title{kHeader.word, headerBase, kHeader.size});
     Fields<P> h{walk, *segmentData};
     const uint32_t subSectionLength = segmentData->u32(kLength.offset);
     const uint32_t nSourceFiles = segmentData->u32(kFiles.offset);
     const uint32_t nSegments = segmentData->u32(kSegments.offset);
     // A length, and where the source files begin.
-    Field length = h.asSigned(h.field(*segmentData, kLength, Spelling::DecHexBytes));
+    Field length = h.asSigned(h.field(*segmentData, kLength));
     length.target = h.follow(Leads::Elements, headerBase, subSectionLength);
     h.emit(length);
     h.count(kFiles, kSourceFiles.key);
@@ -74,9 +74,8 @@ bool renderSegmentData(Cursor<P>& cursor, uint64_t headerBase) {
     // The records follow each other 54 bytes apart, whatever their blocks' offsets say.
     // Each segment is a unit of the map: a walk may pass over it or start at it.
     const Run segments{kSegmentBlocks, headerBase + kHeader.size, nSegments, symd::kSegment.size,
-                       headerBase + kSegments.offset, Lead::None, true};
-    const bool complete = cursor.blocks(
-        segments, TitleLayout{4, TitleSpelling::Divided}, [&](Fields<P>& s, uint32_t) {
+                       headerBase + kSegments.offset, true};
+    const bool complete = cursor.blocks(segments, [&](Fields<P>& s, uint32_t) {
             reportSegmentFields(s);
             return renderSegmentProcedures(walk, s.record) && renderSegmentSources(walk, s.record) &&
                    renderSegmentVlpTables(walk, s.record);
@@ -86,8 +85,8 @@ bool renderSegmentData(Cursor<P>& cursor, uint64_t headerBase) {
     // The source files are found through subSectionLength alone, wherever the segments'
     // blocks end.
     const Run files{kSourceFiles, headerBase + subSectionLength, nSourceFiles,
-                    symd::kSourceFile.size, headerBase + kFiles.offset, Lead::SourceFiles};
-    if (!cursor.blocks(files, TitleLayout{4}, reportSourceFile<P>)) return false;
+                    symd::kSourceFile.size, headerBase + kFiles.offset};
+    if (!cursor.blocks(files, reportSourceFile<P>)) return false;
     print.close();
     return true;
 }
@@ -97,7 +96,7 @@ bool renderSegmentData(Cursor<P>& cursor, uint64_t headerBase) {
 template <class P>
 bool renderSymbolData(Walk<P>& walk, uint64_t sectionOffset) {
     using symd::kHeader;
-    return renderSection(walk, sectionOffset, kHeader, TitleSpelling::Section, [](Cursor<P>& cursor, Fields<P>& f) {
+    return renderSection(walk, sectionOffset, kHeader, Mark::SectionEnd, [](Cursor<P>& cursor, Fields<P>& f) {
         // offSData_header counts from the image's first byte, not from the section.
         constexpr FieldDescription kSegmentData = fieldOf(kHeader, "offSData_header");
         f.offsetTo(kSegmentData, Leads::Block, 0);

@@ -64,21 +64,20 @@ struct TableTypes {
 // with size, tableType, type and iName at the same offsets), element i of `count`, and
 // reports those four fields.
 template <class P, size_t N>
-void openVariable(Walk<P>& walk, const Record& entry, std::string_view word, uint8_t indent,
-                  uint32_t i, uint32_t count, const TableTypes<N>& types) {
+void openVariable(Walk<P>& walk, const Record& entry, std::string_view word, uint32_t i,
+                  uint32_t count, const TableTypes<N>& types) {
     static_assert(fieldOf(symd::kVlpEntry, "type").offset == fieldOf(symd::kRegisterEntry, "type").offset &&
                   fieldOf(symd::kVlpEntry, "iName").offset == fieldOf(symd::kRegisterEntry, "iName").offset);
-    walk.print.open(Title{word, entry.offset, entry.width, TitleLayout{indent}, Mark::None, 0, i, count});
+    walk.print.open(Title{word, entry.offset, entry.width, Mark::None, 0, i, count});
     Fields<P> f{walk, entry};
     constexpr auto& d = symd::kVlpEntry;
     // The entry's size in bytes, printed only: entries lie a fixed distance apart.
-    f.emit(f.field(entry, fieldOf(d, "size"), Spelling::Hex));
-    Field field = f.asSigned(f.field(entry, fieldOf(d, "tableType"), Spelling::DecNamed));
+    f.emit(f.field(entry, fieldOf(d, "size")));
+    Field field = f.asSigned(f.field(entry, fieldOf(d, "tableType")));
     if (const EnumName* name = findName(types.known, field.value)) {
         field.meaning = Meaning::Word;
         field.text = name->name;
     } else {
-        field.layout.spelling = Spelling::Message;
         field.meaning = Meaning::ErrorDec;
         field.type = types.errorType;
         field.text = types.error;

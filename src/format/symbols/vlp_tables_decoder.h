@@ -28,13 +28,13 @@ bool renderSegmentVlpTables(Walk<P>& walk, const Record& segment) {
                   nVLP, 0, segment.offset + fieldOf(symd::kSegment, "nVLP").offset};
     walk.print.openRun(run);
     const bool complete = cursor.each(run.offset, 4, nVLP, [&](const Record& element, uint32_t k) {
-        Field offset = Fields<P>::ulong(element, 0, "VLPOffsets", Role::Offset, Spelling::Hex);
+        Field offset = Fields<P>::ulong(element, 0, "VLPOffsets", Role::Offset);
         offset.target = Target{Leads::Block, area + offset.value < walk.image.size, Unresolved::None,
                                area + offset.value};
         walk.print.reads(offset, k);
         auto entry = cursor.at(area + element.u32(0), symd::kVlpEntry.size);
         if (!entry) return false;
-        openVariable(walk, *entry, kVlpEntries.word, 6, k, nVLP,
+        openVariable(walk, *entry, kVlpEntries.word, k, nVLP,
                      TableTypes<6>{kVlpTableTypes,
                                    "TYPE ERROR -> it should be one of the 4 to 9 but it's ",
                                    "USHORT"});

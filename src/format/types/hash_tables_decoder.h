@@ -11,7 +11,6 @@
 namespace symdeck {
 
 // The list of the type tables' offsets.
-inline constexpr Subject kTableOffsets{"typeTableOffsets", "Type Table Offsets"};
 
 template <class P>
 bool renderHashTables(Walk<P>& walk, uint64_t sectionOffset) {
@@ -21,11 +20,11 @@ bool renderHashTables(Walk<P>& walk, uint64_t sectionOffset) {
     static constexpr FieldDescription offTableOffsets = fieldOf(kHeader, "offTableOffsets");
     static constexpr FieldDescription offTypeTables = fieldOf(kHeader, "offTypeTables");
     return renderSectionEntries(
-        walk, sectionOffset, kHeader, kEntry, nTypes, offTypeTables, Lead::TypeTables,
+        walk, sectionOffset, kHeader, kEntry, nTypes, offTypeTables,
         [&](Cursor<P>& cursor, Fields<P>& f) {
             const Record& header = f.record;
-            // A count, but printed in hexadecimal.
-            Field size = f.field(header, sizeTableOffsets, Spelling::Hex);
+            // A count, but read without sign.
+            Field size = f.field(header, sizeTableOffsets);
             size.counts = kTableOffsets.key;
             f.emit(size);
             f.count(nTypes, kEntry.word);
@@ -36,7 +35,7 @@ bool renderHashTables(Walk<P>& walk, uint64_t sectionOffset) {
             // The list's values are printed as stored and not followed.
             const List list{kTableOffsets, header.u32(offTableOffsets.offset),
                             header.u32(sizeTableOffsets.offset), 4,
-                            sectionOffset + sizeTableOffsets.offset, ListSpelling::TableOffsets};
+                            sectionOffset + sizeTableOffsets.offset};
             return cursor.list(list, [&](const Record& value, uint32_t) {
                 Fields<P>{walk, value}.offset(0, "offset");
             });

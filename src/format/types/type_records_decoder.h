@@ -26,9 +26,7 @@ enum : uint32_t {
     kLfDerived = 0x2204,
 };
 
-// An argument or derivation list's type indices, and the run of the section's records
-// (whose words are their kinds').
-constexpr Subject kTypeList{"types", "type"};
+// The run of the section's records (whose words are their kinds').
 constexpr Subject kTypeRecords{"typeRecords", "type records"};
 
 // A kind of record: its table (type_records.structures) gives the block's title word and
@@ -91,21 +89,17 @@ constexpr EnumName kCallingConventions[] = {
 constexpr EnumName kAccess[] = {{0, "none"}, {1, "private"}, {2, "protected"}, {3, "public"}};
 
 // An enumeration's field: its value's word from `table`; a value without a word reads as
-// the message `head`, the number (signed) and `tail` (spelled `message`), or as the bare
-// hexadecimal number when `head` is empty.
+// the message `head`, the number (signed) and `tail`, or as the bare number (without sign)
+// when `head` is empty.
 template <size_t N>
-Field enumField(Field f, const EnumName (&table)[N], std::string_view head, std::string_view tail,
-                Spelling message = Spelling::Message) {
+Field enumField(Field f, const EnumName (&table)[N], std::string_view head, std::string_view tail) {
     if (const EnumName* known = findName(table, f.value)) {
-        f.layout.spelling = Spelling::AsText;
         f.meaning = Meaning::Word;
         f.text = known->name;
     } else if (head.empty()) {
-        f.layout.spelling = Spelling::Hex;
         f.problem = Problem::UnknownEnum;
     } else {
         f.problem = Problem::UnknownEnum;
-        f.layout.spelling = message;
         f.isSigned = true;
         f.meaning = Meaning::ErrorDec;
         f.text = head;
@@ -116,14 +110,13 @@ Field enumField(Field f, const EnumName (&table)[N], std::string_view head, std:
 
 // An enumeration whose value without a word reads "unknown(" value ")".
 template <class P, size_t N>
-SYMDECK_INLINE void unknownOr(Fields<P>& f, const FieldDescription& d, const EnumName (&table)[N],
-               Spelling message = Spelling::Message) {
-    f.emit(enumField(f.field(f.record, d, Spelling::AsText), table, "unknown(", ")", message));
+SYMDECK_INLINE void unknownOr(Fields<P>& f, const FieldDescription& d, const EnumName (&table)[N]) {
+    f.emit(enumField(f.field(f.record, d), table, "unknown(", ")"));
 }
 
 template <class P>
 void reportLabel(Fields<P>& f) {
-    f.emit(enumField(f.field(f.record, fieldOf(nmtp::kLabel, "mode"), Spelling::AsText, true),
+    f.emit(enumField(f.field(f.record, fieldOf(nmtp::kLabel, "mode"), true),
                      kModes, {}, {}));
 }
 
@@ -141,8 +134,8 @@ template <class P>
 void reportArray(Fields<P>& f) {
     constexpr auto& d = nmtp::kArray;
     f.template byRole<d, fieldsFrom(d, "elemType", "N2")>();
-    // The length in bytes, in decimal only.
-    f.emit(f.asSigned(f.field(f.record, fieldOf(d, "length"), Spelling::DecBytes)));
+    // The length in bytes.
+    f.emit(f.asSigned(f.field(f.record, fieldOf(d, "length"))));
     f.template byRole<d, fieldsFrom(d, "indexType", "N3")>();
     f.count(fieldOf(d, "nElements"), "elements", Counting::Unreported);
     f.hex(fieldOf(d, "N4"), true);
@@ -164,11 +157,9 @@ void reportMember(Fields<P>& f) {
     constexpr auto& d = nmtp::kMember;
     f.type(fieldOf(d, "indexType"));
     f.name(fieldOf(d, "iName"));
-    // An access without a word is the one field line of the report whose name column is
-    // 18 characters wide.
-    unknownOr(f, fieldOf(d, "access"), kAccess, Spelling::WideMessage);
-    // The member's place inside its structure, in decimal.
-    f.emit(f.asSigned(f.field(f.record, fieldOf(d, "offset"), Spelling::Dec)));
+    unknownOr(f, fieldOf(d, "access"), kAccess);
+    // The member's place inside its structure, read signed.
+    f.emit(f.asSigned(f.field(f.record, fieldOf(d, "offset"))));
     f.hex(fieldOf(d, "N1"), true);
 }
 
@@ -180,12 +171,11 @@ bool reportTypeList(Cursor<P>& cursor, Fields<P>& f) {
     constexpr FieldDescription argCount = fieldOf(d, "argCount");
     f.hex(fieldOf(d, "N1"));
     const uint32_t count = f.u32(argCount.offset);
-    f.count(argCount, kTypeList.key);
+    f.count(argCount, kTypeList.key, Counting::Run, true);
     const uint64_t first = f.record.offset + f.record.width;
-    const List list{kTypeList, first, count, 4, f.record.offset + argCount.offset,
-                    ListSpelling::TypeList};
+    const List list{kTypeList, first, count, 4, f.record.offset + argCount.offset};
     return cursor.list(list, [&](const Record& entry, uint32_t) {
-        Field type = Fields<P>::ulong(entry, 0, "type", Role::TypeIndex, Spelling::Hex);
+        Field type = Fields<P>::ulong(entry, 0, "type", Role::TypeIndex);
         if constexpr (showsTargets<P>())
             type.target = typeTarget(cursor.walk.image, cursor.walk.types, type.value);
         f.emit(type);
@@ -203,8 +193,7 @@ bool renderRecord(Cursor<P>& cursor, uint64_t offset, uint32_t typeIndex, uint32
     if (!record) return false;
 
     P& print = cursor.walk.print;
-    print.open(Title{kind.title, offset, kind.size, TitleLayout{2, TitleSpelling::TypeRecord},
-                     Mark::TypeIndex, typeIndex, i, nTypes});
+    print.open(Title{kind.title, offset, kind.size, Mark::TypeIndex, typeIndex, i, nTypes});
     Fields<P> f{cursor.walk, *record};
     // Every kind's table begins with the lf_index, as the unknown kind's does.
     static_assert(fieldOf(nmtp::kUnknownRecord, "lf_index").offset == 0 &&
@@ -214,11 +203,9 @@ bool renderRecord(Cursor<P>& cursor, uint64_t offset, uint32_t typeIndex, uint32
                   nmtp::kStruct.fields[0].name == "lf_index" &&
                   nmtp::kMember.fields[0].name == "lf_index" &&
                   nmtp::kArgList.fields[0].name == "lf_index");
-    Field index = f.field(*record, fieldOf(nmtp::kUnknownRecord, "lf_index"), Spelling::HexNamed);
-    if (kind.name.empty()) {
-        // A kind without a word: the bare number, and the pointer to the type strings.
-        index.layout = FieldLayout{Spelling::Hex, After::Note};
-    } else {
+    // A kind without a word reports nothing more: its lf_index is its last field.
+    Field index = f.field(*record, fieldOf(nmtp::kUnknownRecord, "lf_index"), kind.name.empty());
+    if (!kind.name.empty()) {
         index.meaning = Meaning::Word;
         index.text = kind.name;
     }
@@ -259,7 +246,7 @@ bool renderTypeRecords(Walk<P>& walk, uint64_t sectionOffset) {
     constexpr FieldDescription nTypesField = fieldOf(description, "nTypes");
     Cursor<P> cursor{walk, description.word};
     auto header = openSection(cursor, sectionOffset, description.signature, description.size,
-                              TitleSpelling::Section);
+                              Mark::SectionEnd);
     if (!header) return false;
     P& print = walk.print;
     Fields<P> f{walk, *header};
@@ -273,7 +260,7 @@ bool renderTypeRecords(Walk<P>& walk, uint64_t sectionOffset) {
     const Run run{kTypeRecords, table, nTypes, 0, sectionOffset + nTypesField.offset};
     print.openRun(run);
     const bool complete = cursor.sequence(kTypeRecords, table, 4, nTypes, [&](const Record& entry, uint32_t i) {
-        Field offset = Fields<P>::ulong(entry, 0, "typeOffsets", Role::Offset, Spelling::Hex);
+        Field offset = Fields<P>::ulong(entry, 0, "typeOffsets", Role::Offset);
         offset.target = f.follow(Leads::Block, records, offset.value);
         print.reads(offset, i);
         return renderRecord(cursor, records + entry.u32(0), kFirstRecordType + i, i, nTypes);

@@ -15,11 +15,11 @@ bool renderTypeTables(Walk<P>& walk, uint64_t sectionOffset) {
     static constexpr FieldDescription nTypeTables = fieldOf(kHeader, "nTypeTables");
     static constexpr FieldDescription offTypeTables = fieldOf(kHeader, "offTypeTables");
     return renderSectionEntries(
-        walk, sectionOffset, kHeader, kEntry, nTypeTables, offTypeTables, Lead::None,
+        walk, sectionOffset, kHeader, kEntry, nTypeTables, offTypeTables,
         [](Cursor<P>&, Fields<P>& f) {
             f.offsetTo(offTypeTables, Leads::Elements, 0);
             f.unnamed(unnamedWords(kHeader), false, true);
-            Field count = f.asSigned(Fields<P>::field(f.record, nTypeTables, Spelling::Dec));
+            Field count = f.asSigned(Fields<P>::field(f.record, nTypeTables));
             count.counts = kEntry.word;
             f.print.reads(count, kNoIndex);
             return true;

@@ -16,6 +16,11 @@
 
 namespace symdeck {
 
+// The lists of the type sections: an argument or derivation list's type indices, and the
+// hash table's offsets of its type tables.
+inline constexpr Subject kTypeList{"types", "type"};
+inline constexpr Subject kTableOffsets{"typeTableOffsets", "Type Table Offsets"};
+
 // Makes the type records section at `sectionOffset` the one whose records type indices name, when
 // its signature and header lie in the file; otherwise type indices name no record. Reports
 // nothing and never stops the walk: the section's renderer reports its damage where it
