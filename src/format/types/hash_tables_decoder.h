@@ -10,8 +10,8 @@
 
 namespace symdeck {
 
-// The list of the type tables' offsets.
-
+// The header and the list of the type tables' offsets (kTableOffsets), then the run of
+// entries.
 template <class P>
 bool renderHashTables(Walk<P>& walk, uint64_t sectionOffset) {
     using hsht::kEntry, hsht::kHeader;

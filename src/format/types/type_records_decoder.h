@@ -123,7 +123,6 @@ void reportLabel(Fields<P>& f) {
 template <class P>
 void reportProcedure(Fields<P>& f) {
     constexpr auto& d = nmtp::kProcedure;
-    // The argument list's type index, shown as a bare number.
     f.typeNumber(fieldOf(d, "argList"));
     f.type(fieldOf(d, "rType"));
     unknownOr(f, fieldOf(d, "call"), kCallingConventions);
@@ -133,10 +132,7 @@ void reportProcedure(Fields<P>& f) {
 template <class P>
 void reportArray(Fields<P>& f) {
     constexpr auto& d = nmtp::kArray;
-    f.template byRole<d, fieldsFrom(d, "elemType", "N2")>();
-    // The length in bytes.
-    f.emit(f.asSigned(f.field(f.record, fieldOf(d, "length"))));
-    f.template byRole<d, fieldsFrom(d, "indexType", "N3")>();
+    f.template byRole<d, fieldsFrom(d, "elemType", "N3")>();
     f.count(fieldOf(d, "nElements"), "elements", Counting::Unreported);
     f.hex(fieldOf(d, "N4"), true);
 }
@@ -145,7 +141,6 @@ void reportArray(Fields<P>& f) {
 template <class P>
 void reportAggregate(Fields<P>& f) {
     constexpr auto& d = nmtp::kStruct;
-    // A type index, shown as a bare number.
     f.typeNumber(fieldOf(d, "derivedType"));
     f.template byRole<d, fieldsFrom(d, "iName", "property")>();
     f.count(fieldOf(d, "nFields"), "fields", Counting::Unreported);
@@ -155,8 +150,7 @@ void reportAggregate(Fields<P>& f) {
 template <class P>
 void reportMember(Fields<P>& f) {
     constexpr auto& d = nmtp::kMember;
-    f.type(fieldOf(d, "indexType"));
-    f.name(fieldOf(d, "iName"));
+    f.template byRole<d, fieldsFrom(d, "indexType", "iName")>();
     unknownOr(f, fieldOf(d, "access"), kAccess);
     // The member's place inside its structure, read signed.
     f.emit(f.asSigned(f.field(f.record, fieldOf(d, "offset"))));

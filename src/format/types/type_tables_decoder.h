@@ -12,14 +12,13 @@ namespace symdeck {
 template <class P>
 bool renderTypeTables(Walk<P>& walk, uint64_t sectionOffset) {
     using tytb::kEntry, tytb::kHeader;
-    static constexpr FieldDescription nTypeTables = fieldOf(kHeader, "nTypeTables");
-    static constexpr FieldDescription offTypeTables = fieldOf(kHeader, "offTypeTables");
     return renderSectionEntries(
-        walk, sectionOffset, kHeader, kEntry, nTypeTables, offTypeTables,
+        walk, sectionOffset, kHeader, kEntry, fieldOf(kHeader, "nTypeTables"),
+        fieldOf(kHeader, "offTypeTables"),
         [](Cursor<P>&, Fields<P>& f) {
-            f.offsetTo(offTypeTables, Leads::Elements, 0);
+            f.offsetTo(fieldOf(kHeader, "offTypeTables"), Leads::Elements, 0);
             f.unnamed(unnamedWords(kHeader), false, true);
-            Field count = f.asSigned(Fields<P>::field(f.record, nTypeTables));
+            Field count = f.asSigned(Fields<P>::field(f.record, fieldOf(kHeader, "nTypeTables")));
             count.counts = kEntry.word;
             f.print.reads(count, kNoIndex);
             return true;
