@@ -254,29 +254,39 @@ void JsonPrinter::end(const Stop& stop) {
             case Scope::Blocks: close(); break;
         }
     }
-    out_.text(lines_ ? "{\"line\":\"result\",\"result\":{\"status\":" : "],\n\"result\":{\"status\":");
-    if (stop.end == WalkEnd::Complete) {
-        out_.text("\"complete\"");
-    } else {
-        out_.text("\"error\",\"kind\":\"");
-        out_.text(endKind(stop.end));
-        out_.text("\",\"header\":\"");
-        out_.text(stop.header);
-        char* p = out_.reserve(64);
-        switch (stop.end) {
-            case WalkEnd::Bounds:
-                p = number(put(p, "\",\"offset\":"), stop.offset);
-                p = number(put(p, ",\"fileSize\":"), stop.number);
-                break;
-            case WalkEnd::Signature: p = number(put(p, "\",\"offset\":"), stop.offset); break;
-            default: p = number(put(p, "\",\"limit\":"), stop.number); break;
-        }
-        out_.commit(p);
-    }
+    out_.text(lines_ ? "{\"line\":\"result\",\"result\":{" : "],\n\"result\":{");
+    writeJsonWalkStatus(out_, stop);
     char* p = number(put(out_.reserve(64), ",\"damagedFields\":"), problems_.damaged);
     p = number(put(p, ",\"unknownValues\":"), problems_.unknown);
     out_.commit(put(p, "}}\n"));
     depth_ = 0;
+}
+
+void writeJsonWalkStatus(ReportWriter& out, const Stop& stop) {
+    if (stop.end == WalkEnd::Complete) {
+        out.text("\"status\":\"complete\"");
+        return;
+    }
+    out.text("\"status\":\"error\",\"kind\":\"");
+    out.text(endKind(stop.end));
+    out.text("\",\"header\":\"");
+    out.text(stop.header);
+    switch (stop.end) {
+        case WalkEnd::Bounds:
+            out.text("\",\"offset\":");
+            out.decimal(stop.offset);
+            out.text(",\"fileSize\":");
+            out.decimal(stop.number);
+            break;
+        case WalkEnd::Signature:
+            out.text("\",\"offset\":");
+            out.decimal(stop.offset);
+            break;
+        default:
+            out.text("\",\"limit\":");
+            out.decimal(stop.number);
+            break;
+    }
 }
 
 std::string_view JsonPrinter::countingWord(Counting counting) {

@@ -40,6 +40,10 @@ namespace symdeck {
 // where it was not, the caller adds the exact bytes with writeJsonBytes.
 bool writeJsonString(ReportWriter& out, std::string_view text);
 
+// How a walk ended, as JSON members: "status":"complete", or "status":"error" with the
+// kind of stop, the header being walked and where (JSON 2's result).
+void writeJsonWalkStatus(ReportWriter& out, const Stop& stop);
+
 // ,"bytes":"<hex>": the exact bytes of `text`, in lower-case hexadecimal.
 void writeJsonBytes(ReportWriter& out, std::string_view text);
 

@@ -155,6 +155,20 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         if (result.toStandardOutput) result.outputName.clear();
     }
 
+    if (lower[0] == "--diff") {
+        if (argc < 4 || !values.missing.empty()) {
+            result.outcome = Outcome::BadDiffArguments;
+            return result;
+        }
+        result.diff = true;
+        result.inputName = argv[2];
+        result.diffNewName = argv[3];
+        result.form = contains(lower, "--json-lines") ? ReportForm::JsonLines : ReportForm::Text;
+        result.selection = selectionFrom(lower);
+        result.outcome = Outcome::Convert;
+        return result;
+    }
+
     result.inputName = argv[1];
     const size_t marker = lower[0].find(".nms");
     if (marker == std::string::npos) {

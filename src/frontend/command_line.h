@@ -11,13 +11,14 @@ namespace symdeck {
 
 // MissingOptionValue: an option that takes a value ("-o", "--output", "--output=",
 // "--explain") has nothing behind it. BadExplainOffset: the value of "--explain" is no
-// offset.
+// offset. BadDiffArguments: "--diff" without the names of two databases behind it.
 enum class Outcome {
     ShowHelp,
     ShowVersion,
     BadFirstArgument,
     MissingOptionValue,
     BadExplainOffset,
+    BadDiffArguments,
     Convert
 };
 
@@ -41,6 +42,10 @@ struct CommandLine {
     // With BadExplainOffset: the value as typed; with MissingOptionValue: the option.
     std::string badValue;
     SectionSelection selection;
+    // "--diff OLD NEW" as the first arguments: compare two databases (inputName is OLD,
+    // diffNewName NEW); the changes go to standard output unless -o names a file.
+    bool diff = false;
+    std::string diffNewName;
 };
 
 // argv[0] is the program's own name and is not looked at.

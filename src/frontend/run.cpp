@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "entry/render.h"
+#include "forms/diff.h"
 #include "forms/explain_answers.h"
 #include "frontend/command_line.h"
 #include "frontend/file_writer.h"
@@ -84,6 +85,51 @@ WalkEnd writePage(const PageTemplate& page, const CommandLine& line, const NmsIm
     return renderImage(image, line.selection, counting, false, &problems);
 }
 
+// --diff OLD NEW: the changes from one database to the other, to standard output or the -o
+// file. Exit status as diff's: 0 the same, 1 different, 2 trouble (a file that cannot be
+// read, one that is no database at all, an output that cannot be written), with no change
+// written.
+int runDiff(const CommandLine& line, std::optional<platform::Stream> stream, Console& console) {
+    const auto trouble = [&](const std::string& message) {
+        fail(console, message);
+        return 2;
+    };
+    platform::InputFile files[2];
+    const std::string* names[2] = {&line.inputName, &line.diffNewName};
+    for (int i = 0; i < 2; ++i) {
+        switch (platform::readWholeFile(*names[i], files[i])) {
+            case platform::ReadStatus::Ok: break;
+            case platform::ReadStatus::CannotOpen: return trouble("  Can't open nms file (" + *names[i] + ").\n");
+            case platform::ReadStatus::NoMemory: return trouble("  Failed to allocate memory.\n");
+            case platform::ReadStatus::ReadFailed: return trouble("  Failed to read nms file.\n");
+        }
+    }
+    const NmsImage before{files[0].bytes.data(), files[0].size};
+    const NmsImage after{files[1].bytes.data(), files[1].size};
+    for (int i = 0; i < 2; ++i)
+        if (!isNmsDatabase(i == 0 ? before : after)) return trouble("  " + *names[i] + " is no nms database.\n");
+
+    PendingGuard pending;
+    FileWriter file;
+    ReportWriter out(ReportSink{&FileWriter::submit, &file}, ReportWriter::kDefaultBlock, platform::pageAllocator());
+    if (!out.ok()) return trouble("  Failed to allocate memory.\n");
+    const bool toFile = line.outputNamed && !line.toStandardOutput;
+    if (toFile && platform::sameFile(platform::idOfFile(line.outputName), files[1].id))
+        return trouble(kSameFileMessage);
+    if (const char* failure = openDestination(toFile ? stream : std::optional(platform::Stream::Output),
+                                              line.outputName, files[0].id, pending.report))
+        return trouble(failure);
+    file.start(pending.report);
+    const DiffResult result =
+        writeDiff(DiffInput{line.inputName, &before}, DiffInput{line.diffNewName, &after}, line.selection,
+                  line.form == ReportForm::JsonLines ? DiffForm::JsonLines : DiffForm::Text,
+                  platform::isTerminal(pending.report), out);
+    const bool flushed = out.flush();
+    const bool written = file.finish() && flushed;
+    if (!written || !platform::commitReport(pending.report)) return trouble("  Failed to save text file.\n");
+    return result.same() ? 0 : 1;
+}
+
 }  // namespace
 
 int runConversion(int argc, const char* const* argv, Console& console) {
@@ -107,6 +153,9 @@ int runConversion(int argc, const char* const* argv, Console& console) {
         stream == platform::Stream::Output ||
         platform::sameFile(platform::idOfStream(platform::Stream::Output), platform::idOfFile(line.inputName));
 
+    // The diff's changes go to standard output, its messages never.
+    if (line.diff || line.outcome == Outcome::BadDiffArguments) console.toStandardError = true;
+
     switch (line.outcome) {
         case Outcome::BadFirstArgument:
             return fail(console, "  The first argument is not correct.\n");
@@ -114,8 +163,12 @@ int runConversion(int argc, const char* const* argv, Console& console) {
             return fail(console, "  The option " + line.badValue + " needs a value.\n");
         case Outcome::BadExplainOffset:
             return fail(console, "  The offset to explain is not correct (" + line.badValue + ").\n");
+        case Outcome::BadDiffArguments:
+            fail(console, "  --diff needs the names of two nms files: --diff OLD.nms NEW.nms\n");
+            return 2;
         default: break;
     }
+    if (line.diff) return runDiff(line, stream, console);
 
     // A build without the viewer says so before it reads anything.
     const std::optional<PageTemplate> page =

@@ -1,0 +1,500 @@
+#include "forms/diff.h"
+
+#include <algorithm>
+#include <string>
+#include <unordered_map>
+
+#include "format/file_structures.h"
+#include "format/symbols/symbols.h"
+#include "format/types/types.h"
+#include "forms/json_printer.h"
+#include "forms/text_printer.h"
+
+namespace symdeck {
+
+namespace {
+
+// Blocks without an identity of their own: the blocks of these runs are aligned by their
+// content, as the elements of every list are.
+constexpr std::string_view kAlignedWords[] = {kProcedures.word, kVlpEntries.word, kRegisters.word,
+                                              kSourceSections.word, kSourceFiles.word};
+// Blocks known by their place in their run: the entries of the type tables and of the hash
+// table.
+constexpr std::string_view kPlacedWords[] = {tytb::kEntry.word, hsht::kEntry.word};
+
+bool aligned(const DiffNode& n) {
+    return n.kind == DiffNode::Kind::Element ||
+           std::find(std::begin(kAlignedWords), std::end(kAlignedWords), n.word) != std::end(kAlignedWords);
+}
+bool placed(const DiffNode& n) {
+    return std::find(std::begin(kPlacedWords), std::end(kPlacedWords), n.word) != std::end(kPlacedWords);
+}
+
+// The node's children, in walk order.
+std::vector<uint32_t> childrenOf(const DiffTree& t, uint32_t at) {
+    std::vector<uint32_t> children;
+    for (uint32_t c = at + 1; c < t.nodes[at].end; c = t.nodes[c].end) children.push_back(c);
+    return children;
+}
+
+// What tells a keyed node from its siblings of the same word: its key (a type index, an
+// entry's kind, a segment's number), or its place for the placed ones.
+uint64_t keyOf(const DiffNode& n) { return placed(n) ? n.position : n.key; }
+
+// A longest common subsequence of a and b: the index pairs of equal elements, in order.
+// Myers' greedy algorithm, O((n + m) d) for d differences; empty when d would pass
+// `most` (the caller then pairs the elements in order).
+std::vector<std::pair<uint32_t, uint32_t>> commonSubsequence(const std::vector<uint64_t>& a,
+                                                             const std::vector<uint64_t>& b, size_t most) {
+    const auto n = static_cast<int64_t>(a.size());
+    const auto m = static_cast<int64_t>(b.size());
+    const int64_t max = n + m;
+    std::vector<int64_t> v(static_cast<size_t>(2 * max + 3), 0);
+    std::vector<std::vector<int64_t>> trace;
+    const auto at = [&](int64_t k) -> int64_t& { return v[static_cast<size_t>(k + max + 1)]; };
+    int64_t found = -1;
+    for (int64_t d = 0; d <= max && static_cast<size_t>(d) <= most; ++d) {
+        trace.emplace_back(v.begin() + (max + 1 - d - 1), v.begin() + (max + 1 + d + 2));
+        for (int64_t k = -d; k <= d; k += 2) {
+            int64_t x = (k == -d || (k != d && at(k - 1) < at(k + 1))) ? at(k + 1) : at(k - 1) + 1;
+            int64_t y = x - k;
+            while (x < n && y < m && a[static_cast<size_t>(x)] == b[static_cast<size_t>(y)]) ++x, ++y;
+            at(k) = x;
+            if (x >= n && y >= m) {
+                found = d;
+                break;
+            }
+        }
+        if (found >= 0) break;
+    }
+    std::vector<std::pair<uint32_t, uint32_t>> pairs;
+    if (found < 0) return pairs;
+    int64_t x = n, y = m;
+    for (int64_t d = found; d >= 0; --d) {
+        const std::vector<int64_t>& before = trace[static_cast<size_t>(d)];
+        // trace[d] holds v before step d, for k from -d - 1 to d + 1.
+        const auto was = [&](int64_t k) { return before[static_cast<size_t>(k + d + 1)]; };
+        const int64_t k = x - y;
+        int64_t previousK = 0;
+        if (d > 0) previousK = (k == -d || (k != d && was(k - 1) < was(k + 1))) ? k + 1 : k - 1;
+        const int64_t startX = d > 0 ? was(previousK) : 0;
+        const int64_t startY = startX - previousK;
+        const int64_t snakeX = d > 0 ? (previousK == k + 1 ? startX : startX + 1) : 0;
+        while (x > snakeX && y > snakeX - k) {
+            --x, --y;
+            pairs.emplace_back(static_cast<uint32_t>(x), static_cast<uint32_t>(y));
+        }
+        x = startX;
+        y = startY;
+    }
+    std::reverse(pairs.begin(), pairs.end());
+    return pairs;
+}
+
+// How far apart two lists may be before the alignment gives up and pairs them in order.
+constexpr size_t kMostDifferences = 2000;
+
+struct Change {
+    enum class What : uint8_t { Added, Removed, Changed };
+    What what;
+    uint32_t before;  // node of the old database, or kNoNode
+    uint32_t after;   // node of the new database, or kNoNode
+};
+
+class Differ {
+public:
+    Differ(const DiffTree& a, const DiffTree& b, DiffResult& result) : a_(a), b_(b), result_(result) {}
+
+    std::vector<Change> run() {
+        match(0, 0);
+        return std::move(changes_);
+    }
+
+private:
+    // Two matched nodes: a change when their own fields differ, a move when they stand
+    // elsewhere, and what they hold matched in turn.
+    void match(uint32_t x, uint32_t y) {
+        const DiffNode& p = a_.nodes[x];
+        const DiffNode& q = b_.nodes[y];
+        if (p.whole == q.whole) {
+            countMoves(x, y);
+            return;
+        }
+        if (p.own != q.own) {
+            changes_.push_back(Change{Change::What::Changed, x, y});
+            ++result_.changed;
+        } else if (x != 0 && p.offset != q.offset) {
+            ++result_.moved;
+        }
+        matchChildren(x, y);
+    }
+
+    // Two whole subtrees alike: each block of them that stands elsewhere has moved.
+    void countMoves(uint32_t x, uint32_t y) {
+        const uint32_t end = a_.nodes[x].end;
+        for (; x < end; ++x, ++y)
+            if (x != 0 && a_.nodes[x].offset != b_.nodes[y].offset) ++result_.moved;
+    }
+
+    void matchChildren(uint32_t x, uint32_t y) {
+        const std::vector<uint32_t> before = childrenOf(a_, x);
+        const std::vector<uint32_t> after = childrenOf(b_, y);
+        // The words of the children, in the order they first come (old first).
+        std::vector<std::string_view> words;
+        for (const auto* side : {&before, &after})
+            for (const uint32_t c : *side) {
+                const DiffNode& n = side == &before ? a_.nodes[c] : b_.nodes[c];
+                if (std::find(words.begin(), words.end(), n.word) == words.end()) words.push_back(n.word);
+            }
+        for (const std::string_view word : words) {
+            std::vector<uint32_t> p, q;
+            for (const uint32_t c : before)
+                if (a_.nodes[c].word == word) p.push_back(c);
+            for (const uint32_t c : after)
+                if (b_.nodes[c].word == word) q.push_back(c);
+            const DiffNode& sample = p.empty() ? b_.nodes[q.front()] : a_.nodes[p.front()];
+            if (aligned(sample)) align(p, q);
+            else byKey(p, q);
+        }
+    }
+
+    // Keyed siblings: the same key and the same number among those of that key.
+    void byKey(const std::vector<uint32_t>& p, const std::vector<uint32_t>& q) {
+        std::unordered_map<uint64_t, std::vector<uint32_t>> after;
+        for (const uint32_t c : q) after[keyOf(b_.nodes[c])].push_back(c);
+        std::unordered_map<uint64_t, size_t> taken;
+        std::vector<uint8_t> matched(q.size(), 0);
+        std::unordered_map<uint32_t, size_t> place;
+        for (size_t i = 0; i < q.size(); ++i) place[q[i]] = i;
+        for (const uint32_t c : p) {
+            const uint64_t key = keyOf(a_.nodes[c]);
+            auto found = after.find(key);
+            size_t& next = taken[key];
+            if (found == after.end() || next >= found->second.size()) {
+                removed(c);
+                continue;
+            }
+            const uint32_t other = found->second[next++];
+            matched[place[other]] = 1;
+            match(c, other);
+        }
+        for (size_t i = 0; i < q.size(); ++i)
+            if (!matched[i]) added(q[i]);
+    }
+
+    // Siblings without identity: a longest common subsequence of their digests, and the
+    // ones between two aligned ones paired in order.
+    void align(const std::vector<uint32_t>& p, const std::vector<uint32_t>& q) {
+        size_t front = 0;
+        while (front < p.size() && front < q.size() && a_.nodes[p[front]].whole == b_.nodes[q[front]].whole) ++front;
+        size_t back = 0;
+        while (back < p.size() - front && back < q.size() - front &&
+               a_.nodes[p[p.size() - 1 - back]].whole == b_.nodes[q[q.size() - 1 - back]].whole)
+            ++back;
+        std::vector<uint64_t> da, db;
+        for (size_t i = front; i < p.size() - back; ++i) da.push_back(a_.nodes[p[i]].whole);
+        for (size_t i = front; i < q.size() - back; ++i) db.push_back(b_.nodes[q[i]].whole);
+        std::vector<std::pair<uint32_t, uint32_t>> anchors = commonSubsequence(da, db, kMostDifferences);
+        for (size_t i = 0; i < front; ++i) match(p[i], q[i]);
+        size_t i = 0, j = 0;
+        anchors.emplace_back(static_cast<uint32_t>(da.size()), static_cast<uint32_t>(db.size()));
+        for (const auto& [ai, bj] : anchors) {
+            // Between two aligned ones: paired in order, the rest added or removed.
+            while (i < ai && j < bj) match(p[front + i++], q[front + j++]);
+            while (i < ai) removed(p[front + i++]);
+            while (j < bj) added(q[front + j++]);
+            if (ai < da.size()) match(p[front + i++], q[front + j++]);
+        }
+        for (size_t k = 0; k < back; ++k) match(p[p.size() - back + k], q[q.size() - back + k]);
+    }
+
+    void added(uint32_t y) {
+        changes_.push_back(Change{Change::What::Added, kNoNode, y});
+        ++result_.added;
+    }
+    void removed(uint32_t x) {
+        changes_.push_back(Change{Change::What::Removed, x, kNoNode});
+        ++result_.removed;
+    }
+
+    const DiffTree& a_;
+    const DiffTree& b_;
+    DiffResult& result_;
+    std::vector<Change> changes_;
+};
+
+// Where a node stands, by what it is: the steps from the top, each the node's word and
+// what tells it from its siblings (a type index, a kind or number and its count among
+// those, a place), e.g. SYMD_HEADER[0]/SEGMENTDATA_HEADER[0]/SEGMENTDATA[1]/SEGDATA_PROCEDURE[3].
+std::string identityOf(const DiffTree& t, uint32_t at) {
+    std::vector<uint32_t> path;
+    for (uint32_t n = at; n != 0 && n != kNoNode; n = t.nodes[n].parent) path.push_back(n);
+    std::string text;
+    for (size_t i = path.size(); i-- > 0;) {
+        const DiffNode& n = t.nodes[path[i]];
+        if (!text.empty()) text += '/';
+        text += n.word;
+        text += '[';
+        if (n.mark == Mark::TypeIndex) {
+            static constexpr char kDigits[] = "0123456789ABCDEF";
+            std::string hex;
+            for (uint32_t v = n.key; v != 0 || hex.empty(); v >>= 4) hex.insert(hex.begin(), kDigits[v & 0xF]);
+            text += "0x";
+            text += hex;
+        } else if (aligned(n) || placed(n)) {
+            text += std::to_string(n.position);
+        } else {
+            // The key (0 for most), and the node's count among its siblings of that word and key.
+            size_t count = 0;
+            for (const uint32_t c : childrenOf(t, n.parent)) {
+                if (c == path[i]) break;
+                if (t.nodes[c].word == n.word && t.nodes[c].key == n.key) ++count;
+            }
+            if (n.key != 0) {
+                text += std::to_string(n.key);
+                if (count > 0) {
+                    text += '#';
+                    text += std::to_string(count);
+                }
+            } else {
+                text += std::to_string(count);
+            }
+        }
+        text += ']';
+    }
+    return text;
+}
+
+// The fields of a changed pair that differ by meaning: matched by name, in the old order,
+// then the new fields no old one has.
+struct FieldChange {
+    std::string_view name;
+    const Field* before;
+    const Field* after;
+};
+std::vector<FieldChange> changedFields(const std::vector<Field>& p, const std::vector<Field>& q) {
+    std::vector<FieldChange> changes;
+    std::vector<uint8_t> used(q.size(), 0);
+    for (const Field& f : p) {
+        const Field* other = nullptr;
+        for (size_t j = 0; j < q.size(); ++j)
+            if (!used[j] && q[j].name == f.name) {
+                used[j] = 1;
+                other = &q[j];
+                break;
+            }
+        if (other == nullptr || !sameByMeaning(f, *other)) changes.push_back(FieldChange{f.name, &f, other});
+    }
+    for (size_t j = 0; j < q.size(); ++j)
+        if (!used[j]) changes.push_back(FieldChange{q[j].name, nullptr, &q[j]});
+    return changes;
+}
+
+const std::vector<Field>& fieldsOf(const DiffTree& t, uint32_t at) {
+    static const std::vector<Field> kNone;
+    return t.fieldSlot[at] == kNoNode ? kNone : t.fields[t.fieldSlot[at]];
+}
+
+void hexOffset(ReportWriter& out, uint64_t offset) {
+    out.text("0x");
+    out.hex(offset);
+}
+
+void writeTextWalk(ReportWriter& out, std::string_view side, const Stop& stop) {
+    out.text(side);
+    if (stop.end == WalkEnd::Complete) {
+        out.text(" walk complete");
+        return;
+    }
+    out.text(" walk stopped: ");
+    spellStop(out, stop);
+}
+
+void writeText(ReportWriter& out, bool terminal, const DiffInput& before, const DiffInput& after,
+               const DiffTree& a, const DiffTree& b, const std::vector<Change>& changes,
+               const DiffResult& result) {
+    out.text("--- ");
+    out.text(before.name);
+    out.text(" (");
+    out.decimal(before.image->size);
+    out.text(" bytes)\n+++ ");
+    out.text(after.name);
+    out.text(" (");
+    out.decimal(after.image->size);
+    out.text(" bytes)\n");
+    for (const Change& c : changes) {
+        const DiffTree& t = c.what == Change::What::Removed ? a : b;
+        const uint32_t at = c.what == Change::What::Removed ? c.before : c.after;
+        out.text(c.what == Change::What::Added ? "+ " : c.what == Change::What::Removed ? "- " : "~ ");
+        out.text(t.nodes[at].word);
+        out.text("  ");
+        out.text(identityOf(t, at));
+        if (c.before != kNoNode) {
+            out.text("  old ");
+            hexOffset(out, a.nodes[c.before].offset);
+        }
+        if (c.after != kNoNode) {
+            out.text("  new ");
+            hexOffset(out, b.nodes[c.after].offset);
+        }
+        out.newline();
+        if (c.what != Change::What::Changed) continue;
+        for (const FieldChange& f : changedFields(fieldsOf(a, c.before), fieldsOf(b, c.after))) {
+            out.text("      ");
+            out.text(f.name);
+            out.text(": ");
+            if (f.before) spellValue(out, *f.before, terminal);
+            else out.text("(none)");
+            out.text(" -> ");
+            if (f.after) spellValue(out, *f.after, terminal);
+            else out.text("(none)");
+            out.newline();
+        }
+    }
+    out.decimal(result.added);
+    out.text(" added, ");
+    out.decimal(result.removed);
+    out.text(" removed, ");
+    out.decimal(result.changed);
+    out.text(" changed, ");
+    out.decimal(result.moved);
+    out.text(" moved; ");
+    writeTextWalk(out, "old", result.oldStop);
+    out.text("; ");
+    writeTextWalk(out, "new", result.newStop);
+    out.newline();
+}
+
+// A field's value in JSON: its text where it reads as one, else its number (negative where
+// it is read signed).
+void jsonValue(ReportWriter& out, const Field* f) {
+    if (f == nullptr) {
+        out.text("null");
+    } else if (readsAsText(*f) || f->role == Role::Signature) {
+        writeJsonString(out, f->text);
+    } else if (f->isSigned && f->size == 4 && f->value >= 0x80000000u) {
+        out.ch('-');
+        out.decimal(uint64_t{0x100000000u} - f->value);
+    } else {
+        out.decimal(f->value);
+    }
+}
+
+void jsonSide(ReportWriter& out, const DiffInput& side) {
+    out.text("{\"name\":");
+    writeJsonString(out, side.name);
+    out.text(",\"size\":");
+    out.decimal(side.image->size);
+    out.ch('}');
+}
+
+void writeJsonLines(ReportWriter& out, const DiffInput& before, const DiffInput& after, const DiffTree& a,
+                    const DiffTree& b, const std::vector<Change>& changes, const DiffResult& result) {
+    out.text("{\"line\":\"header\",\"format\":\"symdeck-diff-lines\",\"version\":1,\"old\":");
+    jsonSide(out, before);
+    out.text(",\"new\":");
+    jsonSide(out, after);
+    out.text("}\n");
+    constexpr std::string_view kWhat[] = {"added", "removed", "changed"};
+    for (const Change& c : changes) {
+        const DiffTree& t = c.what == Change::What::Removed ? a : b;
+        const uint32_t at = c.what == Change::What::Removed ? c.before : c.after;
+        out.text("{\"line\":\"change\",\"change\":\"");
+        out.text(kWhat[static_cast<unsigned>(c.what)]);
+        out.text("\",\"block\":");
+        writeJsonString(out, t.nodes[at].word);
+        out.text(",\"identity\":");
+        writeJsonString(out, identityOf(t, at));
+        for (const auto& [name, tree, node] :
+             {std::tuple{",\"old\":", &a, c.before}, std::tuple{",\"new\":", &b, c.after}}) {
+            out.text(name);
+            if (node == kNoNode) {
+                out.text("null");
+                continue;
+            }
+            out.text("{\"offset\":");
+            out.decimal(tree->nodes[node].offset);
+            out.ch('}');
+        }
+        if (c.what == Change::What::Changed) {
+            out.text(",\"fields\":[");
+            bool first = true;
+            for (const FieldChange& f : changedFields(fieldsOf(a, c.before), fieldsOf(b, c.after))) {
+                if (!first) out.ch(',');
+                first = false;
+                out.text("{\"name\":");
+                writeJsonString(out, f.name);
+                out.text(",\"old\":");
+                jsonValue(out, f.before);
+                out.text(",\"new\":");
+                jsonValue(out, f.after);
+                out.ch('}');
+            }
+            out.ch(']');
+        }
+        out.text("}\n");
+    }
+    out.text("{\"line\":\"result\",\"same\":");
+    out.text(result.same() ? "true" : "false");
+    for (const auto& [name, count] : {std::pair{",\"added\":", result.added}, std::pair{",\"removed\":", result.removed},
+                                      std::pair{",\"changed\":", result.changed}, std::pair{",\"moved\":", result.moved}}) {
+        out.text(name);
+        out.decimal(count);
+    }
+    out.text(",\"old\":{\"walk\":{");
+    writeJsonWalkStatus(out, result.oldStop);
+    out.text("}},\"new\":{\"walk\":{");
+    writeJsonWalkStatus(out, result.newStop);
+    out.text("}}}\n");
+}
+
+// Asks the second walk of `t` for the fields of `nodes`.
+void want(DiffTree& t, const std::vector<uint32_t>& nodes) {
+    t.wanted.assign(t.nodes.size(), 0);
+    t.fieldSlot.assign(t.nodes.size(), kNoNode);
+    t.fields.clear();
+    for (const uint32_t n : nodes) {
+        if (t.wanted[n]) continue;
+        t.wanted[n] = 1;
+        t.fieldSlot[n] = static_cast<uint32_t>(t.fields.size());
+        t.fields.emplace_back();
+    }
+}
+
+}  // namespace
+
+bool isNmsDatabase(const NmsImage& image) {
+    const auto header = recordAt(image, 0, nm32::kHeader.size);
+    return header && header->startsWith(nm32::kHeader.signature);
+}
+
+DiffResult writeDiff(const DiffInput& before, const DiffInput& after, const SectionSelection& selection,
+                     DiffForm form, bool terminal, ReportWriter& out) {
+    DiffTree a, b;
+    walkDiffTree(*before.image, selection, a, false);
+    walkDiffTree(*after.image, selection, b, false);
+    DiffResult result;
+    result.oldStop = a.stop;
+    result.newStop = b.stop;
+    const std::vector<Change> changes = Differ(a, b, result).run();
+
+    // The fields of the changed blocks, from a second walk of each database.
+    std::vector<uint32_t> fromA, fromB;
+    for (const Change& c : changes)
+        if (c.what == Change::What::Changed) {
+            fromA.push_back(c.before);
+            fromB.push_back(c.after);
+        }
+    want(a, fromA);
+    want(b, fromB);
+    if (!fromA.empty()) {
+        walkDiffTree(*before.image, selection, a, true);
+        walkDiffTree(*after.image, selection, b, true);
+    }
+
+    if (form == DiffForm::JsonLines) writeJsonLines(out, before, after, a, b, changes, result);
+    else writeText(out, terminal, before, after, a, b, changes, result);
+    return result;
+}
+
+}  // namespace symdeck
