@@ -266,13 +266,27 @@ std::string identityOf(const DiffTree& t, uint32_t at) {
 }
 
 // The fields of a changed pair that differ by meaning: matched by name, in the old order,
-// then the new fields no old one has.
+// then the new fields no old one has. In a top block, an offset that is only printed and
+// names a top block in both is compared by the block it names.
 struct FieldChange {
     std::string_view name;
     const Field* before;
     const Field* after;
 };
-std::vector<FieldChange> changedFields(const std::vector<Field>& p, const std::vector<Field>& q) {
+bool sameField(const DiffTree& a, const DiffTree& b, bool top, const Field& f, const Field& g) {
+    if (top && f.role == Role::Offset && f.target.leads == Leads::Nothing && g.role == Role::Offset &&
+        g.target.leads == Leads::Nothing) {
+        const uint32_t x = topBlockAt(a, f.value);
+        const uint32_t y = topBlockAt(b, g.value);
+        if (x != kNoNode && y != kNoNode) return topBlockDigest(a, x) == topBlockDigest(b, y);
+    }
+    return sameByMeaning(f, g);
+}
+const std::vector<Field>& fieldsOf(const DiffTree& t, uint32_t at);
+std::vector<FieldChange> changedFields(const DiffTree& a, uint32_t x, const DiffTree& b, uint32_t y) {
+    const std::vector<Field>& p = fieldsOf(a, x);
+    const std::vector<Field>& q = fieldsOf(b, y);
+    const bool top = a.nodes[x].parent == 0;
     std::vector<FieldChange> changes;
     std::vector<uint8_t> used(q.size(), 0);
     for (const Field& f : p) {
@@ -283,7 +297,7 @@ std::vector<FieldChange> changedFields(const std::vector<Field>& p, const std::v
                 other = &q[j];
                 break;
             }
-        if (other == nullptr || !sameByMeaning(f, *other)) changes.push_back(FieldChange{f.name, &f, other});
+        if (other == nullptr || !sameField(a, b, top, f, *other)) changes.push_back(FieldChange{f.name, &f, other});
     }
     for (size_t j = 0; j < q.size(); ++j)
         if (!used[j]) changes.push_back(FieldChange{q[j].name, nullptr, &q[j]});
@@ -339,7 +353,7 @@ void writeText(ReportWriter& out, bool terminal, const DiffInput& before, const 
         }
         out.newline();
         if (c.what != Change::What::Changed) continue;
-        for (const FieldChange& f : changedFields(fieldsOf(a, c.before), fieldsOf(b, c.after))) {
+        for (const FieldChange& f : changedFields(a, c.before, b, c.after)) {
             out.text("      ");
             out.text(f.name);
             out.text(": ");
@@ -419,7 +433,7 @@ void writeJsonLines(ReportWriter& out, const DiffInput& before, const DiffInput&
         if (c.what == Change::What::Changed) {
             out.text(",\"fields\":[");
             bool first = true;
-            for (const FieldChange& f : changedFields(fieldsOf(a, c.before), fieldsOf(b, c.after))) {
+            for (const FieldChange& f : changedFields(a, c.before, b, c.after)) {
                 if (!first) out.ch(',');
                 first = false;
                 out.text("{\"name\":");
@@ -461,7 +475,43 @@ void want(DiffTree& t, const std::vector<uint32_t>& nodes) {
     }
 }
 
+// A node's whole digest from its own and its children's, as the walk makes it.
+uint64_t wholeOf(const DiffTree& t, uint32_t at) {
+    uint64_t inside = 0;
+    for (const uint32_t c : childrenOf(t, at)) inside = mixDigest(inside, t.nodes[c].whole);
+    return mixDigest(mixDigest(t.nodes[at].own, inside), textDigest(t.nodes[at].word));
+}
+
 }  // namespace
+
+uint32_t topBlockAt(const DiffTree& t, uint64_t offset) {
+    if (t.nodes.empty()) return kNoNode;
+    for (const uint32_t c : childrenOf(t, 0))
+        if (t.nodes[c].offset == offset && t.nodes[c].kind == DiffNode::Kind::Block) return c;
+    return kNoNode;
+}
+
+uint64_t topBlockDigest(const DiffTree& t, uint32_t node) {
+    uint64_t count = 0;
+    for (const uint32_t c : childrenOf(t, 0)) {
+        if (c == node) break;
+        if (t.nodes[c].word == t.nodes[node].word) ++count;
+    }
+    return mixDigest(mixDigest(textDigest(t.nodes[node].word), count), 3);
+}
+
+void resolvePrintedOffsets(DiffTree& t) {
+    bool changed = false;
+    for (const PrintedOffset& p : t.printed) {
+        const uint32_t target = topBlockAt(t, p.value);
+        if (target == kNoNode) continue;
+        DiffNode& node = t.nodes[p.node];
+        node.own = node.own - p.digest + mixDigest(p.name, topBlockDigest(t, target));
+        node.whole = wholeOf(t, p.node);
+        changed = true;
+    }
+    if (changed) t.nodes[0].whole = wholeOf(t, 0);
+}
 
 bool isNmsDatabase(const NmsImage& image) {
     const auto header = recordAt(image, 0, nm32::kHeader.size);

@@ -59,6 +59,9 @@ constexpr bool readsAsText(const Field& f) {
     return f.role == Role::NameIndex || f.role == Role::Text ||
            (f.role == Role::Offset && f.meaning == Meaning::Word);
 }
+// A field's value in a digest: with its name mixed in, so that the digests of a block's
+// fields can be summed in any order.
+constexpr uint64_t valueDigest(const Field& f, uint64_t value) { return mixDigest(textDigest(f.name), value); }
 // The digest of a field by meaning, with its name.
 constexpr uint64_t meaningDigest(const Field& f) {
     const uint64_t name = textDigest(f.name);
@@ -72,6 +75,16 @@ constexpr bool sameByMeaning(const Field& a, const Field& b) {
     if (leadsOn(a) || leadsOn(b)) return leadsOn(a) && leadsOn(b);
     return a.value == b.value;
 }
+
+// An offset that the walk only prints, in one of the top blocks (the header, the directory's
+// header, a section's header): where it names the start of a top block (the directory
+// names the first section of each kind), it is compared by the block it names.
+struct PrintedOffset {
+    uint32_t node;
+    uint32_t value;
+    uint64_t digest;  // the field's part of its node's digest, by value
+    uint64_t name;    // the digest of its name
+};
 
 struct DiffNode {
     enum class Kind : uint8_t { Block, List, Element };
@@ -92,6 +105,7 @@ struct DiffNode {
 struct DiffTree {
     std::vector<DiffNode> nodes;
     Stop stop{};
+    std::vector<PrintedOffset> printed;
     std::vector<uint8_t> wanted;             // per node: keep its fields in the second walk
     std::vector<std::vector<Field>> fields;  // per wanted node, in the order of `wanted`'s ones
     std::vector<uint32_t> fieldSlot;         // per node: its index in `fields`, or kNoNode
@@ -100,6 +114,13 @@ struct DiffTree {
 // Walks `image` into `tree` (first walk), or, with `tree.wanted` set, gathers the fields of
 // the wanted nodes (second walk). Defined with the walk, in diff_walk.cpp.
 void walkDiffTree(const NmsImage& image, const SectionSelection& selection, DiffTree& tree, bool fieldsOnly);
+
+// The top block (a child of node 0) that begins at `offset`, or kNoNode; and the digest of
+// what it is (its word and its number among the top blocks of that word).
+uint32_t topBlockAt(const DiffTree& tree, uint64_t offset);
+uint64_t topBlockDigest(const DiffTree& tree, uint32_t node);
+// Gives the printed offsets that name a top block their part of the digests by that block.
+void resolvePrintedOffsets(DiffTree& tree);
 
 // Whether `image` is a database at all: its walk gets past the file header.
 bool isNmsDatabase(const NmsImage& image);

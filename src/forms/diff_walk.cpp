@@ -20,6 +20,7 @@ public:
     DiffPrinter(DiffTree& tree, bool fieldsOnly) : tree_(tree), fieldsOnly_(fieldsOnly) {
         if (!fieldsOnly_) {
             tree_.nodes.clear();
+            tree_.printed.clear();
             tree_.nodes.push_back(DiffNode{});
         }
         open_.push_back(Open{0, 0});
@@ -43,8 +44,12 @@ public:
             return;
         }
         DiffNode& node = tree_.nodes[at];
-        node.own = mixDigest(node.own, meaningDigest(f));
+        const uint64_t digest = meaningDigest(f);
+        // A sum: a printed offset's part can be taken out again (resolvePrintedOffsets).
+        node.own += digest;
         if (f.described == kEntryKind || f.described == kSegmentNumber) node.key = f.value;
+        if (f.role == Role::Offset && f.target.leads == Leads::Nothing && open_.size() == 2)
+            tree_.printed.push_back(PrintedOffset{at, f.value, digest, textDigest(f.name)});
     }
     void openList(const List& list) {
         DiffNode node;
@@ -114,6 +119,7 @@ void walkDiffTree(const NmsImage& image, const SectionSelection& selection, Diff
     DiffPrinter print(tree, fieldsOnly);
     Measured<DiffPrinter> measured(text, print);
     walkDatabase(measured, image, selection);
+    if (!fieldsOnly) resolvePrintedOffsets(tree);
 }
 
 }  // namespace symdeck
