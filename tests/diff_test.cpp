@@ -161,7 +161,7 @@ TEST(Diff, KnownEditsGiveTheirChangesAndNothingElse) {
          1, 0, 2},
         {"a section removed from the directory",
          [](Parts& p) { p.withFpod = false; },
-         "~ NMDR_HEADER  NMDR_HEADER[0]\n      nNMDE: 4 -> 3\n      offFPOD: 0x4FA -> 0x0\n"
+         "~ NMDR_HEADER  NMDR_HEADER[0]\n      nNMDE: 4 -> 3\n      offFPOD: 0x4FA (FPOD_HEADER[0]) -> 0x0\n"
          "- NMDE_S  NMDR_HEADER[0]/NMDE_S[8]\n"
          "- FPOD_HEADER  FPOD_HEADER[0]\n",
          0, 2, 1},
@@ -177,7 +177,9 @@ TEST(Diff, KnownEditsGiveTheirChangesAndNothingElse) {
         EXPECT_EQ(d.result.changed, c.changed) << c.name;
         EXPECT_EQ(d.result.same(), c.added + c.removed + c.changed == 0) << c.name;
         // Every section stands elsewhere when the layout changes.
-        if (edited.typesLast) EXPECT_GE(d.result.moved, 4u) << c.name;
+        if (edited.typesLast) {
+            EXPECT_GE(d.result.moved, 4u) << c.name;
+        }
         // Compared the other way, what was added is removed and the counts trade places.
         const Diffed back = diff(laidOut(edited), base);
         EXPECT_EQ(back.result.added, c.removed) << c.name;

@@ -15,7 +15,7 @@ namespace symdeck {
 namespace {
 
 // Blocks without an identity of their own: the blocks of these runs are aligned by their
-// content, as the elements of every list are.
+// content, as the elements of every list are (matchElements).
 constexpr std::string_view kAlignedWords[] = {kProcedures.word, kVlpEntries.word, kRegisters.word,
                                               kSourceSections.word, kSourceFiles.word};
 // Blocks known by their place in their run: the entries of the type tables and of the hash
@@ -23,11 +23,10 @@ constexpr std::string_view kAlignedWords[] = {kProcedures.word, kVlpEntries.word
 constexpr std::string_view kPlacedWords[] = {tytb::kEntry.word, hsht::kEntry.word};
 
 bool aligned(const DiffNode& n) {
-    return n.kind == DiffNode::Kind::Element ||
-           std::find(std::begin(kAlignedWords), std::end(kAlignedWords), n.word) != std::end(kAlignedWords);
+    return std::find(std::begin(kAlignedWords), std::end(kAlignedWords), n.word()) != std::end(kAlignedWords);
 }
 bool placed(const DiffNode& n) {
-    return std::find(std::begin(kPlacedWords), std::end(kPlacedWords), n.word) != std::end(kPlacedWords);
+    return std::find(std::begin(kPlacedWords), std::end(kPlacedWords), n.word()) != std::end(kPlacedWords);
 }
 
 // The node's children, in walk order.
@@ -99,7 +98,37 @@ struct Change {
     What what;
     uint32_t before;  // node of the old database, or kNoNode
     uint32_t after;   // node of the new database, or kNoNode
+    // An element of the lists `before` and `after`: its place in each, or kNoNode.
+    uint32_t beforeElement = kNoNode;
+    uint32_t afterElement = kNoNode;
 };
+
+// Aligns the digests `a` and `b`: what they have in common from the start and the end, a
+// longest common subsequence of the rest, and the ones between two aligned ones paired in
+// order. `pair(i, j)` for each pair, aligned or not; `removed(i)` and `added(j)` for the
+// others; all in order.
+template <class Pair, class Removed, class Added>
+void alignSequence(const std::vector<uint64_t>& a, const std::vector<uint64_t>& b, Pair&& pair,
+                   Removed&& removed, Added&& added) {
+    size_t front = 0;
+    while (front < a.size() && front < b.size() && a[front] == b[front]) ++front;
+    size_t back = 0;
+    while (back < a.size() - front && back < b.size() - front && a[a.size() - 1 - back] == b[b.size() - 1 - back])
+        ++back;
+    const std::vector<uint64_t> da(a.begin() + static_cast<ptrdiff_t>(front), a.end() - static_cast<ptrdiff_t>(back));
+    const std::vector<uint64_t> db(b.begin() + static_cast<ptrdiff_t>(front), b.end() - static_cast<ptrdiff_t>(back));
+    std::vector<std::pair<uint32_t, uint32_t>> anchors = commonSubsequence(da, db, kMostDifferences);
+    anchors.emplace_back(static_cast<uint32_t>(da.size()), static_cast<uint32_t>(db.size()));
+    for (size_t i = 0; i < front; ++i) pair(i, i);
+    size_t i = 0, j = 0;
+    for (const auto& [ai, bj] : anchors) {
+        while (i < ai && j < bj) pair(front + i++, front + j++);
+        while (i < ai) removed(front + i++);
+        while (j < bj) added(front + j++);
+        if (ai < da.size()) pair(front + i++, front + j++);
+    }
+    for (size_t k = 0; k < back; ++k) pair(a.size() - back + k, b.size() - back + k);
+}
 
 class Differ {
 public:
@@ -126,14 +155,20 @@ private:
         } else if (x != 0 && p.offset != q.offset) {
             ++result_.moved;
         }
-        matchChildren(x, y);
+        if (p.kind == DiffNode::Kind::List) matchElements(x, y);
+        else matchChildren(x, y);
     }
 
-    // Two whole subtrees alike: each block of them that stands elsewhere has moved.
+    // Two whole subtrees alike: each block and element of them that stands elsewhere has
+    // moved.
     void countMoves(uint32_t x, uint32_t y) {
         const uint32_t end = a_.nodes[x].end;
-        for (; x < end; ++x, ++y)
-            if (x != 0 && a_.nodes[x].offset != b_.nodes[y].offset) ++result_.moved;
+        for (; x < end; ++x, ++y) {
+            const DiffNode& p = a_.nodes[x];
+            const DiffNode& q = b_.nodes[y];
+            if (x == 0 || p.offset == q.offset) continue;
+            result_.moved += 1 + (p.stride == q.stride ? p.count : 0);
+        }
     }
 
     void matchChildren(uint32_t x, uint32_t y) {
@@ -144,14 +179,14 @@ private:
         for (const auto* side : {&before, &after})
             for (const uint32_t c : *side) {
                 const DiffNode& n = side == &before ? a_.nodes[c] : b_.nodes[c];
-                if (std::find(words.begin(), words.end(), n.word) == words.end()) words.push_back(n.word);
+                if (std::find(words.begin(), words.end(), n.word()) == words.end()) words.push_back(n.word());
             }
         for (const std::string_view word : words) {
             std::vector<uint32_t> p, q;
             for (const uint32_t c : before)
-                if (a_.nodes[c].word == word) p.push_back(c);
+                if (a_.nodes[c].word() == word) p.push_back(c);
             for (const uint32_t c : after)
-                if (b_.nodes[c].word == word) q.push_back(c);
+                if (b_.nodes[c].word() == word) q.push_back(c);
             const DiffNode& sample = p.empty() ? b_.nodes[q.front()] : a_.nodes[p.front()];
             if (aligned(sample)) align(p, q);
             else byKey(p, q);
@@ -160,12 +195,10 @@ private:
 
     // Keyed siblings: the same key and the same number among those of that key.
     void byKey(const std::vector<uint32_t>& p, const std::vector<uint32_t>& q) {
-        std::unordered_map<uint64_t, std::vector<uint32_t>> after;
-        for (const uint32_t c : q) after[keyOf(b_.nodes[c])].push_back(c);
+        std::unordered_map<uint64_t, std::vector<size_t>> after;
+        for (size_t i = 0; i < q.size(); ++i) after[keyOf(b_.nodes[q[i]])].push_back(i);
         std::unordered_map<uint64_t, size_t> taken;
         std::vector<uint8_t> matched(q.size(), 0);
-        std::unordered_map<uint32_t, size_t> place;
-        for (size_t i = 0; i < q.size(); ++i) place[q[i]] = i;
         for (const uint32_t c : p) {
             const uint64_t key = keyOf(a_.nodes[c]);
             auto found = after.find(key);
@@ -174,38 +207,51 @@ private:
                 removed(c);
                 continue;
             }
-            const uint32_t other = found->second[next++];
-            matched[place[other]] = 1;
-            match(c, other);
+            const size_t other = found->second[next++];
+            matched[other] = 1;
+            match(c, q[other]);
         }
         for (size_t i = 0; i < q.size(); ++i)
             if (!matched[i]) added(q[i]);
     }
 
-    // Siblings without identity: a longest common subsequence of their digests, and the
-    // ones between two aligned ones paired in order.
+    // Siblings without identity, aligned by their digests.
     void align(const std::vector<uint32_t>& p, const std::vector<uint32_t>& q) {
-        size_t front = 0;
-        while (front < p.size() && front < q.size() && a_.nodes[p[front]].whole == b_.nodes[q[front]].whole) ++front;
-        size_t back = 0;
-        while (back < p.size() - front && back < q.size() - front &&
-               a_.nodes[p[p.size() - 1 - back]].whole == b_.nodes[q[q.size() - 1 - back]].whole)
-            ++back;
         std::vector<uint64_t> da, db;
-        for (size_t i = front; i < p.size() - back; ++i) da.push_back(a_.nodes[p[i]].whole);
-        for (size_t i = front; i < q.size() - back; ++i) db.push_back(b_.nodes[q[i]].whole);
-        std::vector<std::pair<uint32_t, uint32_t>> anchors = commonSubsequence(da, db, kMostDifferences);
-        for (size_t i = 0; i < front; ++i) match(p[i], q[i]);
-        size_t i = 0, j = 0;
-        anchors.emplace_back(static_cast<uint32_t>(da.size()), static_cast<uint32_t>(db.size()));
-        for (const auto& [ai, bj] : anchors) {
-            // Between two aligned ones: paired in order, the rest added or removed.
-            while (i < ai && j < bj) match(p[front + i++], q[front + j++]);
-            while (i < ai) removed(p[front + i++]);
-            while (j < bj) added(q[front + j++]);
-            if (ai < da.size()) match(p[front + i++], q[front + j++]);
-        }
-        for (size_t k = 0; k < back; ++k) match(p[p.size() - back + k], q[q.size() - back + k]);
+        for (const uint32_t c : p) da.push_back(a_.nodes[c].whole);
+        for (const uint32_t c : q) db.push_back(b_.nodes[c].whole);
+        alignSequence(
+            da, db, [&](size_t i, size_t j) { match(p[i], q[j]); }, [&](size_t i) { removed(p[i]); },
+            [&](size_t j) { added(q[j]); });
+    }
+
+    // The elements of two matched lists, aligned by their digests: a pair alike has moved
+    // when it stands elsewhere, a pair that is not has changed.
+    void matchElements(uint32_t x, uint32_t y) {
+        const DiffNode& p = a_.nodes[x];
+        const DiffNode& q = b_.nodes[y];
+        const std::vector<uint64_t> da(a_.elements.begin() + p.first, a_.elements.begin() + p.first + p.count);
+        const std::vector<uint64_t> db(b_.elements.begin() + q.first, b_.elements.begin() + q.first + q.count);
+        const auto at = [](const DiffNode& list, size_t i) { return list.offset + uint64_t{list.stride} * i; };
+        alignSequence(
+            da, db,
+            [&](size_t i, size_t j) {
+                if (da[i] != db[j]) {
+                    changes_.push_back(Change{Change::What::Changed, x, y, static_cast<uint32_t>(i),
+                                              static_cast<uint32_t>(j)});
+                    ++result_.changed;
+                } else if (at(p, i) != at(q, j)) {
+                    ++result_.moved;
+                }
+            },
+            [&](size_t i) {
+                changes_.push_back(Change{Change::What::Removed, x, kNoNode, static_cast<uint32_t>(i)});
+                ++result_.removed;
+            },
+            [&](size_t j) {
+                changes_.push_back(Change{Change::What::Added, kNoNode, y, kNoNode, static_cast<uint32_t>(j)});
+                ++result_.added;
+            });
     }
 
     void added(uint32_t y) {
@@ -233,7 +279,7 @@ std::string identityOf(const DiffTree& t, uint32_t at) {
     for (size_t i = path.size(); i-- > 0;) {
         const DiffNode& n = t.nodes[path[i]];
         if (!text.empty()) text += '/';
-        text += n.word;
+        text += n.word();
         text += '[';
         if (n.mark == Mark::TypeIndex) {
             static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -248,9 +294,11 @@ std::string identityOf(const DiffTree& t, uint32_t at) {
             size_t count = 0;
             for (const uint32_t c : childrenOf(t, n.parent)) {
                 if (c == path[i]) break;
-                if (t.nodes[c].word == n.word && t.nodes[c].key == n.key) ++count;
+                if (t.nodes[c].word() == n.word() && t.nodes[c].key == n.key) ++count;
             }
-            if (n.key != 0) {
+            // A directory entry and a segment are known by their kind and number, which
+            // may repeat: the second of kind 0 is 0#1.
+            if (n.word() == nmdr::kEntry.word || n.word() == symd::kSegment.word) {
                 text += std::to_string(n.key);
                 if (count > 0) {
                     text += '#';
@@ -272,21 +320,61 @@ struct FieldChange {
     std::string_view name;
     const Field* before;
     const Field* after;
+    uint32_t beforeNames = kNoNode;  // the top blocks the two name, when printed offsets do
+    uint32_t afterNames = kNoNode;
 };
+// The top block that a printed offset of a top block names, or kNoNode.
+uint32_t namedTopBlock(const DiffTree& t, bool top, const Field& f) {
+    if (!top || f.role != Role::Offset || f.target.leads != Leads::Nothing) return kNoNode;
+    return topBlockAt(t, f.value);
+}
 bool sameField(const DiffTree& a, const DiffTree& b, bool top, const Field& f, const Field& g) {
-    if (top && f.role == Role::Offset && f.target.leads == Leads::Nothing && g.role == Role::Offset &&
-        g.target.leads == Leads::Nothing) {
-        const uint32_t x = topBlockAt(a, f.value);
-        const uint32_t y = topBlockAt(b, g.value);
-        if (x != kNoNode && y != kNoNode) return topBlockDigest(a, x) == topBlockDigest(b, y);
-    }
+    const uint32_t x = namedTopBlock(a, top, f);
+    const uint32_t y = namedTopBlock(b, top, g);
+    if (x != kNoNode && y != kNoNode) return topBlockDigest(a, x) == topBlockDigest(b, y);
+    if (x != kNoNode || y != kNoNode) return false;  // one names a block, the other none
     return sameByMeaning(f, g);
 }
-const std::vector<Field>& fieldsOf(const DiffTree& t, uint32_t at);
-std::vector<FieldChange> changedFields(const DiffTree& a, uint32_t x, const DiffTree& b, uint32_t y) {
-    const std::vector<Field>& p = fieldsOf(a, x);
-    const std::vector<Field>& q = fieldsOf(b, y);
-    const bool top = a.nodes[x].parent == 0;
+// One side of a change: a block, or an element of a list, of one database.
+struct Side {
+    const DiffTree* tree;
+    uint32_t node;     // kNoNode: the change has no such side
+    uint32_t element;  // kNoNode: the node itself
+
+    bool has() const { return node != kNoNode; }
+    const DiffNode& list() const { return tree->nodes[node]; }
+    std::string_view word() const { return list().word(); }
+    uint64_t offset() const {
+        return element == kNoNode ? list().offset : list().offset + uint64_t{list().stride} * element;
+    }
+    std::string identity() const {
+        std::string text = identityOf(*tree, node);
+        if (element != kNoNode) {
+            text += '/';
+            text += word();
+            text += '[';
+            text += std::to_string(element);
+            text += ']';
+        }
+        return text;
+    }
+    const std::vector<Field>& fields() const {
+        static const std::vector<Field> kNone;
+        const auto found = tree->wanted.find(wantedKey(node, element));
+        return found == tree->wanted.end() ? kNone : tree->fields[found->second];
+    }
+};
+Side oldSide(const Change& c, const DiffTree& a) { return Side{&a, c.before, c.beforeElement}; }
+Side newSide(const Change& c, const DiffTree& b) { return Side{&b, c.after, c.afterElement}; }
+// The side a change is shown by: the old one of a removal, else the new one.
+Side shownSide(const Change& c, const DiffTree& a, const DiffTree& b) {
+    return c.what == Change::What::Removed ? oldSide(c, a) : newSide(c, b);
+}
+
+std::vector<FieldChange> changedFields(const Side& before, const Side& after) {
+    const std::vector<Field>& p = before.fields();
+    const std::vector<Field>& q = after.fields();
+    const bool top = before.element == kNoNode && before.list().parent == 0;
     std::vector<FieldChange> changes;
     std::vector<uint8_t> used(q.size(), 0);
     for (const Field& f : p) {
@@ -297,16 +385,13 @@ std::vector<FieldChange> changedFields(const DiffTree& a, uint32_t x, const Diff
                 other = &q[j];
                 break;
             }
-        if (other == nullptr || !sameField(a, b, top, f, *other)) changes.push_back(FieldChange{f.name, &f, other});
+        if (other == nullptr || !sameField(*before.tree, *after.tree, top, f, *other))
+            changes.push_back(FieldChange{f.name, &f, other, namedTopBlock(*before.tree, top, f),
+                                          other ? namedTopBlock(*after.tree, top, *other) : kNoNode});
     }
     for (size_t j = 0; j < q.size(); ++j)
         if (!used[j]) changes.push_back(FieldChange{q[j].name, nullptr, &q[j]});
     return changes;
-}
-
-const std::vector<Field>& fieldsOf(const DiffTree& t, uint32_t at) {
-    static const std::vector<Field> kNone;
-    return t.fieldSlot[at] == kNoNode ? kNone : t.fields[t.fieldSlot[at]];
 }
 
 void hexOffset(ReportWriter& out, uint64_t offset) {
@@ -314,14 +399,13 @@ void hexOffset(ReportWriter& out, uint64_t offset) {
     out.hex(offset);
 }
 
+// A line for a walk that stopped: its side and the report's error line.
 void writeTextWalk(ReportWriter& out, std::string_view side, const Stop& stop) {
+    if (stop.end == WalkEnd::Complete) return;
     out.text(side);
-    if (stop.end == WalkEnd::Complete) {
-        out.text(" walk complete");
-        return;
-    }
     out.text(" walk stopped: ");
     spellStop(out, stop);
+    out.newline();
 }
 
 void writeText(ReportWriter& out, bool terminal, const DiffInput& before, const DiffInput& after,
@@ -337,31 +421,37 @@ void writeText(ReportWriter& out, bool terminal, const DiffInput& before, const 
     out.decimal(after.image->size);
     out.text(" bytes)\n");
     for (const Change& c : changes) {
-        const DiffTree& t = c.what == Change::What::Removed ? a : b;
-        const uint32_t at = c.what == Change::What::Removed ? c.before : c.after;
+        const Side shown = shownSide(c, a, b);
         out.text(c.what == Change::What::Added ? "+ " : c.what == Change::What::Removed ? "- " : "~ ");
-        out.text(t.nodes[at].word);
+        out.text(shown.word());
         out.text("  ");
-        out.text(identityOf(t, at));
+        out.text(shown.identity());
         if (c.before != kNoNode) {
             out.text("  old ");
-            hexOffset(out, a.nodes[c.before].offset);
+            hexOffset(out, oldSide(c, a).offset());
         }
         if (c.after != kNoNode) {
             out.text("  new ");
-            hexOffset(out, b.nodes[c.after].offset);
+            hexOffset(out, newSide(c, b).offset());
         }
         out.newline();
         if (c.what != Change::What::Changed) continue;
-        for (const FieldChange& f : changedFields(a, c.before, b, c.after)) {
+        for (const FieldChange& f : changedFields(oldSide(c, a), newSide(c, b))) {
             out.text("      ");
             out.text(f.name);
             out.text(": ");
-            if (f.before) spellValue(out, *f.before, terminal);
-            else out.text("(none)");
+            // A printed offset that names a top block is followed by that block.
+            const auto value = [&](const Field* field, const DiffTree& t, uint32_t names) {
+                if (field == nullptr) return out.text("(none)");
+                spellValue(out, *field, terminal);
+                if (names == kNoNode) return;
+                out.text(" (");
+                out.text(identityOf(t, names));
+                out.ch(')');
+            };
+            value(f.before, a, f.beforeNames);
             out.text(" -> ");
-            if (f.after) spellValue(out, *f.after, terminal);
-            else out.text("(none)");
+            value(f.after, b, f.afterNames);
             out.newline();
         }
     }
@@ -372,11 +462,9 @@ void writeText(ReportWriter& out, bool terminal, const DiffInput& before, const 
     out.decimal(result.changed);
     out.text(" changed, ");
     out.decimal(result.moved);
-    out.text(" moved; ");
+    out.text(" moved\n");
     writeTextWalk(out, "old", result.oldStop);
-    out.text("; ");
     writeTextWalk(out, "new", result.newStop);
-    out.newline();
 }
 
 // A field's value in JSON: its text where it reads as one, else its number (negative where
@@ -411,29 +499,27 @@ void writeJsonLines(ReportWriter& out, const DiffInput& before, const DiffInput&
     out.text("}\n");
     constexpr std::string_view kWhat[] = {"added", "removed", "changed"};
     for (const Change& c : changes) {
-        const DiffTree& t = c.what == Change::What::Removed ? a : b;
-        const uint32_t at = c.what == Change::What::Removed ? c.before : c.after;
+        const Side shown = shownSide(c, a, b);
         out.text("{\"line\":\"change\",\"change\":\"");
         out.text(kWhat[static_cast<unsigned>(c.what)]);
         out.text("\",\"block\":");
-        writeJsonString(out, t.nodes[at].word);
+        writeJsonString(out, shown.word());
         out.text(",\"identity\":");
-        writeJsonString(out, identityOf(t, at));
-        for (const auto& [name, tree, node] :
-             {std::tuple{",\"old\":", &a, c.before}, std::tuple{",\"new\":", &b, c.after}}) {
+        writeJsonString(out, shown.identity());
+        for (const auto& [name, side] : {std::pair{",\"old\":", oldSide(c, a)}, std::pair{",\"new\":", newSide(c, b)}}) {
             out.text(name);
-            if (node == kNoNode) {
+            if (!side.has()) {
                 out.text("null");
                 continue;
             }
             out.text("{\"offset\":");
-            out.decimal(tree->nodes[node].offset);
+            out.decimal(side.offset());
             out.ch('}');
         }
         if (c.what == Change::What::Changed) {
             out.text(",\"fields\":[");
             bool first = true;
-            for (const FieldChange& f : changedFields(a, c.before, b, c.after)) {
+            for (const FieldChange& f : changedFields(oldSide(c, a), newSide(c, b))) {
                 if (!first) out.ch(',');
                 first = false;
                 out.text("{\"name\":");
@@ -462,30 +548,25 @@ void writeJsonLines(ReportWriter& out, const DiffInput& before, const DiffInput&
     out.text("}}}\n");
 }
 
-// Asks the second walk of `t` for the fields of `nodes`.
-void want(DiffTree& t, const std::vector<uint32_t>& nodes) {
-    t.wanted.assign(t.nodes.size(), 0);
-    t.fieldSlot.assign(t.nodes.size(), kNoNode);
-    t.fields.clear();
-    for (const uint32_t n : nodes) {
-        if (t.wanted[n]) continue;
-        t.wanted[n] = 1;
-        t.fieldSlot[n] = static_cast<uint32_t>(t.fields.size());
+// Asks the second walk of `side`'s tree for its fields.
+void want(const Side& side) {
+    auto& t = const_cast<DiffTree&>(*side.tree);
+    if (t.wanted.emplace(wantedKey(side.node, side.element), static_cast<uint32_t>(t.fields.size())).second)
         t.fields.emplace_back();
-    }
 }
 
 // A node's whole digest from its own and its children's, as the walk makes it.
 uint64_t wholeOf(const DiffTree& t, uint32_t at) {
     uint64_t inside = 0;
     for (const uint32_t c : childrenOf(t, at)) inside = mixDigest(inside, t.nodes[c].whole);
-    return mixDigest(mixDigest(t.nodes[at].own, inside), textDigest(t.nodes[at].word));
+    return mixDigest(mixDigest(t.nodes[at].own, inside), textDigest(t.nodes[at].word()));
 }
 
 }  // namespace
 
 uint32_t topBlockAt(const DiffTree& t, uint64_t offset) {
-    if (t.nodes.empty()) return kNoNode;
+    // 0 names none: the directory writes it for a kind it has no section of.
+    if (t.nodes.empty() || offset == 0) return kNoNode;
     for (const uint32_t c : childrenOf(t, 0))
         if (t.nodes[c].offset == offset && t.nodes[c].kind == DiffNode::Kind::Block) return c;
     return kNoNode;
@@ -495,9 +576,9 @@ uint64_t topBlockDigest(const DiffTree& t, uint32_t node) {
     uint64_t count = 0;
     for (const uint32_t c : childrenOf(t, 0)) {
         if (c == node) break;
-        if (t.nodes[c].word == t.nodes[node].word) ++count;
+        if (t.nodes[c].word() == t.nodes[node].word()) ++count;
     }
-    return mixDigest(mixDigest(textDigest(t.nodes[node].word), count), 3);
+    return mixDigest(mixDigest(textDigest(t.nodes[node].word()), count), 3);
 }
 
 void resolvePrintedOffsets(DiffTree& t) {
@@ -528,16 +609,13 @@ DiffResult writeDiff(const DiffInput& before, const DiffInput& after, const Sect
     result.newStop = b.stop;
     const std::vector<Change> changes = Differ(a, b, result).run();
 
-    // The fields of the changed blocks, from a second walk of each database.
-    std::vector<uint32_t> fromA, fromB;
+    // The fields of the changed blocks and elements, from a second walk of each database.
     for (const Change& c : changes)
         if (c.what == Change::What::Changed) {
-            fromA.push_back(c.before);
-            fromB.push_back(c.after);
+            want(oldSide(c, a));
+            want(newSide(c, b));
         }
-    want(a, fromA);
-    want(b, fromB);
-    if (!fromA.empty()) {
+    if (!a.wanted.empty()) {
         walkDiffTree(*before.image, selection, a, true);
         walkDiffTree(*after.image, selection, b, true);
     }

@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "format/events.h"
@@ -59,12 +60,12 @@ constexpr bool readsAsText(const Field& f) {
     return f.role == Role::NameIndex || f.role == Role::Text ||
            (f.role == Role::Offset && f.meaning == Meaning::Word);
 }
-// A field's value in a digest: with its name mixed in, so that the digests of a block's
-// fields can be summed in any order.
-constexpr uint64_t valueDigest(const Field& f, uint64_t value) { return mixDigest(textDigest(f.name), value); }
-// The digest of a field by meaning, with its name.
+// What a field is, as a digest: the id of its table's field, else its name.
+constexpr uint64_t nameDigest(const Field& f) { return f.described != 0 ? f.described : textDigest(f.name); }
+// The digest of a field by meaning, with what it is, so that the digests of a block's fields
+// can be summed in any order.
 constexpr uint64_t meaningDigest(const Field& f) {
-    const uint64_t name = textDigest(f.name);
+    const uint64_t name = nameDigest(f);
     if (readsAsText(f)) return mixDigest(name, textDigest(f.text));
     if (leadsOn(f)) return mixDigest(name, 1);
     return mixDigest(mixDigest(name, 2), f.value);
@@ -86,9 +87,11 @@ struct PrintedOffset {
     uint64_t name;    // the digest of its name
 };
 
+// A block or a list of one database's walk. A list's elements are no nodes: each is the
+// digest of its fields, in the tree's `elements`, and stands `stride` bytes after the one
+// before it.
 struct DiffNode {
-    enum class Kind : uint8_t { Block, List, Element };
-    std::string_view word;  // a block's word; a list's and its elements': the list's key
+    enum class Kind : uint8_t { Block, List };
     uint64_t offset = 0;
     uint64_t own = 0;    // digest of its own fields
     uint64_t whole = 0;  // digest of its own fields and of everything inside it
@@ -96,26 +99,48 @@ struct DiffNode {
     uint32_t end = 0;       // one past its last descendant: nodes stand in walk order
     uint32_t position = 0;  // its place among its run's blocks or its list's elements
     uint32_t key = 0;       // what tells it from its siblings of the same word (see diff.cpp)
+    uint32_t first = 0;     // a list: its first element in the tree's `elements`,
+    uint32_t count = 0;     // ... how many the walk reported,
+    uint32_t stride = 0;    // ... and the bytes from one to the next
     Kind kind = Kind::Block;
     Mark mark = Mark::None;
+    // A block's word; a list's: its key. Words are the program's own and short, so a
+    // node holds one in 9 bytes rather than 16.
+    uint8_t wordSize = 0;
+    const char* wordData = "";
+
+    std::string_view word() const { return {wordData, wordSize}; }
+    void setWord(std::string_view word) {
+        wordData = word.data();
+        wordSize = static_cast<uint8_t>(word.size() < 255 ? word.size() : 255);
+    }
 };
 
-// One database's walk as nodes (node 0 stands for the whole database), how the walk ended,
-// and, after a second walk, the fields of the nodes that were asked for.
+// One database's walk as nodes (node 0 stands for the whole database) and list elements,
+// how the walk ended, and, after a second walk, the fields of the blocks and elements that
+// were asked for.
 struct DiffTree {
     std::vector<DiffNode> nodes;
+    std::vector<uint64_t> elements;  // the digests of the lists' elements
     Stop stop{};
+    bool exact = false;  // the walk measured the text exactly (it reached the size limit)
     std::vector<PrintedOffset> printed;
-    std::vector<uint8_t> wanted;             // per node: keep its fields in the second walk
-    std::vector<std::vector<Field>> fields;  // per wanted node, in the order of `wanted`'s ones
-    std::vector<uint32_t> fieldSlot;         // per node: its index in `fields`, or kNoNode
+    // Asked for by node, or by list node and element (element + 1 in the low half, 0 for
+    // the node itself): where its fields go in `fields`.
+    std::unordered_map<uint64_t, uint32_t> wanted;
+    std::vector<std::vector<Field>> fields;
 };
+
+// The key of `wanted` for a node, or for element `element` of a list node.
+constexpr uint64_t wantedKey(uint32_t node, uint32_t element = kNoNode) {
+    return uint64_t{node} << 32 | (element == kNoNode ? 0 : uint64_t{element} + 1);
+}
 
 // Walks `image` into `tree` (first walk), or, with `tree.wanted` set, gathers the fields of
 // the wanted nodes (second walk). Defined with the walk, in diff_walk.cpp.
 void walkDiffTree(const NmsImage& image, const SectionSelection& selection, DiffTree& tree, bool fieldsOnly);
 
-// The top block (a child of node 0) that begins at `offset`, or kNoNode; and the digest of
+// The top block (a child of node 0) that begins at `offset` (not 0), or kNoNode; and the digest of
 // what it is (its word and its number among the top blocks of that word).
 uint32_t topBlockAt(const DiffTree& tree, uint64_t offset);
 uint64_t topBlockDigest(const DiffTree& tree, uint32_t node);
