@@ -142,11 +142,12 @@ TEST(CommandLine, HelpText) {
     EXPECT_EQ(later.substr(0, 12), "  OPTIONS: s");
     size_t lines = 0;
     for (char c : later) lines += c == '\n';
-    EXPECT_EQ(lines, 22u);
+    EXPECT_EQ(lines, 27u);
     EXPECT_EQ(later.back(), '\n');
     for (const char* item : {"\n           --json - ", "\n     --json-lines - ", "\n           --html - ", "\n          -o path - ", "\n    --output path   ",
                              "\n    --output=path   ", "\n          --check - ", "\n --explain=offset - ",
-                             "\n --explain offset   ", "\n           --help - ", "\n        --version - "})
+                             "\n --explain offset   ", "\n           --diff - ",
+                             "\n           symdeck --diff old.nms new.nms ", "\n           --help - ", "\n        --version - "})
         EXPECT_NE(later.find(item), std::string::npos) << item;
     EXPECT_NE(later.find("\"symdeck " SYMDECK_TEST_VERSION "\""), std::string::npos);
 }

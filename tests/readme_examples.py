@@ -14,7 +14,9 @@ line "..." in an output stands for any number of lines the page leaves out.
 
 Each command runs in /bin/bash with pipefail (a failing symdeck fails the example), in a
 scratch directory holding SAMPLE as build/sample.nms (the name the pages give it, and the
-name the program writes into its output), with SYMDECK first on PATH as "symdeck".
+name the program writes into its output), with SYMDECK first on PATH as "symdeck". Beside
+it stands build/sample-edited.nms, the sample with one byte changed (EDITED_BYTE, as
+docs/diff.md makes it), for the examples of --diff.
 
 A link is [text](target) or ![text](target) outside fenced blocks and code spans; targets with
 a scheme (https:, mailto:) and bare #anchors are not files and are left alone, and an
@@ -31,6 +33,11 @@ import tempfile
 # The pages have more examples than this; fewer means the extraction broke, not that the
 # pages lost them.
 MINIMUM_EXAMPLES = 10
+
+# build/sample-edited.nms: the sample with the byte at OFFSET changed from OLD to NEW, the
+# name index of the second local variable of the first procedure ("argv" becomes "count").
+# A sample whose byte there is not OLD has been rebuilt differently: choose the byte anew.
+EDITED_BYTE = {'offset': 0x701, 'old': 4, 'new': 5}
 
 LINK = re.compile(r'!?\[[^\]]*\]\(([^()\s]+)\)')
 CODE_SPAN = re.compile(r'`[^`]*`')
@@ -110,6 +117,20 @@ def matches(expected, actual):
     return re.fullmatch(pattern, actual, re.DOTALL) is not None
 
 
+def write_edited(sample, path):
+    """Writes the sample with EDITED_BYTE changed to path."""
+    with open(sample, 'rb') as f:
+        data = bytearray(f.read())
+    offset = EDITED_BYTE['offset']
+    if offset >= len(data) or data[offset] != EDITED_BYTE['old']:
+        found = data[offset] if offset < len(data) else 'nothing'
+        raise SystemExit(f'the sample holds {found} at {offset:#x}, not {EDITED_BYTE["old"]}: '
+                         'EDITED_BYTE no longer fits it')
+    data[offset] = EDITED_BYTE['new']
+    with open(path, 'wb') as f:
+        f.write(data)
+
+
 def main():
     if len(sys.argv) < 4:
         raise SystemExit('usage: readme_examples.py SYMDECK SAMPLE DOCUMENT...')
@@ -134,6 +155,7 @@ def main():
         os.symlink(os.path.abspath(symdeck), os.path.join(work, 'bin', 'symdeck'))
         os.mkdir(os.path.join(work, 'build'))
         shutil.copyfile(sample, os.path.join(work, 'build', 'sample.nms'))
+        write_edited(sample, os.path.join(work, 'build', 'sample-edited.nms'))
         env = dict(os.environ, PATH=os.path.join(work, 'bin') + os.pathsep + os.environ['PATH'],
                    LC_ALL='C.UTF-8')
         for page, number, command, expected in found:

@@ -243,6 +243,7 @@ void printHelp(std::string& console) {
         "                    Note: Flags can be set in any order and case.\n\n";
     console +=
         "  OPTIONS: symdeck nmsFileName.nms [--json] [-o path] [--check] [--explain=offset]\n"
+        "           symdeck --diff old.nms new.nms [--json-lines] [-o path] [flags]\n"
         "           symdeck --help | --version\n"
         "                    Options stand anywhere after nmsFileName.nms, in any case.\n"
         "           --json - Write the report as a JSON document: nmsFileName.json,\n"
@@ -261,6 +262,10 @@ void printHelp(std::string& console) {
         "                    breaks a rule of the format), 0 otherwise.\n"
         " --explain=offset - Print which structure and field hold the byte at\n"
         " --explain offset   offset (0x... or decimal; give several), no report.\n"
+        "           --diff - Compare old.nms with new.nms block by block: a text\n"
+        "                    like diff -u (--json-lines: JSON lines) to standard\n"
+        "                    output or -o path, the section flags applying to both.\n"
+        "                    Exit status 0 the same, 1 different, 2 trouble.\n"
         "           --help - Print this help (as -h, /h, -? and /? do); it wins over\n"
         "                    everything but the value of -o, --output or --explain.\n"
         "        --version - Print \"symdeck " SYMDECK_VERSION "\" and exit.\n";

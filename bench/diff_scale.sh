@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# The diff's cost on two large databases against writing both JSON documents:
+#   bench/diff_scale.sh [MEBIBYTES] [BUILD] [RUNS]     (64, build, 3)
+# A is `make_large A MEBIBYTES`; B is A with one field changed in each sixteenth of the file:
+# the field that holds the byte at k/16 of the file, for k = 1..15, found with --explain --json
+# and changed only when its role is "number" or "nameIndex" (its lowest bit flipped), so
+# that B stays a sound database whose diff lists a few changed blocks. make_large cannot make
+# a database with procedures added or sections reordered (another size or seed gives other
+# records throughout, not the same ones with some added), so neither case is measured here.
+# Prints, per run, the CPU time (user + system) and the peak resident size of
+# `symdeck --diff A B -o /dev/null` and of `symdeck A --json -o /dev/null` + the same for B,
+# and the medians; then the two goals: the diff in at most twice the time of both JSON
+# documents, its peak memory at most three times the two inputs plus 32 MiB.
+set -euo pipefail
+size=${1:-64}
+build=${2:-build}
+runs=${3:-3}
+symdeck=$build/symdeck
+[ -x "$symdeck" ] && [ -x "$build/make_large" ] || { echo "diff_scale.sh: build symdeck and make_large in $build first" >&2; exit 2; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+a=$work/a.nms
+b=$work/b.nms
+
+"$build/make_large" "$a" "$size"
+cp "$a" "$b"
+bytes=$(stat -c %s "$a")
+explain=()
+for k in $(seq 1 15); do explain+=("--explain=$((bytes * k / 16))"); done
+"$symdeck" "$a" "${explain[@]}" --json -o "$work/explain.json"
+python3 - "$work/explain.json" "$b" <<'PY'
+import json, sys
+answers = json.load(open(sys.argv[1]))
+changed = []
+with open(sys.argv[2], 'r+b') as f:
+    for answer in answers:
+        field = next((hit['field'] for hit in answer['hits']
+                      if hit.get('field', {}).get('role') in ('number', 'nameIndex')), None)
+        if field is None:
+            continue
+        f.seek(field['offset'])
+        low = f.read(1)[0]
+        f.seek(field['offset'])
+        f.write(bytes([low ^ 1]))
+        changed.append(f"{field['name']} at {field['offset']:#x}")
+print(f"B: {len(changed)} of {len(answers)} places changed: {', '.join(changed)}")
+PY
+echo "A and B: $bytes bytes each"
+"$symdeck" --diff "$a" "$b" | tail -n 1 || true
+
+measure() {  # command...: prints "cpu_seconds peak_kib"
+  /usr/bin/time -f '%U %S %M' -o "$work/time" "$@" > /dev/null || [ $? -eq 1 ]
+  # time puts "Command exited with non-zero status 1" before its figures: the last line.
+  tail -n 1 "$work/time" | awk '{ printf "%.2f %d\n", $1 + $2, $3 }'
+}
+printf '| run | diff CPU s | diff peak KiB | JSON A+B CPU s | JSON peak KiB (larger) |\n|---|---|---|---|---|\n'
+: > "$work/rows"
+for r in $(seq 1 "$runs"); do
+  read -r dt dm < <(measure "$symdeck" --diff "$a" "$b" -o /dev/null)
+  read -r ja jam < <(measure "$symdeck" "$a" --json -o /dev/null)
+  read -r jb jbm < <(measure "$symdeck" "$b" --json -o /dev/null)
+  jt=$(awk -v x="$ja" -v y="$jb" 'BEGIN { printf "%.2f", x + y }')
+  jm=$(( jam > jbm ? jam : jbm ))
+  printf '| %d | %s | %d | %s | %d |\n' "$r" "$dt" "$dm" "$jt" "$jm"
+  echo "$dt $dm $jt $jm" >> "$work/rows"
+done
+python3 - "$work/rows" "$bytes" <<'PY'
+import statistics, sys
+rows = [list(map(float, line.split())) for line in open(sys.argv[1])]
+inputs = 2 * int(sys.argv[2])
+dt, dm, jt, jm = (statistics.median(column) for column in zip(*rows))
+limit = (3 * inputs + 32 * 1048576) / 1024
+print(f"medians: diff {dt:.2f} s CPU, {dm:,.0f} KiB; both JSON documents {jt:.2f} s CPU")
+print(f"time: diff / JSON = {dt / jt:.2f} (goal at most 2): {'met' if dt <= 2 * jt else 'missed'}")
+print(f"memory: {dm:,.0f} KiB against 3 x inputs + 32 MiB = {limit:,.0f} KiB "
+      f"({dm / limit:.2f} of it): {'met' if dm <= limit else 'missed'}")
+PY
