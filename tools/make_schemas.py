@@ -331,7 +331,7 @@ def diff_lines_schema():
             "change": {"enum": list(sides)},
             "block": {"$ref": "#/$defs/word"},
             "identity": {"type": "string", "pattern": "^(%s/)*%s$" % (any_step, any_step),
-                         "description": "Where it stands, by what it is: the steps from the top to it, each a word and what tells it from its siblings (a type index, a place, a kind or number and its count among those), e.g. SYMD_HEADER[0]/SEGMENTDATA_HEADER[0]/SEGMENTDATA[1]/SEGDATA_PROCEDURE[3]. The last step's word is `block`."},
+                         "description": "Where it stands, by what it is (in NEW, or in OLD for a removed one): the steps from the top to it, each a word and what tells it from its siblings (a type index, a place, a kind or number and its count among those), e.g. SYMD_HEADER[0]/SEGMENTDATA_HEADER[0]/SEGMENTDATA[1]/SEGDATA_PROCEDURE[3]. The last step's word is `block`."},
             "old": {"type": ["object", "null"], "description": "Where it is in OLD; null for an added one."},
             "new": {"type": ["object", "null"], "description": "Where it is in NEW; null for a removed one."},
             "fields": {"type": "array", "minItems": 1, "items": field,
