@@ -287,6 +287,12 @@ def check_diff(symdeck, validator, old, new, reports):
         listed = sum(1 for line in lines if line.get("change") == kind)
         if result[kind] != listed:
             problems.append("result: %s %d, %d lines" % (kind, result[kind], listed))
+    # An identity names one block of its side: NEW's for added and changed ones, OLD's for
+    # removed ones.
+    for side, kinds in (("old", ("removed",)), ("new", ("added", "changed"))):
+        named = [line["identity"] for line in lines if line.get("change") in kinds]
+        if len(set(named)) != len(named):
+            problems.append("an identity given to two blocks of %s" % side)
     for line in lines:
         for f in line.get("fields", []):
             if f["old"] == f["new"]:
