@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """The committed JSON schemas (docs/*.schema.json) are what tools/make_schemas.py writes
-from the structures' tables as tools/make_structures prints them.
+from the structures' tables as tools/make_structures prints them: the same files, each the
+same to the byte.
     schemas_generated.py MAKE_STRUCTURES MAKE_SCHEMAS_PY DOCS_DIR
 """
 import difflib
@@ -9,7 +10,9 @@ import subprocess
 import sys
 import tempfile
 
-SCHEMAS = ("symdeck-report.schema.json", "symdeck-report-lines.schema.json")
+
+def schemas_in(directory):
+    return sorted(name for name in os.listdir(directory) if name.endswith(".schema.json"))
 
 
 def main():
@@ -18,12 +21,19 @@ def main():
         structures = os.path.join(work, "structures.json")
         subprocess.run([make_structures, structures], check=True)
         subprocess.run([sys.executable, make_schemas, work, structures], check=True)
-        failed = False
-        for name in SCHEMAS:
+        generated_names = schemas_in(work)
+        failed = generated_names != schemas_in(docs)
+        if failed:
+            print("docs/ holds the schemas %s; make_schemas.py writes %s"
+                  % (", ".join(schemas_in(docs)), ", ".join(generated_names)))
+        for name in generated_names:
             with open(os.path.join(work, name)) as f:
                 generated = f.read()
-            with open(os.path.join(docs, name)) as f:
-                committed = f.read()
+            path = os.path.join(docs, name)
+            committed = ""
+            if os.path.exists(path):
+                with open(path) as f:
+                    committed = f.read()
             if generated != committed:
                 failed = True
                 print("docs/%s differs from what the tables and make_schemas.py give:" % name)

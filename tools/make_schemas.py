@@ -1,10 +1,11 @@
 #!/usr/bin/python3
-"""Writes the JSON schemas of symdeck's two JSON forms (version 2) into docs/:
-symdeck-report.schema.json (--json) and symdeck-report-lines.schema.json (--json-lines).
+"""Writes the JSON schemas of symdeck's JSON forms into docs/: symdeck-report.schema.json
+(--json) and symdeck-report-lines.schema.json (--json-lines), both version 2, and
+symdeck-diff-lines.schema.json (--diff OLD NEW --json-lines, version 1).
 
-Both share their definitions of blocks and fields; they are generated from this one place
-so that they cannot drift apart. The field lists of the structures the program describes in
-tables come from those tables, as tools/make_structures prints them:
+They share their definitions of blocks, fields and how a walk ended; they are generated from
+this one place so that they cannot drift apart. The field lists of the structures the
+program describes in tables come from those tables, as tools/make_structures prints them:
     make_structures STRUCTURES.json && tools/make_schemas.py DOCS_DIR STRUCTURES.json
 (`cmake --build BUILD --target schemas` does both for docs/).
 """
@@ -89,6 +90,36 @@ def read_described(path):
         sys.exit("make_schemas: no description of " + ", ".join(missing))
 
 
+def walk_status(description, counts=()):
+    """How a walk ended, as the JSON forms write it: {"status": "complete"}, or "error" with
+    the kind of error, the header the walk was in and that kind's numbers; `counts` names
+    more members, numbers that every status has."""
+    properties = {
+        "status": {"enum": ["complete", "error"]},
+        "kind": {"enum": ["bounds", "signature", "limit"]},
+        "header": {"type": "string"},
+        "offset": {"$ref": "#/$defs/count"},
+        "fileSize": {"$ref": "#/$defs/count"},
+        "limit": {"$ref": "#/$defs/count"},
+    }
+    properties.update((name, {"$ref": "#/$defs/count"}) for name in counts)
+    return {
+        "type": "object",
+        "description": description,
+        "required": ["status"] + list(counts),
+        "additionalProperties": False,
+        "properties": properties,
+        "allOf": [
+            {"if": {"properties": {"status": {"const": "complete"}}},
+             "then": {"not": {"anyOf": [{"required": [k]} for k in ("kind", "header", "offset", "fileSize", "limit")]}},
+             "else": {"required": ["kind", "header"]}},
+            {"if": {"properties": {"kind": {"const": "bounds"}}, "required": ["kind"]}, "then": {"required": ["offset", "fileSize"]}},
+            {"if": {"properties": {"kind": {"const": "signature"}}, "required": ["kind"]}, "then": {"required": ["offset"]}},
+            {"if": {"properties": {"kind": {"const": "limit"}}, "required": ["kind"]}, "then": {"required": ["limit"]}},
+        ],
+    }
+
+
 def definitions():
     count = {"type": "integer", "minimum": 0, "maximum": 2**64 - 1}
     field_if = []
@@ -152,30 +183,9 @@ def definitions():
                 "elements": {"type": "array", "items": {"type": "array", "minItems": 1, "items": {"$ref": "#/$defs/field"}}},
             },
         },
-        "result": {
-            "type": "object",
-            "description": "How the walk ended (complete, or at the error the text report's last line names), and how many fields are damaged (damagedFields: a rule the format states is broken; --check then exits with 2) or hold a value the program has no word for (unknownValues).",
-            "required": ["status", "damagedFields", "unknownValues"],
-            "additionalProperties": False,
-            "properties": {
-                "status": {"enum": ["complete", "error"]},
-                "kind": {"enum": ["bounds", "signature", "limit"]},
-                "header": {"type": "string"},
-                "offset": {"$ref": "#/$defs/count"},
-                "fileSize": {"$ref": "#/$defs/count"},
-                "limit": {"$ref": "#/$defs/count"},
-                "damagedFields": {"$ref": "#/$defs/count"},
-                "unknownValues": {"$ref": "#/$defs/count"},
-            },
-            "allOf": [
-                {"if": {"properties": {"status": {"const": "complete"}}},
-                 "then": {"not": {"anyOf": [{"required": [k]} for k in ("kind", "header", "offset", "fileSize", "limit")]}},
-                 "else": {"required": ["kind", "header"]}},
-                {"if": {"properties": {"kind": {"const": "bounds"}}, "required": ["kind"]}, "then": {"required": ["offset", "fileSize"]}},
-                {"if": {"properties": {"kind": {"const": "signature"}}, "required": ["kind"]}, "then": {"required": ["offset"]}},
-                {"if": {"properties": {"kind": {"const": "limit"}}, "required": ["kind"]}, "then": {"required": ["limit"]}},
-            ],
-        },
+        "result": walk_status(
+            "How the walk ended (complete, or at the error the text report's last line names), and how many fields are damaged (damagedFields: a rule the format states is broken; --check then exits with 2) or hold a value the program has no word for (unknownValues).",
+            ("damagedFields", "unknownValues")),
         "database": {
             "type": "object",
             "required": ["name", "size"],
@@ -278,13 +288,96 @@ def lines_schema():
     }
 
 
+# A step of a diff's identity, after its block word or list name: the type index a type
+# record defines; a place in a run or list; or a key (a directory entry's kind, a segment's
+# number) or a count among the siblings of that word, with the key's count after `#` where
+# several share it.
+IDENTITY_STEP = r"\[(0x[1-9A-F][0-9A-F]*|0|[1-9][0-9]*(#[1-9][0-9]*)?)\]"
+
+
+def diff_lines_schema():
+    shared = definitions()
+    defs = {name: shared[name] for name in ("count", "database", "blockWord")}
+    defs["walkStatus"] = walk_status("How the walk of that database ended: the result status of the report's JSON forms, without their counts.")
+    defs["word"] = {"anyOf": [{"$ref": "#/$defs/blockWord"}, {"enum": LISTS}],
+                    "description": "A block's word, or for a list and each of its elements the list's name."}
+    defs["place"] = {"type": "object", "required": ["offset"], "additionalProperties": False,
+                     "properties": {"offset": {"$ref": "#/$defs/count", "description": "Where the block, list or element begins in that database, from the start of the file."}}}
+    value = {"oneOf": [{"type": "integer", "minimum": -2**31, "maximum": U32}, {"type": "string"}, {"type": "null"}],
+             "description": "The field's value on that side: a number (negative where the format reads the field as a signed one), a string where the field reads as one (a name, a text, a signature), or null where that side has no such field."}
+    field = {"type": "object", "required": ["name", "old", "new"], "additionalProperties": False,
+             "properties": {"name": {"type": "string", "pattern": IDENTIFIER}, "old": value, "new": value},
+             "not": {"properties": {"old": {"type": "null"}, "new": {"type": "null"}}}}
+    words = list(BLOCK_FIELDS) + LISTS
+    for word in words:
+        if not all(c.isalnum() or c in "_ " for c in word):
+            sys.exit("make_schemas: the word %r cannot stand in an identity's pattern as it is" % word)
+    any_step = "(%s)%s" % ("|".join(words), IDENTITY_STEP)
+    header = {"type": "object", "required": ["line", "format", "version", "old", "new"],
+              "additionalProperties": False,
+              "properties": {"line": {"const": "header"}, "format": {"const": "symdeck-diff-lines"},
+                             "version": {"const": 1}, "old": {"$ref": "#/$defs/database"},
+                             "new": {"$ref": "#/$defs/database"}}}
+    sides = {"added": ({"type": "null"}, {"$ref": "#/$defs/place"}),
+             "removed": ({"$ref": "#/$defs/place"}, {"type": "null"}),
+             "changed": ({"$ref": "#/$defs/place"}, {"$ref": "#/$defs/place"})}
+    change = {
+        "type": "object",
+        "description": "A block, list or list element added in NEW, removed from OLD, or changed: matched on both sides with fields that differ by meaning. An added or removed block is this one line: the blocks, lists and elements inside it are counted inside it, not listed on lines of their own. A block that only moved (the same fields at another offset) has no line.",
+        "required": ["line", "change", "block", "identity", "old", "new"],
+        "additionalProperties": False,
+        "properties": {
+            "line": {"const": "change"},
+            "change": {"enum": list(sides)},
+            "block": {"$ref": "#/$defs/word"},
+            "identity": {"type": "string", "pattern": "^(%s/)*%s$" % (any_step, any_step),
+                         "description": "Where it stands, by what it is (in NEW, or in OLD for a removed one): the steps from the top to it, each a word and what tells it from its siblings (a type index, a place, a kind or number and its count among those), e.g. SYMD_HEADER[0]/SEGMENTDATA_HEADER[0]/SEGMENTDATA[1]/SEGDATA_PROCEDURE[3]. The last step's word is `block`."},
+            "old": {"type": ["object", "null"], "description": "Where it is in OLD; null for an added one."},
+            "new": {"type": ["object", "null"], "description": "Where it is in NEW; null for a removed one."},
+            "fields": {"type": "array", "minItems": 1, "items": field,
+                       "description": "A changed one's fields that differ, matched by name: in OLD's order, then those only NEW has."},
+        },
+        "allOf": [{"if": {"properties": {"change": {"const": what}}},
+                   "then": {"properties": {"old": old, "new": new}}}
+                  for what, (old, new) in sides.items()] + [
+            {"if": {"properties": {"change": {"const": "changed"}}},
+             "then": {"required": ["fields"]}, "else": {"not": {"required": ["fields"]}}},
+            {"allOf": [{"if": {"properties": {"block": {"const": word}}},
+                        "then": {"properties": {"identity": {"pattern": "(^|/)%s%s$" % (word, IDENTITY_STEP)}}}}
+                       for word in words]},
+        ],
+    }
+    walked = {"type": "object", "required": ["walk"], "additionalProperties": False,
+              "properties": {"walk": {"$ref": "#/$defs/walkStatus"}}}
+    nothing = {"properties": {"added": {"const": 0}, "removed": {"const": 0}, "changed": {"const": 0}}}
+    result = {
+        "type": "object",
+        "description": "The counts of the change lines by kind (an added or removed block counts once, with all it holds), how many matched blocks moved, and how each walk ended. `same`: nothing added, removed or changed (moves allowed); the exit status is then 0, else 1.",
+        "required": ["line", "same", "added", "removed", "changed", "moved", "old", "new"],
+        "additionalProperties": False,
+        "properties": {"line": {"const": "result"}, "same": {"type": "boolean"},
+                       "added": {"$ref": "#/$defs/count"}, "removed": {"$ref": "#/$defs/count"},
+                       "changed": {"$ref": "#/$defs/count"}, "moved": {"$ref": "#/$defs/count"},
+                       "old": walked, "new": walked},
+        "if": {"properties": {"same": {"const": True}}}, "then": nothing, "else": {"not": nothing},
+    }
+    return {
+        "$schema": "https://json-schema.org/draft/2020-12/schema",
+        "title": "symdeck diff, JSON lines form, version 1",
+        "description": "One line of symdeck --diff OLD.nms NEW.nms --json-lines: a header line first (the two databases), then one change line for each block, list or list element added, removed or changed from OLD to NEW, and a result line last. An added or removed block is one change line: what it holds is counted inside it, not listed. Every line is one JSON object with a `line` member naming its kind.",
+        "oneOf": [header, change, result],
+        "$defs": defs,
+    }
+
+
 def main():
     if len(sys.argv) != 3:
         sys.exit("usage: tools/make_schemas.py DOCS_DIR STRUCTURES.json (from make_structures)")
     docs = sys.argv[1]
     read_described(sys.argv[2])
     for name, schema in (("symdeck-report.schema.json", document_schema()),
-                         ("symdeck-report-lines.schema.json", lines_schema())):
+                         ("symdeck-report-lines.schema.json", lines_schema()),
+                         ("symdeck-diff-lines.schema.json", diff_lines_schema())):
         with open(os.path.join(docs, name), "w") as f:
             json.dump(schema, f, indent=1)
             f.write("\n")
