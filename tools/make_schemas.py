@@ -305,14 +305,18 @@ def diff_lines_schema():
                      "properties": {"offset": {"$ref": "#/$defs/count", "description": "Where the block, list or element begins in that database, from the start of the file."}}}
     value = {"oneOf": [{"type": "integer", "minimum": -2**31, "maximum": U32}, {"type": "string"}, {"type": "null"}],
              "description": "The field's value on that side: a number (negative where the format reads the field as a signed one), a string where the field reads as one (a name, a text, a signature), or null where that side has no such field."}
-    field = {"type": "object", "required": ["name", "old", "new"], "additionalProperties": False,
-             "properties": {"name": {"type": "string", "pattern": IDENTIFIER}, "old": value, "new": value},
-             "not": {"properties": {"old": {"type": "null"}, "new": {"type": "null"}}}}
     words = list(BLOCK_FIELDS) + LISTS
     for word in words:
         if not all(c.isalnum() or c in "_ " for c in word):
             sys.exit("make_schemas: the word %r cannot stand in an identity's pattern as it is" % word)
     any_step = "(%s)%s" % ("|".join(words), IDENTITY_STEP)
+    names = {"oneOf": [{"type": "string", "pattern": "^%s$" % any_step}, {"type": "null"}],
+             "description": "For an offset that a top block only prints (the directory's offset of each kind's first section, a section's offsets of others): the top block it names on that side, or null where it names none the walk reports. Such offsets are compared by the blocks they name, so two of the same value differ where one names a block and the other none."}
+    field = {"type": "object", "required": ["name", "old", "new"], "additionalProperties": False,
+             "properties": {"name": {"type": "string", "pattern": IDENTIFIER}, "old": value, "new": value,
+                            "oldNames": names, "newNames": names},
+             "dependentRequired": {"oldNames": ["newNames"], "newNames": ["oldNames"]},
+             "not": {"properties": {"old": {"type": "null"}, "new": {"type": "null"}}}}
     header = {"type": "object", "required": ["line", "format", "version", "old", "new"],
               "additionalProperties": False,
               "properties": {"line": {"const": "header"}, "format": {"const": "symdeck-diff-lines"},

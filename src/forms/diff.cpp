@@ -482,6 +482,11 @@ void jsonValue(ReportWriter& out, const Field* f) {
     }
 }
 
+void jsonIdentity(ReportWriter& out, const DiffTree& t, uint32_t node) {
+    if (node == kNoNode) out.text("null");
+    else writeJsonString(out, identityOf(t, node));
+}
+
 void jsonSide(ReportWriter& out, const DiffInput& side) {
     out.text("{\"name\":");
     writeJsonString(out, side.name);
@@ -528,6 +533,12 @@ void writeJsonLines(ReportWriter& out, const DiffInput& before, const DiffInput&
                 jsonValue(out, f.before);
                 out.text(",\"new\":");
                 jsonValue(out, f.after);
+                if (f.beforeNames != kNoNode || f.afterNames != kNoNode) {
+                    out.text(",\"oldNames\":");
+                    jsonIdentity(out, a, f.beforeNames);
+                    out.text(",\"newNames\":");
+                    jsonIdentity(out, b, f.afterNames);
+                }
                 out.ch('}');
             }
             out.ch(']');
