@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <string>
 #include <unordered_map>
+#ifndef SYMDECK_NO_THREADS
+#include <system_error>
+#include <thread>
+#endif
 
 #include "format/file_structures.h"
 #include "format/symbols/symbols.h"
@@ -193,13 +197,20 @@ private:
         }
     }
 
-    // Keyed siblings: the same key and the same number among those of that key.
+    // Keyed siblings: the same key and the same number among those of that key. Mostly both
+    // sides hold the same keys in the same order, and are paired as they come until they
+    // part.
     void byKey(const std::vector<uint32_t>& p, const std::vector<uint32_t>& q) {
+        size_t same = 0;
+        while (same < p.size() && same < q.size() && keyOf(a_.nodes[p[same]]) == keyOf(b_.nodes[q[same]])) ++same;
+        for (size_t i = 0; i < same; ++i) match(p[i], q[i]);
+        if (same == p.size() && same == q.size()) return;
         std::unordered_map<uint64_t, std::vector<size_t>> after;
-        for (size_t i = 0; i < q.size(); ++i) after[keyOf(b_.nodes[q[i]])].push_back(i);
+        for (size_t i = same; i < q.size(); ++i) after[keyOf(b_.nodes[q[i]])].push_back(i);
         std::unordered_map<uint64_t, size_t> taken;
         std::vector<uint8_t> matched(q.size(), 0);
-        for (const uint32_t c : p) {
+        for (size_t i = same; i < p.size(); ++i) {
+            const uint32_t c = p[i];
             const uint64_t key = keyOf(a_.nodes[c]);
             auto found = after.find(key);
             size_t& next = taken[key];
@@ -211,7 +222,7 @@ private:
             matched[other] = 1;
             match(c, q[other]);
         }
-        for (size_t i = 0; i < q.size(); ++i)
+        for (size_t i = same; i < q.size(); ++i)
             if (!matched[i]) added(q[i]);
     }
 
@@ -610,11 +621,36 @@ bool isNmsDatabase(const NmsImage& image) {
     return header && header->startsWith(nm32::kHeader.signature);
 }
 
+namespace {
+
+// Walks both databases (`walk(image, tree)`): a large pair on two threads, where there are
+// threads.
+template <class Walk>
+void walkBoth(const DiffInput& before, DiffTree& a, const DiffInput& after, DiffTree& b, Walk&& walk) {
+#ifndef SYMDECK_NO_THREADS
+    constexpr uint64_t kLarge = uint64_t{4} << 20;
+    if (before.image->size + after.image->size >= kLarge) {
+        try {
+            std::thread second([&] { walk(*after.image, b); });
+            walk(*before.image, a);
+            second.join();
+            return;
+        } catch (const std::system_error&) {
+            // No second thread: one after the other.
+        }
+    }
+#endif
+    walk(*before.image, a);
+    walk(*after.image, b);
+}
+
+}  // namespace
+
 DiffResult writeDiff(const DiffInput& before, const DiffInput& after, const SectionSelection& selection,
                      DiffForm form, bool terminal, ReportWriter& out) {
     DiffTree a, b;
-    walkDiffTree(*before.image, selection, a, false);
-    walkDiffTree(*after.image, selection, b, false);
+    walkBoth(before, a, after, b,
+             [&](const NmsImage& image, DiffTree& tree) { walkDiffTree(image, selection, tree, false); });
     DiffResult result;
     result.oldStop = a.stop;
     result.newStop = b.stop;
@@ -626,10 +662,9 @@ DiffResult writeDiff(const DiffInput& before, const DiffInput& after, const Sect
             want(oldSide(c, a));
             want(newSide(c, b));
         }
-    if (!a.wanted.empty()) {
-        walkDiffTree(*before.image, selection, a, true);
-        walkDiffTree(*after.image, selection, b, true);
-    }
+    if (!a.wanted.empty())
+        walkBoth(before, a, after, b,
+                 [&](const NmsImage& image, DiffTree& tree) { walkDiffTree(image, selection, tree, true); });
 
     if (form == DiffForm::JsonLines) writeJsonLines(out, before, after, a, b, changes, result);
     else writeText(out, terminal, before, after, a, b, changes, result);
