@@ -103,9 +103,12 @@ Diffed diff(const std::vector<uint8_t>& before, const std::vector<uint8_t>& afte
         d.changes = text;
         return d;
     }
-    // The two header lines and the summary line stand around the changes.
+    // Two header lines, the changes (lines of a mark and a blank, and their fields' lines),
+    // then the summary and a line for each walk that stopped.
     const size_t first = text.find('\n', text.find('\n') + 1) + 1;
-    const size_t last = text.rfind('\n', text.size() - 2) + 1;
+    size_t last = first;
+    while (last < text.size() && (text[last + 1] == ' ' && std::string_view("+-~ ").find(text[last]) != std::string_view::npos))
+        last = text.find('\n', last) + 1;
     d.changes = std::regex_replace(text.substr(first, last - first), std::regex("  (old|new) 0x[0-9A-F]+"), "");
     d.summary = text.substr(last);
     return d;
@@ -186,6 +189,21 @@ TEST(Diff, KnownEditsGiveTheirChangesAndNothingElse) {
         EXPECT_EQ(back.result.removed, c.added) << c.name;
         EXPECT_EQ(back.result.changed, c.changed) << c.name;
     }
+}
+
+// A copy cut short inside its last section: that section is removed, the directory's offset
+// of it names nothing the new walk reports, and the summary says where the new walk stopped.
+TEST(Diff, ACopyCutShort) {
+    const std::vector<uint8_t> whole = laidOut(Parts{});
+    const std::vector<uint8_t> cut(whole.begin(), whole.end() - 8);
+    const Diffed d = diff(whole, cut);
+    EXPECT_EQ(d.changes,
+              "~ NMDR_HEADER  NMDR_HEADER[0]\n      offFPOD: 0x4FA (FPOD_HEADER[0]) -> 0x4FA\n"
+              "- FPOD_HEADER  FPOD_HEADER[0]\n");
+    EXPECT_EQ(d.summary, "0 added, 1 removed, 1 changed, 0 moved\n"
+                         "new walk stopped: ERROR in FPOD_HEADER -> the data at offset 0x4FA runs past the end of "
+                         "the file (size 0x522).\n");
+    EXPECT_EQ(d.result.newStop.end, WalkEnd::Bounds);
 }
 
 // A database damaged, compared with itself, is the same, its walk ending where it ends; and
