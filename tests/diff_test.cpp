@@ -137,15 +137,13 @@ TEST(Diff, KnownEditsGiveTheirChangesAndNothingElse) {
                                                 .locals = {{.type = 0x0012, .iName = 7, .offVLP = 4}}});
          },
          // The section grows by a 32-byte record and a 16-byte variable; the procedures after
-         // the new one are as they were; the source section's offset of its rows, which the
-         // walk only prints, is compared by value, and its rows moved.
+         // the new one are as they were, and so is the source section, whose rows moved with
+         // them.
          "~ NMDE_S  NMDR_HEADER[0]/NMDE_S[6]\n      entryLength: 296(0x128) bytes -> 344(0x158) bytes\n"
          "~ SYMD_HEADER  SYMD_HEADER[0]\n      sectionLength: 296(0x128) bytes -> 344(0x158) bytes\n"
          "~ SEGMENTDATA  SYMD_HEADER[0]/SEGMENTDATA_HEADER[0]/SEGMENTDATA[1]\n      nProcedures: 2 -> 3\n"
-         "+ SEGDATA_PROCEDURE  SYMD_HEADER[0]/SEGMENTDATA_HEADER[0]/SEGMENTDATA[1]/SEGDATA_PROCEDURE[1]\n"
-         "~ SEGDATA_SOURCESECTION  SYMD_HEADER[0]/SEGMENTDATA_HEADER[0]/SEGMENTDATA[1]/SEGDATA_SOURCESECTION[0]\n"
-         "      offSourceLines: 0xCC -> 0xFC\n",
-         1, 0, 4},
+         "+ SEGDATA_PROCEDURE  SYMD_HEADER[0]/SEGMENTDATA_HEADER[0]/SEGMENTDATA[1]/SEGDATA_PROCEDURE[1]\n",
+         1, 0, 3},
         {"a variable renamed",
          [](Parts& p) { p.symbols.segments[0].procedures[0].locals[1].iName = 5; },
          "~ SEGDATA_VLPTABLE  SYMD_HEADER[0]/SEGMENTDATA_HEADER[0]/SEGMENTDATA[1]/SEGDATA_PROCEDURE[0]/"

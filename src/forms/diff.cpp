@@ -324,28 +324,6 @@ std::string identityOf(const DiffTree& t, uint32_t at) {
     return text;
 }
 
-// The fields of a changed pair that differ by meaning: matched by name, in the old order,
-// then the new fields no old one has. In a top block, an offset that is only printed and
-// names a top block in both is compared by the block it names.
-struct FieldChange {
-    std::string_view name;
-    const Field* before;
-    const Field* after;
-    uint32_t beforeNames = kNoNode;  // the top blocks the two name, when printed offsets do
-    uint32_t afterNames = kNoNode;
-};
-// The top block that a printed offset of a top block names, or kNoNode.
-uint32_t namedTopBlock(const DiffTree& t, bool top, const Field& f) {
-    if (!top || f.role != Role::Offset || f.target.leads != Leads::Nothing) return kNoNode;
-    return topBlockAt(t, f.value);
-}
-bool sameField(const DiffTree& a, const DiffTree& b, bool top, const Field& f, const Field& g) {
-    const uint32_t x = namedTopBlock(a, top, f);
-    const uint32_t y = namedTopBlock(b, top, g);
-    if (x != kNoNode && y != kNoNode) return topBlockDigest(a, x) == topBlockDigest(b, y);
-    if (x != kNoNode || y != kNoNode) return false;  // one names a block, the other none
-    return sameByMeaning(f, g);
-}
 // One side of a change: a block, or an element of a list, of one database.
 struct Side {
     const DiffTree* tree;
@@ -382,6 +360,37 @@ Side shownSide(const Change& c, const DiffTree& a, const DiffTree& b) {
     return c.what == Change::What::Removed ? oldSide(c, a) : newSide(c, b);
 }
 
+// The fields of a changed pair that differ by meaning: matched by name, in the old order,
+// then the new fields no old one has. In a top block, an offset that is only printed and
+// names a top block in both is compared by the block it names.
+struct FieldChange {
+    std::string_view name;
+    const Field* before;
+    const Field* after;
+    uint32_t beforeNames = kNoNode;  // the top blocks the two name, when printed offsets do
+    uint32_t afterNames = kNoNode;
+};
+// The top block that a printed offset of a top block names, or kNoNode.
+uint32_t namedTopBlock(const DiffTree& t, bool top, const Field& f) {
+    if (!top || f.role != Role::Offset || f.target.leads != Leads::Nothing) return kNoNode;
+    return topBlockAt(t, f.value);
+}
+bool sameField(const Side& before, const Side& after, bool top, const Field& f, const Field& g) {
+    const DiffTree& a = *before.tree;
+    const DiffTree& b = *after.tree;
+    if (f.described == g.described && f.described == fieldOf(symd::kSourceSection, "offSourceLines").id &&
+        before.element == kNoNode) {
+        uint64_t x = 0, y = 0;
+        const bool p = rowDistance(a, before.node, f.value, x);
+        const bool q = rowDistance(b, after.node, g.value, y);
+        if (p || q) return p && q && x == y;
+    }
+    const uint32_t x = namedTopBlock(a, top, f);
+    const uint32_t y = namedTopBlock(b, top, g);
+    if (x != kNoNode && y != kNoNode) return topBlockDigest(a, x) == topBlockDigest(b, y);
+    if (x != kNoNode || y != kNoNode) return false;  // one names a block, the other none
+    return sameByMeaning(f, g);
+}
 std::vector<FieldChange> changedFields(const Side& before, const Side& after) {
     const std::vector<Field>& p = before.fields();
     const std::vector<Field>& q = after.fields();
@@ -396,7 +405,7 @@ std::vector<FieldChange> changedFields(const Side& before, const Side& after) {
                 other = &q[j];
                 break;
             }
-        if (other == nullptr || !sameField(*before.tree, *after.tree, top, f, *other))
+        if (other == nullptr || !sameField(before, after, top, f, *other))
             changes.push_back(FieldChange{f.name, &f, other, namedTopBlock(*before.tree, top, f),
                                           other ? namedTopBlock(*after.tree, top, *other) : kNoNode});
     }
@@ -585,6 +594,22 @@ uint64_t wholeOf(const DiffTree& t, uint32_t at) {
 }
 
 }  // namespace
+
+bool rowDistance(const DiffTree& t, uint32_t section, uint32_t value, uint64_t& distance) {
+    const uint32_t segment = t.nodes[section].parent;
+    if (segment == kNoNode || segment == 0) return false;
+    // The segment's line table: a block of the rows' word holding their list, which stands
+    // before the sections. The first walk asks while the segment is open (its end not yet
+    // set, and neither is the end of the section asking).
+    const auto end = t.nodes[segment].end != 0 ? t.nodes[segment].end : static_cast<uint32_t>(t.nodes.size());
+    for (uint32_t c = segment + 1; c < end && t.nodes[c].end != 0; c = t.nodes[c].end) {
+        if (t.nodes[c].word() != kLineRows.word || t.nodes[c].kind != DiffNode::Kind::Block) continue;
+        if (c + 1 >= t.nodes[c].end || t.nodes[c + 1].kind != DiffNode::Kind::List) return false;
+        distance = t.nodes[segment].offset + value - t.nodes[c + 1].offset;
+        return true;
+    }
+    return false;
+}
 
 uint32_t topBlockAt(const DiffTree& t, uint64_t offset) {
     // 0 names none: the directory writes it for a kind it has no section of.

@@ -140,6 +140,12 @@ constexpr uint64_t wantedKey(uint32_t node, uint32_t element = kNoNode) {
 // the wanted nodes (second walk). Defined with the walk, in diff_walk.cpp.
 void walkDiffTree(const NmsImage& image, const SectionSelection& selection, DiffTree& tree, bool fieldsOnly);
 
+// A source section's offset of its rows, which the walk only prints: compared by the row it
+// names, counted in bytes from the first row of its segment's line table (`distance`),
+// since the rows move with everything before them. False when the segment has no line
+// table the walk reported.
+bool rowDistance(const DiffTree& tree, uint32_t section, uint32_t value, uint64_t& distance);
+
 // The top block (a child of node 0) that begins at `offset` (not 0), or kNoNode; and the digest of
 // what it is (its word and its number among the top blocks of that word).
 uint32_t topBlockAt(const DiffTree& tree, uint64_t offset);

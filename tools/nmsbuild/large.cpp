@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <variant>
 
 #include "nmsbuild/symbols_build.h"
 #include "nmsbuild/types_build.h"
@@ -137,7 +138,7 @@ Segment segment(Random& rng, uint16_t number, uint64_t budget, uint32_t nRecords
 
 }  // namespace
 
-Database largeDescription(uint64_t targetBytes, uint64_t seed, NameOrder nameOrder) {
+Database largeDescription(uint64_t targetBytes, uint64_t seed, NameOrder nameOrder, LaterBuild later) {
     Random rng{seed * 2654435761u + 1};
     Database db;
     db.header.verMajor = 1;
@@ -191,19 +192,46 @@ Database largeDescription(uint64_t targetBytes, uint64_t seed, NameOrder nameOrd
         symbols.sourceFiles.push_back({.iName = names.pick(rng), .offSource = 0x1000 * k,
                                        .sourceLength = 1000 + rng.below(50000)});
 
+    if (later.on) {
+        // Made after everything else was drawn, so that the rest is the same database.
+        for (size_t k = 0; k < 4; ++k) {
+            auto& procedures = symbols.segments[(k * symbols.segments.size()) / 4].procedures;
+            if (procedures.empty()) continue;
+            SegmentProcedure added = procedures[procedures.size() / 2];
+            added.offStartProc += 1;
+            procedures.insert(procedures.begin() + static_cast<ptrdiff_t>(procedures.size() / 2), added);
+        }
+        for (size_t k = 1; k <= 4; ++k) {
+            // The first record from k fifths in whose kind has a number to change.
+            size_t at = (k * records.records.size()) / 5;
+            while (at + 1 < records.records.size() && std::holds_alternative<RawRecord>(records.records[at])) ++at;
+            std::visit([](auto& record) {
+                if constexpr (requires { record.length; }) record.length += 8;
+                else if constexpr (requires { record.call; }) record.call ^= 1;
+                else if constexpr (requires { record.mode; }) record.mode ^= 4;
+                else if constexpr (requires { record.n1; }) record.n1 += 1;
+            }, records.records[at]);
+        }
+    }
+
     db.entries.push_back({kGtyp, gtyp({})});
     db.entries.push_back({kSttb, stringTable(std::move(strings))});
-    db.entries.push_back({kNmtp, typeRecords(std::move(records))});
-    db.entries.push_back({kTytb, typeTables(std::move(tables))});
-    db.entries.push_back({kHsht, hashTables(std::move(hashes))});
-    db.entries.push_back({kSymd, symbolData(std::move(symbols))});
+    Entry types{kNmtp, typeRecords(std::move(records))};
+    Entry typeTablesEntry{kTytb, typeTables(std::move(tables))};
+    Entry hashEntry{kHsht, hashTables(std::move(hashes))};
+    Entry symbolEntry{kSymd, symbolData(std::move(symbols))};
+    if (later.on) {
+        db.entries.insert(db.entries.end(), {symbolEntry, hashEntry, typeTablesEntry, types});
+    } else {
+        db.entries.insert(db.entries.end(), {types, typeTablesEntry, hashEntry, symbolEntry});
+    }
     db.entries.push_back({kSrcp, srcp({})});
     db.entries.push_back({kFpod, fpod({})});
     return db;
 }
 
-std::vector<uint8_t> largeDatabase(uint64_t targetBytes, uint64_t seed, NameOrder nameOrder) {
-    return build(largeDescription(targetBytes, seed, nameOrder)).bytes;
+std::vector<uint8_t> largeDatabase(uint64_t targetBytes, uint64_t seed, NameOrder nameOrder, LaterBuild later) {
+    return build(largeDescription(targetBytes, seed, nameOrder, later)).bytes;
 }
 
 }  // namespace nmsbuild

@@ -16,9 +16,17 @@ namespace nmsbuild {
 // whole table (the worst case for the caches).
 enum class NameOrder { Local, Random };
 
+// A later build of the same module: the same database with a procedure added in the
+// middle of four segments, four type records changed (each in one of its numbers) and its
+// sections in another order. For comparing two databases.
+struct LaterBuild {
+    bool on = false;
+};
+
 // A database of roughly `targetBytes` bytes (within a few percent).
-Database largeDescription(uint64_t targetBytes, uint64_t seed, NameOrder nameOrder = NameOrder::Local);
+Database largeDescription(uint64_t targetBytes, uint64_t seed, NameOrder nameOrder = NameOrder::Local,
+                          LaterBuild later = {});
 std::vector<uint8_t> largeDatabase(uint64_t targetBytes, uint64_t seed,
-                                   NameOrder nameOrder = NameOrder::Local);
+                                   NameOrder nameOrder = NameOrder::Local, LaterBuild later = {});
 
 }  // namespace nmsbuild
