@@ -142,7 +142,7 @@ TEST(CommandLine, HelpText) {
     EXPECT_EQ(later.substr(0, 12), "  OPTIONS: s");
     size_t lines = 0;
     for (char c : later) lines += c == '\n';
-    EXPECT_EQ(lines, 27u);
+    EXPECT_EQ(lines, 28u);
     EXPECT_EQ(later.back(), '\n');
     for (const char* item : {"\n           --json - ", "\n     --json-lines - ", "\n           --html - ", "\n          -o path - ", "\n    --output path   ",
                              "\n    --output=path   ", "\n          --check - ", "\n --explain=offset - ",

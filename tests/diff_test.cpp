@@ -17,6 +17,7 @@
 #include "nmsbuild/sample.h"
 #include "nmsbuild/symbols_build.h"
 #include "nmsbuild/types_build.h"
+#include "run_support.h"
 
 namespace symdeck::test {
 namespace {
@@ -142,7 +143,7 @@ TEST(Diff, KnownEditsGiveTheirChangesAndNothingElse) {
          "~ NMDE_S  NMDR_HEADER[0]/NMDE_S[6]\n      entryLength: 296(0x128) bytes -> 344(0x158) bytes\n"
          "~ SYMD_HEADER  SYMD_HEADER[0]\n      sectionLength: 296(0x128) bytes -> 344(0x158) bytes\n"
          "~ SEGMENTDATA  SYMD_HEADER[0]/SEGMENTDATA_HEADER[0]/SEGMENTDATA[1]\n      nProcedures: 2 -> 3\n"
-         "+ SEGDATA_PROCEDURE  SYMD_HEADER[0]/SEGMENTDATA_HEADER[0]/SEGMENTDATA[1]/SEGDATA_PROCEDURE[1]\n",
+         "+ SEGDATA_PROCEDURE  SYMD_HEADER[0]/SEGMENTDATA_HEADER[0]/SEGMENTDATA[1]/SEGDATA_PROCEDURE[1]  holding 1 block\n",
          1, 0, 3},
         {"a variable renamed",
          [](Parts& p) { p.symbols.segments[0].procedures[0].locals[1].iName = 5; },
@@ -160,6 +161,23 @@ TEST(Diff, KnownEditsGiveTheirChangesAndNothingElse) {
          "      nNames: 8 -> 9\n"
          "+ strings  STTB_HEADER[0]/strings[0]/strings[8]\n",
          1, 0, 2},
+        {"a procedure removed with its variables",
+         [](Parts& p) { p.symbols.segments[0].procedures.pop_back(); },
+         // Its local and its register variable are counted on its line.
+         "~ NMDE_S  NMDR_HEADER[0]/NMDE_S[6]\n      entryLength: 296(0x128) bytes -> 230(0xE6) bytes\n"
+         "~ SYMD_HEADER  SYMD_HEADER[0]\n      sectionLength: 296(0x128) bytes -> 230(0xE6) bytes\n"
+         "~ SEGMENTDATA  SYMD_HEADER[0]/SEGMENTDATA_HEADER[0]/SEGMENTDATA[1]\n      nProcedures: 2 -> 1\n"
+         "- SEGDATA_PROCEDURE  SYMD_HEADER[0]/SEGMENTDATA_HEADER[0]/SEGMENTDATA[1]/SEGDATA_PROCEDURE[1]  holding 2 blocks\n",
+         0, 1, 3},
+        {"a source section removed with its rows",
+         [](Parts& p) { p.symbols.segments[0].sourceSections.clear(); },
+         // The segment's line table with its two rows, and the section that named them.
+         "~ NMDE_S  NMDR_HEADER[0]/NMDE_S[6]\n      entryLength: 296(0x128) bytes -> 260(0x104) bytes\n"
+         "~ SYMD_HEADER  SYMD_HEADER[0]\n      sectionLength: 296(0x128) bytes -> 260(0x104) bytes\n"
+         "~ SEGMENTDATA  SYMD_HEADER[0]/SEGMENTDATA_HEADER[0]/SEGMENTDATA[1]\n      nSourceSec: 1 -> 0\n"
+         "- SEGDATA_SOURCELINES  SYMD_HEADER[0]/SEGMENTDATA_HEADER[0]/SEGMENTDATA[1]/SEGDATA_SOURCELINES[0]  holding 2 elements\n"
+         "- SEGDATA_SOURCESECTION  SYMD_HEADER[0]/SEGMENTDATA_HEADER[0]/SEGMENTDATA[1]/SEGDATA_SOURCESECTION[0]\n",
+         0, 2, 3},
         {"a section removed from the directory",
          [](Parts& p) { p.withFpod = false; },
          "~ NMDR_HEADER  NMDR_HEADER[0]\n      nNMDE: 4 -> 3\n      offFPOD: 0x4FA (FPOD_HEADER[0]) -> 0x0\n"
@@ -253,6 +271,44 @@ TEST(Diff, DamagedDatabasesAgainstThemselvesAndTheSample) {
     // that no walk reads or in sections that their selection leaves out.
     EXPECT_GT(compared, 4000u);
     EXPECT_GT(different, compared * 3 / 4);
+}
+
+// The command line: exit status as diff's, the changes to the -o file or standard output
+// and nothing written on trouble, its messages for standard error.
+TEST_F(RunTest, DiffExitStatusAndWhatItWrites) {
+    std::vector<uint8_t> edited = sampleDatabase();
+    writeFile("a.nms", edited);
+    edited[0x701] ^= 1;  // a local variable's name index
+    writeFile("b.nms", edited);
+    writeFile("text.nms", {'h', 'e', 'l', 'l', 'o'});
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* begins;  // what out.txt begins with; "" for no file
+        const char* says;    // a part of the console's text
+    } cases[] = {
+        {{"--diff", "a.nms", "a.nms", "-o", "out.txt"}, 0, "--- ", ""},
+        {{"--diff", "a.nms", "b.nms", "-o", "out.txt"}, 1, "--- ", ""},
+        {{"--diff", "a.nms", "b.nms", "--json-lines", "-o", "out.txt"}, 1, "{\"line\":\"header\"", ""},
+        {{"--diff", "a.nms", "b.nms", "--JSON", "-o", "out.txt"}, 1, "{\"line\":\"header\"", ""},
+        {{"--diff", "a.nms", "missing.nms", "-o", "out.txt"}, 2, "", "Can't open nms file"},
+        {{"--diff", "text.nms", "a.nms", "-o", "out.txt"}, 2, "", "no nms database"},
+        {{"--diff", "a.nms"}, 2, "", "--diff needs the names of two nms files"},
+        {{"--diff", "a.nms", "b.nms", "-o", "no/such/folder/out.txt"}, 2, "", ""},
+    };
+    for (const auto& c : cases) {
+        fs::remove(dir_ / "out.txt");
+        std::string line;
+        for (const auto& a : c.args) line += a + " ";
+        EXPECT_EQ(run(c.args), c.status) << line;
+        EXPECT_TRUE(consoleToError_) << line;
+        EXPECT_NE(console_.find(c.says), std::string::npos) << line << console_;
+        if (*c.begins == 0) {
+            EXPECT_FALSE(fs::exists(dir_ / "out.txt")) << line;
+        } else {
+            EXPECT_EQ(readFile("out.txt").rfind(c.begins, 0), 0u) << line;
+        }
+    }
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 the published schemas with a standard validator, and checks that the schemas reject wrong
 documents and lines.
 
-Usage: validate_json.py SYMDECK SCHEMA LINES_SCHEMA DIFF_SCHEMA SAMPLE [CORPUS_DIR]
+Usage: validate_json.py SYMDECK SCHEMA LINES_SCHEMA DIFF_SCHEMA SAMPLE [CORPUS_DIR] [--damage MAKE_DAMAGE]
 
 The databases are the sample, copies of it with fields changed in place (EDITS), damaged
 copies (cut short at several places, a signature spoiled, an offset pointed past the end)
@@ -13,7 +13,9 @@ dropped). Each is written by the real program to standard output, as --json and 
 met damaged fields, else 0. Each is also compared with the sample by --diff --json-lines,
 both ways: exit status 0 when the result says the same, 1 when it says different, 2 with
 no output when either file is no database (its report has no block); the result's counts
-are those of the change lines, and its walk statuses those of the two reports.
+are those of the change lines, and its walk statuses those of the two reports. With
+--damage, one in SWEEP_STRIDE of the damage sweep's databases (MAKE_DAMAGE writes them) is
+compared with the sample in the same way, both ways, with the section flags it was made for.
 Deliberate mutations of the sample's document and lines, and of real diff lines, must each
 be rejected.
 """
@@ -181,6 +183,11 @@ def diff_mutations(lines):
         change("fields on an added block", "added", lambda c: c.update(fields=lines["changed"]["fields"])),
         change("fields on a removed block", "removed", lambda c: c.update(fields=lines["changed"]["fields"])),
         change("a changed block without fields", "changed", without("fields")),
+        change("an added block without what it holds", "added", without("inner")),
+        change("what a changed block holds", "changed", lambda c: c.update(inner=lines["added"]["inner"])),
+        change("what a removed block holds, without its elements", "removed", lambda c: c["inner"].pop("elements")),
+        change("a negative count of inner blocks", "removed", lambda c: c["inner"].update(blocks=-1)),
+        change("inner blocks as one number", "added", lambda c: c.update(inner=3)),
         change("a changed block with no field that differs", "changed", lambda c: c.update(fields=[])),
         change("an added block with an old offset", "added", lambda c: c.update(old={"offset": 0})),
         change("a removed block with a new offset", "removed", lambda c: c.update(new={"offset": 0})),
@@ -273,10 +280,11 @@ def what_it_shows(lines, lists):
     return shown
 
 
-def check_diff(symdeck, validator, old, new, reports):
-    """Problems with `symdeck --diff OLD NEW --json-lines`, and its lines (none when either
-    is no database); `old`, `new`: (path, data); `reports`: each path's --json document."""
-    run = subprocess.run([symdeck, "--diff", old[0], new[0], "--json-lines"], capture_output=True)
+def check_diff(symdeck, validator, old, new, reports, flags=()):
+    """Problems with `symdeck --diff OLD NEW --json-lines FLAGS`, and its lines (none when
+    either is no database); `old`, `new`: (path, data); `reports`: each path's --json
+    document with the same section flags."""
+    run = subprocess.run([symdeck, "--diff", old[0], new[0], "--json-lines", *flags], capture_output=True)
     if not all(reports[path]["blocks"] for path, _ in (old, new)):
         if run.returncode != 2 or run.stdout:
             return ["with no database: status %d and %d bytes written, not 2 and none"
@@ -317,9 +325,67 @@ def check_diff(symdeck, validator, old, new, reports):
     return problems, lines
 
 
+# The section flags of the kinds that make_damage's list leaves out, by bit (1 << the kind's
+# directory entryIndex).
+KIND_FLAGS = {1: "-gtyp", 2: "-sttb", 3: "-nmtp", 4: "-tytb", 5: "-hsht", 6: "-symd", 7: "-srcp", 8: "-fpod"}
+# One in this many of the damage sweep's databases is compared with the sample.
+SWEEP_STRIDE = 25
+
+
+def damage_sweep(make_damage, work):
+    """A sample of the damage sweep (make_damage's truncations and corruptions): (name, path,
+    data, section flags) for every SWEEP_STRIDE-th database."""
+    folder = os.path.join(work, "damage")
+    os.mkdir(folder)
+    subprocess.run([make_damage, folder], check=True, capture_output=True)
+    with open(os.path.join(folder, "list.txt")) as f:
+        listing = [line.split() for line in f if line.strip()]
+    for left_out, name in listing[::SWEEP_STRIDE]:
+        bits = int(left_out)
+        flags = tuple(flag for bit, flag in KIND_FLAGS.items() if bits >> bit & 1)
+        path = os.path.join(folder, name)
+        with open(path, "rb") as f:
+            yield name, path, f.read(), flags
+
+
+def check_sweep(symdeck, validator, make_damage, work, original, sample, seen, reached, lists):
+    """Each database of a sample of the damage sweep compared with the sample both ways, with
+    its section flags: the problems, by database, and how many were compared."""
+    documents = {}
+
+    def document(path, flags):
+        key = (path, flags)
+        if key not in documents:
+            run = subprocess.run([symdeck, path, "--json", "-o", "-", *flags], capture_output=True)
+            documents[key] = json.loads(run.stdout)
+        return documents[key]
+
+    failed, compared = [], 0
+    for name, path, data, flags in damage_sweep(make_damage, work):
+        reports = {original: document(original, flags), path: document(path, flags)}
+        problems = []
+        for pair in (((original, sample), (path, data)), ((path, data), (original, sample))):
+            found, lines = check_diff(symdeck, validator, *pair, reports, flags)
+            problems += found
+            reached.update(what_it_shows(lines, lists))
+            for line in lines:
+                kind = line.get("change") or ("same result" if line.get("same") else line.get("line"))
+                seen.setdefault(kind, line)
+        compared += 1
+        if problems:
+            failed.append((name, flags, problems))
+    return failed, compared
+
+
 def main():
-    symdeck, schema_path, lines_schema_path, diff_schema_path, sample_path = sys.argv[1:6]
-    corpus = sys.argv[6] if len(sys.argv) > 6 else None
+    arguments = sys.argv[1:]
+    make_damage = None
+    if "--damage" in arguments:
+        at = arguments.index("--damage")
+        make_damage = arguments[at + 1]
+        del arguments[at:at + 2]
+    symdeck, schema_path, lines_schema_path, diff_schema_path, sample_path = arguments[0:5]
+    corpus = arguments[5] if len(arguments) > 5 else None
     validators = []
     for path in (schema_path, lines_schema_path, diff_schema_path):
         with open(path) as f:
@@ -377,6 +443,13 @@ def main():
             if problems:
                 failures += 1
                 print("FAIL %s:\n  %s" % (label, "\n  ".join(problems)))
+        swept = 0
+        if make_damage:
+            failed, swept = check_sweep(symdeck, diff_validator, make_damage, work, original, sample,
+                                        seen, reached, lists)
+            for name, flags, problems in failed:
+                failures += 1
+                print("FAIL damage sweep %s %s:\n  %s" % (name, " ".join(flags), "\n  ".join(problems)))
     # The damaged copies must have reached every way a walk can end but the size limit, and
     # the diffs every kind of change, status and value.
     for kind in ("complete", "bounds", "signature"):
@@ -400,9 +473,9 @@ def main():
     if diff_rejected < 30:
         failures += 1
         print("FAIL only %d diff mutations rejected" % diff_rejected)
-    print("%d databases and %d edited copies, each compared with the sample both ways; "
-          "%d mutations and %d diff mutations rejected, %d failed"
-          % (len(cases), len(edits), rejected, diff_rejected, failures))
+    print("%d databases, %d edited copies and %d of the damage sweep, each compared with the "
+          "sample both ways; %d mutations and %d diff mutations rejected, %d failed"
+          % (len(cases), len(edits), swept, rejected, diff_rejected, failures))
     return 1 if failures else 0
 
 

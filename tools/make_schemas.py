@@ -327,7 +327,7 @@ def diff_lines_schema():
              "changed": ({"$ref": "#/$defs/place"}, {"$ref": "#/$defs/place"})}
     change = {
         "type": "object",
-        "description": "A block, list or list element added in NEW, removed from OLD, or changed: matched on both sides with fields that differ by meaning. An added or removed block is this one line: the blocks, lists and elements inside it are counted inside it, not listed on lines of their own. A block that only moved (the same fields at another offset) has no line.",
+        "description": "A block, list or list element added in NEW, removed from OLD, or changed: matched on both sides with fields that differ by meaning. An added or removed block is this one line: the blocks, lists and elements inside it are counted in its `inner`, not listed on lines of their own. A block that only moved (the same fields at another offset) has no line.",
         "required": ["line", "change", "block", "identity", "old", "new"],
         "additionalProperties": False,
         "properties": {
@@ -338,6 +338,9 @@ def diff_lines_schema():
                          "description": "Where it stands, by what it is (in NEW, or in OLD for a removed one): the steps from the top to it, each a word and what tells it from its siblings (a type index, a place, a kind or number and its count among those), e.g. SYMD_HEADER[0]/SEGMENTDATA_HEADER[0]/SEGMENTDATA[1]/SEGDATA_PROCEDURE[3]. The last step's word is `block`."},
             "old": {"type": ["object", "null"], "description": "Where it is in OLD; null for an added one."},
             "new": {"type": ["object", "null"], "description": "Where it is in NEW; null for a removed one."},
+            "inner": {"type": "object", "required": ["blocks", "elements"], "additionalProperties": False,
+                      "properties": {"blocks": {"$ref": "#/$defs/count"}, "elements": {"$ref": "#/$defs/count"}},
+                      "description": "An added or removed one's contents, at any depth: `blocks`, the blocks inside it; `elements`, the elements of every list in it (a list's own, for a list). Both 0 for a list's element."},
             "fields": {"type": "array", "minItems": 1, "items": field,
                        "description": "A changed one's fields that differ, matched by name: in OLD's order, then those only NEW has."},
         },
@@ -345,7 +348,8 @@ def diff_lines_schema():
                    "then": {"properties": {"old": old, "new": new}}}
                   for what, (old, new) in sides.items()] + [
             {"if": {"properties": {"change": {"const": "changed"}}},
-             "then": {"required": ["fields"]}, "else": {"not": {"required": ["fields"]}}},
+             "then": {"required": ["fields"], "not": {"required": ["inner"]}},
+             "else": {"required": ["inner"], "not": {"required": ["fields"]}}},
             {"allOf": [{"if": {"properties": {"block": {"const": word}}},
                         "then": {"properties": {"identity": {"pattern": "(^|/)%s%s$" % (word, IDENTITY_STEP)}}}}
                        for word in words]},
@@ -368,7 +372,7 @@ def diff_lines_schema():
     return {
         "$schema": "https://json-schema.org/draft/2020-12/schema",
         "title": "symdeck diff, JSON lines form, version 1",
-        "description": "One line of symdeck --diff OLD.nms NEW.nms --json-lines: a header line first (the two databases), then one change line for each block, list or list element added, removed or changed from OLD to NEW, and a result line last. An added or removed block is one change line: what it holds is counted inside it, not listed. Every line is one JSON object with a `line` member naming its kind.",
+        "description": "One line of symdeck --diff OLD.nms NEW.nms --json-lines: a header line first (the two databases), then one change line for each block, list or list element added, removed or changed from OLD to NEW, and a result line last. An added or removed block is one change line: what it holds is counted in its `inner`, not listed. Every line is one JSON object with a `line` member naming its kind.",
         "oneOf": [header, change, result],
         "$defs": defs,
     }

@@ -6,6 +6,7 @@
 #ifndef SYMDECK_NO_THREADS
 #include <system_error>
 #include <thread>
+#include <tuple>
 #endif
 
 #include "format/file_structures.h"
@@ -347,6 +348,22 @@ struct Side {
         }
         return text;
     }
+    // What an added or removed one holds, at any depth: its blocks, and its lists' elements
+    // (a list's own, for a list). An element holds nothing.
+    struct Inside {
+        uint64_t blocks = 0;
+        uint64_t elements = 0;
+    };
+    Inside inside() const {
+        Inside in;
+        if (element != kNoNode) return in;
+        for (uint32_t n = node; n < list().end; ++n) {
+            const DiffNode& d = tree->nodes[n];
+            if (d.kind == DiffNode::Kind::List) in.elements += d.count;
+            else if (n != node) ++in.blocks;
+        }
+        return in;
+    }
     const std::vector<Field>& fields() const {
         static const std::vector<Field> kNone;
         const auto found = tree->wanted.find(wantedKey(node, element));
@@ -378,7 +395,7 @@ uint32_t namedTopBlock(const DiffTree& t, bool top, const Field& f) {
 bool sameField(const Side& before, const Side& after, bool top, const Field& f, const Field& g) {
     const DiffTree& a = *before.tree;
     const DiffTree& b = *after.tree;
-    if (f.described == g.described && f.described == fieldOf(symd::kSourceSection, "offSourceLines").id &&
+    if (f.described == g.described && f.described == kSourceLinesField &&
         before.element == kNoNode) {
         uint64_t x = 0, y = 0;
         const bool p = rowDistance(a, before.node, f.value, x);
@@ -454,8 +471,22 @@ void writeText(ReportWriter& out, bool terminal, const DiffInput& before, const 
             out.text("  new ");
             hexOffset(out, newSide(c, b).offset());
         }
+        if (c.what != Change::What::Changed) {
+            const Side::Inside in = shown.inside();
+            // "holding 2 blocks, 12 elements", each count only where it is not 0.
+            const char* lead = "  holding ";
+            for (const auto& [count, one, many] : {std::tuple{in.blocks, " block", " blocks"},
+                                                   std::tuple{in.elements, " element", " elements"}}) {
+                if (count == 0) continue;
+                out.text(lead);
+                out.decimal(count);
+                out.text(count == 1 ? one : many);
+                lead = ", ";
+            }
+            out.newline();
+            continue;
+        }
         out.newline();
-        if (c.what != Change::What::Changed) continue;
         for (const FieldChange& f : changedFields(oldSide(c, a), newSide(c, b))) {
             out.text("      ");
             out.text(f.name);
@@ -541,7 +572,14 @@ void writeJsonLines(ReportWriter& out, const DiffInput& before, const DiffInput&
             out.decimal(side.offset());
             out.ch('}');
         }
-        if (c.what == Change::What::Changed) {
+        if (c.what != Change::What::Changed) {
+            const Side::Inside in = shown.inside();
+            out.text(",\"inner\":{\"blocks\":");
+            out.decimal(in.blocks);
+            out.text(",\"elements\":");
+            out.decimal(in.elements);
+            out.ch('}');
+        } else {
             out.text(",\"fields\":[");
             bool first = true;
             for (const FieldChange& f : changedFields(oldSide(c, a), newSide(c, b))) {
@@ -579,10 +617,9 @@ void writeJsonLines(ReportWriter& out, const DiffInput& before, const DiffInput&
     out.text("}}}\n");
 }
 
-// Asks the second walk of `side`'s tree for its fields.
-void want(const Side& side) {
-    auto& t = const_cast<DiffTree&>(*side.tree);
-    if (t.wanted.emplace(wantedKey(side.node, side.element), static_cast<uint32_t>(t.fields.size())).second)
+// Asks the second walk of `t` for the fields of `node` (or of its element `element`).
+void want(DiffTree& t, uint32_t node, uint32_t element) {
+    if (t.wanted.emplace(wantedKey(node, element), static_cast<uint32_t>(t.fields.size())).second)
         t.fields.emplace_back();
 }
 
@@ -684,8 +721,8 @@ DiffResult writeDiff(const DiffInput& before, const DiffInput& after, const Sect
     // The fields of the changed blocks and elements, from a second walk of each database.
     for (const Change& c : changes)
         if (c.what == Change::What::Changed) {
-            want(oldSide(c, a));
-            want(newSide(c, b));
+            want(a, c.before, c.beforeElement);
+            want(b, c.after, c.afterElement);
         }
     if (!a.wanted.empty())
         walkBoth(before, a, after, b,

@@ -24,6 +24,7 @@
 
 #include "format/events.h"
 #include "format/reader.h"
+#include "format/symbols/symbols.h"
 #include "format/selection.h"
 #include "forms/writer.h"
 
@@ -144,6 +145,7 @@ void walkDiffTree(const NmsImage& image, const SectionSelection& selection, Diff
 // names, counted in bytes from the first row of its segment's line table (`distance`),
 // since the rows move with everything before them. False when the segment has no line
 // table the walk reported.
+inline constexpr uint16_t kSourceLinesField = fieldOf(symd::kSourceSection, "offSourceLines").id;
 bool rowDistance(const DiffTree& tree, uint32_t section, uint32_t value, uint64_t& distance);
 
 // The top block (a child of node 0) that begins at `offset` (not 0), or kNoNode; and the digest of

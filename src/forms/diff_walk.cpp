@@ -14,7 +14,6 @@ namespace {
 // The fields that tell a block from its siblings of the same word.
 constexpr uint16_t kEntryKind = fieldOf(nmdr::kEntry, "entryIndex").id;
 constexpr uint16_t kSegmentNumber = fieldOf(symd::kSegment, "nSeg").id;
-constexpr uint16_t kSourceLines = fieldOf(symd::kSourceSection, "offSourceLines").id;
 
 class DiffPrinter {
 public:
@@ -51,7 +50,7 @@ public:
         }
         uint64_t digest = meaningDigest(f);
         uint64_t distance = 0;
-        if (f.described == kSourceLines && rowDistance(tree_, at, f.value, distance))
+        if (f.described == kSourceLinesField && rowDistance(tree_, at, f.value, distance))
             digest = mixDigest(mixDigest(nameDigest(f), 5), distance);
         if (inElement_) {
             element_ += digest;

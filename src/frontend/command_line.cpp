@@ -163,7 +163,9 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         result.diff = true;
         result.inputName = argv[2];
         result.diffNewName = argv[3];
-        result.form = contains(lower, "--json-lines") ? ReportForm::JsonLines : ReportForm::Text;
+        // The diff has one JSON form, its lines: --json asks for them too.
+        result.form = contains(lower, "--json-lines") || contains(lower, "--json") ? ReportForm::JsonLines
+                                                                                  : ReportForm::Text;
         result.selection = selectionFrom(lower);
         result.outcome = Outcome::Convert;
         return result;
@@ -263,9 +265,10 @@ void printHelp(std::string& console) {
         " --explain=offset - Print which structure and field hold the byte at\n"
         " --explain offset   offset (0x... or decimal; give several), no report.\n"
         "           --diff - Compare old.nms with new.nms block by block: a text\n"
-        "                    like diff -u (--json-lines: JSON lines) to standard\n"
-        "                    output or -o path, the section flags applying to both.\n"
-        "                    Exit status 0 the same, 1 different, 2 trouble.\n"
+        "                    like diff -u, or JSON lines with --json-lines (or\n"
+        "                    --json), to standard output or -o path, the section\n"
+        "                    flags applying to both. Exit status 0 the same,\n"
+        "                    1 different, 2 trouble.\n"
         "           --help - Print this help (as -h, /h, -? and /? do); it wins over\n"
         "                    everything but the value of -o, --output or --explain.\n"
         "        --version - Print \"symdeck " SYMDECK_VERSION "\" and exit.\n";
