@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <vector>
 
 #include "frontend/command_line.h"
@@ -150,6 +151,39 @@ TEST(CommandLine, HelpText) {
                              "\n           symdeck --diff old.nms new.nms ", "\n           --help - ", "\n        --version - "})
         EXPECT_NE(later.find(item), std::string::npos) << item;
     EXPECT_NE(later.find("\"symdeck " SYMDECK_TEST_VERSION "\""), std::string::npos);
+}
+
+// Arguments that begin with "--" and are no switch are named for a warning; names, the
+// values of options and the switches in any case are not. Every switch the help names is
+// known.
+TEST(CommandLine, UnknownSwitchesAreNamed) {
+    const struct {
+        std::vector<const char*> args;
+        std::vector<std::string> unknown;
+    } cases[] = {
+        {{"a.nms", "--chek"}, {"--chek"}},
+        {{"a.nms", "--JSON", "--Check", "-gtyp", "+sttb"}, {}},
+        {{"a.nms", "--Weird.txt"}, {}},  // the report's name
+        {{"a.nms", "-o", "--x", "--output=--y", "--explain", "0x10"}, {}},
+        {{"a.nms", "--jsonlines", "-o", "r.txt", "--HTM"}, {"--jsonlines", "--HTM"}},
+        {{"--diff", "--a.nms", "--b.nms", "--jsn"}, {"--jsn"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<const char*> argv = {"symdeck"};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        const CommandLine line = parseCommandLine(static_cast<int>(argv.size()), argv.data());
+        EXPECT_EQ(line.outcome, Outcome::Convert) << c.args[1];
+        EXPECT_EQ(line.unknownSwitches, c.unknown) << c.args[1];
+    }
+    std::string help;
+    printHelp(help);
+    for (size_t at = help.find(" --"); at != std::string::npos; at = help.find(" --", at + 1)) {
+        size_t end = at + 3;
+        while (end < help.size() && (std::isalpha(static_cast<unsigned char>(help[end])) || help[end] == '-')) ++end;
+        const std::string word = help.substr(at + 1, end - at - 1);
+        const char* argv[] = {"symdeck", "a.nms", word.c_str(), "1"};
+        EXPECT_TRUE(parseCommandLine(4, argv).unknownSwitches.empty()) << word;
+    }
 }
 
 TEST(CommandLine, VersionAndTheValuesOfOptions) {

@@ -15,6 +15,7 @@
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <grp.h>
 #include <unistd.h>
 
 #include "entry/render.h"
@@ -65,8 +66,10 @@ bool openRawTerminal(int (&ends)[2], std::string& name) {
 class Program {
 public:
     // `program` is the real symdeck unless given (a shell, to redirect for it).
+    // `nobody`: the program runs as the user nobody where the suite runs as root, so that
+    // a file without read rights is one it cannot read.
     Program(const std::vector<std::string>& args, Out out = Out::Pipe, rlim_t fileLimit = RLIM_INFINITY,
-            const char* program = SYMDECK_BINARY) {
+            const char* program = SYMDECK_BINARY, bool nobody = false) {
         std::vector<const char*> argv = {program};
         for (const auto& a : args) argv.push_back(a.c_str());
         argv.push_back(nullptr);
@@ -83,6 +86,8 @@ public:
             ::sigprocmask(SIG_SETMASK, &none, nullptr);
             const rlimit limit{fileLimit, fileLimit};
             ::setrlimit(RLIMIT_FSIZE, &limit);
+            if (nobody && ::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+                ::_exit(126);
             ::dup2(errPipe[1], 2);
             if (out == Out::Closed) ::close(1);
             else ::dup2(out == Out::Full ? full : outPipe[1], 1);
@@ -202,6 +207,55 @@ TEST_F(RunFaultsTest, AFileSizeLimitFailsTheWriteInsteadOfKilling) {
     EXPECT_EQ(listing(), (std::vector<std::string>{"x.nms", "x.txt"}));
 }
 
+// A failure keeps its message where it always was, and the system's reason follows on
+// standard error; a misspelt switch is warned of; --check sums up each database there.
+TEST_F(RunFaultsTest, FailuresSayWhyAndCheckSumsUpOnStandardError) {
+    const std::vector<uint8_t> sample = nmsbuild::sampleDatabase();
+    writeFile("x.nms", sample);
+    writeFile("cut.nms", std::vector<uint8_t>(sample.begin(), sample.begin() + 1500));
+    writeFile("secret.nms", sample);
+    fs::permissions(dir_ / "secret.nms", fs::perms::none);
+    fs::permissions(dir_, fs::perms::owner_all | fs::perms::others_exec | fs::perms::group_exec);
+    fs::create_directory(dir_ / "folder.nms");
+    const auto reason = [&](const std::string& name, int code) {
+        return "symdeck: " + name + ": " + std::strerror(code) + "\n";
+    };
+    const struct {
+        std::vector<std::string> args;
+        bool nobody;
+        int status;
+        std::string out;  // standard output: the message, as it always was
+        std::string err;
+    } cases[] = {
+        {{path("missing.nms")}, false, 1, kTitle + "  Can't open nms file (" + path("missing.nms") + ").\n",
+         reason(path("missing.nms"), ENOENT)},
+        {{path("folder.nms")}, false, 1, kTitle + "  Can't open nms file (" + path("folder.nms") + ").\n",
+         reason(path("folder.nms"), EISDIR)},
+        {{path("secret.nms"), "-o", "/dev/null"}, true, 1,
+         kTitle + "  Can't open nms file (" + path("secret.nms") + ").\n", reason(path("secret.nms"), EACCES)},
+        {{path("x.nms"), "-o", "/dev/full"}, false, 1, kTitle + "  Failed to save text file.\n",
+         reason("/dev/full", ENOSPC)},
+        {{path("x.nms"), "-o", path("folder.nms")}, false, 1, kTitle + "  Failed crating text file.\n",
+         reason(path("folder.nms"), EISDIR)},
+        {{"--diff", path("x.nms"), path("missing.nms")}, false, 2, "",
+         kTitle + "  Can't open nms file (" + path("missing.nms") + ").\n" + reason(path("missing.nms"), ENOENT)},
+        {{path("x.nms"), "--chek", "-o", "/dev/null"}, false, 0, "",
+         "symdeck: warning: --chek is no switch of symdeck; passed over\n"},
+        {{path("x.nms"), "--check", "--JSON", "-o", "/dev/null"}, false, 0, "",
+         "symdeck: " + path("x.nms") + ": 0 damaged fields, 0 unknown values; complete\n"},
+        {{path("cut.nms"), "--check", "-o", "/dev/null"}, false, 2, "",
+         "symdeck: " + path("cut.nms") + ": 0 damaged fields, 0 unknown values; stopped: ERROR in HSHT_HEADER -> "
+         "the data at offset 0x5D9 runs past the end of the file (size 0x5DC).\n"},
+    };
+    for (const auto& c : cases) {
+        const Ended e = Program(c.args, Out::Pipe, RLIM_INFINITY, SYMDECK_BINARY, c.nobody).wait();
+        EXPECT_EQ(e.status, c.status) << c.args[0];
+        EXPECT_EQ(e.out, c.out) << c.args[0];
+        EXPECT_EQ(e.err, c.err) << c.args[0];
+    }
+    fs::permissions(dir_, fs::perms::owner_all);
+}
+
 TEST_F(RunFaultsTest, AFifoOrADeviceIsNoDatabaseAndNeverBlocks) {
     ASSERT_EQ(::mkfifo(path("fifo.nms").c_str(), 0600), 0);
     fs::create_symlink("/dev/zero", dir_ / "zero.nms");
@@ -243,17 +297,24 @@ TEST_F(RunFaultsTest, AReportToStandardOutputIsStreamedAndLeavesNoFile) {
     writeFile("x.nms", bytes);
     writeFile("cut.nms", std::vector<uint8_t>(bytes.begin(), bytes.begin() + 700));
     const std::string damaged = report(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 700));
+    // --check's summary goes to standard error, after the report.
+    const std::string complete = "symdeck: " + path("x.nms") + ": 0 damaged fields, 0 unknown values; complete\n";
+    const std::string stopped = "symdeck: " + path("cut.nms") +
+                                ": 0 damaged fields, 0 unknown values; stopped: ERROR in NMDR_HEADER -> the data at "
+                                "offset 0x2A0 runs past the end of the file (size 0x2BC).\n";
     const struct {
         std::vector<std::string> args;
         Out out;
         Ended expected;
     } cases[] = {
         {{path("x.nms"), "-o", "-"}, Out::Pipe, {0, 0, report(bytes), ""}},
-        {{path("x.nms"), "--output=-", "--check"}, Out::Pipe, {0, 0, report(bytes), ""}},
-        {{path("cut.nms"), "-O", "-", "--CHECK"}, Out::Pipe, {2, 0, damaged, ""}},
+        {{path("x.nms"), "--output=-", "--check"}, Out::Pipe, {0, 0, report(bytes), complete}},
+        {{path("cut.nms"), "-O", "-", "--CHECK"}, Out::Pipe, {2, 0, damaged, stopped}},
         {{path("cut.nms"), "-o", "-"}, Out::Pipe, {0, 0, damaged, ""}},
-        // The report owns standard output: the failure message goes to standard error.
-        {{path("x.nms"), "-o", "-"}, Out::Full, {1, 0, "", kTitle + "  Failed to save text file.\n"}},
+        // The report owns standard output: the failure message goes to standard error, the
+        // system's reason after it.
+        {{path("x.nms"), "-o", "-"}, Out::Full,
+         {1, 0, "", kTitle + "  Failed to save text file.\nsymdeck: standard output: " + std::strerror(ENOSPC) + "\n"}},
         {{path("x.nms"), "-o", "-"}, Out::BrokenPipe, {-1, SIGPIPE, "", ""}},
     };
     for (const auto& c : cases) {
@@ -370,6 +431,8 @@ TEST_F(RunFaultsTest, TheDatabaseAsStandardOutputIsRefusedAndMessagesGoToStandar
     const std::string database(bytes.begin(), bytes.end());
     const std::string same = kTitle + "  The text file would overwrite the nms file.\n";
     const std::string missing = kTitle + "  Can't open nms file (missing.nms).\n";
+    // The system's reason, always on standard error, after the message.
+    const std::string absent = "symdeck: missing.nms: " + std::string(std::strerror(ENOENT)) + "\n";
     const struct {
         std::string script;
         Ended expected;
@@ -381,14 +444,15 @@ TEST_F(RunFaultsTest, TheDatabaseAsStandardOutputIsRefusedAndMessagesGoToStandar
         {"exec \"$S\" t.nms --explain=4 -o - 1<>t.nms", {1, 0, "", same}},
         {"exec \"$S\" t.nms -o /dev/stderr 2<>t.nms", {1, 0, same, ""}},
         // A failure of another kind, with standard output on the database.
-        {"exec \"$S\" t.nms -o nowhere/r.txt 1<>t.nms", {1, 0, "", kTitle + "  Failed crating text file.\n"}},
-        {"exec \"$S\" missing.nms --json -o -", {1, 0, "", missing}},
-        {"exec \"$S\" missing.nms -o /dev/stdout", {1, 0, "", missing}},
-        {"exec \"$S\" missing.nms --json", {1, 0, missing, ""}},
+        {"exec \"$S\" t.nms -o nowhere/r.txt 1<>t.nms",
+         {1, 0, "", kTitle + "  Failed crating text file.\nsymdeck: nowhere/r.txt: " + std::strerror(ENOENT) + "\n"}},
+        {"exec \"$S\" missing.nms --json -o -", {1, 0, "", missing + absent}},
+        {"exec \"$S\" missing.nms -o /dev/stdout", {1, 0, "", missing + absent}},
+        {"exec \"$S\" missing.nms --json", {1, 0, missing, absent}},
         {"exec \"$S\" t.nms --json -o - --explain=zz", {1, 0, "", kTitle + "  The offset to explain is not correct (zz).\n"}},
         {"exec \"$S\" t.nm -o /dev/stdout", {1, 0, "", kTitle + "  The first argument is not correct.\n"}},
         {"exec \"$S\" t.nms --explain=zz", {1, 0, kTitle + "  The offset to explain is not correct (zz).\n", ""}},
-        {"exec \"$S\" missing.nms -o /dev/stderr", {1, 0, missing, ""}},
+        {"exec \"$S\" missing.nms -o /dev/stderr", {1, 0, missing, absent}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.script);

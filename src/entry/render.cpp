@@ -23,19 +23,21 @@
 namespace symdeck {
 
 WalkEnd renderImage(const NmsImage& image, const SectionSelection& selection, ReportWriter& out,
-                    bool forTerminal, FieldProblems* problems) {
+                    bool forTerminal, FieldProblems* problems, Stop* stop) {
     TextPrinter print(out, forTerminal);
     const WalkEnd end = walkDatabase(print, image, selection);
     if (problems) *problems = print.problems();
+    if (stop) *stop = print.stopped();
     return end;
 }
 
 WalkEnd renderImageJson(const NmsImage& image, const SectionSelection& selection,
                         std::string_view databaseName, ReportWriter& out, bool lines,
-                        FieldProblems* problems) {
+                        FieldProblems* problems, Stop* stop) {
     JsonPrinter print(out, databaseName, image.size, lines);
     const WalkEnd end = walkDatabase(print, image, selection);
     if (problems) *problems = print.problems();
+    if (stop) *stop = print.stopped();
     return end;
 }
 

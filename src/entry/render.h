@@ -24,15 +24,16 @@ namespace symdeck {
 // written with the bytes a terminal would act on escaped (forms/terminal_text.h).
 // `problems`, when given, receives the counts of fields whose values are damaged or have no
 // word (--check).
+// `stop`, when given, receives how and where the walk ended.
 WalkEnd renderImage(const NmsImage& image, const SectionSelection& selection, ReportWriter& out,
-                    bool forTerminal = false, FieldProblems* problems = nullptr);
+                    bool forTerminal = false, FieldProblems* problems = nullptr, Stop* stop = nullptr);
 
 // The same walk as one JSON document, or as JSON lines when `lines` is set; `databaseName`
 // is the name the document gives the database. The document is whole and valid however
 // the walk ended.
 WalkEnd renderImageJson(const NmsImage& image, const SectionSelection& selection,
                         std::string_view databaseName, ReportWriter& out, bool lines = false,
-                        FieldProblems* problems = nullptr);
+                        FieldProblems* problems = nullptr, Stop* stop = nullptr);
 
 // Explains where each of `offsets` lies in the database (see forms/explain_printer.h): one
 // walk, as the text report would make it, for all of them. Lines of text, or a JSON array

@@ -245,6 +245,7 @@ void JsonPrinter::unknownSection(int32_t kind) {
 }
 
 void JsonPrinter::end(const Stop& stop) {
+    stop_ = stop;
     // Close whatever the walk left open: element, list, fields and blocks, innermost first.
     while (depth_ > 1) {
         switch (top()) {

@@ -85,6 +85,8 @@ public:
 
     uint64_t length() const { return out_.length(); }
     const FieldProblems& problems() const { return problems_; }
+    // How the walk ended, once it has.
+    const Stop& stopped() const { return stop_; }
 
     void begin();
     void open(const Title& title);
@@ -238,6 +240,7 @@ private:
     size_t depth_ = 0;
     ValuesBuffer values_;  // the innermost block's, while its fields are written
     FieldProblems problems_;
+    Stop stop_{};
     // The lines form: the open blocks (word and offset), where the current line began, how
     // many elements of a list it holds, and whether the block's line has already ended
     // (its list goes on in list lines).

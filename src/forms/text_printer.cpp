@@ -93,6 +93,7 @@ void spellStop(ReportWriter& out, const Stop& stop) {
 }
 
 void TextPrinter::end(const Stop& stop) {
+    stop_ = stop;
     if (stop.end == WalkEnd::Complete) return;
     spellStop(out_, stop);
     out_.ch('\n');

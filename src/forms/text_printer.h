@@ -164,6 +164,8 @@ public:
     uint64_t length() const { return out_.length(); }
     // The fields so far whose values have something wrong (--check reads them).
     const FieldProblems& problems() const { return problems_; }
+    // How the walk ended, once it has.
+    const Stop& stopped() const { return stop_; }
     // Fields with a problem that were not printed (a unit of the map passed over).
     void countProblems(const FieldProblems& more) {
         problems_.damaged += more.damaged;
@@ -315,6 +317,7 @@ private:
     ReportWriter& out_;
     bool terminal_;
     FieldProblems problems_;
+    Stop stop_{};
     unsigned indent_ = 2;  // of the innermost block's fields
     unsigned indents_[kMaxDepth] = {};
     Closing closings_[kMaxDepth] = {};

@@ -2,6 +2,7 @@
 
 #include "format/section_kinds.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,23 @@ bool isHelpSwitch(std::string_view arg) {
 }
 
 bool isVersionSwitch(std::string_view arg) { return arg == "--version"; }
+
+// The switches of the program that stand alone (the options that take a value, "--output"
+// and "--explain", are taken with their values first). An argument that begins with "--"
+// and is none of them is passed over with a warning.
+constexpr std::string_view kSwitches[] = {"--json", "--json-lines", "--html", "--check", "--diff", "--help", "--version"};
+
+// The arguments from `from` on that look like a switch and are none, as typed.
+std::vector<std::string> unknownSwitches(const std::vector<std::string>& lower, const char* const* argv, size_t from,
+                                         size_t skip) {
+    std::vector<std::string> unknown;
+    for (size_t i = from; i < lower.size(); ++i) {
+        if (i == skip || !lower[i].starts_with("--")) continue;
+        if (std::find(std::begin(kSwitches), std::end(kSwitches), lower[i]) == std::end(kSwitches))
+            unknown.emplace_back(argv[i + 1]);
+    }
+    return unknown;
+}
 
 // A kind's flag as typed, lower-cased: its sign and its name.
 std::string flagOf(char sign, std::string_view name) { return std::string(1, sign).append(lowered(name)); }
@@ -163,6 +181,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         result.diff = true;
         result.inputName = argv[2];
         result.diffNewName = argv[3];
+        result.unknownSwitches = unknownSwitches(lower, argv, 3, 0);
         // The diff has one JSON form, its lines: --json asks for them too.
         result.form = contains(lower, "--json-lines") || contains(lower, "--json") ? ReportForm::JsonLines
                                                                                   : ReportForm::Text;
@@ -201,12 +220,16 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
                                        : result.form == ReportForm::JsonLines ? ".jsonl"
                                        : result.form == ReportForm::Json    ? ".json"
                                                                             : ".txt";
+    bool secondIsName = false;
     if (!values.outputGiven) {
-        if (lower.size() >= 2 && lower[1].find(extension) != std::string::npos)
+        secondIsName = lower.size() >= 2 && lower[1].find(extension) != std::string::npos;
+        if (secondIsName)
             result.outputName = argv[2];
         else
             result.outputName = result.inputName.substr(0, marker) + std::string(extension);
     }
+    // The database's name, and the report's where the second argument gives it, are names.
+    result.unknownSwitches = unknownSwitches(lower, argv, 1, secondIsName ? 1 : 0);
 
     result.selection = selectionFrom(lower);
     result.outcome = Outcome::Convert;

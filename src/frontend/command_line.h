@@ -46,6 +46,9 @@ struct CommandLine {
     // diffNewName NEW); the changes go to standard output unless -o names a file.
     bool diff = false;
     std::string diffNewName;
+    // Arguments that begin with "--" and are no switch of the program, as typed: passed
+    // over, as every argument the program does not know is, but warned of.
+    std::vector<std::string> unknownSwitches;
 };
 
 // argv[0] is the program's own name and is not looked at.

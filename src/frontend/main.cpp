@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
         // read does. The message goes where the run had decided messages go.
         console.text = symdeck::kTitleLine;
         console.text += "  Failed to allocate memory.\n";
+        console.errors.clear();
         status = 1;
     }
 #else
@@ -26,12 +27,14 @@ int main(int argc, char** argv) {
     status = symdeck::runConversion(argc, argv, console);
 #endif
     if (console.toStandardError) {
-        symdeck::platform::writeStandardError(console.text);
+        symdeck::platform::writeStandardError(console.text + console.errors);
         return status;
     }
     // Help that could not be shown, or a failure that could not be told, is no success.
     std::string reason;
-    if (!symdeck::platform::writeStandardOutput(console.text, reason)) {
+    const bool shown = symdeck::platform::writeStandardOutput(console.text, reason);
+    symdeck::platform::writeStandardError(console.errors);
+    if (!shown) {
         symdeck::platform::writeStandardError("symdeck: write error: " + reason + "\n");
         return 1;
     }

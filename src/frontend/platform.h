@@ -60,6 +60,9 @@ struct InputFile {
     Block bytes;
     uint64_t size = 0;
     FileId id;
+    // Why it could not be read, in the system's words ("Permission denied"), when it could
+    // not; empty where the system gave no reason.
+    std::string failure;
 };
 ReadStatus readWholeFile(const std::string& name, InputFile& input);
 
@@ -77,6 +80,9 @@ struct PendingReport {
     // Written straight into the final name, which is a device or a FIFO (-o /dev/null):
     // no temporary, nothing renamed.
     bool direct = false;
+    // Why the last of createReport, writeReport and commitReport that failed did, in the
+    // system's words ("No space left on device").
+    std::string failure;
 };
 
 enum class CreateStatus { Ok, SameFileAsInput, Failed };

@@ -21,6 +21,19 @@ bool writeAll(int fd, const char* data, size_t size) {
     return true;
 }
 
+std::string reasonOf(int code) { return std::strerror(code); }
+
+ReadStatus readFailure(InputFile& input, ReadStatus status, int code) {
+    input.failure = reasonOf(code);
+    return status;
+}
+
+ReadStatus notARegularFile(InputFile& input, const struct stat& info) {
+    if (S_ISDIR(info.st_mode)) return readFailure(input, ReadStatus::CannotOpen, EISDIR);
+    input.failure = "Not a regular file";
+    return ReadStatus::CannotOpen;
+}
+
 FileId idOf(const struct stat& info) {
     return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino), true};
 }
@@ -34,7 +47,8 @@ SplitPath split(const std::string& path) {
 std::optional<bool> commitWithoutTemporary(PendingReport& report) {
     if (report.intoStream) return true;
     if (report.file < 0) return false;
-    if (report.direct) return ::close(static_cast<int>(std::exchange(report.file, -1))) == 0;
+    if (report.direct)
+        return ::close(static_cast<int>(std::exchange(report.file, -1))) == 0 || reportFailure(report, false, errno);
     return std::nullopt;
 }
 
@@ -73,7 +87,7 @@ bool isTerminal(const PendingReport& report) {
 bool standardOutputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
 
 bool writeReport(PendingReport& report, const char* data, size_t size) {
-    return writeAll(static_cast<int>(report.file), data, size);
+    return writeAll(static_cast<int>(report.file), data, size) || reportFailure(report, false, errno);
 }
 
 bool writeStandardOutput(std::string_view text, std::string& reason) {

@@ -18,6 +18,20 @@ namespace symdeck::platform {
 // failure, with errno saying why (EIO for a write that made no progress).
 bool writeAll(int fd, const char* data, size_t size);
 
+// The system's words for errno `code`.
+std::string reasonOf(int code);
+// A read that failed: `status`, with the system's reason for it.
+ReadStatus readFailure(InputFile& input, ReadStatus status, int code);
+// Why `name`, which stat describes as `info`, is no file to read: a directory, or anything
+// else that is no regular file.
+ReadStatus notARegularFile(InputFile& input, const struct stat& info);
+// A report that failed: `result`, with the system's reason for it.
+template <class Result>
+Result reportFailure(PendingReport& report, Result result, int code) {
+    report.failure = reasonOf(code);
+    return result;
+}
+
 // The identity of the file `info` describes.
 FileId idOf(const struct stat& info);
 

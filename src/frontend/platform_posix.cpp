@@ -115,12 +115,17 @@ int openFinalDirectory(const std::string& path, std::string& name) {
         const int parent = directory;
         part = split(std::string(target, static_cast<size_t>(n)));
         // An absolute target's directory is opened from the root, whatever `parent` is.
-        directory = links < kMaxLinks && static_cast<size_t>(n) < sizeof target
-                        ? ::openat(parent, part.directory.c_str(), kDirectoryFlags)
-                        : -1;
+        const bool followed = links < kMaxLinks && static_cast<size_t>(n) < sizeof target;
+        directory = followed ? ::openat(parent, part.directory.c_str(), kDirectoryFlags) : -1;
+        const int code = followed ? errno : ELOOP;
         ::close(parent);
+        errno = code;
     }
-    if (directory >= 0) ::close(directory);
+    // A name that ends in a slash names a directory.
+    if (directory >= 0) {
+        ::close(directory);
+        errno = EISDIR;
+    }
     return -1;
 }
 
@@ -223,19 +228,21 @@ ReadStatus readWholeFile(const std::string& name, InputFile& input) {
     // is non-blocking, and the type is checked again on the descriptor, in case the name
     // was replaced in between.
     struct stat info {};
-    if (::stat(name.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return ReadStatus::CannotOpen;
+    if (::stat(name.c_str(), &info) != 0) return readFailure(input, ReadStatus::CannotOpen, errno);
+    if (!S_ISREG(info.st_mode)) return notARegularFile(input, info);
     Fd file(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-        ::fcntl(file.fd, F_SETFL, 0) != 0)
-        return ReadStatus::CannotOpen;
+    if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || ::fcntl(file.fd, F_SETFL, 0) != 0)
+        return readFailure(input, ReadStatus::CannotOpen, errno);
+    if (!S_ISREG(info.st_mode)) return notARegularFile(input, info);
     const auto size = static_cast<uint64_t>(info.st_size);
     input.bytes = Block(size, pageAllocator());
-    if (input.bytes.data() == nullptr) return ReadStatus::NoMemory;
+    if (input.bytes.data() == nullptr) return readFailure(input, ReadStatus::NoMemory, ENOMEM);
     uint64_t done = 0;
     while (done < size) {
         const ssize_t n = ::read(file.fd, input.bytes.data() + done, size - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return ReadStatus::ReadFailed;  // an error, or the file shrank
+        // An error, or the file shrank while it was read.
+        if (n <= 0) return readFailure(input, ReadStatus::ReadFailed, n < 0 ? errno : EIO);
         done += static_cast<uint64_t>(n);
     }
     input.size = size;
@@ -246,7 +253,7 @@ ReadStatus readWholeFile(const std::string& name, InputFile& input) {
 CreateStatus createReport(const std::string& reportName, const FileId& input, PendingReport& report) {
     std::string finalName;
     const int directory = openFinalDirectory(reportName, finalName);
-    if (directory < 0) return CreateStatus::Failed;
+    if (directory < 0) return reportFailure(report, CreateStatus::Failed, errno);
     struct stat old {};
     const bool replaces = ::fstatat(directory, finalName.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
     if (replaces && sameFile(idOf(old), input)) {
@@ -256,14 +263,15 @@ CreateStatus createReport(const std::string& reportName, const FileId& input, Pe
     // A directory can never take the report's name: refused before any work is done.
     if (replaces && S_ISDIR(old.st_mode)) {
         ::close(directory);
-        return CreateStatus::Failed;
+        return reportFailure(report, CreateStatus::Failed, EISDIR);
     }
     // A device, a FIFO or a socket at that name is written into, as a plain create would
     // do: renaming over it would put a regular file in place of /dev/null.
     if (replaces && !S_ISREG(old.st_mode)) {
         const int file = ::openat(directory, finalName.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+        const int code = errno;
         ::close(directory);
-        if (file < 0) return CreateStatus::Failed;
+        if (file < 0) return reportFailure(report, CreateStatus::Failed, code);
         report.file = file;
         report.direct = true;
         return CreateStatus::Ok;
@@ -276,7 +284,10 @@ CreateStatus createReport(const std::string& reportName, const FileId& input, Pe
         const std::string tempName = prefix + std::to_string(attempt) + ".tmp";
         const int file = ::openat(directory, tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (file < 0 && errno == EEXIST) continue;
-        if (file < 0) break;
+        if (file < 0) {
+            reportFailure(report, CreateStatus::Failed, errno);
+            break;
+        }
         arm(directory, tempName);
         report.directory = directory;
         report.file = file;
@@ -298,7 +309,10 @@ bool commitReport(PendingReport& report) {
     const bool closed = ::close(static_cast<int>(report.file)) == 0;
     const bool placed =
         closed && ::renameat(directory, report.tempName.c_str(), directory, report.finalName.c_str()) == 0;
-    if (!placed) ::unlinkat(directory, report.tempName.c_str(), 0);
+    if (!placed) {
+        reportFailure(report, false, errno);
+        ::unlinkat(directory, report.tempName.c_str(), 0);
+    }
     disarm();
     ::close(directory);
     forgetTemporary(report);

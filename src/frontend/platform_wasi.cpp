@@ -95,24 +95,26 @@ BlockAllocator pageAllocator() { return heapAllocator(); }
 
 ReadStatus readWholeFile(const std::string& name, InputFile& input) {
     struct stat info {};
-    if (::stat(name.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return ReadStatus::CannotOpen;
+    if (::stat(name.c_str(), &info) != 0) return readFailure(input, ReadStatus::CannotOpen, errno);
+    if (!S_ISREG(info.st_mode)) return notARegularFile(input, info);
     const int file = ::open(name.c_str(), O_RDONLY);
-    if (file < 0) return ReadStatus::CannotOpen;
+    if (file < 0) return readFailure(input, ReadStatus::CannotOpen, errno);
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{file};
-    if (::fstat(file, &info) != 0 || !S_ISREG(info.st_mode)) return ReadStatus::CannotOpen;
+    if (::fstat(file, &info) != 0) return readFailure(input, ReadStatus::CannotOpen, errno);
+    if (!S_ISREG(info.st_mode)) return notARegularFile(input, info);
     const auto size = static_cast<uint64_t>(info.st_size);
     // Linear memory is 32-bit: a larger file can never be had.
-    if (size >= SIZE_MAX) return ReadStatus::NoMemory;
+    if (size >= SIZE_MAX) return readFailure(input, ReadStatus::NoMemory, ENOMEM);
     input.bytes = Block(static_cast<size_t>(size));
-    if (input.bytes.data() == nullptr) return ReadStatus::NoMemory;
+    if (input.bytes.data() == nullptr) return readFailure(input, ReadStatus::NoMemory, ENOMEM);
     uint64_t done = 0;
     while (done < size) {
         const ssize_t n = ::read(file, input.bytes.data() + done, static_cast<size_t>(size - done));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return ReadStatus::ReadFailed;
+        if (n <= 0) return readFailure(input, ReadStatus::ReadFailed, n < 0 ? errno : EIO);
         done += static_cast<uint64_t>(n);
     }
     input.size = size;
@@ -147,18 +149,19 @@ std::optional<Stream> streamNamed(const std::string& reportName) {
 
 CreateStatus createReport(const std::string& reportName, const FileId& input, PendingReport& report) {
     const std::string finalName = finalPath(reportName);
-    if (finalName.empty()) return CreateStatus::Failed;
+    if (finalName.empty()) return reportFailure(report, CreateStatus::Failed, EISDIR);
     const SplitPath part = split(finalName);
     struct stat directory {};
-    if (::stat(part.directory.c_str(), &directory) != 0 || !S_ISDIR(directory.st_mode)) return CreateStatus::Failed;
+    if (::stat(part.directory.c_str(), &directory) != 0) return reportFailure(report, CreateStatus::Failed, errno);
+    if (!S_ISDIR(directory.st_mode)) return reportFailure(report, CreateStatus::Failed, ENOTDIR);
     struct stat old {};
     const bool replaces = ::lstat(finalName.c_str(), &old) == 0;
     if (replaces && sameFile(idOf(old), input)) return CreateStatus::SameFileAsInput;
-    if (replaces && S_ISDIR(old.st_mode)) return CreateStatus::Failed;
+    if (replaces && S_ISDIR(old.st_mode)) return reportFailure(report, CreateStatus::Failed, EISDIR);
     // A device or a FIFO at that name is written into, as a plain create would do.
     if (replaces && !S_ISREG(old.st_mode)) {
         const int file = ::open(finalName.c_str(), O_WRONLY);
-        if (file < 0) return CreateStatus::Failed;
+        if (file < 0) return reportFailure(report, CreateStatus::Failed, errno);
         report.file = file;
         report.direct = true;
         return CreateStatus::Ok;
@@ -175,7 +178,10 @@ CreateStatus createReport(const std::string& reportName, const FileId& input, Pe
         if (tempName.size() >= sizeof symdeck_pending_temporary) break;
         const int file = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
         if (file < 0 && errno == EEXIST) continue;
-        if (file < 0) break;
+        if (file < 0) {
+            reportFailure(report, CreateStatus::Failed, errno);
+            break;
+        }
         std::memcpy(symdeck_pending_temporary, tempName.c_str(), tempName.size() + 1);
         report.file = file;
         report.directory = 0;
@@ -190,7 +196,10 @@ bool commitReport(PendingReport& report) {
     if (const std::optional<bool> done = commitWithoutTemporary(report)) return *done;
     const bool closed = ::close(static_cast<int>(report.file)) == 0;
     const bool placed = closed && ::rename(report.tempName.c_str(), report.finalName.c_str()) == 0;
-    if (!placed) ::unlink(report.tempName.c_str());
+    if (!placed) {
+        reportFailure(report, false, errno);
+        ::unlink(report.tempName.c_str());
+    }
     symdeck_pending_temporary[0] = '\0';
     forgetTemporary(report);
     return placed;

@@ -241,29 +241,42 @@ void releasePages(void* pages, size_t) {
     if (pages != nullptr) ::VirtualFree(pages, 0, MEM_RELEASE);
 }
 
+// A read or a report that failed, with the system's reason for the failure (its last
+// error) where it gave one.
+ReadStatus readFailed(InputFile& input, ReadStatus status, DWORD code = ::GetLastError()) {
+    if (code != ERROR_SUCCESS) input.failure = describe(code);
+    return status;
+}
+template <class Result>
+Result reportFailed(PendingReport& report, Result result, DWORD code = ::GetLastError()) {
+    if (code != ERROR_SUCCESS) report.failure = describe(code);
+    return result;
+}
+
 ReadStatus readWholeFile(const std::string& name, InputFile& input) {
     const std::wstring path = systemPath(name);
-    if (path.empty()) return ReadStatus::CannotOpen;
+    if (path.empty()) return readFailed(input, ReadStatus::CannotOpen);
     // A directory cannot be opened without FILE_FLAG_BACKUP_SEMANTICS; a pipe or a device
     // opens without waiting and is refused by its type.
     OwnedHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return ReadStatus::CannotOpen;
+    if (!file.valid()) return readFailed(input, ReadStatus::CannotOpen);
     BY_HANDLE_FILE_INFORMATION info{};
     if (::GetFileType(file.handle) != FILE_TYPE_DISK || !::GetFileInformationByHandle(file.handle, &info) ||
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-        return ReadStatus::CannotOpen;
+        return readFailed(input, ReadStatus::CannotOpen, ERROR_INVALID_FUNCTION);
     const uint64_t size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
-    if (size > SIZE_MAX / 2) return ReadStatus::NoMemory;
+    if (size > SIZE_MAX / 2) return readFailed(input, ReadStatus::NoMemory, ERROR_NOT_ENOUGH_MEMORY);
     input.bytes = Block(static_cast<size_t>(size), pageAllocator());
-    if (input.bytes.data() == nullptr) return ReadStatus::NoMemory;
+    if (input.bytes.data() == nullptr) return readFailed(input, ReadStatus::NoMemory, ERROR_NOT_ENOUGH_MEMORY);
     uint64_t done = 0;
     while (done < size) {
         const uint64_t left = size - done;
         const DWORD chunk = left > (DWORD{1} << 30) ? (DWORD{1} << 30) : static_cast<DWORD>(left);
         DWORD got = 0;
         if (!::ReadFile(file.handle, input.bytes.data() + done, chunk, &got, nullptr) || got == 0)
-            return ReadStatus::ReadFailed;  // an error, or the file shrank
+            // An error, or the file shrank while it was read.
+            return readFailed(input, ReadStatus::ReadFailed, got == 0 ? ERROR_HANDLE_EOF : ::GetLastError());
         done += got;
     }
     input.size = size;
@@ -297,10 +310,11 @@ std::optional<Stream> streamNamed(const std::string&) { return std::nullopt; }
 CreateStatus createReport(const std::string& reportName, const FileId& input, PendingReport& report) {
     report = PendingReport{};
     std::wstring target = systemPath(reportName);
-    if (target.empty()) return CreateStatus::Failed;
+    if (target.empty()) return reportFailed(report, CreateStatus::Failed);
     // A name that ends in a separator names a directory, never a file (a "\\?\" name keeps
     // its slashes as they were typed).
-    if (target.back() == L'\\' || target.back() == L'/') return CreateStatus::Failed;
+    if (target.back() == L'\\' || target.back() == L'/')
+        return reportFailed(report, CreateStatus::Failed, ERROR_ACCESS_DENIED);
 
     // A device or a pipe at that name (NUL, CON, \\.\pipe\x) is written into, as a plain
     // create would: it has no directory for a temporary, and nothing to replace. A volume or
@@ -308,10 +322,10 @@ CreateStatus createReport(const std::string& reportName, const FileId& input, Pe
     if (startsWith(target, L"\\\\.\\")) {
         const HANDLE file = ::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return CreateStatus::Failed;
+        if (file == INVALID_HANDLE_VALUE) return reportFailed(report, CreateStatus::Failed);
         if (::GetFileType(file) == FILE_TYPE_DISK) {
             ::CloseHandle(file);
-            return CreateStatus::Failed;
+            return reportFailed(report, CreateStatus::Failed, ERROR_ACCESS_DENIED);
         }
         report.file = fromHandle(file);
         report.direct = true;
@@ -323,7 +337,7 @@ CreateStatus createReport(const std::string& reportName, const FileId& input, Pe
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
     // A directory can never take the report's name: refused before any work is done.
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-        return CreateStatus::Failed;
+        return reportFailed(report, CreateStatus::Failed, ERROR_ACCESS_DENIED);
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         OwnedHandle existing(::CreateFileW(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -333,12 +347,12 @@ CreateStatus createReport(const std::string& reportName, const FileId& input, Pe
             // A read-only report cannot be replaced, as a plain create could not open it.
             if ((info.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) ==
                 FILE_ATTRIBUTE_READONLY)
-                return CreateStatus::Failed;
+                return reportFailed(report, CreateStatus::Failed, ERROR_ACCESS_DENIED);
             if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
                 std::wstring resolved(32768, L'\0');
                 const DWORD n = ::GetFinalPathNameByHandleW(existing.handle, resolved.data(), 32768,
                                                             FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-                if (n == 0 || n >= 32768) return CreateStatus::Failed;
+                if (n == 0 || n >= 32768) return reportFailed(report, CreateStatus::Failed);
                 resolved.resize(n);
                 target = std::move(resolved);
             }
@@ -346,7 +360,7 @@ CreateStatus createReport(const std::string& reportName, const FileId& input, Pe
     }
 
     const size_t slash = target.rfind(L'\\');
-    if (slash == std::wstring::npos) return CreateStatus::Failed;
+    if (slash == std::wstring::npos) return reportFailed(report, CreateStatus::Failed);
     const std::wstring directory = target.substr(0, slash + 1);
     const std::wstring stem = directory + L".symdeck-" + std::to_wstring(::GetCurrentProcessId()) + L"-";
 
@@ -371,8 +385,9 @@ CreateStatus createReport(const std::string& reportName, const FileId& input, Pe
         }
         if (::GetLastError() != ERROR_FILE_EXISTS) break;
     }
+    const DWORD code = ::GetLastError();
     ::ReleaseSRWLockExclusive(&state.lock);
-    return CreateStatus::Failed;
+    return reportFailed(report, CreateStatus::Failed, code);
 }
 
 void useStream(Stream stream, PendingReport& report) {
@@ -387,13 +402,14 @@ bool standardOutputIsTerminal() { return isConsole(::GetStdHandle(STD_OUTPUT_HAN
 
 bool writeReport(PendingReport& report, const char* data, size_t size) {
     if (report.file == -1) return false;
-    return writeAll(toHandle(report.file), data, size) == ERROR_SUCCESS;
+    const DWORD code = writeAll(toHandle(report.file), data, size);
+    return code == ERROR_SUCCESS || reportFailed(report, false, code);
 }
 
 bool commitReport(PendingReport& report) {
     if (report.intoStream) return true;
     if (report.file == -1) return false;
-    if (report.direct) return ::CloseHandle(toHandle(std::exchange(report.file, -1))) != 0;
+    if (report.direct) return ::CloseHandle(toHandle(std::exchange(report.file, -1))) != 0 || reportFailed(report, false);
     Interruption& state = interruption();
     ::AcquireSRWLockExclusive(&state.lock);
     const std::wstring temporary = toWide(report.tempName);
@@ -412,7 +428,10 @@ bool commitReport(PendingReport& report) {
         done = ::MoveFileExW(temporary.c_str(), target.c_str(),
                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     }
-    if (!done) ::DeleteFileW(temporary.c_str());
+    if (!done) {
+        reportFailed(report, false);
+        ::DeleteFileW(temporary.c_str());
+    }
     state.pending = false;
     report.tempName.clear();
     ::ReleaseSRWLockExclusive(&state.lock);

@@ -5,6 +5,7 @@
 #include "entry/render.h"
 #include "forms/diff.h"
 #include "forms/explain_answers.h"
+#include "forms/text_printer.h"
 #include "frontend/command_line.h"
 #include "frontend/file_writer.h"
 #include "frontend/platform.h"
@@ -18,6 +19,28 @@ int fail(Console& console, const std::string& message) {
     console.text += kTitleLine;
     console.text += message;
     return 1;
+}
+
+// The system's reason for a failure that the text has told, for standard error:
+// "symdeck: NAME: REASON". Nothing where the system gave none.
+void tellReason(Console& console, const std::string& name, const std::string& reason) {
+    if (reason.empty()) return;
+    console.errors += "symdeck: " + name + ": " + reason + "\n";
+}
+
+// The name a failure to write the report is told by.
+std::string destinationName(const CommandLine& line) {
+    return line.outputName.empty() ? std::string("standard output") : line.outputName;
+}
+
+// A database that could not be read: the message, and the system's reason.
+int readFailure(Console& console, platform::ReadStatus status, const std::string& name, const std::string& reason) {
+    tellReason(console, name, reason);
+    switch (status) {
+        case platform::ReadStatus::CannotOpen: return fail(console, "  Can't open nms file (" + name + ").\n");
+        case platform::ReadStatus::NoMemory: return fail(console, "  Failed to allocate memory.\n");
+        default: return fail(console, "  Failed to read nms file.\n");
+    }
 }
 
 constexpr const char* kSameFileMessage = "  The text file would overwrite the nms file.\n";
@@ -65,24 +88,56 @@ int writeAnswers(const CommandLine& line, std::optional<platform::Stream> stream
         return line.check && answers.end != WalkEnd::Complete ? 2 : 0;
     }
     PendingGuard pending;
-    if (const char* failure = openDestination(stream, line.outputName, input, pending.report))
+    if (const char* failure = openDestination(stream, line.outputName, input, pending.report)) {
+        tellReason(console, destinationName(line), pending.report.failure);
         return fail(console, failure);
+    }
     const Explanation answers =
         explainImage(image, line.selection, line.explainOffsets, json, platform::isTerminal(pending.report));
     if (!platform::writeReport(pending.report, answers.text.data(), answers.text.size()) ||
-        !platform::commitReport(pending.report))
+        !platform::commitReport(pending.report)) {
+        tellReason(console, destinationName(line), pending.report.failure);
         return fail(console, "  Failed to save text file.\n");
+    }
     return line.check && answers.end != WalkEnd::Complete ? 2 : 0;
 }
 
 // The viewer's page with the database in it. The page walks the database itself; with
 // --check the program walks it too, for the status (the text only counted).
 WalkEnd writePage(const PageTemplate& page, const CommandLine& line, const NmsImage& image, ReportWriter& out,
-                  FieldProblems& problems) {
+                  FieldProblems& problems, Stop& stop) {
     writeHtmlPage(out, page, line.inputName, image, line.selection);
     if (!line.check) return WalkEnd::Complete;
     ReportWriter counting(ReportSink{[](void*, const char*, size_t) { return true; }, nullptr}, 64 * 1024);
-    return renderImage(image, line.selection, counting, false, &problems);
+    return renderImage(image, line.selection, counting, false, &problems, &stop);
+}
+
+// --check's line for standard error: what the walk found in the database, so that a loop
+// over many databases tells a person what it found without reading the reports:
+// "symdeck: app.nms: 2 damaged fields, 0 unknown values; complete", or with "stopped:" and
+// the report's error line in place of "complete".
+void checkSummary(Console& console, const std::string& name, const FieldProblems& problems, const Stop& stop) {
+    std::string line = "symdeck: " + name + ": ";
+    const auto count = [&](uint64_t n, const char* one, const char* many) {
+        line += std::to_string(n);
+        line += n == 1 ? one : many;
+    };
+    count(problems.damaged, " damaged field, ", " damaged fields, ");
+    count(problems.unknown, " unknown value; ", " unknown values; ");
+    if (stop.end == WalkEnd::Complete) {
+        line += "complete";
+    } else {
+        line += "stopped: ";
+        ReportWriter out(ReportSink{[](void* text, const char* data, size_t size) {
+                                        static_cast<std::string*>(text)->append(data, size);
+                                        return true;
+                                    },
+                                    &line},
+                         1024);
+        spellStop(out, stop);
+        out.flush();
+    }
+    console.errors += line + "\n";
 }
 
 // --diff OLD NEW: the changes from one database to the other, to standard output or the -o
@@ -97,11 +152,10 @@ int runDiff(const CommandLine& line, std::optional<platform::Stream> stream, Con
     platform::InputFile files[2];
     const std::string* names[2] = {&line.inputName, &line.diffNewName};
     for (int i = 0; i < 2; ++i) {
-        switch (platform::readWholeFile(*names[i], files[i])) {
-            case platform::ReadStatus::Ok: break;
-            case platform::ReadStatus::CannotOpen: return trouble("  Can't open nms file (" + *names[i] + ").\n");
-            case platform::ReadStatus::NoMemory: return trouble("  Failed to allocate memory.\n");
-            case platform::ReadStatus::ReadFailed: return trouble("  Failed to read nms file.\n");
+        const platform::ReadStatus status = platform::readWholeFile(*names[i], files[i]);
+        if (status != platform::ReadStatus::Ok) {
+            readFailure(console, status, *names[i], files[i].failure);
+            return 2;
         }
     }
     const NmsImage before{files[0].bytes.data(), files[0].size};
@@ -117,8 +171,10 @@ int runDiff(const CommandLine& line, std::optional<platform::Stream> stream, Con
     if (toFile && platform::sameFile(platform::idOfFile(line.outputName), files[1].id))
         return trouble(kSameFileMessage);
     if (const char* failure = openDestination(toFile ? stream : std::optional(platform::Stream::Output),
-                                              line.outputName, files[0].id, pending.report))
+                                              line.outputName, files[0].id, pending.report)) {
+        tellReason(console, destinationName(line), pending.report.failure);
         return trouble(failure);
+    }
     file.start(pending.report);
     const DiffResult result =
         writeDiff(DiffInput{line.inputName, &before}, DiffInput{line.diffNewName, &after}, line.selection,
@@ -126,7 +182,10 @@ int runDiff(const CommandLine& line, std::optional<platform::Stream> stream, Con
                   platform::isTerminal(pending.report), out);
     const bool flushed = out.flush();
     const bool written = file.finish() && flushed;
-    if (!written || !platform::commitReport(pending.report)) return trouble("  Failed to save text file.\n");
+    if (!written || !platform::commitReport(pending.report)) {
+        tellReason(console, destinationName(line), pending.report.failure);
+        return trouble("  Failed to save text file.\n");
+    }
     return result.same() ? 0 : 1;
 }
 
@@ -139,6 +198,10 @@ int runConversion(int argc, const char* const* argv, Console& console) {
         case Outcome::ShowVersion: printVersion(console.text); return 0;
         default: break;
     }
+    // A misspelt switch is passed over, as it always was, but not in silence: a script's
+    // "--chek" would otherwise pass for "--check".
+    for (const std::string& unknown : line.unknownSwitches)
+        console.errors += "symdeck: warning: " + unknown + " is no switch of symdeck; passed over\n";
 
     // A report into a standard stream: "-o -", or a name that opens one (/dev/stdout). When
     // that is standard output, the report owns it and messages go to standard error; so they
@@ -176,13 +239,9 @@ int runConversion(int argc, const char* const* argv, Console& console) {
     if (line.form == ReportForm::Html && line.explainOffsets.empty() && !page) return fail(console, kNoViewerMessage);
 
     platform::InputFile input;
-    switch (platform::readWholeFile(line.inputName, input)) {
-        case platform::ReadStatus::Ok: break;
-        case platform::ReadStatus::CannotOpen:
-            return fail(console, "  Can't open nms file (" + line.inputName + ").\n");
-        case platform::ReadStatus::NoMemory: return fail(console, "  Failed to allocate memory.\n");
-        case platform::ReadStatus::ReadFailed: return fail(console, "  Failed to read nms file.\n");
-    }
+    if (const platform::ReadStatus status = platform::readWholeFile(line.inputName, input);
+        status != platform::ReadStatus::Ok)
+        return readFailure(console, status, line.inputName, input.failure);
 
     const NmsImage image{input.bytes.data(), input.size};
     // Explaining offsets writes no report, only the answers.
@@ -196,25 +255,31 @@ int runConversion(int argc, const char* const* argv, Console& console) {
                      platform::pageAllocator());
     if (!out.ok()) return fail(console, "  Failed to allocate memory.\n");
 
-    if (const char* failure = openDestination(stream, line.outputName, input.id, pending.report))
+    if (const char* failure = openDestination(stream, line.outputName, input.id, pending.report)) {
+        tellReason(console, destinationName(line), pending.report.failure);
         return fail(console, failure);
+    }
     file.start(pending.report);
 
     // On a terminal the texts of the database are escaped; the JSON form escapes every
     // byte a terminal could act on already.
     FieldProblems problems;
+    Stop stop;
     const WalkEnd end =
-        page ? writePage(*page, line, image, out, problems)
+        page ? writePage(*page, line, image, out, problems, stop)
         : line.form == ReportForm::Text
-            ? renderImage(image, line.selection, out, platform::isTerminal(pending.report), &problems)
+            ? renderImage(image, line.selection, out, platform::isTerminal(pending.report), &problems, &stop)
             : renderImageJson(image, line.selection, line.inputName, out,
-                              line.form == ReportForm::JsonLines, &problems);
+                              line.form == ReportForm::JsonLines, &problems, &stop);
     const bool flushed = out.flush();
     const bool written = file.finish() && flushed;  // always wait for the block in flight
-    if (!written || !platform::commitReport(pending.report))
+    if (!written || !platform::commitReport(pending.report)) {
+        tellReason(console, destinationName(line), pending.report.failure);
         return fail(console, "  Failed to save text file.\n");
+    }
     // With --check a damaged database is told by the status as well as by the report: the
     // walk stopped at damage, or a field breaks a rule of the format.
+    if (line.check) checkSummary(console, line.inputName, problems, stop);
     return line.check && (end != WalkEnd::Complete || problems.damaged != 0) ? 2 : 0;
 }
 

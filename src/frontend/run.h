@@ -16,6 +16,10 @@ struct Console {
     // standard output ("-o -", or a name such as /dev/stdout), or standard output is open on
     // the database, which nothing may be written into.
     bool toStandardError = false;
+    // Lines for standard error whatever the text's stream: warnings about the command line,
+    // the system's reason for a failure the text tells ("symdeck: app.nms: Permission
+    // denied"), and --check's summary of the database. Written after the text.
+    std::string errors;
 };
 
 // Returns the exit status: 0 after a written report or the help text, 1 after a failure
