@@ -60,8 +60,9 @@ struct InputFile {
     Block bytes;
     uint64_t size = 0;
     FileId id;
-    // Why it could not be read, in the system's words ("Permission denied"), when it could
-    // not; empty where the system gave no reason.
+    // Why it could not be opened or read, in the system's words ("Permission denied");
+    // empty where the system gave no reason, and for memory that could not be had (the
+    // message says so).
     std::string failure;
 };
 ReadStatus readWholeFile(const std::string& name, InputFile& input);

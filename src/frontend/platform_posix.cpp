@@ -236,7 +236,7 @@ ReadStatus readWholeFile(const std::string& name, InputFile& input) {
     if (!S_ISREG(info.st_mode)) return notARegularFile(input, info);
     const auto size = static_cast<uint64_t>(info.st_size);
     input.bytes = Block(size, pageAllocator());
-    if (input.bytes.data() == nullptr) return readFailure(input, ReadStatus::NoMemory, ENOMEM);
+    if (input.bytes.data() == nullptr) return ReadStatus::NoMemory;
     uint64_t done = 0;
     while (done < size) {
         const ssize_t n = ::read(file.fd, input.bytes.data() + done, size - done);

@@ -107,9 +107,9 @@ ReadStatus readWholeFile(const std::string& name, InputFile& input) {
     if (!S_ISREG(info.st_mode)) return notARegularFile(input, info);
     const auto size = static_cast<uint64_t>(info.st_size);
     // Linear memory is 32-bit: a larger file can never be had.
-    if (size >= SIZE_MAX) return readFailure(input, ReadStatus::NoMemory, ENOMEM);
+    if (size >= SIZE_MAX) return ReadStatus::NoMemory;
     input.bytes = Block(static_cast<size_t>(size));
-    if (input.bytes.data() == nullptr) return readFailure(input, ReadStatus::NoMemory, ENOMEM);
+    if (input.bytes.data() == nullptr) return ReadStatus::NoMemory;
     uint64_t done = 0;
     while (done < size) {
         const ssize_t n = ::read(file, input.bytes.data() + done, static_cast<size_t>(size - done));

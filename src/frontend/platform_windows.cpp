@@ -266,9 +266,9 @@ ReadStatus readWholeFile(const std::string& name, InputFile& input) {
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return readFailed(input, ReadStatus::CannotOpen, ERROR_INVALID_FUNCTION);
     const uint64_t size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
-    if (size > SIZE_MAX / 2) return readFailed(input, ReadStatus::NoMemory, ERROR_NOT_ENOUGH_MEMORY);
+    if (size > SIZE_MAX / 2) return ReadStatus::NoMemory;
     input.bytes = Block(static_cast<size_t>(size), pageAllocator());
-    if (input.bytes.data() == nullptr) return readFailed(input, ReadStatus::NoMemory, ERROR_NOT_ENOUGH_MEMORY);
+    if (input.bytes.data() == nullptr) return ReadStatus::NoMemory;
     uint64_t done = 0;
     while (done < size) {
         const uint64_t left = size - done;
