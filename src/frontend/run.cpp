@@ -207,6 +207,9 @@ int runConversion(int argc, const char* const* argv, Console& console) {
         page ? writePage(*page, line, image, out, problems)
         : line.form == ReportForm::Text
             ? renderImage(image, line.selection, out, platform::isTerminal(pending.report), &problems)
+        : line.form == ReportForm::Table || line.form == ReportForm::TableLines
+            ? renderImageTable(image, line.selection, line.inputName, out,
+                               line.form == ReportForm::TableLines, &problems)
             : renderImageJson(image, line.selection, line.inputName, out,
                               line.form == ReportForm::JsonLines, &problems);
     const bool flushed = out.flush();
