@@ -139,9 +139,10 @@ std::string checkRows(const std::string& table, const std::string& lines) {
 
 std::string B(const std::string& word, uint64_t offset, uint64_t size, const std::string& path,
               const std::string& identity) {
-    return "t.nms," + word + "," + std::to_string(offset) + "," + std::to_string(size) + "," + path + "," + identity;
+    return "\"t.nms\"," + word + "," + std::to_string(offset) + "," + std::to_string(size) + "," + path + "," + identity;
 }
-// A field's columns (its block's come first); `list` is ",," for a block's own field.
+// A field's columns (its block's come first); `list` is ",," for a block's own field. A text
+// is given as it is written, quotes and all.
 std::string F(const std::string& name, const std::string& type, uint64_t offset, int size, const std::string& role,
               const std::string& number, const std::string& text = "", const std::string& target = "",
               const std::string& problem = "", const std::string& list = ",,") {
@@ -167,18 +168,18 @@ TEST(Table, WholeCsvOfASmallDatabase) {
     std::string expected = header + "\n";
     // The file header: its fixed part is its extent.
     const std::string nm32 = B("NM32_HEADER", 0, 580, "", "NM32_HEADER[0]");
-    expected += nm32 + F("NM32", "ULONG", 0, 4, "signature", "", "NM32");
+    expected += nm32 + F("NM32", "ULONG", 0, 4, "signature", "", "\"NM32\"");
     expected += nm32 + U("verMajor", 4, 1) + nm32 + U("verMinor", 8, 0);
     expected += nm32 + U("offNMDR", 12, 580, "offset", "", "580");
     expected += nm32 + U("creationTime", 16, 0) + nm32 + U("creationNumber", 20, 0);
     expected += nm32 + U("fileType", 24, 3, "enum", "", "", "unknownEnum");
     expected += nm32 + U("fileLength", 28, 0, "size");
     for (int i = 0; i < 8; ++i) expected += nm32 + U("N" + std::to_string(i + 1), 32 + 4 * uint64_t(i), 0);
-    // Texts: a quote doubled inside quotes; invalid UTF-8 as U+FFFD; a control byte as it is.
+    // Texts, always quoted: a quote doubled; invalid UTF-8 as U+FFFD; a control byte as it is.
     expected += nm32 + F("filePath", "CHAR[0x104]", 64, 260, "text", "", "\"c:\\a\"\"b\"");
-    expected += nm32 + F("copyrightString", "CHAR[0x100]", 324, 256, "text", "", "\x01\xEF\xBF\xBD");
+    expected += nm32 + F("copyrightString", "CHAR[0x100]", 324, 256, "text", "", "\"\x01\xEF\xBF\xBD\"");
     const std::string nmdr = B("NMDR_HEADER", 580, 56, "", "NMDR_HEADER[0]");
-    expected += nmdr + F("NMDR", "ULONG", 580, 4, "signature", "", "NMDR");
+    expected += nmdr + F("NMDR", "ULONG", 580, 4, "signature", "", "\"NMDR\"");
     expected += nmdr + U("nNMDE", 584, 2, "count");
     uint64_t at = 588;
     for (const char* name : {"offGTYP", "offSTTB", "offSYMD", "offSRCP", "offFPOD"}) expected += nmdr + U(name, at, 0, "offset"), at += 4;
@@ -188,39 +189,40 @@ TEST(Table, WholeCsvOfASmallDatabase) {
     for (uint32_t e = 0; e < 2; ++e) {
         at = 636 + 36 * e;
         const std::string entry = B("NMDE_S", at, 36, "NMDR_HEADER@580", "NMDR_HEADER[0]/NMDE_S[" + std::to_string(kinds[e]) + "]");
-        expected += entry + F("NMDE", "ULONG", at, 4, "signature", "", "NMDE");
-        expected += entry + U("entryIndex", at + 4, kinds[e], "enum", e ? "" : "TYTB", "", e ? "unknownSectionKind" : "");
+        expected += entry + F("NMDE", "ULONG", at, 4, "signature", "", "\"NMDE\"");
+        expected += entry + U("entryIndex", at + 4, kinds[e], "enum", e ? "" : "\"TYTB\"", "", e ? "unknownSectionKind" : "");
         expected += entry + U("offEntry", at + 8, offsets[e], "offset", "", e ? "" : "708");
         expected += entry + U("entryLength", at + 12, lengths[e], "size");
         for (int i = 0; i < 5; ++i) expected += entry + U("N" + std::to_string(i + 1), at + 16 + 4 * uint64_t(i), 0);
     }
     const std::string tytb = B("TYTB_HEADER", 708, 24, "", "TYTB_HEADER[0]");
-    expected += tytb + F("TYTB", "ULONG", 708, 4, "signature", "", "TYTB") + tytb + U("sectionLength", 712, 32, "size") +
+    expected += tytb + F("TYTB", "ULONG", 708, 4, "signature", "", "\"TYTB\"") + tytb + U("sectionLength", 712, 32, "size") +
                 tytb + U("offTypeTables", 720, 732, "offset", "", "732") + tytb + U("N1", 724, 0) + tytb + U("N2", 728, 0);
     const std::string table = B("TYPETABLE", 732, 8, "TYTB_HEADER@708", "TYTB_HEADER[0]/TYPETABLE[0]");
-    expected += table + U("type", 732, 0x22, "typeIndex", "unsigned long") +
+    expected += table + U("type", 732, 0x22, "typeIndex", "\"unsigned long\"") +
                 table + U("iName", 736, 5, "nameIndex", "", "", "nameIndexOutOfRange");
     // The entry of an unknown kind: its kind, and no block columns.
-    expected += "t.nms,UNKNOWN,,,,,,,,,,,,9,,,,unknownSectionKind\n";
+    expected += "\"t.nms\",UNKNOWN,,,,,,,,,,,,9,,,,unknownSectionKind\n";
     EXPECT_EQ(csv(bytes), expected);
     EXPECT_EQ(checkRows(csv(bytes), jsonRows(bytes)), "");
 }
 
-// Texts that CSV must quote, and texts that are not valid UTF-8, as a string table's name and
+// Texts that hold what CSV must quote, and texts that are not valid UTF-8, as a string table's name and
 // as the database's name; the JSON rows say the same texts.
 TEST(Table, TextsAreQuotedWhereTheyMustBeAndValidUtf8) {
     const std::string R = "\xEF\xBF\xBD";  // U+FFFD
     const struct {
         std::string text;
-        std::string written;  // the CSV field
+        std::string written;  // the CSV field, between its quotes
     } cases[] = {
         {"plain", "plain"},
-        {"a,b", "\"a,b\""},
-        {"say \"hi\"", "\"say \"\"hi\"\"\""},
-        {"two\nlines", "\"two\nlines\""},
-        {"cr\r", "\"cr\r\""},
+        {"a,b", "a,b"},
+        {"say \"hi\"", "say \"\"hi\"\""},
+        {"\"", "\"\""},
+        {"two\nlines", "two\nlines"},
+        {"cr\r", "cr\r"},
         {"\xC3\xBC\xE2\x82\xAC", "\xC3\xBC\xE2\x82\xAC"},
-        {"\xE2\x82" "A,", "\"" + R + "A,\""},
+        {"\xE2\x82" "A,", R + "A,"},
         {"\x80\xFF", R + R},
         {"\t x", "\t x"},
     };
@@ -230,24 +232,23 @@ TEST(Table, TextsAreQuotedWhereTheyMustBeAndValidUtf8) {
         const auto bytes = build(db).bytes;
         const std::string table = csv(bytes, c.text + ".nms");
         // The name is the value of the list's row: after its role and its null number.
-        EXPECT_NE(table.find(",strings,0,offset,ULONG,692,4,offset,0," + c.written + ","), std::string::npos)
+        EXPECT_NE(table.find(",strings,0,offset,ULONG,692,4,offset,0,\"" + c.written + "\","), std::string::npos)
             << c.written << "\n" << table;
-        const std::string name = c.written.front() == '"' ? c.written.substr(0, c.written.size() - 1) + ".nms\""
-                                                          : c.written + ".nms";
-        EXPECT_NE(table.find("\n" + name + ",NM32_HEADER,0,580,,NM32_HEADER[0],"), std::string::npos) << name;
+        EXPECT_NE(table.find("\n\"" + c.written + ".nms\",NM32_HEADER,0,580,,NM32_HEADER[0],"), std::string::npos)
+            << c.written;
         EXPECT_EQ(checkRows(table, jsonRows(bytes, c.text + ".nms")), "") << c.written;
     }
 }
 
 // A block without fields has one row with every field column null, in both forms: the sample
 // cut inside the first row of its line table, whose block the walk opens before it finds
-// that the row does not fit. Its size is its fixed part: none.
+// that the row does not fit. Its size is its list's, as the list's count gives it: 6 rows.
 TEST(Table, ABlockWithoutFieldsHasOneRowOfNullFieldColumns) {
     const auto sample = sampleDatabase();
     const std::vector<uint8_t> cut(sample.begin(), sample.begin() + 1914);
     const std::string table = csv(cut);
     const std::string identity = "SYMD_HEADER[0]/SEGMENTDATA_HEADER[0]/SEGMENTDATA[1]/SEGDATA_SOURCELINES[0]";
-    const std::string row = "t.nms,SEGDATA_SOURCELINES,1911,0,SYMD_HEADER@1541/SEGMENTDATA_HEADER@1585/SEGMENTDATA@1597," +
+    const std::string row = "\"t.nms\",SEGDATA_SOURCELINES,1911,48,SYMD_HEADER@1541/SEGMENTDATA_HEADER@1585/SEGMENTDATA@1597," +
                             identity + ",,,,,,,,,,,,\n";
     ASSERT_GE(table.size(), row.size());
     EXPECT_EQ(table.substr(table.size() - row.size()), row);

@@ -11,26 +11,17 @@ char* put(char* p, std::string_view s) {
     return p + s.size();
 }
 
-// Whether a CSV field must be quoted: it holds a comma, a quote or a line break, or it is
-// an empty text (an empty field is null).
-bool needsQuotes(std::string_view text) {
-    if (text.empty()) return true;
-    for (const char c : text)
-        if (c == ',' || c == '"' || c == '\n' || c == '\r') return true;
-    return false;
-}
-
 }  // namespace
 
-// A CSV text is valid UTF-8: each maximal invalid subsequence becomes one U+FFFD, as in the
-// JSON forms; quotes are doubled inside the quotes.
+// A CSV text is always quoted (so that a reader that guesses the quoting from the first rows
+// sees quotes at once: the database's name is on every row), its quotes doubled, and valid
+// UTF-8: each maximal invalid subsequence becomes one U+FFFD, as in the JSON forms.
 void TablePrinter::textColumn(ValuesBuffer& to, std::string_view text) const {
     if (json_) {
         writeJsonString(to, text);
         return;
     }
-    const bool quoted = needsQuotes(text);
-    if (quoted) to.ch('"');
+    to.ch('"');
     size_t run = 0;
     size_t i = 0;
     while (i < text.size()) {
@@ -50,7 +41,7 @@ void TablePrinter::textColumn(ValuesBuffer& to, std::string_view text) const {
         run = i;
     }
     to.text(text.substr(run));
-    if (quoted) to.ch('"');
+    to.ch('"');
 }
 
 // One of the program's own words (no quote, comma or line break in it): a JSON string, or as
@@ -90,7 +81,7 @@ void TablePrinter::begin() {
 }
 
 void TablePrinter::open(const Title& title) {
-    if (depth_ > 0 && !blocks_[depth_ - 1].rowsWritten) writeRows();
+    if (depth_ > 0) finish();
     assert(depth_ < kMaxDepth);
     Open& block = blocks_[depth_];
     const size_t above = depth_ == 0 ? 0 : blocks_[depth_ - 1].pathEnd;
@@ -101,7 +92,7 @@ void TablePrinter::open(const Title& title) {
     char digits[20];
     path_.append(digits, putDecimal(digits, title.offset));
     block = Open{IdentityStep{title.word, title.mark, 0, title.position, 0}, title.offset,
-                 title.offset + title.size, path_.size(), 0, false};
+                 title.offset + title.size, path_.size(), 0, false, false};
     if (title.mark == Mark::TypeIndex) block.step.key = static_cast<uint32_t>(title.number);
     ++depth_;
     siblings_[depth_].clear();
@@ -110,8 +101,9 @@ void TablePrinter::open(const Title& title) {
 
 void TablePrinter::close() {
     assert(depth_ > 0);
-    if (!blocks_[depth_ - 1].rowsWritten) writeRows();
+    finish();
     --depth_;
+    inList_ = false;
 }
 
 // The field columns of one row, into the block's pending rows.
@@ -155,9 +147,9 @@ void TablePrinter::row(const Field& f) {
     rowEnds_.push_back(pending_.view().size());
 }
 
-void TablePrinter::writeRows() {
+void TablePrinter::settle() {
     Open& block = blocks_[depth_ - 1];
-    block.rowsWritten = true;
+    block.settled = true;
     // The identity: the parent's, then this block's step, counted among its siblings now that
     // its key (read from its fields) is known.
     IdentityStep& step = block.step;
@@ -191,17 +183,10 @@ void TablePrinter::writeRows() {
     prefix_ += identity_;
     prefix_ += quote;
 
-    if (rowEnds_.empty()) {
-        // A block without fields: one row, its field columns null.
-        out_.text(prefix_);
-        p = out_.reserve(ReportWriter::kMaxReserve);
-        for (size_t c = kTableBlockColumns; c < std::size(kTableColumns); ++c) {
-            p = before(p, c);
-            if (json_) p = put(p, "null");
-        }
-        out_.commit(put(p, json_ ? "}\n" : "\n"));
-        return;
-    }
+    writePending();
+}
+
+void TablePrinter::writePending() {
     const std::string_view rows = pending_.view();
     size_t from = 0;
     for (const size_t end : rowEnds_) {
@@ -209,8 +194,24 @@ void TablePrinter::writeRows() {
         out_.text(rows.substr(from, end - from));
         from = end;
     }
+    if (!rowEnds_.empty()) blocks_[depth_ - 1].anyRow = true;
     pending_.clear();
     rowEnds_.clear();
+}
+
+void TablePrinter::finish() {
+    Open& block = blocks_[depth_ - 1];
+    if (!block.settled) settle();
+    if (block.anyRow) return;
+    // A block without fields: one row, its field columns null.
+    block.anyRow = true;
+    out_.text(prefix_);
+    char* p = out_.reserve(ReportWriter::kMaxReserve);
+    for (size_t c = kTableBlockColumns; c < std::size(kTableColumns); ++c) {
+        p = before(p, c);
+        if (json_) p = put(p, "null");
+    }
+    out_.commit(put(p, json_ ? "}\n" : "\n"));
 }
 
 // A directory entry of a kind the walk does not know: one row, the block "UNKNOWN" with the
@@ -231,7 +232,7 @@ void TablePrinter::unknownSection(int32_t kind) {
 // However the walk ended, the rows of the block it was in are written; the end itself
 // leaves no row (the exit status and --check tell it).
 void TablePrinter::end(const Stop&) {
-    if (depth_ > 0 && !blocks_[depth_ - 1].rowsWritten) writeRows();
+    if (depth_ > 0) finish();
     depth_ = 0;
 }
 

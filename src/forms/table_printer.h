@@ -1,7 +1,7 @@
 // The table form (--table): one row per field, every row the same columns in the same
 // order, for loading into a database engine. Two spellings of the same rows: CSV with a
-// header line (LF line ends, a field quoted when it holds a comma, a quote or a line break,
-// quotes doubled; an empty field is null), or, with --json-lines, one JSON object a line
+// header line (LF line ends, the texts quoted, their quotes doubled, the program's own words
+// and numbers not; an empty field is null), or, with --json-lines, one JSON object a line
 // with the same keys in the same order (null where a column has no value).
 //
 // The columns (kTableColumns) are the block's (the database's name, the block's word, its
@@ -9,9 +9,10 @@
 // (its list and element when it is a row of a list, its name, storage type, offset, size,
 // role, its number, its text, its target, whether the target lies outside the file, and its
 // problem code). A block's size is its extent: from its first byte to the end of the last
-// byte its fixed part, its own fields and its lists' rows hold. That is known only when its
-// fields and lists have ended (when a block nests in it, or it closes), so a block's rows
-// wait in a buffer until then; the buffer grows to the largest block's rows and stays.
+// byte its fixed part, its own fields and its list hold, the list as its count gives it (a
+// block has one list at most, of rows of one size, after its own fields). That is known when
+// its list begins, or when it ends or a block nests in it: its own fields' rows wait in a
+// buffer until then, and its list's rows are written as they come.
 // A block without fields has one row whose field columns are null.
 #pragma once
 
@@ -53,13 +54,21 @@ public:
         problems_.add(f.problem);
         assert(depth_ > 0);
         Open& block = blocks_[depth_ - 1];
-        assert(!block.rowsWritten);
+        // Only a list's rows come after the block's size is known.
+        assert(!block.settled || inList_);
         const uint64_t end = f.offset + f.size;
         if (end > block.end) block.end = end;
         if (keysItsBlock(f) && !inList_) block.step.key = f.value;
         row(f);
+        if (block.settled) writePending();
     }
+    // A block's list comes after its own fields, and a block has one list at most, of rows
+    // of one size: its extent is known here, and its rows need not wait.
     void openList(const List& list) {
+        Open& block = blocks_[depth_ - 1];
+        const uint64_t end = list.offset + uint64_t{list.count} * list.stride;
+        if (end > block.end) block.end = end;
+        if (!block.settled) settle();
         inList_ = true;
         list_ = list.subject.key;
     }
@@ -80,7 +89,8 @@ private:
         uint64_t end;           // the end of the last byte its fields hold so far
         size_t pathEnd;         // where its step ends in path_ and identity_
         size_t identityEnd;
-        bool rowsWritten;
+        bool settled;  // its size is known, its identity made and its rows so far written
+        bool anyRow;
     };
 
     // A text column: "..." in CSV (quoted where it must be), a JSON string.
@@ -89,8 +99,12 @@ private:
     // What comes before column `column` of a row (for the first: what opens the row).
     char* before(char* p, size_t column) const;
     void row(const Field& f);
-    // Writes the rows of the innermost block, now that its size is known.
-    void writeRows();
+    // The innermost block's size is known: its identity and block columns are made, and its
+    // rows so far written.
+    void settle();
+    void writePending();
+    // The innermost block ends, or a block nests in it: settled, and with one row at least.
+    void finish();
 
     ReportWriter& out_;
     std::string_view name_;
