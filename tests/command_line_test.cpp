@@ -143,9 +143,9 @@ TEST(CommandLine, HelpText) {
     EXPECT_EQ(later.substr(0, 12), "  OPTIONS: s");
     size_t lines = 0;
     for (char c : later) lines += c == '\n';
-    EXPECT_EQ(lines, 28u);
+    EXPECT_EQ(lines, 32u);
     EXPECT_EQ(later.back(), '\n');
-    for (const char* item : {"\n           --json - ", "\n     --json-lines - ", "\n           --html - ", "\n          -o path - ", "\n    --output path   ",
+    for (const char* item : {"\n           --json - ", "\n     --json-lines - ", "\n          --table - ", "\n           --html - ", "\n          -o path - ", "\n    --output path   ",
                              "\n    --output=path   ", "\n          --check - ", "\n --explain=offset - ",
                              "\n --explain offset   ", "\n           --diff - ",
                              "\n           symdeck --diff old.nms new.nms ", "\n           --help - ", "\n        --version - "})
@@ -263,6 +263,16 @@ TEST(CommandLine, FormOutputAndCheckSwitches) {
         {{"x.nms", "out.json", "--html"}, "x.html", ReportForm::Html, false, "........"},
         {{"x.nms", "out.html"}, "x.txt", ReportForm::Text, false, "........"},
         {{"x.nms", "--json", "--html", "--json-lines", "-o", "-"}, "-", ReportForm::Html, false, "........"},
+        // The table: NAME.csv, its own marker, -o and -o -; with --json-lines its rows as
+        // JSON lines, named as JSON lines are; it wins over the JSON forms, the page over it.
+        {{"App.NMS", "--TABLE"}, "App.csv", ReportForm::Table, false, "........"},
+        {{"x.nms", "Rows.CSV", "--table", "-symd"}, "Rows.CSV", ReportForm::Table, false, "..S....."},
+        {{"x.nms", "out.jsonl", "--table"}, "x.csv", ReportForm::Table, false, "........"},
+        {{"x.nms", "out.csv"}, "x.txt", ReportForm::Text, false, "........"},
+        {{"x.nms", "--table", "--json-lines"}, "x.jsonl", ReportForm::TableLines, false, "........"},
+        {{"x.nms", "r.jsonl", "--json-lines", "--table", "--json"}, "r.jsonl", ReportForm::TableLines, false, "........"},
+        {{"x.nms", "--table", "-o", "-", "--check"}, "-", ReportForm::Table, true, "........"},
+        {{"x.nms", "--table", "--html"}, "x.html", ReportForm::Html, false, "........"},
     };
     for (const auto& c : cases) {
         const CommandLine line = parse(c.args);

@@ -3,7 +3,7 @@
 the published schemas with a standard validator, and checks that the schemas reject wrong
 documents and lines.
 
-Usage: validate_json.py SYMDECK SCHEMA LINES_SCHEMA DIFF_SCHEMA SAMPLE [CORPUS_DIR] [--damage MAKE_DAMAGE]
+Usage: validate_json.py SYMDECK SCHEMA LINES_SCHEMA DIFF_SCHEMA TABLE_SCHEMA SAMPLE [CORPUS_DIR] [--damage MAKE_DAMAGE]
 
 The databases are the sample, copies of it with fields changed in place (EDITS), damaged
 copies (cut short at several places, a signature spoiled, an offset pointed past the end)
@@ -16,8 +16,10 @@ no output when either file is no database (its report has no block); the result'
 are those of the change lines, and its walk statuses those of the two reports. With
 --damage, one in SWEEP_STRIDE of the damage sweep's databases (MAKE_DAMAGE writes them) is
 compared with the sample in the same way, both ways, with the section flags it was made for.
-Deliberate mutations of the sample's document and lines, and of real diff lines, must each
-be rejected.
+Each is also written as the table's JSON rows (--table --json-lines), every row valid with
+every column in the schema's order, the exit status of --check the same as the document's.
+Deliberate mutations of the sample's document and lines, of real diff lines and of the
+sample's table rows, must each be rejected.
 """
 import copy
 import json
@@ -260,6 +262,74 @@ def check_reports(symdeck, validator, lines_validator, database, data):
     return problems, document
 
 
+def check_table(symdeck, validator, database, want):
+    """Problems with the table's JSON rows of `database`; `want`: the --check status."""
+    run = subprocess.run([symdeck, database, "--table", "--json-lines", "--check", "-o", "-"],
+                         capture_output=True)
+    problems = []
+    if want is not None and run.returncode != want:
+        problems.append("table: --check status %d, the document's result wants %d" % (run.returncode, want))
+    columns = list(validator.schema["properties"])
+    for number, line in enumerate(run.stdout.decode("utf-8").splitlines()):
+        row = json.loads(line)
+        problems += ["table row %d: %s" % (number, e.message) for e in validator.iter_errors(row)][:3]
+        if list(row) != columns:
+            problems.append("table row %d: the columns are not in the schema's order" % number)
+    return problems
+
+
+def table_mutations(rows):
+    """(what, mutated row) pairs from the sample's table rows, each one the schema must reject."""
+    def first(test):
+        return next(row for row in rows if test(row))
+    own = first(lambda r: r["field_role"] == "offset" and r["target"] is not None and r["list_name"] is None)
+    text = first(lambda r: r["field_role"] == "signature")
+    listed = first(lambda r: r["list_name"] is not None)
+    nested = first(lambda r: r["block_path"] is not None)
+
+    def change(what, row, **members):
+        mutated = copy.deepcopy(row)
+        mutated.update(members)
+        return what, mutated
+
+    def without(what, row, name):
+        mutated = copy.deepcopy(row)
+        del mutated[name]
+        return what, mutated
+    return [
+        without("no problem column", own, "problem"),
+        without("no database", own, "database"),
+        change("a column more", own, extra=1),
+        change("a block word unknown", own, block="NOT_A_BLOCK"),
+        change("a negative offset", own, block_offset=-1),
+        change("a size as text", own, block_size="52"),
+        change("a path without offsets", nested, block_path="NMDR_HEADER"),
+        change("an identity without steps", own, identity="NM32_HEADER"),
+        change("an identity step as a word", own, identity="NM32_HEADER[x]"),
+        change("a list unknown", listed, list_name="names"),
+        change("a list without its element", listed, list_element=None),
+        change("an element without its list", own, list_element=0),
+        change("a storage word unknown", own, field_type="LONG"),
+        change("a field size of 0", own, field_size=0),
+        change("a role unknown", own, field_role="pointer"),
+        change("a number past 32 bits", own, value_number=2**32),
+        change("a signature with a number", text, value_number=1),
+        change("a signature without its text", text, value_text=None),
+        change("a target outside without a target", text, target_outside=True),
+        change("a target without its outside", own, target_outside=None),
+        change("an outside as text", own, target_outside="false"),
+        change("a problem unknown", own, problem="broken"),
+        change("a field row without its name", own, field_name=None),
+        change("a row without fields with a type", own, field_name=None, field_offset=None,
+               field_size=None, field_role=None, value_number=None, value_text=None, target=None, target_outside=None),
+        change("a row without fields with a number", own, field_name=None, field_type=None, field_offset=None,
+               field_size=None, field_role=None, value_text=None, target=None, target_outside=None),
+        change("an UNKNOWN row with an offset", own, block="UNKNOWN", block_path=None, identity=None,
+               field_name=None, field_type=None, field_offset=None, field_size=None, field_role=None,
+               value_text=None, target=None, target_outside=None),
+    ]
+
+
 def what_it_shows(lines, lists):
     """What a diff's lines show, in the words of the check that the diffs showed everything:
     its exit status, the kinds of change, how the walks ended, a list's change, and the
@@ -384,15 +454,15 @@ def main():
         at = arguments.index("--damage")
         make_damage = arguments[at + 1]
         del arguments[at:at + 2]
-    symdeck, schema_path, lines_schema_path, diff_schema_path, sample_path = arguments[0:5]
-    corpus = arguments[5] if len(arguments) > 5 else None
+    symdeck, schema_path, lines_schema_path, diff_schema_path, table_schema_path, sample_path = arguments[0:6]
+    corpus = arguments[6] if len(arguments) > 6 else None
     validators = []
-    for path in (schema_path, lines_schema_path, diff_schema_path):
+    for path in (schema_path, lines_schema_path, diff_schema_path, table_schema_path):
         with open(path) as f:
             schema = json.load(f)
         Draft202012Validator.check_schema(schema)
         validators.append(Draft202012Validator(schema))
-    validator, lines_validator, diff_validator = validators
+    validator, lines_validator, diff_validator, table_validator = validators
     # The lists' names: in a diff, the word of a list and of each of its elements.
     lists = set(diff_validator.schema["$defs"]["word"]["anyOf"][1]["enum"])
     with open(sample_path, "rb") as f:
@@ -424,9 +494,12 @@ def main():
                 f.write(data)
             if number < len(cases):
                 problems, document = check_reports(symdeck, validator, lines_validator, database, data)
+                want = None
                 if document is not None:
                     result = document.get("result", {})
                     ends.add(result.get("kind", result.get("status")))
+                    want = 0 if result.get("status") == "complete" and result.get("damagedFields") == 0 else 2
+                problems += check_table(symdeck, table_validator, database, want)
             else:
                 problems = []
                 document = json.loads(subprocess.run([symdeck, database, "--json", "-o", "-"],
@@ -466,6 +539,13 @@ def main():
     if rejected < 20:
         failures += 1
         print("FAIL only %d mutations rejected" % rejected)
+    table_rows = [json.loads(line) for line in subprocess.run(
+        [symdeck, sample_path, "--table", "--json-lines", "-o", "-"], capture_output=True, check=True).stdout.splitlines()]
+    table_rejected, missed = rejections(table_validator, table_mutations(table_rows), "the table schema")
+    failures += missed
+    if table_rejected < 20:
+        failures += 1
+        print("FAIL only %d table mutations rejected" % table_rejected)
     diff_rejected = 0
     if all(kind in seen for kind in ("header", "added", "removed", "changed", "result", "same result")):
         diff_rejected, missed = rejections(diff_validator, diff_mutations(seen), "the diff schema")
@@ -474,8 +554,8 @@ def main():
         failures += 1
         print("FAIL only %d diff mutations rejected" % diff_rejected)
     print("%d databases, %d edited copies and %d of the damage sweep, each compared with the "
-          "sample both ways; %d mutations and %d diff mutations rejected, %d failed"
-          % (len(cases), len(edits), swept, rejected, diff_rejected, failures))
+          "sample both ways; %d mutations, %d diff mutations and %d table mutations rejected, %d failed"
+          % (len(cases), len(edits), swept, rejected, diff_rejected, table_rejected, failures))
     return 1 if failures else 0
 
 

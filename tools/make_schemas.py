@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Writes the JSON schemas of symdeck's JSON forms into docs/: symdeck-report.schema.json
 (--json) and symdeck-report-lines.schema.json (--json-lines), both version 2, and
-symdeck-diff-lines.schema.json (--diff OLD NEW --json-lines, version 1).
+symdeck-diff-lines.schema.json (--diff OLD NEW --json-lines, version 1), and
+symdeck-table-lines.schema.json (--table --json-lines: one row per field).
 
 They share their definitions of blocks, fields and how a walk ended; they are generated from
 this one place so that they cannot drift apart. The field lists of the structures the
@@ -378,6 +379,72 @@ def diff_lines_schema():
     }
 
 
+# A block's identity: its steps from the top, each a block word and what tells it from its
+# siblings (IDENTITY_STEP), joined by '/'.
+WORD_STEP = r"[A-Za-z_][A-Za-z0-9_ ]*"
+
+
+def table_lines_schema():
+    shared = definitions()
+    defs = {name: shared[name] for name in ("count", "blockWord")}
+    defs["rowWord"] = {"anyOf": [{"$ref": "#/$defs/blockWord"}, {"const": "UNKNOWN"}]}
+
+    def nullable(schema):
+        return {"anyOf": [schema, {"type": "null"}]}
+
+    def nulls(*names):
+        return {"properties": {name: {"type": "null"} for name in names}}
+
+    field_columns = ["list_name", "list_element", "field_name", "field_type", "field_offset", "field_size",
+                     "field_role", "value_number", "value_text", "target", "target_outside", "problem"]
+    columns = {
+        "database": {"type": "string", "description": "The database's name as given on the command line, as JSON's header gives it."},
+        "block": {"$ref": "#/$defs/rowWord", "description": "The block's title word; UNKNOWN for a directory entry of a kind the program does not know."},
+        "block_offset": nullable({"$ref": "#/$defs/count"}),
+        "block_size": nullable({"$ref": "#/$defs/count"}),
+        "block_path": nullable({"type": "string", "pattern": "^%s@[0-9]+(/%s@[0-9]+)*$" % (WORD_STEP, WORD_STEP),
+                                "description": "The blocks this one nests in, outermost first, each its word and offset (WORD@OFFSET), joined by '/'; null for a top block."}),
+        "identity": nullable({"type": "string", "pattern": "^%s%s(/%s%s)*$" % (WORD_STEP, IDENTITY_STEP, WORD_STEP, IDENTITY_STEP),
+                              "description": "The block's identity, as --diff names it."}),
+        "list_name": nullable({"enum": LISTS, "description": "A row of a list: the list's name."}),
+        "list_element": nullable({"type": "integer", "minimum": 0, "maximum": U32, "description": "A row of a list: the element's number in its list."}),
+        "field_name": nullable({"type": "string", "pattern": IDENTIFIER}),
+        "field_type": nullable({"enum": list(STORAGE)}),
+        "field_offset": nullable({"$ref": "#/$defs/count"}),
+        "field_size": nullable({"type": "integer", "minimum": 1, "maximum": 260}),
+        "field_role": nullable({"enum": ROLES}),
+        "value_number": nullable({"type": "integer", "minimum": -2**31, "maximum": U32, "description": "The stored number without sign (null for a signature or a text); an UNKNOWN row: the entry's kind."}),
+        "value_text": nullable({"type": "string", "description": "A signature's or text's value, or the interpretation (a name, an enumeration's word, a type or register name)."}),
+        "target": nullable({"type": "integer", "minimum": 0, "maximum": 2**34}),
+        "target_outside": nullable({"type": "boolean", "description": "Whether the target lies outside the file; null without a target."}),
+        "problem": nullable({"enum": list(ERRORS)}),
+    }
+    return {
+        "$schema": "https://json-schema.org/draft/2020-12/schema",
+        "title": "symdeck table form, JSON rows",
+        "description": "One line of symdeck DATABASE.nms --table --json-lines: one row per field, every row the same members in the same order (null where a column has no value); a block without fields has one row with its field columns null. docs/table.md describes the columns.",
+        "type": "object",
+        "required": list(columns),
+        "additionalProperties": False,
+        "properties": columns,
+        "allOf": [
+            {"if": nulls("field_name"),
+             "then": nulls(*[c for c in field_columns if c not in ("value_number", "problem")]),
+             "else": {"properties": {c: {"not": {"type": "null"}} for c in ("field_type", "field_offset", "field_size", "field_role")}}},
+            {"if": {"properties": {"field_name": {"type": "null"}, "block": {"not": {"const": "UNKNOWN"}}}},
+             "then": nulls("value_number", "problem")},
+            {"if": nulls("list_name"), "then": nulls("list_element"), "else": {"properties": {"list_element": {"type": "integer"}}}},
+            {"if": nulls("target"), "then": nulls("target_outside"), "else": {"properties": {"target_outside": {"type": "boolean"}}}},
+            {"if": {"properties": {"field_role": {"enum": ["signature", "text"]}}, "required": ["field_role"]},
+             "then": {"properties": {"value_number": {"type": "null"}, "value_text": {"type": "string"}}}},
+            {"if": {"properties": {"block": {"const": "UNKNOWN"}}},
+             "then": nulls(*["block_offset", "block_size", "block_path", "identity"] + [c for c in field_columns if c not in ("value_number", "problem")]),
+             "else": {"properties": {c: {"not": {"type": "null"}} for c in ("block_offset", "block_size", "identity")}}},
+        ],
+        "$defs": defs,
+    }
+
+
 def main():
     if len(sys.argv) != 3:
         sys.exit("usage: tools/make_schemas.py DOCS_DIR STRUCTURES.json (from make_structures)")
@@ -385,7 +452,8 @@ def main():
     read_described(sys.argv[2])
     for name, schema in (("symdeck-report.schema.json", document_schema()),
                          ("symdeck-report-lines.schema.json", lines_schema()),
-                         ("symdeck-diff-lines.schema.json", diff_lines_schema())):
+                         ("symdeck-diff-lines.schema.json", diff_lines_schema()),
+                         ("symdeck-table-lines.schema.json", table_lines_schema())):
         with open(os.path.join(docs, name), "w") as f:
             json.dump(schema, f, indent=1)
             f.write("\n")

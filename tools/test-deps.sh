@@ -7,7 +7,8 @@
 #                                         or through sudo without a password); otherwise
 #                                         prints the one command to run and exits with 1
 #
-# Groups: test (make test), windows (make test-windows), fuzz (make fuzz, make
+# Groups: test (make test; with the npm packages that tests/sql/package-lock.json pins, for
+# the queries of docs/sql.md in DuckDB), windows (make test-windows), fuzz (make fuzz, make
 # check-sanitize), wasm (make wasm and its tests under node, and the viewer), browser (the
 # viewer's tests in Debian's chromium: the package, and the npm packages that
 # tests/browser/package-lock.json pins, installed there by npm ci), all (every group). The
@@ -26,6 +27,9 @@ test|nlohmann-json3-dev|[ -e /usr/include/nlohmann/json.hpp ]
 test|python3|[ -x /usr/bin/python3 ]
 test|python3-jsonschema|/usr/bin/python3 -c 'import jsonschema' 2>/dev/null
 test|jq|command -v jq
+test|nodejs|command -v node
+test|npm|command -v npm
+test|npm:tests/sql|[ -e "$ROOT/tests/sql/node_modules/@duckdb/node-api/package.json" ]
 fuzz|clang|command -v clang++
 fuzz|libclang-rt-14-dev|ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a
 windows|g++-mingw-w64-x86-64-posix|command -v x86_64-w64-mingw32-g++-posix

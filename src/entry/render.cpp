@@ -16,6 +16,7 @@
 #include "forms/explain_printer.h"
 #include "forms/json_printer.h"
 #include "forms/recorder.h"
+#include "forms/table_printer.h"
 #include "forms/text_measure.h"
 #include "forms/text_printer.h"
 #include "forms/view_printer.h"
@@ -35,6 +36,16 @@ WalkEnd renderImageJson(const NmsImage& image, const SectionSelection& selection
                         std::string_view databaseName, ReportWriter& out, bool lines,
                         FieldProblems* problems, Stop* stop) {
     JsonPrinter print(out, databaseName, image.size, lines);
+    const WalkEnd end = walkDatabase(print, image, selection);
+    if (problems) *problems = print.problems();
+    if (stop) *stop = print.stopped();
+    return end;
+}
+
+WalkEnd renderImageTable(const NmsImage& image, const SectionSelection& selection,
+                         std::string_view databaseName, ReportWriter& out, bool lines,
+                         FieldProblems* problems, Stop* stop) {
+    TablePrinter print(out, databaseName, lines ? TableForm::JsonLines : TableForm::Csv);
     const WalkEnd end = walkDatabase(print, image, selection);
     if (problems) *problems = print.problems();
     if (stop) *stop = print.stopped();
@@ -253,6 +264,15 @@ std::string renderJsonToString(const NmsImage& image, const SectionSelection& se
     std::string text;
     ReportWriter out(stringSink(text), kStringBlock);
     renderImageJson(image, selection, databaseName, out, lines);
+    out.flush();
+    return text;
+}
+
+std::string renderTableToString(const NmsImage& image, const SectionSelection& selection,
+                                std::string_view databaseName, bool lines) {
+    std::string text;
+    ReportWriter out(stringSink(text), kStringBlock);
+    renderImageTable(image, selection, databaseName, out, lines);
     out.flush();
     return text;
 }

@@ -105,6 +105,13 @@ std::vector<WalkEvent> recordWalk(const NmsImage& image, const SectionSelection&
 std::vector<WalkEvent> recordUnits(const NmsImage& image, const SectionSelection& selection,
                                    const DatabaseMap& map, const std::vector<bool>& walked);
 
+// The table form (forms/table_printer.h): CSV, or with `lines` JSON rows.
+WalkEnd renderImageTable(const NmsImage& image, const SectionSelection& selection,
+                         std::string_view databaseName, ReportWriter& out, bool lines,
+                         FieldProblems* problems = nullptr, Stop* stop = nullptr);
+std::string renderTableToString(const NmsImage& image, const SectionSelection& selection = {},
+                                std::string_view databaseName = "", bool lines = false);
+
 // The whole text report, or the whole JSON document, of `image` as one string (tests, the
 // fuzzer, tools).
 std::string renderToString(const NmsImage& image, const SectionSelection& selection = {});

@@ -12,6 +12,7 @@
 #include "format/file_structures.h"
 #include "format/symbols/symbols.h"
 #include "format/types/types.h"
+#include "forms/identity.h"
 #include "forms/json_printer.h"
 #include "forms/text_printer.h"
 
@@ -19,20 +20,8 @@ namespace symdeck {
 
 namespace {
 
-// Blocks without an identity of their own: the blocks of these runs are aligned by their
-// content, as the elements of every list are (matchElements).
-constexpr std::string_view kAlignedWords[] = {kProcedures.word, kVlpEntries.word, kRegisters.word,
-                                              kSourceSections.word, kSourceFiles.word};
-// Blocks known by their place in their run: the entries of the type tables and of the hash
-// table.
-constexpr std::string_view kPlacedWords[] = {tytb::kEntry.word, hsht::kEntry.word};
-
-bool aligned(const DiffNode& n) {
-    return std::find(std::begin(kAlignedWords), std::end(kAlignedWords), n.word()) != std::end(kAlignedWords);
-}
-bool placed(const DiffNode& n) {
-    return std::find(std::begin(kPlacedWords), std::end(kPlacedWords), n.word()) != std::end(kPlacedWords);
-}
+bool aligned(const DiffNode& n) { return alignedWord(n.word()); }
+bool placed(const DiffNode& n) { return placedWord(n.word()); }
 
 // The node's children, in walk order.
 std::vector<uint32_t> childrenOf(const DiffTree& t, uint32_t at) {
@@ -281,9 +270,9 @@ private:
     std::vector<Change> changes_;
 };
 
-// Where a node stands, by what it is: the steps from the top, each the node's word and
-// what tells it from its siblings (a type index, a kind or number and its count among
-// those, a place), e.g. SYMD_HEADER[0]/SEGMENTDATA_HEADER[0]/SEGMENTDATA[1]/SEGDATA_PROCEDURE[3].
+// Where a node stands, by what it is (forms/identity.h), e.g.
+// SYMD_HEADER[0]/SEGMENTDATA_HEADER[0]/SEGMENTDATA[1]/SEGDATA_PROCEDURE[3]. The counts among
+// siblings are the tree's `among`, made once by countAmongSiblings.
 std::string identityOf(const DiffTree& t, uint32_t at) {
     std::vector<uint32_t> path;
     for (uint32_t n = at; n != 0 && n != kNoNode; n = t.nodes[n].parent) path.push_back(n);
@@ -291,38 +280,28 @@ std::string identityOf(const DiffTree& t, uint32_t at) {
     for (size_t i = path.size(); i-- > 0;) {
         const DiffNode& n = t.nodes[path[i]];
         if (!text.empty()) text += '/';
-        text += n.word();
-        text += '[';
-        if (n.mark == Mark::TypeIndex) {
-            static constexpr char kDigits[] = "0123456789ABCDEF";
-            std::string hex;
-            for (uint32_t v = n.key; v != 0 || hex.empty(); v >>= 4) hex.insert(hex.begin(), kDigits[v & 0xF]);
-            text += "0x";
-            text += hex;
-        } else if (aligned(n) || placed(n)) {
-            text += std::to_string(n.position);
-        } else {
-            // The key (0 for most), and the node's count among its siblings of that word and key.
-            size_t count = 0;
-            for (const uint32_t c : childrenOf(t, n.parent)) {
-                if (c == path[i]) break;
-                if (t.nodes[c].word() == n.word() && t.nodes[c].key == n.key) ++count;
-            }
-            // A directory entry and a segment are known by their kind and number, which
-            // may repeat: the second of kind 0 is 0#1.
-            if (n.word() == nmdr::kEntry.word || n.word() == symd::kSegment.word) {
-                text += std::to_string(n.key);
-                if (count > 0) {
-                    text += '#';
-                    text += std::to_string(count);
-                }
-            } else {
-                text += std::to_string(count);
-            }
-        }
-        text += ']';
+        char step[256 + kMostStepTail];
+        const IdentityStep s{n.word(), n.mark, n.key, n.position, t.among[path[i]]};
+        text.append(step, putIdentityStep(step, s));
     }
     return text;
+}
+
+// Each node's count among its earlier siblings of its word and key, in one pass over the
+// tree in walk order: the counts of each open ancestor's children so far, on a stack.
+void countAmongSiblings(DiffTree& t) {
+    t.among.assign(t.nodes.size(), 0);
+    std::vector<uint32_t> open{0};
+    std::vector<SiblingCounts> counts(1);
+    for (uint32_t n = 1; n < t.nodes.size(); ++n) {
+        const DiffNode& node = t.nodes[n];
+        while (open.back() != node.parent) open.pop_back();
+        const size_t depth = open.size();
+        if (countsAmongSiblings(node.word(), node.mark)) t.among[n] = counts[depth - 1].next(node.word(), node.key);
+        if (counts.size() <= depth) counts.resize(depth + 1);
+        counts[depth].clear();
+        open.push_back(n);
+    }
 }
 
 // One side of a change: a block, or an element of a list, of one database.
@@ -728,6 +707,10 @@ DiffResult writeDiff(const DiffInput& before, const DiffInput& after, const Sect
         walkBoth(before, a, after, b,
                  [&](const NmsImage& image, DiffTree& tree) { walkDiffTree(image, selection, tree, true); });
 
+    if (!changes.empty()) {
+        countAmongSiblings(a);
+        countAmongSiblings(b);
+    }
     if (form == DiffForm::JsonLines) writeJsonLines(out, before, after, a, b, changes, result);
     else writeText(out, terminal, before, after, a, b, changes, result);
     return result;

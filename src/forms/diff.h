@@ -130,6 +130,9 @@ struct DiffTree {
     // the node itself): where its fields go in `fields`.
     std::unordered_map<uint64_t, uint32_t> wanted;
     std::vector<std::vector<Field>> fields;
+    // Each node's count among its earlier siblings of its word and key (forms/identity.h),
+    // made before the changes are written.
+    std::vector<uint32_t> among;
 };
 
 // The key of `wanted` for a node, or for element `element` of a list node.

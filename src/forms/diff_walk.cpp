@@ -5,15 +5,13 @@
 #include "format/symbols/symbols.h"
 #include "format/walk_database_definition.h"
 #include "forms/diff.h"
+#include "forms/identity.h"
 #include "forms/text_measure.h"
 
 namespace symdeck {
 
 namespace {
 
-// The fields that tell a block from its siblings of the same word.
-constexpr uint16_t kEntryKind = fieldOf(nmdr::kEntry, "entryIndex").id;
-constexpr uint16_t kSegmentNumber = fieldOf(symd::kSegment, "nSeg").id;
 
 class DiffPrinter {
 public:
@@ -59,7 +57,7 @@ public:
         DiffNode& node = tree_.nodes[at];
         // A sum: a printed offset's part can be taken out again (resolvePrintedOffsets).
         node.own += digest;
-        if (f.described == kEntryKind || f.described == kSegmentNumber) node.key = f.value;
+        if (keysItsBlock(f)) node.key = f.value;
         if (f.role == Role::Offset && f.target.leads == Leads::Nothing && open_.size() == 2)
             tree_.printed.push_back(PrintedOffset{at, f.value, digest, nameDigest(f)});
     }

@@ -321,5 +321,6 @@ void JsonPrinter::fileText(std::string_view text) {
 }
 
 bool writeJsonString(ReportWriter& out, std::string_view text) { return jsonStringTo(out, text); }
+bool writeJsonString(ValuesBuffer& out, std::string_view text) { return jsonStringTo(out, text); }
 
 }  // namespace symdeck

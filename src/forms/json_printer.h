@@ -68,6 +68,9 @@ private:
     size_t used_ = 0;
 };
 
+// The same JSON string into a buffer.
+bool writeJsonString(ValuesBuffer& out, std::string_view text);
+
 // The storage word of `size` bytes; other sizes (arrays of characters) keep their own.
 SYMDECK_INLINE constexpr std::string_view storageWord(const Field& f) {
     return f.size == 4 ? std::string_view("ULONG") : f.size == 2 ? std::string_view("USHORT") : f.type;

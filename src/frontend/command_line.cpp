@@ -27,7 +27,8 @@ bool isVersionSwitch(std::string_view arg) { return arg == "--version"; }
 // The switches of the program that stand alone (the options that take a value, "--output"
 // and "--explain", are taken with their values first). An argument that begins with "--"
 // and is none of them is passed over with a warning.
-constexpr std::string_view kSwitches[] = {"--json", "--json-lines", "--html", "--check", "--diff", "--help", "--version"};
+constexpr std::string_view kSwitches[] = {"--json", "--json-lines", "--html", "--table",
+                                          "--check", "--diff", "--help", "--version"};
 
 // The arguments from `from` on that look like a switch and are none, as typed.
 std::vector<std::string> unknownSwitches(const std::vector<std::string>& lower, const char* const* argv, size_t from,
@@ -211,13 +212,18 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         result.explainOffsets.push_back(offset);
     }
 
-    result.form = contains(lower, "--html")           ? ReportForm::Html
-                  : contains(lower, "--json-lines") ? ReportForm::JsonLines
+    const bool lines = contains(lower, "--json-lines");
+    result.form = contains(lower, "--html")    ? ReportForm::Html
+                  : contains(lower, "--table") ? (lines ? ReportForm::TableLines : ReportForm::Table)
+                  : lines                      ? ReportForm::JsonLines
                   : contains(lower, "--json")     ? ReportForm::Json
                                                   : ReportForm::Text;
     result.check = contains(lower, "--check");
     const std::string_view extension = result.form == ReportForm::Html        ? ".html"
-                                       : result.form == ReportForm::JsonLines ? ".jsonl"
+                                       : result.form == ReportForm::Table     ? ".csv"
+                                       : result.form == ReportForm::JsonLines ||
+                                               result.form == ReportForm::TableLines
+                                           ? ".jsonl"
                                        : result.form == ReportForm::Json    ? ".json"
                                                                             : ".txt";
     bool secondIsName = false;
@@ -267,7 +273,8 @@ void printHelp(std::string& console) {
         "                    Note: You can combine + flags also.\n"
         "                    Note: Flags can be set in any order and case.\n\n";
     console +=
-        "  OPTIONS: symdeck nmsFileName.nms [--json] [-o path] [--check] [--explain=offset]\n"
+        "  OPTIONS: symdeck nmsFileName.nms [--json] [--table] [-o path] [--check]\n"
+        "                   [--explain=offset]\n"
         "           symdeck --diff old.nms new.nms [--json-lines] [-o path] [flags]\n"
         "           symdeck --help | --version\n"
         "                    Options stand anywhere after nmsFileName.nms, in any case.\n"
@@ -275,6 +282,9 @@ void printHelp(std::string& console) {
         "                    or the second argument when it contains \".json\".\n"
         "     --json-lines - Write it as JSON lines, one object a line: nmsFileName.jsonl,\n"
         "                    or the second argument when it contains \".jsonl\".\n"
+        "          --table - Write one row per field, the same columns in every row,\n"
+        "                    as CSV: nmsFileName.csv, or the second argument when it\n"
+        "                    contains \".csv\"; with --json-lines as JSON rows (.jsonl).\n"
         "           --html - Write the viewer: one page that shows the database in a\n"
         "                    browser, the database in it: nmsFileName.html, or the\n"
         "                    second argument when it contains \".html\".\n"

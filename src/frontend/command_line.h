@@ -23,18 +23,19 @@ enum class Outcome {
 };
 
 // The forms of the same report: the text, a JSON document of the same blocks, the same as
-// JSON lines, and the viewer's page with the database in it.
-enum class ReportForm { Text, Json, JsonLines, Html };
+// JSON lines, the viewer's page with the database in it, and the table form: one row per
+// field, as CSV or (with --json-lines) as JSON rows.
+enum class ReportForm { Text, Json, JsonLines, Html, Table, TableLines };
 
 struct CommandLine {
     Outcome outcome = Outcome::ShowHelp;
     // Both names exactly as typed; only the matching of switches, flags and the ".nms",
-    // ".txt", ".json", ".jsonl" and ".html" markers ignores case.
+    // ".txt", ".json", ".jsonl", ".html" and ".csv" markers ignores case.
     std::string inputName;
     std::string outputName;  // empty when the report goes to standard output
     bool toStandardOutput = false;  // "-o -"
     bool outputNamed = false;  // "-o" or "--output" given (the answers of --explain follow it)
-    ReportForm form = ReportForm::Text;  // "--json", "--json-lines", "--html"
+    ReportForm form = ReportForm::Text;  // "--json", "--json-lines", "--html", "--table"
     bool check = false;  // "--check": exit status 2 when the walk stopped at damage
     // "--explain=OFFSET": the offsets to explain instead of writing a report, in the order
     // given.

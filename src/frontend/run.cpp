@@ -269,6 +269,9 @@ int runConversion(int argc, const char* const* argv, Console& console) {
         page ? writePage(*page, line, image, out, problems, stop)
         : line.form == ReportForm::Text
             ? renderImage(image, line.selection, out, platform::isTerminal(pending.report), &problems, &stop)
+        : line.form == ReportForm::Table || line.form == ReportForm::TableLines
+            ? renderImageTable(image, line.selection, line.inputName, out,
+                               line.form == ReportForm::TableLines, &problems, &stop)
             : renderImageJson(image, line.selection, line.inputName, out,
                               line.form == ReportForm::JsonLines, &problems, &stop);
     const bool flushed = out.flush();
