@@ -70,13 +70,7 @@ std::string unnamedValues(int count) {
 }
 
 TEST(Json, WholeDocumentOfASmallDatabase) {
-    Database db;
-    db.header.fileType = 3;
-    db.header.filePath = "c:\\a\"b";
-    db.header.copyrightString = "\x01\xE9";
-    db.entries.push_back({kTytb, typeTables({.entries = {{0x22, 5}}})});
-    db.entries.push_back({9, {}});
-    const auto bytes = build(db).bytes;
+    const auto bytes = smallAwkwardDatabase();
     std::string expected =
         "{\"format\":\"symdeck-report\",\"version\":2,\"database\":{\"name\":\"dir\\\\t.nms\",\"size\":740},"
         "\"blocks\":[\n{\"block\":\"NM32_HEADER\",\"offset\":0,\"fields\":[" +

@@ -156,13 +156,7 @@ std::string U(const std::string& name, uint64_t offset, uint64_t value, const st
 }
 
 TEST(Table, WholeCsvOfASmallDatabase) {
-    Database db;
-    db.header.fileType = 3;
-    db.header.filePath = "c:\\a\"b";
-    db.header.copyrightString = "\x01\xE9";
-    db.entries.push_back({kTytb, typeTables({.entries = {{0x22, 5}}})});
-    db.entries.push_back({9, {}});
-    const auto bytes = build(db).bytes;
+    const auto bytes = smallAwkwardDatabase();
     std::string header;
     for (const std::string_view c : kTableColumns) header += std::string(header.empty() ? "" : ",") + std::string(c);
     std::string expected = header + "\n";

@@ -4,6 +4,7 @@
 
 #include "entry/render.h"
 #include "forms/recorder.h"
+#include "nmsbuild/types_build.h"
 
 namespace symdeck::test {
 
@@ -124,6 +125,16 @@ std::string eventLines(const std::vector<uint8_t>& bytes, const SectionSelection
     if (last < events.size()) ++last;
     return eventLines(std::vector<WalkEvent>(events.begin() + static_cast<long>(first),
                                              events.begin() + static_cast<long>(last)));
+}
+
+std::vector<uint8_t> smallAwkwardDatabase() {
+    nmsbuild::Database db;
+    db.header.fileType = 3;
+    db.header.filePath = "c:\\a\"b";
+    db.header.copyrightString.assign({char{1}, static_cast<char>(0xE9)});
+    db.entries.push_back({nmsbuild::kTytb, nmsbuild::typeTables({.entries = {{0x22, 5}}})});
+    db.entries.push_back({9, {}});
+    return nmsbuild::build(db).bytes;
 }
 
 std::string hex(uint64_t value) {

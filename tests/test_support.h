@@ -37,6 +37,11 @@ std::string eventLines(const std::vector<uint8_t>& bytes, const SectionSelection
                        std::string_view word = {});
 std::string eventLines(const std::vector<WalkEvent>& events);
 
+// A small database whose whole document the form tests spell out: a file path with a
+// backslash and a quote, a copyright of a control byte and a byte of no valid UTF-8, one
+// type table entry, and a directory entry of a kind the program does not know.
+std::vector<uint8_t> smallAwkwardDatabase();
+
 // "%X" of `value`, for expected texts that name computed offsets.
 std::string hex(uint64_t value);
 

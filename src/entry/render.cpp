@@ -251,30 +251,30 @@ std::vector<WalkEvent> recordWalk(const NmsImage& image, const SectionSelection&
     return std::move(record.events());
 }
 
-std::string renderToString(const NmsImage& image, const SectionSelection& selection) {
+namespace {
+// What `render(out)` writes, as one string.
+template <class Render>
+std::string asString(Render&& render) {
     std::string text;
     ReportWriter out(stringSink(text), kStringBlock);
-    renderImage(image, selection, out);
+    render(out);
     out.flush();
     return text;
+}
+}  // namespace
+
+std::string renderToString(const NmsImage& image, const SectionSelection& selection) {
+    return asString([&](ReportWriter& out) { renderImage(image, selection, out); });
 }
 
 std::string renderJsonToString(const NmsImage& image, const SectionSelection& selection,
                                std::string_view databaseName, bool lines) {
-    std::string text;
-    ReportWriter out(stringSink(text), kStringBlock);
-    renderImageJson(image, selection, databaseName, out, lines);
-    out.flush();
-    return text;
+    return asString([&](ReportWriter& out) { renderImageJson(image, selection, databaseName, out, lines); });
 }
 
 std::string renderTableToString(const NmsImage& image, const SectionSelection& selection,
                                 std::string_view databaseName, bool lines) {
-    std::string text;
-    ReportWriter out(stringSink(text), kStringBlock);
-    renderImageTable(image, selection, databaseName, out, lines);
-    out.flush();
-    return text;
+    return asString([&](ReportWriter& out) { renderImageTable(image, selection, databaseName, out, lines); });
 }
 
 }  // namespace symdeck
