@@ -26,6 +26,8 @@ test|nlohmann-json3-dev|[ -e /usr/include/nlohmann/json.hpp ]
 test|python3|[ -x /usr/bin/python3 ]
 test|python3-jsonschema|/usr/bin/python3 -c 'import jsonschema' 2>/dev/null
 test|jq|command -v jq
+test|pkg-config|command -v pkg-config
+test|lintian|command -v lintian
 fuzz|clang|command -v clang++
 fuzz|libclang-rt-14-dev|ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a
 windows|g++-mingw-w64-x86-64-posix|command -v x86_64-w64-mingw32-g++-posix
