@@ -92,24 +92,10 @@ SYMDECK_API const char* symdeck_error_message(int code);
  * to go on, 0 to stop the render. */
 typedef int (*symdeck_write_fn)(void* context, const uint8_t* data, size_t size);
 
-/* Renders `form` of the database at data[0, size) through `write` (version 6): the
- * arguments as symdeck_render's below, `context` passed to `write` unchanged. The same
- * bytes as symdeck_render and as the program's output for the same form, block by block.
- * Memory that cannot be had is SYMDECK_NO_MEMORY (blocks written before it stay written);
- * nothing escapes the call but its result. */
-SYMDECK_API int32_t symdeck_render_to(const uint8_t* data, size_t size, uint32_t form, uint32_t left_out,
-                                      const char* name, size_t name_size, const uint64_t* offsets,
-                                      size_t offset_count, symdeck_write_fn write, void* context);
-
-#ifdef __wasm__
-/* The WebAssembly module's own functions: its memory for the host's input, the render
- * through the imported symdeck_host.write, and the kept map. */
-
-/* Memory in the module for the host's input; null when it cannot be had. */
-void* symdeck_alloc(uint32_t size);
-void symdeck_free(void* memory);
-
-/* Renders `form` of the database at data[0, size) through symdeck_host.write.
+/* Renders `form` of the database at data[0, size) through `write` (version 6), block by
+ * block: the bytes of the program's output for the same form. Memory that cannot be had is
+ * SYMDECK_NO_MEMORY (blocks written before it stay written); nothing escapes the call but
+ * its result.
  * left_out: the kinds of section left out, bit (1 << k) for the kind whose directory
  *   entryIndex is k (as the -GTYP, -STTB, ... flags do: GTYP 1, STTB 2, NMTP 3, TYTB 4,
  *   HSHT 5, SYMD 6, SRCP 7, FPOD 8); 0 reports every kind.
@@ -128,7 +114,21 @@ void symdeck_free(void* memory);
  *         block's own fields are a range of them: the view's blocks say which)
  *   Both lists of pairs in increasing order, none empty or overlapping, else
  *   SYMDECK_BAD_FORM.
- * context: passed to symdeck_host.write unchanged. */
+ * write, context: the write function, called with `context` unchanged. */
+SYMDECK_API int32_t symdeck_render_to(const uint8_t* data, size_t size, uint32_t form, uint32_t left_out,
+                                      const char* name, size_t name_size, const uint64_t* offsets,
+                                      size_t offset_count, symdeck_write_fn write, void* context);
+
+#ifdef __wasm__
+/* The WebAssembly module's own functions: its memory for the host's input, the render
+ * through the imported symdeck_host.write, and the kept map. */
+
+/* Memory in the module for the host's input; null when it cannot be had. */
+void* symdeck_alloc(uint32_t size);
+void symdeck_free(void* memory);
+
+/* Renders `form` of the database at data[0, size) through symdeck_host.write: the
+ * arguments as symdeck_render_to's, `context` passed to symdeck_host.write unchanged. */
 int32_t symdeck_render(const uint8_t* data, uint32_t size, uint32_t form, uint32_t left_out,
                        const char* name, uint32_t name_size, const uint64_t* offsets,
                        uint32_t offset_count, uint32_t context);
