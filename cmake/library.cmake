@@ -16,7 +16,12 @@ add_library(symdeck_shared SHARED $<TARGET_OBJECTS:symdeck_core>)
 # Only the C interface leaves the library: the version script hides the C++ library's
 # template instances too, which the compiler's visibility alone leaves exported.
 set(SYMDECK_EXPORTS ${PROJECT_SOURCE_DIR}/cmake/library/symdeck.map)
-target_link_options(symdeck_shared PRIVATE -Wl,--version-script=${SYMDECK_EXPORTS} -Wl,--no-undefined)
+target_link_options(symdeck_shared PRIVATE -Wl,--version-script=${SYMDECK_EXPORTS})
+# Every symbol it needs is in it or in the libraries it names; a sanitizer's runtime, though,
+# is the program's to bring (clang links it into programs only).
+if(NOT SYMDECK_SANITIZE AND NOT SYMDECK_FUZZ)
+  target_link_options(symdeck_shared PRIVATE -Wl,--no-undefined)
+endif()
 set_target_properties(symdeck_shared PROPERTIES
   OUTPUT_NAME symdeck EXPORT_NAME symdeck LINKER_LANGUAGE CXX LINK_DEPENDS ${SYMDECK_EXPORTS}
   VERSION ${SYMDECK_LIBRARY_VERSION} SOVERSION ${SYMDECK_API_MAJOR})
