@@ -24,6 +24,7 @@ set(SYMDECK_VIEWER ON)
 set(SYMDECK_VIEWER_CORE ${CMAKE_BINARY_DIR}/viewer-core)
 file(GLOB_RECURSE SYMDECK_VIEWER_CORE_INPUTS CONFIGURE_DEPENDS
   ${PROJECT_SOURCE_DIR}/src/format/* ${PROJECT_SOURCE_DIR}/src/forms/* ${PROJECT_SOURCE_DIR}/src/entry/*
+  ${PROJECT_SOURCE_DIR}/include/*
   ${PROJECT_SOURCE_DIR}/src/wasm/*)
 add_custom_command(
   OUTPUT ${SYMDECK_VIEWER_CORE}/symdeck-core.wasm

@@ -30,6 +30,8 @@ test|jq|command -v jq
 test|nodejs|command -v node
 test|npm|command -v npm
 test|npm:tests/sql|[ -e "$ROOT/tests/sql/node_modules/@duckdb/node-api/package.json" ]
+test|pkg-config|command -v pkg-config
+test|lintian|command -v lintian
 fuzz|clang|command -v clang++
 fuzz|libclang-rt-14-dev|ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a
 windows|g++-mingw-w64-x86-64-posix|command -v x86_64-w64-mingw32-g++-posix

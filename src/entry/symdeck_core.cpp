@@ -1,10 +1,12 @@
-// symdeck-core.wasm: the core behind the C interface of symdeck_core.h.
-#include "entry/symdeck_core.h"
+// The core behind the C interface of symdeck.h: libsymdeck for native programs, and
+// symdeck-core.wasm, whose exports are the functions marked export_name.
+#include "symdeck.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <new>
 #include <span>
+#include <stdexcept>
 #include <string_view>
 #include <vector>
 
@@ -13,26 +15,16 @@
 #include "forms/database_map.h"
 #include "forms/view_printer.h"
 
-// A kept map, and what it is the map of.
-struct symdeck_map {
-    symdeck::DatabaseMap map;
-    uint32_t size;
-    uint32_t leftOut;
-};
-
-// The host's side: takes one block of output.
-extern "C" [[clang::import_module("symdeck_host"), clang::import_name("write")]] int32_t
-symdeckHostWrite(uint32_t context, const char* data, uint32_t size);
+#ifdef __wasm__
+#define SYMDECK_EXPORT(name) [[clang::export_name(name)]]
+#else
+#define SYMDECK_EXPORT(name)
+#endif
 
 namespace {
 
-// Blocks of output handed to the host: small enough that a host's copy of each is cheap.
+// Blocks of output handed to the caller: small enough that a host's copy of each is cheap.
 constexpr size_t kOutputBlock = 256 * 1024;
-
-bool toHost(void* context, const char* data, size_t size) {
-    return symdeckHostWrite(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(context)), data,
-                            static_cast<uint32_t>(size)) != 0;
-}
 
 // Spans in increasing order, none empty, none overlapping the next.
 bool ordered(std::span<const symdeck::ViewSpan> spans) {
@@ -48,17 +40,13 @@ symdeck::SectionSelection selectionOf(uint32_t leftOut) {
     return selection;
 }
 
-}  // namespace
-
-namespace {
-
-// One render, on a kept map when `map` is given.
-int32_t render(const symdeck::DatabaseMap* map, const uint8_t* data, uint32_t size, uint32_t form,
-               uint32_t left_out, const char* name, uint32_t name_size, const uint64_t* offsets,
-               uint32_t offset_count, uint32_t context) {
+// One render through `sink`, on a kept map when `map` is given.
+int32_t render(const symdeck::DatabaseMap* map, const uint8_t* data, uint64_t size, uint32_t form,
+               uint32_t left_out, const char* name, size_t name_size, const uint64_t* offsets,
+               size_t offset_count, symdeck::ReportSink sink) {
     using namespace symdeck;
-    if (form > SYMDECK_FORM_MAP) return SYMDECK_BAD_FORM;
-    ReportWriter out(ReportSink{&toHost, reinterpret_cast<void*>(static_cast<uintptr_t>(context))}, kOutputBlock);
+    if (form > SYMDECK_FORM_TABLE_LINES) return SYMDECK_BAD_FORM;
+    ReportWriter out(sink, kOutputBlock);
     if (!out.ok()) return SYMDECK_NO_MEMORY;
     const NmsImage image{data, size};
     const SectionSelection selection = selectionOf(left_out);
@@ -70,6 +58,11 @@ int32_t render(const symdeck::DatabaseMap* map, const uint8_t* data, uint32_t si
             end = renderImageJson(image, selection, std::string_view(name, name_size), out,
                                   form == SYMDECK_FORM_JSON_LINES);
             break;
+        case SYMDECK_FORM_TABLE:
+        case SYMDECK_FORM_TABLE_LINES:
+            end = renderImageTable(image, selection, std::string_view(name, name_size), out,
+                                   form == SYMDECK_FORM_TABLE_LINES);
+            break;
         case SYMDECK_FORM_MAP: end = renderImageMap(image, selection, out); break;
         case SYMDECK_FORM_VIEW: {
             // [0] flags, [1] most matches, [2] count of byte spans, those spans, then field
@@ -78,7 +71,7 @@ int32_t render(const symdeck::DatabaseMap* map, const uint8_t* data, uint32_t si
             std::vector<ViewSpan> spans;
             if (offset_count >= 3) {
                 const uint64_t byteSpans = std::min<uint64_t>(offsets[2], (offset_count - 3) / 2);
-                for (uint32_t i = 3; i + 1 < offset_count; i += 2) spans.push_back(ViewSpan{offsets[i], offsets[i + 1]});
+                for (size_t i = 3; i + 1 < offset_count; i += 2) spans.push_back(ViewSpan{offsets[i], offsets[i + 1]});
                 options.chosen = true;
                 options.skeleton = (offsets[0] & view::kChoiceNoTree) == 0;
                 options.countText = (offsets[0] & view::kChoiceNoCount) == 0;
@@ -100,25 +93,104 @@ int32_t render(const symdeck::DatabaseMap* map, const uint8_t* data, uint32_t si
     return static_cast<int32_t>(end);
 }
 
+// The caller's write function and its context, as the writer's sink.
+struct CallerWrite {
+    symdeck_write_fn write;
+    void* context;
+};
+
+bool toCaller(void* context, const char* data, size_t size) {
+    const auto* caller = static_cast<const CallerWrite*>(context);
+    return caller->write(caller->context, reinterpret_cast<const uint8_t*>(data), size) != 0;
+}
+
 }  // namespace
 
 extern "C" {
 
-[[clang::export_name("symdeck_api_version")]] uint32_t symdeck_api_version(void) { return SYMDECK_API_VERSION; }
+SYMDECK_EXPORT("symdeck_api_version") uint32_t symdeck_api_version(void) { return SYMDECK_API_VERSION; }
 
-[[clang::export_name("symdeck_alloc")]] void* symdeck_alloc(uint32_t size) { return std::malloc(size == 0 ? 1 : size); }
-
-[[clang::export_name("symdeck_free")]] void symdeck_free(void* memory) { std::free(memory); }
-
-[[clang::export_name("symdeck_render")]] int32_t symdeck_render(const uint8_t* data, uint32_t size, uint32_t form,
-                                                                uint32_t left_out, const char* name,
-                                                                uint32_t name_size, const uint64_t* offsets,
-                                                                uint32_t offset_count, uint32_t context) {
-    return render(nullptr, data, size, form, left_out, name, name_size, offsets, offset_count, context);
+SYMDECK_EXPORT("symdeck_error_message") const char* symdeck_error_message(int code) {
+    switch (code) {
+        case SYMDECK_END_COMPLETE: return "complete";
+        case SYMDECK_END_BOUNDS: return "a structure runs past the end of the file";
+        case SYMDECK_END_SIGNATURE: return "a structure's signature is wrong";
+        case SYMDECK_END_LIMIT: return "the report reached its size limit";
+        case SYMDECK_NO_MEMORY: return "no memory";
+        case SYMDECK_BAD_FORM: return "an unknown form, or spans out of order";
+        case SYMDECK_STOPPED_BY_HOST: return "stopped by the write function";
+        case SYMDECK_BAD_ARGUMENT: return "no write function, or a null pointer with a size";
+        case SYMDECK_FAILED: return "the library failed";
+        default: return "unknown result";
+    }
 }
 
-[[clang::export_name("symdeck_map_make")]] symdeck_map* symdeck_map_make(const uint8_t* data, uint32_t size,
-                                                                         uint32_t left_out) {
+int32_t symdeck_render_to(const uint8_t* data, size_t size, uint32_t form, uint32_t left_out, const char* name,
+                          size_t name_size, const uint64_t* offsets, size_t offset_count, symdeck_write_fn write,
+                          void* context) {
+    if (!write || (!data && size) || (!name && name_size) || (!offsets && offset_count)) return SYMDECK_BAD_ARGUMENT;
+    CallerWrite caller{write, context};
+    const symdeck::ReportSink sink{&toCaller, &caller};
+#if defined(__cpp_exceptions)
+    // Nothing may leave a C function as an exception: the walk's containers throw
+    // bad_alloc (or length_error for a size past what they hold) when memory runs out.
+    try {
+        return render(nullptr, data, size, form, left_out, name, name_size, offsets, offset_count, sink);
+    } catch (const std::bad_alloc&) {
+        return SYMDECK_NO_MEMORY;
+    } catch (const std::length_error&) {
+        return SYMDECK_NO_MEMORY;
+    } catch (...) {
+        return SYMDECK_FAILED;
+    }
+#else
+    return render(nullptr, data, size, form, left_out, name, name_size, offsets, offset_count, sink);
+#endif
+}
+
+}  // extern "C"
+
+#ifdef __wasm__
+
+// A kept map, and what it is the map of.
+struct symdeck_map {
+    symdeck::DatabaseMap map;
+    uint32_t size;
+    uint32_t leftOut;
+};
+
+// The host's side: takes one block of output.
+extern "C" [[clang::import_module("symdeck_host"), clang::import_name("write")]] int32_t
+symdeckHostWrite(uint32_t context, const char* data, uint32_t size);
+
+namespace {
+
+bool toHost(void* context, const char* data, size_t size) {
+    return symdeckHostWrite(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(context)), data,
+                            static_cast<uint32_t>(size)) != 0;
+}
+
+symdeck::ReportSink hostSink(uint32_t context) {
+    return symdeck::ReportSink{&toHost, reinterpret_cast<void*>(static_cast<uintptr_t>(context))};
+}
+
+}  // namespace
+
+extern "C" {
+
+SYMDECK_EXPORT("symdeck_alloc") void* symdeck_alloc(uint32_t size) { return std::malloc(size == 0 ? 1 : size); }
+
+SYMDECK_EXPORT("symdeck_free") void symdeck_free(void* memory) { std::free(memory); }
+
+SYMDECK_EXPORT("symdeck_render") int32_t symdeck_render(const uint8_t* data, uint32_t size, uint32_t form,
+                                                        uint32_t left_out, const char* name, uint32_t name_size,
+                                                        const uint64_t* offsets, uint32_t offset_count,
+                                                        uint32_t context) {
+    return render(nullptr, data, size, form, left_out, name, name_size, offsets, offset_count, hostSink(context));
+}
+
+SYMDECK_EXPORT("symdeck_map_make") symdeck_map* symdeck_map_make(const uint8_t* data, uint32_t size,
+                                                                 uint32_t left_out) {
     // Null when there is no memory for it (the map's own tables, like every container of
     // the module, stop the module when memory runs out).
     auto* kept = new (std::nothrow) symdeck_map{};
@@ -129,13 +201,15 @@ extern "C" {
     return kept;
 }
 
-[[clang::export_name("symdeck_map_free")]] void symdeck_map_free(symdeck_map* map) { delete map; }
+SYMDECK_EXPORT("symdeck_map_free") void symdeck_map_free(symdeck_map* map) { delete map; }
 
-[[clang::export_name("symdeck_render_mapped")]] int32_t symdeck_render_mapped(
+SYMDECK_EXPORT("symdeck_render_mapped") int32_t symdeck_render_mapped(
     const symdeck_map* map, const uint8_t* data, uint32_t size, uint32_t form, uint32_t left_out, const char* name,
     uint32_t name_size, const uint64_t* offsets, uint32_t offset_count, uint32_t context) {
     if (!map || map->size != size || map->leftOut != left_out) return SYMDECK_BAD_FORM;
-    return render(&map->map, data, size, form, left_out, name, name_size, offsets, offset_count, context);
+    return render(&map->map, data, size, form, left_out, name, name_size, offsets, offset_count, hostSink(context));
 }
 
 }  // extern "C"
+
+#endif  // __wasm__

@@ -1,4 +1,4 @@
-// JavaScript glue for symdeck-core.wasm (its C interface: src/entry/symdeck_core.h), for
+// JavaScript glue for symdeck-core.wasm (its C interface: include/symdeck.h), for
 // node or a browser page. No file system: bytes in, output out block by block.
 //
 //   const core = await loadSymdeckCore(wasmBytes);
@@ -10,10 +10,10 @@
 //   const map = core.makeMap(databaseBytes, leftOut);   (interface 5)
 //   core.render(databaseBytes, { form: 'explain', offsets: [0x40], map }, ...);  map.free();
 // A kept map: the same output, with only the parts of the database that are asked for walked.
-export const FORMS = { text: 0, json: 1, 'json-lines': 2, explain: 3, 'explain-json': 4, view: 5, map: 6 };
+export const FORMS = { text: 0, json: 1, 'json-lines': 2, explain: 3, 'explain-json': 4, view: 5, map: 6, table: 7, 'table-lines': 8 };
 export const ENDS = { 0: 'complete', 1: 'bounds', 2: 'signature', 3: 'limit', [-1]: 'no memory',
                       [-2]: 'bad form', [-3]: 'stopped by host' };
-const API_VERSION = 5;
+const API_VERSION = 6;
 
 export async function loadSymdeckCore(wasmBytes) {
   let memory;

@@ -11,7 +11,7 @@ import * as layout from '../../viewer/model/layout.mjs';
 
 // Where the C++ side states the layout, the one place these paths are named.
 const SOURCES = {
-  viewPrinter: 'src/forms/view_printer.h', viewWriter: 'src/forms/view_printer.cpp', core: 'src/entry/symdeck_core.h',
+  viewPrinter: 'src/forms/view_printer.h', viewWriter: 'src/forms/view_printer.cpp', core: 'include/symdeck.h',
   module: 'viewer/model/layout.mjs',
 };
 const read = (key) => readFileSync(new URL(`../../${SOURCES[key]}`, import.meta.url), 'utf8');
@@ -87,7 +87,7 @@ test('the view printer writes each part of a record under its own name', () => {
 test('the section kinds, the view form\'s choice bits and the ends are the C interface\'s', () => {
   const h = read('core');
   const listed = /entryIndex is k \(as the -GTYP, -STTB, \.\.\. flags do: ([^)]*)\)/.exec(h.replace(/\s*\n\s*\*\s*/g, ' '));
-  assert.ok(listed, 'the list of section kinds in symdeck_core.h');
+  assert.ok(listed, 'the list of section kinds in symdeck.h');
   const kinds = listed[1].split(',').map((s) => s.trim().split(' ')).map(([name, k]) => [name, Number(k)]);
   assert.deepEqual([...layout.SECTIONS].sort(), kinds.sort());
   const flat = h.replace(/\s*\n\s*\*\s*/g, ' ');
