@@ -324,10 +324,19 @@ TEST_F(PlatformWindowsTest, TheProgramTakesItsCommandLineInUtf16) {
     EXPECT_EQ(readFile(L"Donn\u00e9es\\\u00c7a \u03b1.txt"),
               renderToString(NmsImage{bytes.data(), bytes.size()},
                              SectionSelection{true, true, true, true, true, true, true, true}));
+    // The message, then on standard error (joined here) the system's reason in its own
+    // words, which differ between Windows and Wine.
     const Ended missing = runProgram({folder + L"\u00c9t\u00e9.nms"});
     EXPECT_EQ(missing.status, 1u);
-    EXPECT_EQ(missing.out, "\n  NMS symbol database to text converter.\n\n  Can't open nms file (" +
-                               utf8(folder) + "\xc3\x89t\xc3\xa9.nms).\n");
+    const std::string name = utf8(folder) + "\xc3\x89t\xc3\xa9.nms";
+    const std::string message = "\n  NMS symbol database to text converter.\n\n  Can't open nms file (" + name + ").\n";
+    const std::string reason = "symdeck: " + name + ": ";
+    ASSERT_EQ(missing.out.substr(0, message.size()), message);
+    const std::string rest = missing.out.substr(message.size());
+    EXPECT_EQ(rest.substr(0, reason.size()), reason);
+    EXPECT_GT(rest.size(), reason.size() + 1) << rest;
+    EXPECT_EQ(rest.back(), '\n');
+    EXPECT_EQ(rest.find('\n'), rest.size() - 1) << rest;
 }
 
 // Standard output redirected to a pipe (as `symdeck ... | more` would have it), or closed.
