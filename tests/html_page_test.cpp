@@ -121,6 +121,23 @@ TEST_F(RunTest, HtmlWritesTheViewerWithTheDatabaseOrSaysThereIsNone) {
     EXPECT_EQ(run({"d.nms", "--html", "--check"}), 2);
     EXPECT_NE(readFile("d.html").find("data-name=\"d.nms\">"), std::string::npos);
     EXPECT_EQ(run({"d.nms", "--html"}), 0);
+
+    // A database larger than a page holds (a sparse file: its size is what counts) gets
+    // one line that sends it to the standalone viewer, and no page.
+    for (const bool check : {false, true}) {
+        fs::remove(path("big.html"));
+        std::ofstream(path("big.nms")).close();
+        fs::resize_file(path("big.nms"), kLargestPageDatabase + 1);
+        EXPECT_EQ(run(check ? std::vector<std::string>{"big.nms", "--html", "--check"}
+                            : std::vector<std::string>{"big.nms", "--html"}),
+                  1);
+        EXPECT_EQ(console_, kTitle + "  " + path("big.nms") +
+                                " is larger than a page holds (256 MiB): open it in the standalone viewer, "
+                                "symdeck-viewer.html (make viewer; share/symdeck where symdeck is installed).\n");
+        EXPECT_FALSE(fs::exists(path("big.html")));
+    }
+    fs::resize_file(path("big.nms"), kLargestPageDatabase);
+    EXPECT_EQ(run({"big.nms", "--html", "-o", "/dev/null"}), 0);
 }
 
 }  // namespace

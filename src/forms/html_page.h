@@ -20,6 +20,13 @@ struct PageTemplate {
     std::string_view afterBytes;
 };
 
+// The largest database a page holds. The page carries the bytes as base64 text, which the
+// browser reads as one string before it decodes it; Chromium's strings end at 2^29 - 24
+// characters, so 384 MiB (512 Mi characters of base64) could never open, and at 256 MiB
+// (341 Mi characters) the text, its decoded bytes and the core module's copy still leave the
+// tab room. Larger databases open in the standalone viewer, which reads the file itself.
+inline constexpr uint64_t kLargestPageDatabase = uint64_t{256} << 20;
+
 // The kinds of section `selection` leaves out, bit (1 << k) for directory kind k, as the
 // page's switches and the WebAssembly core take them.
 uint32_t leftOutBits(const SectionSelection& selection);

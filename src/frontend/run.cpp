@@ -1,6 +1,7 @@
 #include "frontend/run.h"
 
 #include <optional>
+#include <string>
 
 #include "entry/render.h"
 #include "forms/diff.h"
@@ -244,6 +245,13 @@ int runConversion(int argc, const char* const* argv, Console& console) {
         return readFailure(console, status, line.inputName, input.failure);
 
     const NmsImage image{input.bytes.data(), input.size};
+    // A page of a gigabyte and more would never open: such a database goes to the
+    // standalone viewer, and nothing is written.
+    if (page && image.size > kLargestPageDatabase)
+        return fail(console, "  " + line.inputName +
+                                 " is larger than a page holds (" + std::to_string(kLargestPageDatabase >> 20) +
+                                 " MiB): open it in the standalone viewer, "
+                                 "symdeck-viewer.html (make viewer; share/symdeck where symdeck is installed).\n");
     // Explaining offsets writes no report, only the answers.
     if (!line.explainOffsets.empty()) return writeAnswers(line, stream, image, input.id, console);
 
