@@ -84,6 +84,8 @@ enum {
     SYMDECK_BAD_ARGUMENT = -4,  /* no write function, or a null pointer with a size (version 6) */
     SYMDECK_FAILED = -5,        /* the library failed inside (version 6): the report is not whole */
     SYMDECK_CANNOT_READ = -6,   /* symdeck_open_path: the file could not be read (version 7) */
+    SYMDECK_NOT_A_DATABASE = -7, /* symdeck_diff_render: a database whose walk does not get past
+                                    its file header (version 7): nothing was written */
 };
 
 SYMDECK_API uint32_t symdeck_api_version(void);
@@ -241,8 +243,10 @@ enum {
 /* The difference of two open databases, through write: form SYMDECK_FORM_TEXT (the
  * --diff report) or SYMDECK_FORM_JSON_LINES (its JSON lines), byte for byte what
  * `symdeck --diff OLD NEW -o -` writes with the handles' names and the old handle's
- * selection. Returns SYMDECK_DIFF_SAME, SYMDECK_DIFF_CHANGED, or a negative code
- * (SYMDECK_BAD_FORM for another form). */
+ * selection (both handles must have the same left_out). Returns SYMDECK_DIFF_SAME,
+ * SYMDECK_DIFF_CHANGED, or a negative code: SYMDECK_BAD_FORM for another form,
+ * SYMDECK_BAD_ARGUMENT for a null handle or write or two selections,
+ * SYMDECK_NOT_A_DATABASE (where the program says "... is no nms database"). */
 SYMDECK_API int32_t symdeck_diff_render(const symdeck_db* old_db, const symdeck_db* new_db, uint32_t form,
                                         symdeck_write_fn write, void* context);
 
