@@ -21,8 +21,9 @@
 
 namespace {
 
-// A chunk asks for this many blocks at most, and stops after the block that brings its
-// field rows to kChunkRows: enough to keep the calls few, little enough to keep memory flat.
+// A chunk holds this many blocks at most, and no more blocks than keep its field rows within
+// kChunkRows (one block has all its rows, however many): enough to keep the calls few,
+// little enough to keep memory flat.
 constexpr uint64_t kChunkBlocks = 4096;
 constexpr size_t kChunkRows = 1 << 16;
 
@@ -367,7 +368,7 @@ int fillRecords(Filling* filling, uint64_t index, const symdeck_block* block, co
         chunk->fields->push_back(r);
     }
     chunk->blocks->push_back(record);
-    return chunk->fields->size() < kChunkRows ? 1 : 0;
+    return 1;
 }
 
 // No exception goes back into the library: memory that cannot be had stops the walk.
@@ -382,23 +383,57 @@ int fill(void* context, uint64_t index, const symdeck_block* block, const symdec
     }
 }
 
-// The blocks from `first` on, as many as a chunk takes (at least one where there is one).
-Chunk* fetchChunk(Database* db, uint64_t first, uint64_t most) {
-    auto* chunk = PyObject_New(Chunk, &ChunkType);
-    if (!chunk) return nullptr;
-    Py_INCREF(db);
-    chunk->owner = db;
-    chunk->blocks = new (std::nothrow) std::vector<BlockRecord>;
-    chunk->fields = new (std::nothrow) std::vector<FieldRecord>;
-    chunk->text = new (std::nothrow) std::string;
-    if (!chunk->blocks || !chunk->fields || !chunk->text) {
+// How many blocks from `first` on (at most `most`) a chunk takes: up to kChunkRows field
+// rows, and at least one block. `rows` gets their rows.
+uint64_t chunkBlocks(const Database* db, uint64_t first, uint64_t most, size_t& rows) {
+    uint64_t n = 0;
+    rows = 0;
+    symdeck_block block;
+    while (n < most && first + n < db->count && symdeck_block_get(db->db, first + n, &block) == 0) {
+        if (n > 0 && rows + block.field_count > kChunkRows) break;
+        rows += static_cast<size_t>(block.field_count);
+        ++n;
+    }
+    return n;
+}
+
+// The blocks from `first` on, as many as a chunk takes (at least one where there is one),
+// into `reuse` when it is given (a chunk nothing else holds: its memory is had already), or
+// into a new chunk.
+Chunk* fetchChunk(Database* db, uint64_t first, uint64_t most, Chunk* reuse = nullptr) {
+    Chunk* chunk = reuse;
+    if (chunk) {
+        chunk->blocks->clear();
+        chunk->fields->clear();
+        chunk->text->clear();
+    } else {
+        chunk = PyObject_New(Chunk, &ChunkType);
+        if (!chunk) return nullptr;
+        Py_INCREF(db);
+        chunk->owner = db;
+        chunk->blocks = new (std::nothrow) std::vector<BlockRecord>;
+        chunk->fields = new (std::nothrow) std::vector<FieldRecord>;
+        chunk->text = new (std::nothrow) std::string;
+        if (!chunk->blocks || !chunk->fields || !chunk->text) {
+            Py_DECREF(chunk);
+            PyErr_NoMemory();
+            return nullptr;
+        }
+    }
+    size_t rows = 0;
+    const uint64_t count = chunkBlocks(db, first, most, rows);
+    try {
+        chunk->blocks->reserve(count);
+        chunk->fields->reserve(rows);
+        chunk->text->reserve(rows * 12);
+    } catch (const std::bad_alloc&) {
         Py_DECREF(chunk);
         PyErr_NoMemory();
         return nullptr;
     }
     Filling filling{chunk, db->vocabulary};
-    const int32_t code = symdeck_walk_blocks(db->db, first, most, fill, &filling);
-    if (filling.failed || (code < 0 && code != SYMDECK_STOPPED_BY_HOST)) {
+    const int32_t code = symdeck_walk_blocks(db->db, first, count, fill, &filling);
+    if (filling.failed || code < 0) {
         Py_DECREF(chunk);
         if (!filling.failed) failure(code);
         return nullptr;
@@ -773,8 +808,11 @@ void BlockIterator_dealloc(BlockIterator* self) {
 PyObject* BlockIterator_next(BlockIterator* self) {
     if (self->next >= self->owner->count) return nullptr;
     if (!self->chunk || self->slot >= self->chunk->blocks->size()) {
-        Py_CLEAR(self->chunk);
-        self->chunk = fetchChunk(self->owner, self->next, kChunkBlocks);
+        // The chunk read to its end is filled again where no block or field holds it.
+        Chunk* reuse = nullptr;
+        if (self->chunk && Py_REFCNT(self->chunk) == 1) reuse = self->chunk;
+        else Py_CLEAR(self->chunk);
+        self->chunk = fetchChunk(self->owner, self->next, kChunkBlocks, reuse);
         if (!self->chunk) return nullptr;
         self->slot = 0;
         if (self->chunk->blocks->empty()) {
