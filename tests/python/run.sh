@@ -11,8 +11,9 @@ python=/usr/bin/python3
 
 rm -rf "$work"
 mkdir -p "$work"
-SYMDECK_CORE_BUILD=$build "$python" -m pip install --quiet --no-build-isolation --no-deps \
-  --target "$work/site" "$root/python"
+SYMDECK_CORE_BUILD=$build "$python" -m pip install --quiet --disable-pip-version-check \
+  --root-user-action=ignore --no-build-isolation --no-deps --target "$work/site" "$root/python"
+mkdir -p "$work/damage"
 "$make_damage" "$work/damage" >/dev/null
 PYTHONPATH=$work/site PYTHONDONTWRITEBYTECODE=1 SYMDECK=$symdeck MAKE_LARGE=$make_large \
   SAMPLE=$sample CORPUS=$corpus DAMAGE=$work/damage WORK=$work \
