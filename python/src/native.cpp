@@ -7,8 +7,6 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -145,37 +143,12 @@ PyObject* open_bytes(PyObject*, PyObject* args) {
     return newDatabase(handle, data, name, size);
 }
 
-// open_path(path: bytes, left_out: int, name: str) -> Database, or the system's reason (a
-// str) when the file cannot be read.
-PyObject* open_path(PyObject*, PyObject* args) {
-    PyObject* path;
-    unsigned int leftOut;
-    PyObject* name;
-    if (!PyArg_ParseTuple(args, "O!IU", &PyBytes_Type, &path, &leftOut, &name)) return nullptr;
-    symdeck_db* handle = nullptr;
-    char reason[256] = "";
-    int32_t code;
-    const char* pathText = PyBytes_AS_STRING(path);
-    Py_BEGIN_ALLOW_THREADS
-    code = symdeck_open_path(pathText, leftOut, &handle, reason, sizeof reason);
-    Py_END_ALLOW_THREADS
-    if (code == SYMDECK_CANNOT_READ) return PyUnicode_DecodeLocale(reason, "surrogateescape");
-    if (code < 0) return failure(code);
-    // The handle read the file whole: its size is the database's.
-    struct stat status {};
-    const uint64_t size = stat(pathText, &status) == 0 ? static_cast<uint64_t>(status.st_size) : 0;
-    return newDatabase(handle, nullptr, name, size);
-}
-
 PyObject* Database_name(Database* self, void*) {
     Py_INCREF(self->name);
     return self->name;
 }
 
-PyObject* Database_size(Database* self, void*) {
-    if (self->data) return PyLong_FromSsize_t(PyBytes_GET_SIZE(self->data));
-    return PyLong_FromUnsignedLongLong(self->size);
-}
+PyObject* Database_size(Database* self, void*) { return PyLong_FromUnsignedLongLong(self->size); }
 
 PyObject* Database_count(Database* self, void*) { return PyLong_FromUnsignedLongLong(self->count); }
 
@@ -235,20 +208,23 @@ int collect(void* context, const uint8_t* data, size_t size) {
     return 1;
 }
 
-PyObject* Database_render(Database* self, PyObject* args) {
-    unsigned int form;
-    PyObject* offsetList;
-    if (!PyArg_ParseTuple(args, "IO!", &form, &PyTuple_Type, &offsetList)) return nullptr;
-    std::vector<uint64_t> offsets;
-    for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(offsetList); ++i) {
-        const unsigned long long offset = PyLong_AsUnsignedLongLong(PyTuple_GET_ITEM(offsetList, i));
-        if (offset == static_cast<unsigned long long>(-1) && PyErr_Occurred()) return nullptr;
+// The offsets of a tuple of ints.
+bool offsetsOf(PyObject* tuple, std::vector<uint64_t>& offsets) {
+    for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(tuple); ++i) {
+        const unsigned long long offset = PyLong_AsUnsignedLongLong(PyTuple_GET_ITEM(tuple, i));
+        if (offset == static_cast<unsigned long long>(-1) && PyErr_Occurred()) return false;
         offsets.push_back(offset);
     }
+    return true;
+}
+
+// The whole output of `render(write, context)` as bytes.
+template <class Render>
+PyObject* collected(Render&& render) {
     Output out;
     out.bytes = PyBytes_FromStringAndSize(nullptr, 1 << 16);
     if (!out.bytes) return nullptr;
-    const int32_t code = symdeck_db_render(self->db, form, offsets.data(), offsets.size(), collect, &out);
+    const int32_t code = render(collect, &out);
     if (code < 0) {
         Py_XDECREF(out.bytes);
         if (code == SYMDECK_STOPPED_BY_HOST && PyErr_Occurred()) return nullptr;
@@ -256,6 +232,41 @@ PyObject* Database_render(Database* self, PyObject* args) {
     }
     if (_PyBytes_Resize(&out.bytes, static_cast<Py_ssize_t>(out.used)) != 0) return nullptr;
     return out.bytes;
+}
+
+// Database.render(form: int, offsets: tuple of int) -> bytes, through the handle (the
+// explain forms walk only what holds the offsets).
+PyObject* Database_render(Database* self, PyObject* args) {
+    unsigned int form;
+    PyObject* offsetList;
+    if (!PyArg_ParseTuple(args, "IO!", &form, &PyTuple_Type, &offsetList)) return nullptr;
+    std::vector<uint64_t> offsets;
+    if (!offsetsOf(offsetList, offsets)) return nullptr;
+    return collected([&](symdeck_write_fn write, void* context) {
+        return symdeck_db_render(self->db, form, offsets.data(), offsets.size(), write, context);
+    });
+}
+
+// render(data: bytes, form: int, left_out: int, name: str, offsets: tuple of int) -> bytes:
+// one walk of the bytes, with no handle opened.
+PyObject* render(PyObject*, PyObject* args) {
+    PyObject* data;
+    unsigned int form;
+    unsigned int leftOut;
+    PyObject* name;
+    PyObject* offsetList;
+    if (!PyArg_ParseTuple(args, "O!IIUO!", &PyBytes_Type, &data, &form, &leftOut, &name, &PyTuple_Type, &offsetList))
+        return nullptr;
+    Py_ssize_t nameSize;
+    const char* nameText = PyUnicode_AsUTF8AndSize(name, &nameSize);
+    if (!nameText) return nullptr;
+    std::vector<uint64_t> offsets;
+    if (!offsetsOf(offsetList, offsets)) return nullptr;
+    return collected([&](symdeck_write_fn write, void* context) {
+        return symdeck_render_to(reinterpret_cast<const uint8_t*>(PyBytes_AS_STRING(data)),
+                                 static_cast<size_t>(PyBytes_GET_SIZE(data)), form, leftOut, nameText,
+                                 static_cast<size_t>(nameSize), offsets.data(), offsets.size(), write, context);
+    });
 }
 
 // ---------------------------------------------------------------------------------------
@@ -951,7 +962,7 @@ PyStructSequence_Desc kListDesc = {"symdeck.List", "A list of a block", kListFie
 
 PyMethodDef kModuleMethods[] = {
     {"open_bytes", open_bytes, METH_VARARGS, "open_bytes(data, left_out, name) -> Database"},
-    {"open_path", open_path, METH_VARARGS, "open_path(path, left_out, name) -> Database, or the reason it cannot be read"},
+    {"render", render, METH_VARARGS, "render(data, form, left_out, name, offsets) -> bytes"},
     {nullptr, nullptr, 0, nullptr}};
 
 PyModuleDef kModule = {PyModuleDef_HEAD_INIT, "symdeck._native", "libsymdeck's open database", -1, kModuleMethods,

@@ -12,6 +12,7 @@
     db.report("text")                         # the program's output, as bytes
 """
 
+import builtins
 import json
 import os
 
@@ -65,22 +66,33 @@ def left_out(sections):
 
 
 class Database:
-    """An open database: its blocks, their fields and its reports."""
+    """An open database: its blocks, their fields and its reports. Its bytes are read when
+    it opens; the library's handle (one walk that maps the blocks) is made when blocks, the
+    result or what holds a byte are first asked for, so that report() alone walks once."""
 
-    __slots__ = ("_db",)
+    __slots__ = ("_data", "_left_out", "_name", "_handle")
 
-    def __init__(self, native):
-        self._db = native
+    def __init__(self, data, left_out, name):
+        self._data = data
+        self._left_out = left_out
+        self._name = name
+        self._handle = None
+
+    @property
+    def _db(self):
+        if self._handle is None:
+            self._handle = _native.open_bytes(self._data, self._left_out, self._name)
+        return self._handle
 
     @property
     def name(self):
         """The database's name in the JSON forms."""
-        return self._db.name
+        return self._name
 
     @property
     def size(self):
         """Its size in bytes."""
-        return self._db.size
+        return len(self._data)
 
     @property
     def result(self):
@@ -112,7 +124,9 @@ class Database:
             raise TypeError("form must be a str")
         if form not in _FORMS:
             raise ValueError(f"no form {form!r}: one of {', '.join(_FORMS)}")
-        return self._db.render(_FORMS[form], ())
+        if self._handle is not None:
+            return self._handle.render(_FORMS[form], ())
+        return _native.render(self._data, _FORMS[form], self._left_out, self._name, ())
 
     def explain(self, offset):
         """What holds byte `offset`: the answer object of --explain --json for it."""
@@ -136,16 +150,17 @@ def open(source, sections=None, *, name=None):
     if name is not None and not isinstance(name, str):
         raise TypeError("name must be a str")
     if isinstance(source, (bytes, bytearray, memoryview)):
-        data = bytes(source)
-        return Database(_native.open_bytes(data, bits, "" if name is None else name))
+        return Database(bytes(source), bits, "" if name is None else name)
     if isinstance(source, (str, os.PathLike)):
         path = os.fspath(source)
         shown = os.fsdecode(path)
-        opened = _native.open_path(os.fsencode(path), bits, shown if name is None else name)
-        if isinstance(opened, str):
-            error = Error(f"Can't open nms file ({shown}). {opened}")
+        try:
+            with builtins.open(path, "rb") as file:
+                data = file.read()
+        except OSError as failure:
+            error = Error(f"Can't open nms file ({shown}). {failure.strerror}")
             error.filename = shown
-            error.strerror = opened
-            raise error
-        return Database(opened)
+            error.strerror = failure.strerror
+            raise error from None
+        return Database(data, bits, shown if name is None else name)
     raise TypeError(f"open takes a path or bytes, not {type(source).__name__}")
