@@ -39,6 +39,7 @@ class BuildWithCore(build_ext):
 
 
 setup(
+    packages=["symdeck"],
     ext_modules=[Extension(
         "symdeck._native",
         sources=["src/native.cpp"],
