@@ -222,7 +222,8 @@ typedef int (*symdeck_block_fn)(void* context, uint64_t index, const symdeck_blo
 
 /* Calls fn once per block from `first` on, `count` blocks (clipped to the count), in order.
  * Walks only the parts of the database (the units of its map) that hold those blocks:
- * asking for every block in chunks costs about one walk of the database in all. Returns 0,
+ * asking for every block in chunks costs about one walk of the database in all. The
+ * fields of one block are held at once (a list of a million rows: some 230 MB). Returns 0,
  * SYMDECK_STOPPED_BY_HOST when fn returned 0, SYMDECK_BAD_ARGUMENT (null db or fn),
  * SYMDECK_NO_MEMORY. */
 SYMDECK_API int32_t symdeck_walk_blocks(const symdeck_db* db, uint64_t first, uint64_t count, symdeck_block_fn fn,

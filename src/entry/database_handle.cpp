@@ -40,8 +40,6 @@ void openDatabase(Database& db) {
     walkDatabase(record, db.image, db.selection);
     db.stop = json.stopped();
     db.problems = json.problems();
-    db.blocks.shrink_to_fit();
-    db.identities.shrink_to_fit();
     db.map = planningMap(db.image, db.selection);
 }
 

@@ -14,6 +14,7 @@
 #include "format/reader.h"
 #include "format/selection.h"
 #include "forms/database_map.h"
+#include "symdeck.h"
 
 namespace symdeck {
 
@@ -59,22 +60,9 @@ inline std::string_view blockIdentity(const Database& db, uint64_t index) {
     return std::string_view(db.identities).substr(from, db.blocks[index].identityEnd - from);
 }
 
-// One field row of a block, with its texts copied where the walk's events no longer reach.
-// Offsets are into the walk's arena until handed out.
-struct FieldRow {
-    Field field;
-    std::string_view list;   // a list's row: the list's key, else empty
-    uint32_t element = 0;
-    bool inList = false;
-    uint64_t text[2] = {};       // the value's text as a JSON reader reads it: arena offset, size
-    uint64_t bytes[2] = {};      // the stored bytes of a text
-    uint64_t word[2] = {};       // the interpretation
-    uint64_t spelling[2] = {};   // the text report's value column
-    bool hasWord = false;
-};
-
-// Called with block `index` and its rows, their texts in `arena`; returns false to stop.
-using BlockVisit = bool (*)(void* context, uint64_t index, std::span<const FieldRow> rows, std::string_view arena);
+// Called with block `index` and its fields as the C interface gives them (their texts valid
+// during the call); returns false to stop.
+using BlockVisit = bool (*)(void* context, uint64_t index, std::span<const symdeck_field> fields);
 
 // Visits blocks [first, end) in order, walking only the units of the map that hold them.
 // Returns false when the visit stopped the walk.

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "entry/database_handle.h"
@@ -176,26 +177,7 @@ public:
             return;
         }
         if (!collecting_) return;
-        FieldRow row;
-        row.field = f;
-        row.field.text = "";
-        row.inList = inList_;
-        if (inList_) {
-            row.list = list_;
-            row.element = element_;
-        }
-        if (f.role == Role::Signature || f.role == Role::Text) {
-            readable(f.text, row.text);
-            keep(f.text, row.bytes);
-        } else if (f.meaning == Meaning::Word && f.problem == Problem::None) {
-            readable(f.text, row.word);
-            row.hasWord = true;
-        }
-        row.spelling[0] = arena_.size();
-        spellValue(spell_, f);
-        spell_.flush();
-        row.spelling[1] = arena_.size() - row.spelling[0];
-        rows_.push_back(row);
+        rows_.push_back(fieldOf(f));
     }
     void openList(const List& list) {
         inList_ = true;
@@ -232,6 +214,7 @@ private:
         collecting_ = !finding_ && !done_ && index >= first_;
         if (collecting_) {
             rows_.clear();
+            rows_.reserve(rowsLeft_);
             arena_.clear();
         }
     }
@@ -240,17 +223,95 @@ private:
     void deliver() {
         if (!collecting_) return;
         collecting_ = false;
-        if (!visit_(context_, current_, rows_, arena_)) {
+        if (!visit_(context_, current_, rows_)) {
             stoppedByVisit_ = true;
             done_ = true;
         } else if (current_ + 1 >= end_) {
             done_ = true;
         }
     }
-    // `text` as a JSON reader reads the form's string: each maximal subsequence that is no
-    // UTF-8 becomes one U+FFFD.
-    void readable(std::string_view text, uint64_t (&to)[2]) {
-        to[0] = arena_.size();
+    // The record of field `f`: the program's own words point where they stand; the texts
+    // (which the walk's next events may overwrite) are copied into the arena.
+    symdeck_field fieldOf(const Field& f) {
+        symdeck_field out{};
+        out.name = f.name.data();
+        out.name_size = f.name.size();
+        const std::string_view type = storageWord(f);
+        out.type = type.data();
+        out.type_size = type.size();
+        out.offset = f.offset;
+        out.size = f.size;
+        const std::string_view role = roleName(f.role);
+        out.role = role.data();
+        out.role_size = role.size();
+        out.is_text = f.role == Role::Signature || f.role == Role::Text;
+        // The number as the line gives it: a signed ULONG from 0x80000000 on is negative.
+        out.number = f.isSigned && f.size == 4 && f.value >= 0x80000000u ? int64_t{static_cast<int32_t>(f.value)}
+                                                                         : int64_t{f.value};
+        // The texts' places in the arena, made pointers once the arena has them all.
+        size_t text = 0, bytes = 0, word = 0;
+        const bool hasWord = !out.is_text && f.meaning == Meaning::Word && f.problem == Problem::None;
+        if (out.is_text) {
+            text = readable(f.text, out.text_size);
+            bytes = arena_.size();
+            arena_.append(f.text);
+            out.bytes_size = f.text.size();
+        } else if (hasWord) {
+            word = readable(f.text, out.word_size);
+        }
+        if (f.target.has()) {
+            out.has_target = 1;
+            out.target = f.target.at;
+            out.target_outside = !f.target.inFile;
+            const std::string_view leads = leadsWord(f.target.leads);
+            out.leads = leads.data();
+            out.leads_size = leads.size();
+        }
+        if (f.problem != Problem::None) {
+            const std::string_view problem = problemCode(f.problem);
+            out.problem = problem.data();
+            out.problem_size = problem.size();
+        }
+        const size_t spelling = arena_.size();
+        spellValue(spell_, f);
+        spell_.flush();
+        out.spelling_size = arena_.size() - spelling;
+        const char* base = placed();
+        out.spelling = base + spelling;
+        if (out.is_text) {
+            out.text = base + text;
+            out.bytes = reinterpret_cast<const uint8_t*>(base + bytes);
+        } else if (hasWord) {
+            out.word = base + word;
+        }
+        if (inList_) {
+            out.list = list_.data();
+            out.list_size = list_.size();
+            out.element = element_;
+        }
+        return out;
+    }
+    // Where the arena begins, the texts of the rows so far moved along when it has moved.
+    const char* placed() {
+        if (arena_.data() != base_) {
+            const auto moved = [&](auto*& p) {
+                if (p) p = reinterpret_cast<std::remove_reference_t<decltype(p)>>(
+                           arena_.data() + (reinterpret_cast<const char*>(p) - base_));
+            };
+            for (symdeck_field& r : rows_) {
+                moved(r.text);
+                moved(r.bytes);
+                moved(r.word);
+                moved(r.spelling);
+            }
+            base_ = arena_.data();
+        }
+        return base_;
+    }
+    // `text` as a JSON reader reads the form's string, into the arena (each maximal
+    // subsequence that is no UTF-8 becomes one U+FFFD): returns where it begins.
+    size_t readable(std::string_view text, size_t& size) {
+        const size_t from = arena_.size();
         size_t i = 0;
         while (i < text.size()) {
             const auto c = static_cast<unsigned char>(text[i]);
@@ -263,12 +324,8 @@ private:
             else arena_ += "\xEF\xBF\xBD";
             i += sequence.length;
         }
-        to[1] = arena_.size() - to[0];
-    }
-    void keep(std::string_view text, uint64_t (&to)[2]) {
-        to[0] = arena_.size();
-        arena_.append(text);
-        to[1] = text.size();
+        size = arena_.size() - from;
+        return from;
     }
 
     const Database& db_;
@@ -292,8 +349,9 @@ private:
     bool inList_ = false;
     std::string_view list_ = "";
     uint32_t element_ = 0;
-    std::vector<FieldRow> rows_;
+    std::vector<symdeck_field> rows_;
     std::string arena_;
+    const char* base_ = nullptr;  // where the rows' texts point into the arena
     ReportWriter spell_;  // the text report's spelling of each value, into arena_
 };
 

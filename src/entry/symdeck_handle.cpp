@@ -47,68 +47,16 @@ symdeck_block blockOf(const Database& db, uint64_t index) {
                          b.fieldCount};
 }
 
-// A string of the arena, or null and 0 where there is none.
-void textOf(std::string_view arena, const uint64_t (&at)[2], bool has, const char*& data, size_t& size) {
-    data = has ? arena.data() + at[0] : nullptr;
-    size = has ? static_cast<size_t>(at[1]) : 0;
-}
-
-symdeck_field fieldOf(const symdeck::FieldRow& row, std::string_view arena) {
-    using namespace symdeck;
-    const Field& f = row.field;
-    symdeck_field out{};
-    out.name = f.name.data();
-    out.name_size = f.name.size();
-    const std::string_view type = storageWord(f);
-    out.type = type.data();
-    out.type_size = type.size();
-    out.offset = f.offset;
-    out.size = f.size;
-    const std::string_view role = roleName(f.role);
-    out.role = role.data();
-    out.role_size = role.size();
-    out.is_text = f.role == Role::Signature || f.role == Role::Text;
-    out.number = f.isSigned && f.size == 4 && f.value >= 0x80000000u ? int64_t{static_cast<int32_t>(f.value)}
-                                                                     : int64_t{f.value};
-    textOf(arena, row.text, out.is_text, out.text, out.text_size);
-    out.bytes = out.is_text ? reinterpret_cast<const uint8_t*>(arena.data() + row.bytes[0]) : nullptr;
-    out.bytes_size = out.is_text ? static_cast<size_t>(row.bytes[1]) : 0;
-    textOf(arena, row.word, row.hasWord, out.word, out.word_size);
-    out.has_target = f.target.has();
-    out.target = f.target.has() ? f.target.at : 0;
-    out.target_outside = f.target.has() && !f.target.inFile;
-    if (f.target.has()) {
-        const std::string_view leads = leadsWord(f.target.leads);
-        out.leads = leads.data();
-        out.leads_size = leads.size();
-    }
-    if (f.problem != Problem::None) {
-        const std::string_view problem = problemCode(f.problem);
-        out.problem = problem.data();
-        out.problem_size = problem.size();
-    }
-    textOf(arena, row.spelling, true, out.spelling, out.spelling_size);
-    if (row.inList) {
-        out.list = row.list.data();
-        out.list_size = row.list.size();
-        out.element = row.element;
-    }
-    return out;
-}
-
 struct WalkCall {
     const Database& db;
     symdeck_block_fn fn;
     void* context;
-    std::vector<symdeck_field> fields;
 };
 
-bool toBlockFn(void* context, uint64_t index, std::span<const symdeck::FieldRow> rows, std::string_view arena) {
-    auto& call = *static_cast<WalkCall*>(context);
-    call.fields.clear();
-    for (const symdeck::FieldRow& row : rows) call.fields.push_back(fieldOf(row, arena));
+bool toBlockFn(void* context, uint64_t index, std::span<const symdeck_field> fields) {
+    const auto& call = *static_cast<const WalkCall*>(context);
     const symdeck_block block = blockOf(call.db, index);
-    return call.fn(call.context, index, &block, call.fields.data(), call.fields.size()) != 0;
+    return call.fn(call.context, index, &block, fields.data(), fields.size()) != 0;
 }
 
 }  // namespace
@@ -149,6 +97,12 @@ int32_t symdeck_open_path(const char* path, uint32_t left_out, symdeck_db** db, 
         errno = 0;
         std::FILE* file = std::fopen(path, "rb");
         if (!file) return cannot(errno);
+        // The file's size, when the stream can tell it, saves growing the memory step by step.
+        if (std::fseek(file, 0, SEEK_END) == 0) {
+            const long end = std::ftell(file);
+            if (end > 0) d.owned.reserve(static_cast<size_t>(end));
+            std::rewind(file);
+        }
         int error = 0;
         char buffer[64 * 1024];
         for (;;) {
@@ -198,7 +152,7 @@ int32_t symdeck_walk_blocks(const symdeck_db* db, uint64_t first, uint64_t count
                             void* context) {
     if (!db || !fn) return SYMDECK_BAD_ARGUMENT;
     return symdeck::guarded([&] {
-        WalkCall call{db->db, fn, context, {}};
+        WalkCall call{db->db, fn, context};
         const uint64_t end = count > UINT64_MAX - first ? UINT64_MAX : first + count;
         return symdeck::visitBlocks(db->db, first, end, &toBlockFn, &call) ? int32_t{0}
                                                                            : int32_t{SYMDECK_STOPPED_BY_HOST};
