@@ -667,6 +667,14 @@ PyObject* Block_path(Block* self, void*) {
     return path;
 }
 
+// A tuple of fields, or of such tuples, can hold no cycle (a field holds only its chunk, and
+// the chunk its database): the collector need not look at it, and with a million of them
+// (the rows of a long list) it would look often.
+PyObject* untracked(PyObject* tuple) {
+    if (tuple && PyObject_GC_IsTracked(tuple)) PyObject_GC_UnTrack(tuple);
+    return tuple;
+}
+
 PyObject* Block_fields(Block* self, void*) {
     const BlockRecord* record = recordOf(self);
     if (!record) return nullptr;
@@ -680,7 +688,7 @@ PyObject* Block_fields(Block* self, void*) {
         }
         PyTuple_SET_ITEM(tuple, static_cast<Py_ssize_t>(i), field);
     }
-    return tuple;
+    return untracked(tuple);
 }
 
 // Each own field's name with its value, as the line's "values".
@@ -715,7 +723,7 @@ PyObject* Block_lists(Block* self, void*) {
     uint32_t elementIndex = 0;
     const auto closeElement = [&]() {
         if (!element) return true;
-        PyObject* fields = PyList_AsTuple(element);
+        PyObject* fields = untracked(PyList_AsTuple(element));
         Py_CLEAR(element);
         const bool ok = fields && PyList_Append(elements, fields) == 0;
         Py_XDECREF(fields);
@@ -726,7 +734,7 @@ PyObject* Block_lists(Block* self, void*) {
         if (!closeElement()) return false;
         PyObject* list = PyStructSequence_New(ListType);
         if (!list) return false;
-        PyObject* tuple = PyList_AsTuple(elements);
+        PyObject* tuple = untracked(PyList_AsTuple(elements));
         Py_CLEAR(elements);
         if (!tuple) {
             Py_DECREF(list);
