@@ -13,13 +13,16 @@
 # and for WebAssembly (clang-14 for wasm32-wasi, node; see docs/webassembly.md):
 #   make wasm             builds build-wasm/symdeck.wasm, its launcher symdeck-wasm and the
 #                         core alone, symdeck-core.wasm (make test builds and tests them too)
+# and the Python package (docs/python.md):
+#   make python           builds its wheel into $(BUILD)/python/ with Debian's Python, the
+#                         core compiled in $(BUILD)/python/core
 BUILD ?= build
 WINDOWS_BUILD ?= build-windows
 WASM_BUILD ?= build-wasm
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
 
-.PHONY: all sample test check-sanitize fuzz windows test-windows wasm viewer clean
+.PHONY: all sample test check-sanitize fuzz windows test-windows wasm viewer python clean
 
 all: $(BUILD)/build.ninja
 	cmake --build $(BUILD)
@@ -83,6 +86,10 @@ wasm:
 	@[ -e $(WASM_BUILD)/build.ninja ] || cmake -S . -B $(WASM_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/wasm32-wasi.cmake
 	cmake --build $(WASM_BUILD)
+
+python:
+	SYMDECK_CORE_BUILD=$(abspath $(BUILD))/python/core /usr/bin/python3 -m pip wheel --no-build-isolation --no-deps --wheel-dir $(BUILD)/python ./python
+	@echo "The wheel is in $(BUILD)/python/"
 
 clean:
 	rm -rf $(BUILD) build-asan build-fuzz $(WINDOWS_BUILD) $(WASM_BUILD)

@@ -26,6 +26,7 @@ test|libgtest-dev|[ -e /usr/lib/x86_64-linux-gnu/libgtest.a ] || [ -e /usr/lib/l
 test|nlohmann-json3-dev|[ -e /usr/include/nlohmann/json.hpp ]
 test|python3|[ -x /usr/bin/python3 ]
 test|python3-jsonschema|/usr/bin/python3 -c 'import jsonschema' 2>/dev/null
+test|python3-pytest|/usr/bin/python3 -c 'import pytest' 2>/dev/null
 test|jq|command -v jq
 test|nodejs|command -v node
 test|npm|command -v npm

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "entry/c_interface.h"
 #include "entry/render.h"
 #include "format/section_kinds.h"
 #include "forms/database_map.h"
@@ -33,18 +34,20 @@ bool ordered(std::span<const symdeck::ViewSpan> spans) {
     return true;
 }
 
-symdeck::SectionSelection selectionOf(uint32_t leftOut) {
-    symdeck::SectionSelection selection;
-    for (const symdeck::SectionKindInfo& kind : symdeck::kSectionKindInfo)
+}  // namespace
+
+namespace symdeck {
+
+SectionSelection selectionOf(uint32_t leftOut) {
+    SectionSelection selection;
+    for (const SectionKindInfo& kind : kSectionKindInfo)
         selection.*kind.skip = kind.entryIndex < 32 && (leftOut >> kind.entryIndex & 1) != 0;
     return selection;
 }
 
-// One render through `sink`, on a kept map when `map` is given.
-int32_t render(const symdeck::DatabaseMap* map, const uint8_t* data, uint64_t size, uint32_t form,
-               uint32_t left_out, const char* name, size_t name_size, const uint64_t* offsets,
-               size_t offset_count, symdeck::ReportSink sink) {
-    using namespace symdeck;
+int32_t renderForm(const DatabaseMap* map, const uint8_t* data, uint64_t size, uint32_t form, uint32_t left_out,
+                   const char* name, size_t name_size, const uint64_t* offsets, size_t offset_count,
+                   ReportSink sink) {
     if (form > SYMDECK_FORM_TABLE_LINES) return SYMDECK_BAD_FORM;
     ReportWriter out(sink, kOutputBlock);
     if (!out.ok()) return SYMDECK_NO_MEMORY;
@@ -93,18 +96,12 @@ int32_t render(const symdeck::DatabaseMap* map, const uint8_t* data, uint64_t si
     return static_cast<int32_t>(end);
 }
 
-// The caller's write function and its context, as the writer's sink.
-struct CallerWrite {
-    symdeck_write_fn write;
-    void* context;
-};
-
 bool toCaller(void* context, const char* data, size_t size) {
     const auto* caller = static_cast<const CallerWrite*>(context);
     return caller->write(caller->context, reinterpret_cast<const uint8_t*>(data), size) != 0;
 }
 
-}  // namespace
+}  // namespace symdeck
 
 extern "C" {
 
@@ -121,6 +118,8 @@ SYMDECK_EXPORT("symdeck_error_message") const char* symdeck_error_message(int co
         case SYMDECK_STOPPED_BY_HOST: return "stopped by the write function";
         case SYMDECK_BAD_ARGUMENT: return "no write function, or a null pointer with a size";
         case SYMDECK_FAILED: return "the library failed";
+        case SYMDECK_CANNOT_READ: return "the file cannot be read";
+        case SYMDECK_NOT_A_DATABASE: return "no nms database";
         default: return "unknown result";
     }
 }
@@ -129,23 +128,14 @@ int32_t symdeck_render_to(const uint8_t* data, size_t size, uint32_t form, uint3
                           size_t name_size, const uint64_t* offsets, size_t offset_count, symdeck_write_fn write,
                           void* context) {
     if (!write || (!data && size) || (!name && name_size) || (!offsets && offset_count)) return SYMDECK_BAD_ARGUMENT;
-    CallerWrite caller{write, context};
-    const symdeck::ReportSink sink{&toCaller, &caller};
-#if defined(__cpp_exceptions)
-    // Nothing may leave a C function as an exception: the walk's containers throw
-    // bad_alloc (or length_error for a size past what they hold) when memory runs out.
-    try {
-        return render(nullptr, data, size, form, left_out, name, name_size, offsets, offset_count, sink);
-    } catch (const std::bad_alloc&) {
-        return SYMDECK_NO_MEMORY;
-    } catch (const std::length_error&) {
-        return SYMDECK_NO_MEMORY;
-    } catch (...) {
-        return SYMDECK_FAILED;
-    }
-#else
-    return render(nullptr, data, size, form, left_out, name, name_size, offsets, offset_count, sink);
-#endif
+    symdeck::CallerWrite caller{write, context};
+    const symdeck::ReportSink sink{&symdeck::toCaller, &caller};
+    // The walk's containers throw bad_alloc (or length_error for a size past what they
+    // hold) when memory runs out.
+    return symdeck::guarded([&] {
+        return symdeck::renderForm(nullptr, data, size, form, left_out, name, name_size, offsets, offset_count,
+                                   sink);
+    });
 }
 
 }  // extern "C"
@@ -186,7 +176,8 @@ SYMDECK_EXPORT("symdeck_render") int32_t symdeck_render(const uint8_t* data, uin
                                                         uint32_t left_out, const char* name, uint32_t name_size,
                                                         const uint64_t* offsets, uint32_t offset_count,
                                                         uint32_t context) {
-    return render(nullptr, data, size, form, left_out, name, name_size, offsets, offset_count, hostSink(context));
+    return symdeck::renderForm(nullptr, data, size, form, left_out, name, name_size, offsets, offset_count,
+                              hostSink(context));
 }
 
 SYMDECK_EXPORT("symdeck_map_make") symdeck_map* symdeck_map_make(const uint8_t* data, uint32_t size,
@@ -195,7 +186,7 @@ SYMDECK_EXPORT("symdeck_map_make") symdeck_map* symdeck_map_make(const uint8_t* 
     // the module, stop the module when memory runs out).
     auto* kept = new (std::nothrow) symdeck_map{};
     if (!kept) return nullptr;
-    kept->map = symdeck::planningMap(symdeck::NmsImage{data, size}, selectionOf(left_out), true);
+    kept->map = symdeck::planningMap(symdeck::NmsImage{data, size}, symdeck::selectionOf(left_out), true);
     kept->size = size;
     kept->leftOut = left_out;
     return kept;
@@ -207,7 +198,8 @@ SYMDECK_EXPORT("symdeck_render_mapped") int32_t symdeck_render_mapped(
     const symdeck_map* map, const uint8_t* data, uint32_t size, uint32_t form, uint32_t left_out, const char* name,
     uint32_t name_size, const uint64_t* offsets, uint32_t offset_count, uint32_t context) {
     if (!map || map->size != size || map->leftOut != left_out) return SYMDECK_BAD_FORM;
-    return render(&map->map, data, size, form, left_out, name, name_size, offsets, offset_count, hostSink(context));
+    return symdeck::renderForm(&map->map, data, size, form, left_out, name, name_size, offsets, offset_count,
+                              hostSink(context));
 }
 
 }  // extern "C"

@@ -258,6 +258,12 @@ public:
     Skipping(Form& form, const DatabaseMap& map, std::span<const bool> walked)
         : form_(form), map_(map), walked_(walked) {}
 
+    // A form that measures its own output for the size limit says its length.
+    uint64_t length() const
+        requires requires(const Form& f) { f.length(); }
+    {
+        return form_.length();
+    }
     void begin() { form_.begin(); }
     // The unit that begins now is next_; passing over it moves on past all inside it.
     // A group is a unit too.

@@ -13,7 +13,7 @@
 export const FORMS = { text: 0, json: 1, 'json-lines': 2, explain: 3, 'explain-json': 4, view: 5, map: 6, table: 7, 'table-lines': 8 };
 export const ENDS = { 0: 'complete', 1: 'bounds', 2: 'signature', 3: 'limit', [-1]: 'no memory',
                       [-2]: 'bad form', [-3]: 'stopped by host' };
-const API_VERSION = 6;
+const API_VERSION = 7;
 
 export async function loadSymdeckCore(wasmBytes) {
   let memory;
