@@ -92,6 +92,13 @@ void spellStop(ReportWriter& out, const Stop& stop) {
     }
 }
 
+void TextPrinter::damage(const Stop& stop, uint32_t level) {
+    while (depth_ > level) indent_ = indents_[--depth_];
+    damages_.add(stop);
+    spellStop(out_, stop);
+    out_.ch('\n');
+}
+
 void TextPrinter::end(const Stop& stop) {
     stop_ = stop;
     if (stop.end == WalkEnd::Complete) return;
