@@ -38,7 +38,7 @@ bool renderDirectory(Walk<P>& walk, uint64_t offset) {
         const uint32_t level = levelOf(print);
         auto entry = cursor.signedAt(at, kEntry.signature, kEntry.size);
         if (!entry) {
-            // The entries stand 24 bytes apart: past one whose signature is wrong, the next.
+            // The entries stand a fixed stride apart: past one whose signature is wrong, the next.
             // One that runs past the end of the file has every later one past it too.
             const bool pastEnd = walk.stop.end == WalkEnd::Bounds;
             if (!goOnPast(walk, level)) return false;

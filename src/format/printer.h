@@ -54,6 +54,9 @@ template <class P>
 concept KeepsGoing = requires(P& p, const P& constant, const Stop& stop, uint32_t level) {
     { constant.level() } -> std::convertible_to<uint32_t>;
     p.damage(stop, level);
+    // A damage that the walk without the flag does not stop for and does not show (two
+    // sections that overlap): counted, for --check, and not shown.
+    p.unlisted(stop);
 };
 
 // Whether printer P shows where fields lead: every printer does but one that declares

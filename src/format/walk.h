@@ -8,6 +8,7 @@
 #include <optional>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "format/description.h"
 #include "format/events.h"
@@ -56,7 +57,14 @@ struct Walk {
     Stop stop{};
     // A walk that goes on past damage (SectionSelection::keepGoing): what it went on past.
     Damages damages{};
+    // Where each section the walk opened lies, in the order it opened them.
+    std::vector<SectionReach> sections{};
 };
+
+// The sections of `sections` at different offsets whose extents intersect: for each section
+// that begins inside the extent of one at a lower offset (or at the same offset, reaching
+// further), the overlap (WalkEnd::Overlap), told once per section, in order of offset.
+std::vector<Stop> sectionOverlaps(std::vector<SectionReach> sections);
 
 // Where the walk may go on past a failed check point: with `keepGoing`, for a printer that
 // shows damages, a stop at damage (not the size limit, which ends the walk for good) is
@@ -76,6 +84,24 @@ bool goOnPast(Walk<P>& walk, uint32_t level) {
         (void)walk;
         (void)level;
         return false;
+    }
+}
+
+// The overlaps among the sections the walk opened: damages the walk does not stop for. With
+// `keepGoing` each is shown (a printer's damage event, after the sections); without it a
+// printer that shows damages counts them unshown (`unlisted`), for --check; other printers
+// see nothing of them.
+template <Printer P>
+void tellOverlaps(Walk<P>& walk) {
+    if constexpr (KeepsGoing<P>) {
+        if (walk.sections.size() < 2 || walk.stop.end == WalkEnd::Limit) return;
+        for (const Stop& overlap : sectionOverlaps(walk.sections)) {
+            walk.damages.add(overlap);
+            if (walk.selection.keepGoing) walk.print.damage(overlap, walk.print.level());
+            else walk.print.unlisted(overlap);
+        }
+    } else {
+        (void)walk;
     }
 }
 

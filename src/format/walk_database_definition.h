@@ -108,9 +108,10 @@ WalkEnd walkDatabase(P& print, const NmsImage& image, const SectionSelection& se
     Walk<P> walk{image, print, reportLimit(image.size), selection};
     print.begin();
     walkSections(walk);
+    tellOverlaps(walk);
     print.end(walk.stop);
     // The first damage the walk went on past is the first error of the walk.
-    return walk.damages.count != 0 ? walk.damages.first.end : walk.stop.end;
+    return walk.selection.keepGoing && walk.damages.count != 0 ? walk.damages.first.end : walk.stop.end;
 }
 
 }  // namespace symdeck

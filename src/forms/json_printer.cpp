@@ -312,6 +312,12 @@ void writeJsonStopPlace(ReportWriter& out, const Stop& stop) {
             out.text("\",\"offset\":");
             out.decimal(stop.offset);
             break;
+        case WalkEnd::Overlap:
+            out.text("\",\"offset\":");
+            out.decimal(stop.offset);
+            out.text(",\"overlaps\":");
+            out.decimal(stop.number);
+            break;
         default:
             out.text("\",\"limit\":");
             out.decimal(stop.number);

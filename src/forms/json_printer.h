@@ -193,7 +193,15 @@ public:
     // "damage" line of the lines form).
     uint32_t level() const { return static_cast<uint32_t>(depth_); }
     void damage(const Stop& stop, uint32_t level);
-    const Damages& damages() const { return damages_; }
+    // Counted for --check; the document without the flag stays as it is.
+    void unlisted(const Stop& stop) { unlisted_.add(stop); }
+    // The damages shown, and those counted unshown.
+    Damages damages() const {
+        Damages all = damages_;
+        if (all.count == 0) all.first = unlisted_.first;
+        all.count += unlisted_.count;
+        return all;
+    }
     void end(const Stop& stop);
 
     static std::string_view countingWord(Counting counting);
@@ -256,6 +264,7 @@ private:
     FieldProblems problems_;
     Stop stop_{};
     Damages damages_{};
+    Damages unlisted_{};
     // The lines form: the open blocks (word and offset), where the current line began, how
     // many elements of a list it holds, and whether the block's line has already ended
     // (its list goes on in list lines).

@@ -88,6 +88,13 @@ void spellStop(ReportWriter& out, const Stop& stop) {
             out.text(").");
             break;
         case WalkEnd::Signature: out.text(" -> the signature was not correct."); break;
+        case WalkEnd::Overlap:
+            out.text(" -> the section at offset 0x");
+            out.hex(stop.offset);
+            out.text(" overlaps the section at offset 0x");
+            out.hex(stop.number);
+            out.text(".");
+            break;
         case WalkEnd::Complete: break;
     }
 }

@@ -284,6 +284,7 @@ public:
     // goes on with the next structure's lines as they always read.
     uint32_t level() const { return static_cast<uint32_t>(depth_); }
     void damage(const Stop& stop, uint32_t level);
+    void unlisted(const Stop& stop) { damages_.add(stop); }
     const Damages& damages() const { return damages_; }
     void end(const Stop& stop);
 
