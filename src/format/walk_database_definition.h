@@ -73,21 +73,22 @@ bool walkSections(Walk<P>& walk) {
         installTypeRecords(walk, entry->offEntry);
         break;
     }
+    // A string table that fails its checks is a damage where the walk meets it, ahead of the
+    // sections; the walk goes on without names, and its section is not walked again.
+    uint32_t damagedTable = entries;
     for (uint32_t i = 0; i < entries; ++i) {
         const auto entry = entryAt(walk.image, directory, i);
         if (!entry || entry->entryIndex != kStringTableKind) continue;
-        // A string table that fails its checks is recorded as damaged where its section
-        // stands, by its own render; the walk goes on without names.
         if (!installStringTable(walk, entry->offEntry)) {
-            if (!walk.selection.keepGoing || !KeepsGoing<P> || walk.stop.end == WalkEnd::Limit) return false;
-            walk.stop = Stop{};
+            if (!goOnPast(walk, levelOf(walk.print))) return false;
+            damagedTable = i;
         }
         break;
     }
 
     for (uint32_t i = 0; i < entries; ++i) {
         const auto entry = entryAt(walk.image, directory, i);
-        if (!entry) continue;
+        if (!entry || i == damagedTable) continue;
         bool rendered = true;
         const uint32_t level = levelOf(walk.print);
         const bool known = withSectionKind(entry->entryIndex, [&](const auto& kind) {
