@@ -143,10 +143,10 @@ TEST(CommandLine, HelpText) {
     EXPECT_EQ(later.substr(0, 12), "  OPTIONS: s");
     size_t lines = 0;
     for (char c : later) lines += c == '\n';
-    EXPECT_EQ(lines, 32u);
+    EXPECT_EQ(lines, 35u);
     EXPECT_EQ(later.back(), '\n');
     for (const char* item : {"\n           --json - ", "\n     --json-lines - ", "\n          --table - ", "\n           --html - ", "\n          -o path - ", "\n    --output path   ",
-                             "\n    --output=path   ", "\n          --check - ", "\n --explain=offset - ",
+                             "\n    --output=path   ", "\n          --check - ", "\n     --keep-going - ", "\n --explain=offset - ",
                              "\n --explain offset   ", "\n           --diff - ",
                              "\n           symdeck --diff old.nms new.nms ", "\n           --help - ", "\n        --version - "})
         EXPECT_NE(later.find(item), std::string::npos) << item;

@@ -246,6 +246,11 @@ TEST_F(RunFaultsTest, FailuresSayWhyAndCheckSumsUpOnStandardError) {
         {{path("cut.nms"), "--check", "-o", "/dev/null"}, false, 2, "",
          "symdeck: " + path("cut.nms") + ": 0 damaged fields, 0 unknown values; stopped: ERROR in HSHT_HEADER -> "
          "the data at offset 0x5D9 runs past the end of the file (size 0x5DC).\n"},
+        // Going on past damage: the walk completes, and the line counts what it went past.
+        {{path("cut.nms"), "--check", "--keep-going", "-o", "/dev/null"}, false, 2, "",
+         "symdeck: " + path("cut.nms") + ": 0 damaged fields, 0 unknown values; complete; 4 damages\n"},
+        {{path("x.nms"), "--check", "--keep-going", "--json", "-o", "/dev/null"}, false, 0, "",
+         "symdeck: " + path("x.nms") + ": 0 damaged fields, 0 unknown values; complete; 0 damages\n"},
     };
     for (const auto& c : cases) {
         const Ended e = Program(c.args, Out::Pipe, RLIM_INFINITY, SYMDECK_BINARY, c.nobody).wait();

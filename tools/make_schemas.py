@@ -121,6 +121,37 @@ def walk_status(description, counts=()):
     }
 
 
+def report_result():
+    """The result of the report's JSON forms: how the walk ended, its counts, and with
+    --keep-going how many damages the walk went on past."""
+    result = walk_status(
+        "How the walk ended (complete, or at the error the text report's last line names), and how many fields are damaged (damagedFields: a rule the format states is broken; --check then exits with 2) or hold a value the program has no word for (unknownValues). With --keep-going, the error is the first damage the walk went on past, `damages` counts them, and `limit` says where the size limit ended the walk after them.",
+        ("damagedFields", "unknownValues"))
+    result["properties"]["kind"] = {"enum": ["bounds", "signature", "limit", "overlap"]}
+    result["properties"]["overlaps"] = {"$ref": "#/$defs/count", "description": "An overlap: the offset of the section the one at `offset` runs into."}
+    result["allOf"].append({"if": {"properties": {"kind": {"const": "overlap"}}, "required": ["kind"]}, "then": {"required": ["offset", "overlaps"]}, "else": {"not": {"required": ["overlaps"]}}})
+    result["properties"]["damages"] = {"type": "integer", "minimum": 1, "description": "--keep-going: the damages the walk went on past (docs/keep-going.md); absent when there were none."}
+    result["allOf"].append({"if": {"required": ["damages"]}, "then": {"properties": {"status": {"const": "error"}}}})
+    return result
+
+
+def damage(extra):
+    """A damage the walk went on past (--keep-going), where it happened: its code, the header
+    of the part of the file being walked, where the structure begins, and for a bounds damage
+    the file's size: the members of the error the walk without the flag ends with."""
+    props = {"damage": {"enum": ["bounds", "signature", "overlap"]}, "header": {"type": "string"},
+             "offset": {"$ref": "#/$defs/count"}, "fileSize": {"$ref": "#/$defs/count"},
+             "overlaps": {"$ref": "#/$defs/count"}}
+    props.update(extra)
+    return {"type": "object", "required": ["damage", "header", "offset"] + list(extra),
+            "additionalProperties": False, "properties": props,
+            "description": "--keep-going: a damage the walk went on past, where it happened (docs/keep-going.md).",
+            "allOf": [{"if": {"properties": {"damage": {"const": "bounds"}}}, "then": {"required": ["fileSize"]},
+                       "else": {"not": {"required": ["fileSize"]}}},
+                      {"if": {"properties": {"damage": {"const": "overlap"}}}, "then": {"required": ["overlaps"]},
+                       "else": {"not": {"required": ["overlaps"]}}}]}
+
+
 def definitions():
     count = {"type": "integer", "minimum": 0, "maximum": 2**64 - 1}
     field_if = []
@@ -184,9 +215,7 @@ def definitions():
                 "elements": {"type": "array", "items": {"type": "array", "minItems": 1, "items": {"$ref": "#/$defs/field"}}},
             },
         },
-        "result": walk_status(
-            "How the walk ended (complete, or at the error the text report's last line names), and how many fields are damaged (damagedFields: a rule the format states is broken; --check then exits with 2) or hold a value the program has no word for (unknownValues).",
-            ("damagedFields", "unknownValues")),
+        "result": report_result(),
         "database": {
             "type": "object",
             "required": ["name", "size"],
@@ -234,7 +263,7 @@ def document_schema():
     defs["knownBlock"] = {"type": "object", "required": ["block", "offset", "fields", "values"],
                           "additionalProperties": False, "properties": props,
                           "allOf": [{"$ref": "#/$defs/fieldsOfWord"}]}
-    defs["block"] = {"oneOf": [{"$ref": "#/$defs/knownBlock"}, unknown_block({})]}
+    defs["block"] = {"oneOf": [{"$ref": "#/$defs/knownBlock"}, unknown_block({}), damage({})]}
     return {
         "$schema": "https://json-schema.org/draft/2020-12/schema",
         "title": "symdeck report, JSON form, version 2",
@@ -284,7 +313,7 @@ def lines_schema():
         "$schema": "https://json-schema.org/draft/2020-12/schema",
         "title": "symdeck report, JSON lines form, version 2",
         "description": "One line of symdeck DATABASE.nms --json-lines: a header line first, then one block line per block in the order of --json (parent before children), list lines that carry on the list of the block line before them, and a result line last. Every line is one JSON object with a `line` member naming its kind.",
-        "oneOf": [header, block_line, unknown, list_line, result],
+        "oneOf": [header, block_line, unknown, list_line, damage({"line": {"const": "damage"}, "path": path}), result],
         "$defs": defs,
     }
 

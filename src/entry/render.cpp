@@ -24,21 +24,23 @@
 namespace symdeck {
 
 WalkEnd renderImage(const NmsImage& image, const SectionSelection& selection, ReportWriter& out,
-                    bool forTerminal, FieldProblems* problems, Stop* stop) {
+                    bool forTerminal, FieldProblems* problems, Stop* stop, Damages* damages) {
     TextPrinter print(out, forTerminal);
     const WalkEnd end = walkDatabase(print, image, selection);
     if (problems) *problems = print.problems();
     if (stop) *stop = print.stopped();
+    if (damages) *damages = print.damages();
     return end;
 }
 
 WalkEnd renderImageJson(const NmsImage& image, const SectionSelection& selection,
                         std::string_view databaseName, ReportWriter& out, bool lines,
-                        FieldProblems* problems, Stop* stop) {
+                        FieldProblems* problems, Stop* stop, Damages* damages) {
     JsonPrinter print(out, databaseName, image.size, lines);
     const WalkEnd end = walkDatabase(print, image, selection);
     if (problems) *problems = print.problems();
     if (stop) *stop = print.stopped();
+    if (damages) *damages = print.damages();
     return end;
 }
 

@@ -25,15 +25,20 @@ namespace symdeck {
 // `problems`, when given, receives the counts of fields whose values are damaged or have no
 // word (--check).
 // `stop`, when given, receives how and where the walk ended.
+// With `selection.keepGoing` the walk goes on past damage (docs/keep-going.md): the result
+// is then the first damage's kind, if there was one, and `damages`, when given, receives
+// how many there were.
 WalkEnd renderImage(const NmsImage& image, const SectionSelection& selection, ReportWriter& out,
-                    bool forTerminal = false, FieldProblems* problems = nullptr, Stop* stop = nullptr);
+                    bool forTerminal = false, FieldProblems* problems = nullptr, Stop* stop = nullptr,
+                    Damages* damages = nullptr);
 
 // The same walk as one JSON document, or as JSON lines when `lines` is set; `databaseName`
 // is the name the document gives the database. The document is whole and valid however
 // the walk ended.
 WalkEnd renderImageJson(const NmsImage& image, const SectionSelection& selection,
                         std::string_view databaseName, ReportWriter& out, bool lines = false,
-                        FieldProblems* problems = nullptr, Stop* stop = nullptr);
+                        FieldProblems* problems = nullptr, Stop* stop = nullptr,
+                        Damages* damages = nullptr);
 
 // Explains where each of `offsets` lies in the database (see forms/explain_printer.h): one
 // walk, as the text report would make it, for all of them. Lines of text, or a JSON array

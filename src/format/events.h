@@ -28,6 +28,11 @@
 //   bool skipGroup(const Group&)       ... a group begins; true: the walk passes over it
 //   void endGroup()                    ... the group walked has ended
 //   void unknownSection(int32_t kind)  a directory entry of a kind the walk does not know
+//   uint32_t level() const             (optional, with the next one) how deep the printer
+//                                      stands, for a walk that goes on past damage
+//   void damage(const Stop&, uint32_t) ... a structure failed its checks: what was opened
+//                                      since `level` is closed, then the damage is shown;
+//                                      the walk goes on after it
 //   void end(const Stop&)              last: how the walk ended; open blocks, lists and runs
 //                                      stay open
 //
@@ -271,14 +276,47 @@ struct Run {
     bool units = false;
 };
 
-// How a walk ended.
-enum class WalkEnd : uint8_t { Complete, Bounds, Signature, Limit };
+// How a walk ended, or (Bounds, Signature) why a structure failed its checks. Overlap never
+// ends a walk: two sections at different offsets whose extents intersect (Stop::offset is
+// the later section's, Stop::number the one it runs into), a damage of its own kind.
+enum class WalkEnd : uint8_t { Complete, Bounds, Signature, Limit, Overlap };
+
+// The code of a damage, as the JSON forms and docs/keep-going.md name it.
+constexpr std::string_view damageCode(WalkEnd end) {
+    switch (end) {
+        case WalkEnd::Bounds: return "bounds";
+        case WalkEnd::Signature: return "signature";
+        case WalkEnd::Limit: return "limit";
+        case WalkEnd::Overlap: return "overlap";
+        case WalkEnd::Complete: break;
+    }
+    return "complete";
+}
 
 struct Stop {
     WalkEnd end = WalkEnd::Complete;
     std::string_view header = "";  // the header of the part of the file being walked
     uint64_t offset = 0;        // Bounds, Signature: where the structure begins
     uint64_t number = 0;        // Bounds: the file's size; Limit: the limit
+};
+
+// Where a section lies: from its offset to the end its title prints (the 32-bit sum of its
+// offset and sectionLength; none when that sum is not above the offset), or, for a section
+// whose title prints no end, its header's fixed part.
+struct SectionReach {
+    std::string_view header;
+    uint64_t offset;
+    uint64_t end;
+};
+
+// The damages a walk went on past (SectionSelection::keepGoing): how many, and the first.
+struct Damages {
+    uint64_t count = 0;
+    Stop first{};
+
+    void add(const Stop& stop) {
+        if (count++ == 0) first = stop;
+    }
 };
 
 }  // namespace symdeck

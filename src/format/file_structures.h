@@ -27,6 +27,8 @@ std::optional<Record> openSection(Cursor<P>& cursor, uint64_t offset, std::strin
     if (!header) return header;
     // The end is the 32-bit sum the text prints.
     const uint32_t end = static_cast<uint32_t>(offset + header->u32(kSectionLength.offset));
+    cursor.walk.sections.push_back(
+        SectionReach{cursor.header, offset, mark == Mark::SectionEnd ? uint64_t{end} : offset + size});
     cursor.walk.print.open(Title{cursor.header, offset, size,
                                  mark, mark == Mark::SectionEnd ? end : 0});
     Fields<P> f{cursor.walk, *header};

@@ -45,6 +45,20 @@ SYMDECK_INLINE bool skipsUnit(P& print) {
     else return false;
 }
 
+// A printer that shows damages, so that a walk with `keepGoing` (format/selection.h) may
+// go on past a structure that fails its checks. `level()` is how deep the printer stands
+// (opaque to the walk); `damage(stop, level)` closes whatever was opened since it stood at
+// `level`, as its form closes a block, a list or a run, and then shows the damage: `stop`
+// says where and why, in the words of the error line that would have ended the walk.
+template <class P>
+concept KeepsGoing = requires(P& p, const P& constant, const Stop& stop, uint32_t level) {
+    { constant.level() } -> std::convertible_to<uint32_t>;
+    p.damage(stop, level);
+    // A damage that the walk without the flag does not stop for and does not show (two
+    // sections that overlap): counted, for --check, and not shown.
+    p.unlisted(stop);
+};
+
 // Whether printer P shows where fields lead: every printer does but one that declares
 // `static constexpr bool kShowsTargets = false` (the text form, whose lines show no
 // targets), for which the walk does not work out the records that type indices name.

@@ -14,6 +14,11 @@ struct SectionSelection {
     bool skipFpod = false;
     bool skipSrcp = false;
     bool skipGtyp = false;
+    // Not a kind: where a structure fails its checks, the walk records a damage and goes on
+    // with what does not depend on it (--keep-going, docs/keep-going.md). Only a printer
+    // that shows damages (KeepsGoing, format/printer.h) is walked so; any other stops at
+    // the first failed check as always.
+    bool keepGoing = false;
 };
 
 }  // namespace symdeck

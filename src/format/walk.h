@@ -8,6 +8,7 @@
 #include <optional>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "format/description.h"
 #include "format/events.h"
@@ -54,7 +55,62 @@ struct Walk {
     uint32_t formatMinorVersion = 0;
     // Why the walk stopped, once a check point has failed.
     Stop stop{};
+    // A walk that goes on past damage (SectionSelection::keepGoing): what it went on past.
+    Damages damages{};
+    // Where each section the walk opened lies, in the order it opened them.
+    std::vector<SectionReach> sections{};
 };
+
+// The sections of `sections` at different offsets whose extents intersect: for each section
+// that begins inside the extent of one at a lower offset (or at the same offset, reaching
+// further), the overlap (WalkEnd::Overlap), told once per section, in order of offset.
+std::vector<Stop> sectionOverlaps(std::vector<SectionReach> sections);
+
+// Where the walk may go on past a failed check point: with `keepGoing`, for a printer that
+// shows damages, a stop at damage (not the size limit, which ends the walk for good) is
+// recorded as a damage, the printer closes what was opened since it stood at `level`, and
+// the walk's stop is cleared. True when the walk goes on; false when it ends as it would
+// without the flag.
+template <Printer P>
+bool goOnPast(Walk<P>& walk, uint32_t level) {
+    if constexpr (KeepsGoing<P>) {
+        const WalkEnd end = walk.stop.end;
+        if (!walk.selection.keepGoing || end == WalkEnd::Complete || end == WalkEnd::Limit) return false;
+        walk.damages.add(walk.stop);
+        walk.print.damage(walk.stop, level);
+        walk.stop = Stop{};
+        return true;
+    } else {
+        (void)walk;
+        (void)level;
+        return false;
+    }
+}
+
+// The overlaps among the sections the walk opened: damages the walk does not stop for. With
+// `keepGoing` each is shown (a printer's damage event, after the sections); without it a
+// printer that shows damages counts them unshown (`unlisted`), for --check; other printers
+// see nothing of them.
+template <Printer P>
+void tellOverlaps(Walk<P>& walk) {
+    if constexpr (KeepsGoing<P>) {
+        if (walk.sections.size() < 2 || walk.stop.end == WalkEnd::Limit) return;
+        for (const Stop& overlap : sectionOverlaps(walk.sections)) {
+            walk.damages.add(overlap);
+            if (walk.selection.keepGoing) walk.print.damage(overlap, walk.print.level());
+            else walk.print.unlisted(overlap);
+        }
+    } else {
+        (void)walk;
+    }
+}
+
+// How deep the printer stands, for goOnPast (0 for a printer that shows no damages).
+template <Printer P>
+SYMDECK_INLINE uint32_t levelOf(const P& print) {
+    if constexpr (KeepsGoing<P>) return print.level();
+    else return 0;
+}
 
 // The report size limit for an image of `imageSize` bytes: 64 times its size plus 1 MiB.
 // Sound databases report in well under 14 times their size; a damaged one can ask for text
@@ -173,9 +229,11 @@ struct Cursor {
         walk.print.openRun(run);
         const auto visitBlock = [&](const Record& r, uint32_t i) {
             if (run.units && skipsUnit(walk.print)) return true;
+            const uint32_t level = levelOf(walk.print);
             walk.print.open(Title{run.subject.word, r.offset, run.stride, Mark::None, 0, i, run.count});
             Fields<P> f{walk, r};
-            if (!visit(f, i)) return false;
+            // Each block stands at its own place in the run: past a damaged one, the next.
+            if (!visit(f, i)) return goOnPast(walk, level);
             walk.print.close();
             return true;
         };

@@ -27,14 +27,15 @@ struct Entry {
     uint32_t offEntry;
 };
 
-// Entry i of the directory at `directory`. The directory's render has already proven that
-// every entry lies inside the image, so these reads cannot fail.
-Entry entryAt(const NmsImage& image, uint64_t directory, uint32_t i) {
+// Entry i of the directory at `directory`, when it lies in the image and bears its
+// signature. Once the directory's render has come to its end, every entry does but those a
+// walk that goes on past damage has recorded as damaged: they lead nowhere.
+std::optional<Entry> entryAt(const NmsImage& image, uint64_t directory, uint32_t i) {
     using nmdr::kEntry;
     auto entry = recordAt(image, directory + nmdr::kHeader.size + kEntry.size * i, kEntry.size);
-    if (!entry) return {0, 0};
-    return {entry->u32(fieldOf(kEntry, "entryIndex").offset),
-            entry->u32(fieldOf(kEntry, "offEntry").offset)};
+    if (!entry || !entry->startsWith(kEntry.signature)) return std::nullopt;
+    return Entry{entry->u32(fieldOf(kEntry, "entryIndex").offset),
+                 entry->u32(fieldOf(kEntry, "offEntry").offset)};
 }
 
 template <class P>
@@ -57,28 +58,46 @@ bool walkSections(Walk<P>& walk) {
 
     // The first type records entry holds the records that type indices name, and the first
     // string table entry serves the names of every section, whatever the selection.
-    for (uint32_t i = 0; i < nNMDE; ++i) {
-        const Entry entry = entryAt(walk.image, directory, i);
-        if (entry.entryIndex != kTypeRecordsKind) continue;
-        installTypeRecords(walk, entry.offEntry);
+    // A walk that goes on past damage has every damaged entry recorded in the directory's
+    // run, where the walk without it stopped: the entries that lead nowhere end it.
+    const uint32_t entries = walk.damages.count == 0 ? nNMDE : [&] {
+        uint32_t n = 0;
+        while (n < nNMDE && fits(walk.image, directory + nmdr::kHeader.size + uint64_t{nmdr::kEntry.size} * n,
+                                 nmdr::kEntry.size))
+            ++n;
+        return n;
+    }();
+    for (uint32_t i = 0; i < entries; ++i) {
+        const auto entry = entryAt(walk.image, directory, i);
+        if (!entry || entry->entryIndex != kTypeRecordsKind) continue;
+        installTypeRecords(walk, entry->offEntry);
         break;
     }
-    for (uint32_t i = 0; i < nNMDE; ++i) {
-        const Entry entry = entryAt(walk.image, directory, i);
-        if (entry.entryIndex != kStringTableKind) continue;
-        if (!installStringTable(walk, entry.offEntry)) return false;
+    // A string table that fails its checks is a damage where the walk meets it, ahead of the
+    // sections; the walk goes on without names, and its section is not walked again.
+    uint32_t damagedTable = entries;
+    for (uint32_t i = 0; i < entries; ++i) {
+        const auto entry = entryAt(walk.image, directory, i);
+        if (!entry || entry->entryIndex != kStringTableKind) continue;
+        if (!installStringTable(walk, entry->offEntry)) {
+            if (!goOnPast(walk, levelOf(walk.print))) return false;
+            damagedTable = i;
+        }
         break;
     }
 
-    for (uint32_t i = 0; i < nNMDE; ++i) {
-        const Entry entry = entryAt(walk.image, directory, i);
+    for (uint32_t i = 0; i < entries; ++i) {
+        const auto entry = entryAt(walk.image, directory, i);
+        if (!entry || i == damagedTable) continue;
         bool rendered = true;
-        const bool known = withSectionKind(entry.entryIndex, [&](const auto& kind) {
+        const uint32_t level = levelOf(walk.print);
+        const bool known = withSectionKind(entry->entryIndex, [&](const auto& kind) {
             if (!(walk.selection.*kind.info.skip) && !skipsUnit(walk.print))
-                rendered = kind.render(walk, entry.offEntry);
+                rendered = kind.render(walk, entry->offEntry);
         });
-        if (!known) walk.print.unknownSection(static_cast<int32_t>(entry.entryIndex));
-        if (!rendered) return false;
+        if (!known) walk.print.unknownSection(static_cast<int32_t>(entry->entryIndex));
+        // The sections stand where their own entries say: past a damaged one, the next.
+        if (!rendered && !goOnPast(walk, level)) return false;
     }
     return true;
 }
@@ -90,8 +109,10 @@ WalkEnd walkDatabase(P& print, const NmsImage& image, const SectionSelection& se
     Walk<P> walk{image, print, reportLimit(image.size), selection};
     print.begin();
     walkSections(walk);
+    tellOverlaps(walk);
     print.end(walk.stop);
-    return walk.stop.end;
+    // The first damage the walk went on past is the first error of the walk.
+    return walk.selection.keepGoing && walk.damages.count != 0 ? walk.damages.first.end : walk.stop.end;
 }
 
 }  // namespace symdeck

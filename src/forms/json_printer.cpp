@@ -25,16 +25,6 @@ constexpr std::array<char, 128> kEscapes = [] {
     return escapes;
 }();
 
-std::string_view endKind(WalkEnd end) {
-    switch (end) {
-        case WalkEnd::Bounds: return "bounds";
-        case WalkEnd::Signature: return "signature";
-        case WalkEnd::Limit: return "limit";
-        case WalkEnd::Complete: break;
-    }
-    return "complete";
-}
-
 // `text` as one JSON string (writeJsonString), into a writer or a block's values.
 template <class Out>
 bool jsonStringTo(Out& out, std::string_view text) {
@@ -244,10 +234,8 @@ void JsonPrinter::unknownSection(int32_t kind) {
     out_.commit(put(p, lines_ ? ",\"path\":[],\"fields\":[],\"values\":{}}\n" : ",\"fields\":[],\"values\":{}}"));
 }
 
-void JsonPrinter::end(const Stop& stop) {
-    stop_ = stop;
-    // Close whatever the walk left open: element, list, fields and blocks, innermost first.
-    while (depth_ > 1) {
+void JsonPrinter::closeTo(size_t level) {
+    while (depth_ > level) {
         switch (top()) {
             case Scope::Element: pop("]"); break;
             case Scope::List: closeList(List{}); break;
@@ -255,10 +243,46 @@ void JsonPrinter::end(const Stop& stop) {
             case Scope::Blocks: close(); break;
         }
     }
+}
+
+void JsonPrinter::damage(const Stop& stop, uint32_t level) {
+    closeTo(std::max<size_t>(level, 1));
+    damages_.add(stop);
+    if (top() == Scope::Fields) {
+        // The damage stands among the blocks of the block it happened in, as a nested block
+        // would: the block's fields end first.
+        endFields();
+        if (!lines_) out_.text(",\"blocks\":[");
+        scopes_[depth_ - 1] = Scope::Blocks;
+        first_[depth_ - 1] = true;
+    }
+    if (lines_) {
+        out_.text("{\"line\":\"damage\",\"damage\":\"");
+    } else {
+        out_.commit(separator(out_.reserve(2)));
+        out_.text("\n{\"damage\":\"");
+    }
+    out_.text(damageCode(stop.end));
+    out_.text("\",");
+    writeJsonStopPlace(out_, stop);
+    if (lines_) path();
+    out_.text(lines_ ? "}\n" : "}");
+}
+
+void JsonPrinter::end(const Stop& stop) {
+    stop_ = stop;
+    // Close whatever the walk left open: element, list, fields and blocks, innermost first.
+    closeTo(1);
     out_.text(lines_ ? "{\"line\":\"result\",\"result\":{" : "],\n\"result\":{");
-    writeJsonWalkStatus(out_, stop);
+    // A walk that went on past damage keeps its first damage as the walk's error.
+    writeJsonWalkStatus(out_, damages_.count != 0 ? damages_.first : stop);
     char* p = number(put(out_.reserve(64), ",\"damagedFields\":"), problems_.damaged);
     p = number(put(p, ",\"unknownValues\":"), problems_.unknown);
+    if (damages_.count != 0) {
+        p = number(put(p, ",\"damages\":"), damages_.count);
+        // The size limit ended the walk after them.
+        if (stop.end == WalkEnd::Limit) p = number(put(p, ",\"limit\":"), stop.number);
+    }
     out_.commit(put(p, "}}\n"));
     depth_ = 0;
 }
@@ -269,8 +293,13 @@ void writeJsonWalkStatus(ReportWriter& out, const Stop& stop) {
         return;
     }
     out.text("\"status\":\"error\",\"kind\":\"");
-    out.text(endKind(stop.end));
-    out.text("\",\"header\":\"");
+    out.text(damageCode(stop.end));
+    out.text("\",");
+    writeJsonStopPlace(out, stop);
+}
+
+void writeJsonStopPlace(ReportWriter& out, const Stop& stop) {
+    out.text("\"header\":\"");
     out.text(stop.header);
     switch (stop.end) {
         case WalkEnd::Bounds:
@@ -282,6 +311,12 @@ void writeJsonWalkStatus(ReportWriter& out, const Stop& stop) {
         case WalkEnd::Signature:
             out.text("\",\"offset\":");
             out.decimal(stop.offset);
+            break;
+        case WalkEnd::Overlap:
+            out.text("\",\"offset\":");
+            out.decimal(stop.offset);
+            out.text(",\"overlaps\":");
+            out.decimal(stop.number);
             break;
         default:
             out.text("\",\"limit\":");

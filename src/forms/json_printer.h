@@ -43,6 +43,9 @@ bool writeJsonString(ReportWriter& out, std::string_view text);
 // How a walk ended, as JSON members: "status":"complete", or "status":"error" with the
 // kind of stop, the header being walked and where (JSON 2's result).
 void writeJsonWalkStatus(ReportWriter& out, const Stop& stop);
+// Where a stop or a damage lies, as JSON members after its kind: "header" and the offset
+// and the file's size, or the limit.
+void writeJsonStopPlace(ReportWriter& out, const Stop& stop);
 
 // ,"bytes":"<hex>": the exact bytes of `text`, in lower-case hexadecimal.
 void writeJsonBytes(ReportWriter& out, std::string_view text);
@@ -185,6 +188,20 @@ public:
     void closeRun(const Run&) {}
     void reads(const Field&, uint32_t) {}
     void unknownSection(int32_t kind);
+    // A walk that goes on past damage: what was opened since `level` is closed, and the
+    // damage is written where it happened, as a member of the blocks it stands among (a
+    // "damage" line of the lines form).
+    uint32_t level() const { return static_cast<uint32_t>(depth_); }
+    void damage(const Stop& stop, uint32_t level);
+    // Counted for --check; the document without the flag stays as it is.
+    void unlisted(const Stop& stop) { unlisted_.add(stop); }
+    // The damages shown, and those counted unshown.
+    Damages damages() const {
+        Damages all = damages_;
+        if (all.count == 0) all.first = unlisted_.first;
+        all.count += unlisted_.count;
+        return all;
+    }
     void end(const Stop& stop);
 
     static std::string_view countingWord(Counting counting);
@@ -233,6 +250,8 @@ private:
     void endFields();
     void splitList(const List& list, uint32_t first);
     void path();
+    // Closes the open scopes, innermost first, until `level` of them are left.
+    void closeTo(size_t level);
 
     ReportWriter& out_;
     std::string_view name_;
@@ -244,6 +263,8 @@ private:
     ValuesBuffer values_;  // the innermost block's, while its fields are written
     FieldProblems problems_;
     Stop stop_{};
+    Damages damages_{};
+    Damages unlisted_{};
     // The lines form: the open blocks (word and offset), where the current line began, how
     // many elements of a list it holds, and whether the block's line has already ended
     // (its list goes on in list lines).

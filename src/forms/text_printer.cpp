@@ -88,8 +88,22 @@ void spellStop(ReportWriter& out, const Stop& stop) {
             out.text(").");
             break;
         case WalkEnd::Signature: out.text(" -> the signature was not correct."); break;
+        case WalkEnd::Overlap:
+            out.text(" -> the section at offset 0x");
+            out.hex(stop.offset);
+            out.text(" overlaps the section at offset 0x");
+            out.hex(stop.number);
+            out.text(".");
+            break;
         case WalkEnd::Complete: break;
     }
+}
+
+void TextPrinter::damage(const Stop& stop, uint32_t level) {
+    while (depth_ > level) indent_ = indents_[--depth_];
+    damages_.add(stop);
+    spellStop(out_, stop);
+    out_.ch('\n');
 }
 
 void TextPrinter::end(const Stop& stop) {

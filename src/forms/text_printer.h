@@ -279,6 +279,13 @@ public:
     void closeRun(const Run&) {}
     void reads(const Field&, uint32_t) {}
     void unknownSection(int32_t kind);
+    // A walk that goes on past damage: the damage's error line where it happened. What the
+    // walk had opened of the damaged structure ends without a line of its own; the report
+    // goes on with the next structure's lines as they always read.
+    uint32_t level() const { return static_cast<uint32_t>(depth_); }
+    void damage(const Stop& stop, uint32_t level);
+    void unlisted(const Stop& stop) { damages_.add(stop); }
+    const Damages& damages() const { return damages_; }
     void end(const Stop& stop);
 
 private:
@@ -318,6 +325,7 @@ private:
     bool terminal_;
     FieldProblems problems_;
     Stop stop_{};
+    Damages damages_{};
     unsigned indent_ = 2;  // of the innermost block's fields
     unsigned indents_[kMaxDepth] = {};
     Closing closings_[kMaxDepth] = {};

@@ -27,8 +27,8 @@ bool isVersionSwitch(std::string_view arg) { return arg == "--version"; }
 // The switches of the program that stand alone (the options that take a value, "--output"
 // and "--explain", are taken with their values first). An argument that begins with "--"
 // and is none of them is passed over with a warning.
-constexpr std::string_view kSwitches[] = {"--json", "--json-lines", "--html", "--table",
-                                          "--check", "--diff", "--help", "--version"};
+constexpr std::string_view kSwitches[] = {"--json", "--json-lines", "--html",  "--table",  "--check",
+                                          "--keep-going", "--diff", "--help", "--version"};
 
 // The arguments from `from` on that look like a switch and are none, as typed.
 std::vector<std::string> unknownSwitches(const std::vector<std::string>& lower, const char* const* argv, size_t from,
@@ -238,6 +238,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     result.unknownSwitches = unknownSwitches(lower, argv, 1, secondIsName ? 1 : 0);
 
     result.selection = selectionFrom(lower);
+    result.selection.keepGoing = contains(lower, "--keep-going");
     result.outcome = Outcome::Convert;
     return result;
 }
@@ -274,7 +275,7 @@ void printHelp(std::string& console) {
         "                    Note: Flags can be set in any order and case.\n\n";
     console +=
         "  OPTIONS: symdeck nmsFileName.nms [--json] [--table] [-o path] [--check]\n"
-        "                   [--explain=offset]\n"
+        "                   [--keep-going] [--explain=offset]\n"
         "           symdeck --diff old.nms new.nms [--json-lines] [-o path] [flags]\n"
         "           symdeck --help | --version\n"
         "                    Options stand anywhere after nmsFileName.nms, in any case.\n"
@@ -295,6 +296,9 @@ void printHelp(std::string& console) {
         "          --check - Exit with status 2 when the database is damaged\n"
         "                    (the walk stopped at an error line, or a field\n"
         "                    breaks a rule of the format), 0 otherwise.\n"
+        "     --keep-going - Where a structure is damaged, tell it where it is and go\n"
+        "                    on with what does not depend on it (text, JSON, JSON\n"
+        "                    lines); with --check, 2 when any damage was found.\n"
         " --explain=offset - Print which structure and field hold the byte at\n"
         " --explain offset   offset (0x... or decimal; give several), no report.\n"
         "           --diff - Compare old.nms with new.nms block by block: a text\n"

@@ -117,7 +117,9 @@ WalkEnd writePage(const PageTemplate& page, const CommandLine& line, const NmsIm
 // over many databases tells a person what it found without reading the reports:
 // "symdeck: app.nms: 2 damaged fields, 0 unknown values; complete", or with "stopped:" and
 // the report's error line in place of "complete".
-void checkSummary(Console& console, const std::string& name, const FieldProblems& problems, const Stop& stop) {
+// With --keep-going, or when sections overlap, the damages follow: "; 3 damages".
+void checkSummary(Console& console, const std::string& name, const FieldProblems& problems, const Stop& stop,
+                  const Damages& damages, bool keepGoing) {
     std::string line = "symdeck: " + name + ": ";
     const auto count = [&](uint64_t n, const char* one, const char* many) {
         line += std::to_string(n);
@@ -137,6 +139,13 @@ void checkSummary(Console& console, const std::string& name, const FieldProblems
                          1024);
         spellStop(out, stop);
         out.flush();
+    }
+    // Damages are new with --keep-going and with overlapping sections: the line of a
+    // database with neither reads as it always did.
+    if (keepGoing || damages.count != 0) {
+        line += "; ";
+        line += std::to_string(damages.count);
+        line += damages.count == 1 ? " damage" : " damages";
     }
     console.errors += line + "\n";
 }
@@ -273,15 +282,17 @@ int runConversion(int argc, const char* const* argv, Console& console) {
     // byte a terminal could act on already.
     FieldProblems problems;
     Stop stop;
+    Damages damages;
     const WalkEnd end =
         page ? writePage(*page, line, image, out, problems, stop)
         : line.form == ReportForm::Text
-            ? renderImage(image, line.selection, out, platform::isTerminal(pending.report), &problems, &stop)
+            ? renderImage(image, line.selection, out, platform::isTerminal(pending.report), &problems, &stop,
+                          &damages)
         : line.form == ReportForm::Table || line.form == ReportForm::TableLines
             ? renderImageTable(image, line.selection, line.inputName, out,
                                line.form == ReportForm::TableLines, &problems, &stop)
             : renderImageJson(image, line.selection, line.inputName, out,
-                              line.form == ReportForm::JsonLines, &problems, &stop);
+                              line.form == ReportForm::JsonLines, &problems, &stop, &damages);
     const bool flushed = out.flush();
     const bool written = file.finish() && flushed;  // always wait for the block in flight
     if (!written || !platform::commitReport(pending.report)) {
@@ -290,8 +301,8 @@ int runConversion(int argc, const char* const* argv, Console& console) {
     }
     // With --check a damaged database is told by the status as well as by the report: the
     // walk stopped at damage, or a field breaks a rule of the format.
-    if (line.check) checkSummary(console, line.inputName, problems, stop);
-    return line.check && (end != WalkEnd::Complete || problems.damaged != 0) ? 2 : 0;
+    if (line.check) checkSummary(console, line.inputName, problems, stop, damages, line.selection.keepGoing);
+    return line.check && (end != WalkEnd::Complete || problems.damaged != 0 || damages.count != 0) ? 2 : 0;
 }
 
 }  // namespace symdeck

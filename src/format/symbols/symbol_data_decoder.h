@@ -77,8 +77,12 @@ bool renderSegmentData(Cursor<P>& cursor, uint64_t headerBase) {
                        headerBase + kSegments.offset, true};
     const bool complete = cursor.blocks(segments, [&](Fields<P>& s, uint32_t) {
             reportSegmentFields(s);
-            return renderSegmentProcedures(walk, s.record) && renderSegmentSources(walk, s.record) &&
-                   renderSegmentVlpTables(walk, s.record);
+            // The procedures, the source lines and the variable tables each stand where the
+            // segment's own fields say: past a damaged one, the next (going on past damage).
+            const uint32_t level = levelOf(walk.print);
+            return (renderSegmentProcedures(walk, s.record) || goOnPast(walk, level)) &&
+                   (renderSegmentSources(walk, s.record) || goOnPast(walk, level)) &&
+                   (renderSegmentVlpTables(walk, s.record) || goOnPast(walk, level));
         });
     if (!complete) return false;
 

@@ -257,7 +257,10 @@ bool renderTypeRecords(Walk<P>& walk, uint64_t sectionOffset) {
         Field offset = Fields<P>::ulong(entry, 0, "typeOffsets", Role::Offset);
         offset.target = f.follow(Leads::Block, records, offset.value);
         print.reads(offset, i);
-        return renderRecord(cursor, records + entry.u32(0), kFirstRecordType + i, i, nTypes);
+        // Each record stands where its own offset says: past a damaged one, the next.
+        const uint32_t level = levelOf(print);
+        return renderRecord(cursor, records + entry.u32(0), kFirstRecordType + i, i, nTypes) ||
+               goOnPast(walk, level);
     });
     if (!complete) return false;
     print.closeRun(run);
