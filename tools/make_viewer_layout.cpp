@@ -40,6 +40,7 @@ constexpr const char* walkEndKey(WalkEnd end) {
         case WalkEnd::Bounds: return "bounds";
         case WalkEnd::Signature: return "signature";
         case WalkEnd::Limit: return "limit";
+        case WalkEnd::Overlap: return "overlap";
     }
     return nullptr;
 }
