@@ -40,7 +40,8 @@ constexpr const char* walkEndKey(WalkEnd end) {
         case WalkEnd::Bounds: return "bounds";
         case WalkEnd::Signature: return "signature";
         case WalkEnd::Limit: return "limit";
-        case WalkEnd::Overlap: return "overlap";
+        // A damage of its own kind, never how a walk ends: the viewer has no word for it.
+        case WalkEnd::Overlap: return nullptr;
     }
     return nullptr;
 }

@@ -57,7 +57,7 @@ export const END = { how: 0, header: 1, offsetLow: 2, offsetHigh: 3, numberLow: 
 export const END_WORDS = 16;
 
 // How a walk ends.
-export const WALK_END = { complete: 0, bounds: 1, signature: 2, limit: 3, overlap: 4 };
+export const WALK_END = { complete: 0, bounds: 1, signature: 2, limit: 3 };
 
 // Field roles, and what a field's target leads to, in their order.
 export const ROLE = { offset: 0, count: 1, size: 2, nameIndex: 3, typeIndex: 4, enum: 5, signature: 6, text: 7, number: 8 };
